@@ -1,0 +1,56 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace Tavrin::Test {
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+
+void leakAwareHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (previousHandler)
+        previousHandler(type, context, message);
+    if (message.contains(QLatin1String("QProcess: Destroyed while process"))) {
+        std::fprintf(stderr, "FATAL: a QProcess was destroyed with its child still running\n");
+        std::fflush(stderr);
+        std::abort();
+    }
+}
+} // namespace
+
+void prepareHome()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    if (!QFileInfo(home).fileName().startsWith(QLatin1String("home-tst_")))
+        return;
+    QDir(home).removeRecursively();
+    for (const char *var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        QDir().mkpath(qEnvironmentVariable(var));
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void failOnProcessLeak()
+{
+    previousHandler = qInstallMessageHandler(leakAwareHandler);
+}
+
+QString sourcePath(const QString &relative)
+{
+    return relative.isEmpty() ? QStringLiteral(TAVRIN_SOURCE_DIR)
+                              : QStringLiteral(TAVRIN_SOURCE_DIR "/") + relative;
+}
+
+QString buildPath(const QString &relative)
+{
+    return relative.isEmpty() ? QStringLiteral(TAVRIN_BINARY_DIR)
+                              : QStringLiteral(TAVRIN_BINARY_DIR "/") + relative;
+}
+
+} // namespace Tavrin::Test
