@@ -440,8 +440,10 @@ class ToolCall:
 
     def __init__(self, tool, args):
         self.tool = tool
-        # Only a trailing -j is the flag, so a description "-j" stays a description.
-        self.json = bool(args) and args[-1] in ("-j", "--json")
+        # Only a trailing -j is the flag, and never for the calls whose last
+        # argument is the user's description.
+        describes = len(args) > 1 and args[0] == "snapshot" and args[1] in ("create", "modify")
+        self.json = bool(args) and args[-1] in ("-j", "--json") and not describes
         self.words = list(args[:-1]) if self.json else list(args)
 
     def command(self):
@@ -449,16 +451,17 @@ class ToolCall:
 
 
 def env_selects(var, command):
+    """The entry of $var (a list of command prefixes, or "1"/"all") matching command, or ""."""
     value = os.environ.get(var, "").strip()
     if not value:
-        return False
+        return ""
     if value in ("1", "all", "*"):
-        return True
+        return command
     for entry in re.split(r"[;,]", value):
         entry = entry.strip()
         if entry and (command == entry or command.startswith(entry + " ")):
-            return True
-    return False
+            return entry
+    return ""
 
 
 def inject(prefix, tool, command):
@@ -471,8 +474,9 @@ def inject(prefix, tool, command):
             pass
     if env_selects(prefix + "_HANG", command):
         hang()
-    if env_selects(prefix + "_FAIL", command):
-        message = os.environ.get(prefix + "_FAIL_MESSAGE") or "%s: %s failed: simulated failure" % (tool, command)
+    failing = env_selects(prefix + "_FAIL", command)
+    if failing:
+        message = os.environ.get(prefix + "_FAIL_MESSAGE") or "%s: %s failed: simulated failure" % (tool, failing)
         raise Refusal(message, 1)
     if env_selects(prefix + "_GARBAGE", command):
         sys.stdout.write("\x1b[31m%s: internal error <<<\n{ \"data\": [truncated\n" % tool)
@@ -1352,8 +1356,10 @@ def build_root(root, files, snapshot_count, rng):
         with open(os.path.join(root, CACHE_DIR, name), "wb") as f:
             f.write(fill_bytes(rng, size))
 
-    ostree(root, "init", "--mode=archive")
-    ostree(root, "init", "--mode=archive", repo_path=os.path.join(root, "persistent/ostree/repo"))
+    for r in (repo(root), os.path.join(root, "persistent/ostree/repo")):
+        ostree(root, "init", "--mode=archive", repo_path=r)
+        # A throw-away repository: fsync only slows the builder down.
+        ostree(root, "config", "set", "core.fsync", "false", repo_path=r)
     now = int(time.time())
     day = 86400
     tree = sim_tmpdir(root)
