@@ -262,7 +262,9 @@ def load_state(root):
     try:
         with open(os.path.join(root, STATE), encoding="utf-8") as f:
             state = json.load(f)
-        if isinstance(state, dict):
+        if (isinstance(state, dict) and isinstance(state.get("snapshots"), list)
+                and isinstance(state.get("deployments"), list) and isinstance(state.get("writable"), dict)
+                and isinstance(state.get("upgrade"), dict) and isinstance(state.get("next_serial"), int)):
             return state
     except (OSError, ValueError):
         pass
@@ -842,9 +844,12 @@ def run_tool(tool, script_path, argv):
         (main_ctl if tool == CTL_NAME else main_writable)(root, argv)
         return 0
     except Refusal as r:
-        err(r.message)
+        err(r.message if r.message.startswith(tool) else "%s: %s" % (tool, r.message))
         return r.code
     except BrokenPipeError:
+        return 1
+    except (OSError, KeyError, TypeError, ValueError) as e:
+        err("%s: simulated system error: %s" % (tool, e))
         return 1
 
 
@@ -1448,6 +1453,9 @@ def run(tool, argv):
         return 1
     except KeyboardInterrupt:
         return 130
+    except (OSError, KeyError, TypeError, ValueError) as e:
+        err("%s: simulated system error: %s" % (tool, e))
+        return 1
 
 
 if __name__ == "__main__":

@@ -178,6 +178,8 @@ private slots:
     void ostreeRefsAreRealCommits();
     void failureInjection_data();
     void failureInjection();
+    void damagedStateIsReported_data();
+    void damagedStateIsReported();
     void makeRootRefusesForeignDirectory();
 
 private:
@@ -1080,6 +1082,34 @@ void TestSimSystem::failureInjection()
     QVERIFY(!p.waitForFinished(200));
     p.kill();
     QVERIFY(p.waitForFinished(10000));
+}
+
+void TestSimSystem::damagedStateIsReported_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not json") << QByteArray("{\"snapshots\": [trunc");
+    QTest::newRow("array") << QByteArray("[]");
+    QTest::newRow("missing keys") << QByteArray("{\"version\": 1}");
+    QTest::newRow("wrong types") << QByteArray(
+        "{\"snapshots\": 5, \"deployments\": \"x\", \"writable\": []}");
+}
+
+void TestSimSystem::damagedStateIsReported()
+{
+    QFETCH(QByteArray, content);
+    writeFile(root + "/var/lib/zarnex-sim/state.json", content);
+    const QList<QStringList> calls{
+        {"snapshot", "list", "-j"}, {"admin", "status", "-j"}, {"-s"}, {"snapshot", "create", "n", "d"}};
+    for (const QStringList &args : calls) {
+        const Run r = ctl(args);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.startsWith("zarnex-immutable-ctl: ") && !r.err.contains("Traceback"),
+                 qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+    const Run w = writable({"status", "-j"});
+    QCOMPARE(w.exitCode, 1);
+    QVERIFY2(!w.err.contains("Traceback"), qPrintable(w.err));
 }
 
 void TestSimSystem::makeRootRefusesForeignDirectory()
