@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -125,10 +127,35 @@ void takeOutputs(QProcess &process, CommandResult &result)
     result.errorOutput = QString::fromUtf8(process.readAllStandardError()).trimmed();
 }
 
+struct Observer
+{
+    QMutex mutex;
+    RunObserver observe;
+};
+
+Observer &observer()
+{
+    static Observer o;
+    return o;
+}
+
 } // namespace
+
+void setRunObserverForTesting(RunObserver observe)
+{
+    Observer &o = observer();
+    QMutexLocker lock(&o.mutex);
+    o.observe = std::move(observe);
+}
 
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)
 {
+    {
+        Observer &o = observer();
+        QMutexLocker lock(&o.mutex);
+        if (o.observe)
+            o.observe(program, args, timeoutMs, elevate);
+    }
     CommandResult result;
     const bool viaSudo = elevate && effectiveUserId() != 0;
 
