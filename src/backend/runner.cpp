@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
@@ -301,7 +302,11 @@ CommandResult installPrivateCopy(const QByteArray &content, const QString &mode,
 
     // A private directory with an unpredictable name: nobody else can plant a
     // link there, read the copy or swap it before the privileged install.
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tavrin-XXXXXX"));
+    // QDir::tempPath() is "" when $TMPDIR names no directory; never fall back to "/".
+    const QString tempBase = QDir::tempPath();
+    if (tempBase.isEmpty() || !QFileInfo(tempBase).isDir())
+        return failed;
+    QTemporaryDir dir(tempBase + QStringLiteral("/tavrin-XXXXXX"));
     if (!dir.isValid())
         return failed;
     QFile::setPermissions(dir.path(),
