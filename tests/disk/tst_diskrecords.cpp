@@ -2,6 +2,7 @@
 #include "disk/diskrecords.h"
 #include "disk/jsonfileio.h"
 
+#include "diskfixture.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
@@ -13,6 +14,7 @@ class TestDiskRecords : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { TAVRIN_REQUIRE_PRIVATE_HOME(); }
     void dayRecordRoundTrip();
     void readDefaults_data();
     void readDefaults();
