@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kMaxStoredSpikes = 200;
 constexpr int kMaxCauses = 5;
-constexpr int kWatchdogMs = 30 * 60 * 1000;
 constexpr int kPreviousDaySearch = 60;
 constexpr qint64 kMiB = 1048576;
 
@@ -197,7 +196,7 @@ void DiskMonitor::runCycle()
     drillPath.clear();
     spikes.clear();
     resultDelivered = false;
-    watchdog->start(kWatchdogMs);
+    watchdog->start(watchdogMs);
 
     qint64 capacity = 0;
     qint64 used = 0;

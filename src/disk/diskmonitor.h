@@ -45,6 +45,8 @@ public:
 
     /// Bound of the blocking "Notify" call, so a hung notification server cannot hold the cycle.
     static constexpr int kNotifyTimeoutMs = 5000;
+    /// Time limit of one cycle (30 minutes).
+    int watchdogMs = 30 * 60 * 1000;
 
 signals:
     void finished(bool ok, const QString &message);
