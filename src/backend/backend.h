@@ -1,0 +1,249 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QMetaType>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+/// The system control backend: blocking free functions that drive the immutable
+/// system's tools and files and return plain records. Every function may run a
+/// child process and wait for it, so callers run them on a worker thread.
+/// Nothing here throws; failures travel in `CommandResult` or as empty values.
+namespace Tavrin {
+
+/// Outcome of one external command.
+struct CommandResult
+{
+    /// True only when the command (or its elevated retry) exited normally with 0.
+    bool ok = false;
+    /// The exit code; -1 when the process never started or timed out.
+    int exitCode = -1;
+    /// Standard output, UTF-8, trimmed.
+    QString output;
+    /// Standard error, UTF-8, trimmed.
+    QString errorOutput;
+    /// Message for the user; empty when `ok` is true.
+    QString error;
+};
+
+/// One snapshot as the control tool lists it.
+struct SnapshotInfo
+{
+    QString id;
+    QString name;
+    QString desc;
+    /// Creation time, seconds since the epoch (0 when unknown).
+    qint64 time = 0;
+    /// The system's initial snapshot (name contains "First" or the description
+    /// contains "System initialization").
+    bool isInitial = false;
+};
+
+/// Snapshot id -> (extra bytes of the snapshot directory, bytes of the tree no
+/// reference tree contains).
+using SnapshotSizeMap = QMap<QString, QPair<qint64, qint64>>;
+
+/// One deployment of the "admin status" answer.
+struct DeployInfo
+{
+    QString version;
+    QString commit;
+    /// Seconds since the epoch.
+    qint64 time = 0;
+    bool isBooted = false;
+    bool isRollbackBackup = false;
+    int index = 0;
+    bool hidden = false;
+};
+
+/// Sizes of the repositories in bytes (0 when unknown).
+struct RepoSizes
+{
+    qint64 systemRepo = 0;
+    qint64 persistentRepo = 0;
+    qint64 snapshotDir = 0;
+    /// Space available to unprivileged users on the file system of "/".
+    qint64 rootAvailable = 0;
+};
+
+/// The parsed rollback state file.
+struct RollbackState
+{
+    QString rollbackTarget;
+    QString rollbackTargetName;
+    QString backupSnapshotId;
+    QString backupSnapshotName;
+    QString originalBooted;
+    QString strategy;
+    /// "pending", "active", "done", "failed" or "cancelled".
+    QString status;
+    int rebootCount = 0;
+    int rebootLimit = 3;
+    qint64 createdAt = 0;
+    /// True when the file was read and held a non-empty JSON object.
+    bool valid = false;
+};
+
+/// State of the temporary writable layer.
+struct WritableStatus
+{
+    bool enabled = false;
+    bool clearAfterReboot = false;
+    /// The tool's whole "conf" object (empty on failure).
+    QJsonObject conf;
+};
+
+// ---------------------------------------------------------------- helpers
+
+/// Maps a raw failure text (pkexec, sudo, a tool's standard error) to a text for
+/// the user; an unknown text is returned trimmed.
+QString friendlyExecError(const QString &message);
+
+/// The value of the first key of `keys` that `object` contains, converted with
+/// QJsonValue::toString() (a non-string yields ""); `fallback` when none is present.
+QString jsonField(const QJsonObject &object, const QList<QString> &keys, const QString &fallback = QString());
+
+/// "512 B", "1.50 KB", … up to "TB" (two decimals above bytes).
+QString formatSize(qint64 bytes);
+
+/// Local time as "yyyy-MM-dd HH:mm:ss"; "-" for 0 or a negative value.
+QString formatTime(qint64 epochSeconds);
+
+/// The running kernel's release ("" when uname fails).
+QString getKernel();
+
+/// Whether the system runs in immutable mode; true unless the control tool
+/// clearly says "Immutable mode: false".
+bool isImmutable();
+
+// -------------------------------------------------------------- snapshots
+
+/// All snapshots, oldest first; empty on any failure.
+QList<SnapshotInfo> getSnapshots();
+
+/// One snapshot (`isInitial` always false); all fields empty on failure.
+SnapshotInfo getSnapshotDetail(const QString &id);
+
+/// Creates a snapshot (elevated). An empty `name` is left out; `desc` is always passed.
+CommandResult createSnapshot(const QString &name, const QString &desc);
+
+/// Deletes a snapshot (elevated).
+CommandResult deleteSnapshot(const QString &id);
+
+/// Renames / re-describes a snapshot (elevated). An empty `name` is left out.
+CommandResult modifySnapshot(const QString &id, const QString &name, const QString &desc);
+
+/// Rolls the system back to a snapshot, applied at the next boot (elevated).
+CommandResult rollbackSnapshot(const QString &id, bool deleteOthers);
+
+/// Disk use of every snapshot, keyed by snapshot id. Cached for 59 s in the
+/// process; tree listings are cached per commit in the user's cache directory.
+/// Safe to call from several threads at once. Empty when there are no snapshots.
+SnapshotSizeMap computeSnapshotSizes();
+
+// ------------------------------------------------- deployments and upgrades
+
+/// All deployments in the tool's order; empty on failure.
+QList<DeployInfo> getDeploys();
+
+/// Commit of the booted deployment; "" when none or on failure.
+QString getBootedDeployId();
+
+/// Version of the booted deployment, else the first non-empty version, else "".
+QString getDeployVersion();
+
+/// The argument list that removes a deployment: "admin" "undeploy" id.
+QStringList undeployArgs(const QString &id);
+
+/// Removes a deployment (elevated).
+CommandResult undeploy(const QString &id);
+
+/// Whether a deployment may be removed: not booted, not hidden, has a commit.
+bool isDeployDeletable(const DeployInfo &d);
+
+/// Checks for an upgrade (elevated); the output is the tool's JSON answer.
+CommandResult checkUpgrade();
+
+/// Downloads and applies the upgrade (elevated).
+CommandResult runUpgrade();
+
+/// Cleans the upgrade cache, everything with `all` (elevated).
+CommandResult cleanUpgradeCache(bool all);
+
+/// {"system", "version", "edition"} from the version files; "system" defaults to "Zarnex".
+QJsonObject getOsVersion();
+
+/// Sizes of the repositories (du, cached 30 s) and the free space of "/".
+RepoSizes getRepoSizes();
+
+// ------------------------------------------------ rollback state and cleanup
+
+/// The rollback state file; defaults with `valid` false when missing or not a JSON object.
+RollbackState getRollbackState();
+
+/// Writes the rollback state file as root (private temporary copy + elevated "install").
+CommandResult saveRollbackState(const QJsonObject &state);
+
+/// Removes the rollback state file (elevated; the result is ignored).
+void clearRollbackState();
+
+/// Installs the boot counter script and the clean-up service and timer, then
+/// reloads systemd and enables the timer (elevated).
+CommandResult installRollbackCleanup();
+
+/// Disables the timer and removes the three clean-up files (elevated).
+CommandResult uninstallRollbackCleanup();
+
+/// Whether the clean-up timer is enabled.
+bool rollbackCleanupInstalled();
+
+/// The boot counter script text for the given state file and control tool paths
+/// (what installRollbackCleanup installs, exposed so it can be checked and run
+/// against a simulated system). `runMarker` is the once-per-boot marker file.
+QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker);
+
+/// The clean-up service unit text for the given state file.
+QString rollbackCleanupServiceUnit(const QString &stateFile);
+
+/// The clean-up timer unit text.
+QString rollbackCleanupTimerUnit();
+
+// --------------------------------------- writable layer and configuration
+
+/// The writable layer's state; both flags false and an empty `conf` on failure.
+WritableStatus getWritableStatus();
+
+/// Switches the writable layer on (elevated); `all` adds "-a", `clearAfterReboot` adds "-c".
+CommandResult enableWritable(bool clearAfterReboot, bool all);
+
+/// Switches the writable layer off (elevated).
+CommandResult disableWritable();
+
+/// Every "key=value" entry of the control tool's configuration file (all sections
+/// in one map); empty when the file cannot be read.
+QMap<QString, QString> getCtlConfig();
+
+/// Sets keys of the "[global]" section of the control tool's configuration file
+/// and installs it as root. Everything else in the file is kept byte for byte;
+/// keys the section lacks are added at its end.
+CommandResult setCtlConfig(const QMap<QString, QString> &values);
+
+/// The pure rewrite behind setCtlConfig: `original` with `values` set in
+/// "[global]" (an empty `original` gives a new "[global]" section).
+QString rewriteCtlConfig(const QString &original, const QMap<QString, QString> &values);
+
+/// Registers the records and their lists with the meta-type system (idempotent;
+/// also done at static initialisation).
+void registerBackendMetaTypes();
+
+} // namespace Tavrin
+
+Q_DECLARE_METATYPE(Tavrin::CommandResult)
+Q_DECLARE_METATYPE(Tavrin::SnapshotInfo)
+Q_DECLARE_METATYPE(Tavrin::DeployInfo)
+Q_DECLARE_METATYPE(Tavrin::RepoSizes)
+Q_DECLARE_METATYPE(Tavrin::RollbackState)
+Q_DECLARE_METATYPE(Tavrin::WritableStatus)

@@ -1,0 +1,91 @@
+#pragma once
+
+// Internals of the backend shared by its source files and its tests.
+
+#include "backend/backend.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QHash>
+#include <QSet>
+
+#include <functional>
+
+namespace Tavrin {
+
+class Backend
+{
+    Q_DECLARE_TR_FUNCTIONS(Backend)
+};
+
+// Fixed system paths, mapped below the simulated root when one is set.
+QString ctlPath();
+QString writablePath();
+QString ostreePath();
+QString sysRepoPath();
+QString persistRepoPath();
+QString snapshotDirPath();
+QString ctlConfPath();
+QString stateFilePath();
+QString osVersionPath();
+QString zarnexVersionPath();
+QString rebootCounterScriptPath();
+QString cleanupServicePath();
+QString cleanupTimerPath();
+QString rebootCounterRunMarkerPath();
+
+inline constexpr int kStartTimeoutMs = 5000;
+inline constexpr int kKillGraceMs = 3000;
+
+// Runs one program with an argument list (never a shell). With `elevate` and a
+// non-root user it goes through "sudo -n" and, when that asks for a password,
+// once through "pkexec".
+CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate);
+
+// Top-level object of a JSON text; empty for anything else.
+QJsonObject parseJson(const QString &text);
+
+// Writes `content` to a fresh file in a private temporary directory and copies
+// it to `destination` with the elevated "install" (owner root, `mode`). The
+// directory is removed afterwards. When the copy cannot be written, the result
+// carries `writeError`.
+CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,
+                                 int timeoutMs, const QString &writeError);
+
+// Pure parsers over the tools' answers.
+QList<SnapshotInfo> parseSnapshotList(const QString &json);
+SnapshotInfo snapshotFromJson(const QJsonObject &object);
+QList<DeployInfo> parseDeployList(const QString &json);
+QString bootedDeployFromList(const QList<DeployInfo> &deploys);
+QString deployVersionFromList(const QList<DeployInfo> &deploys);
+QHash<QString, qint64> parseOstreeListing(const QByteArray &output);
+qint64 parseDuOutput(const QString &output);
+void applyOsVersionText(const QString &text, QJsonObject &into);
+RollbackState parseRollbackState(const QByteArray &data);
+QMap<QString, QString> parseCtlConfig(const QString &text);
+WritableStatus parseWritableStatus(const QString &json);
+bool isImmutableAnswer(const QString &output);
+
+// Directory size through "du -sb", cached for 30 seconds per path.
+qint64 duPath(const QString &path);
+
+// Content checksum -> size of every regular file of `commit`, from the cache
+// file of `key` when it records the same commit, else from "ostree ls".
+QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit);
+
+// Cache file name part for a key: anything but [A-Za-z0-9_-] becomes "_".
+QString treeCacheFileName(const QString &key);
+
+// Test hook: called with every command line before it runs (an empty function
+// removes it), so tests can check time-outs and elevation without waiting.
+using RunObserver =
+    std::function<void(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)>;
+void setRunObserverForTesting(RunObserver observer);
+
+// Test hooks: replace the clock used by the size caches (seconds since the
+// epoch; an empty function restores the real clock) and forget both caches.
+void setBackendClockForTesting(std::function<qint64()> clock);
+void resetSizeCachesForTesting();
+qint64 backendNow();
+
+} // namespace Tavrin

@@ -1,0 +1,219 @@
+#include "backend/backend_p.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+namespace Tavrin {
+
+namespace {
+
+constexpr qint64 kMaxStateFileBytes = 4 * 1024 * 1024;
+const QLatin1String kTimerName("tavrin-rollback-cleanup.timer");
+
+bool isPlainShellWord(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_./+-]+$"));
+    return re.match(text).hasMatch();
+}
+
+// A path as one word of a shell command line.
+QString shellWord(const QString &text)
+{
+    if (isPlainShellWord(text))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// A path as a Python string literal inside the script's double-quoted "-c" program.
+QString pythonLiteralInDoubleQuotes(const QString &text)
+{
+    QString python;
+    for (const QChar ch : text) {
+        if (ch == QLatin1Char('\\') || ch == QLatin1Char('\''))
+            python += QLatin1Char('\\') + QString(ch);
+        else if (ch == QLatin1Char('\n'))
+            python += QLatin1String("\\n");
+        else if (ch == QLatin1Char('\r'))
+            python += QLatin1String("\\r");
+        else
+            python += ch;
+    }
+    QString shell;
+    for (const QChar ch : std::as_const(python)) {
+        if (ch == QLatin1Char('\\') || ch == QLatin1Char('"') || ch == QLatin1Char('$') ||
+            ch == QLatin1Char('`'))
+            shell += QLatin1Char('\\');
+        shell += ch;
+    }
+    return QLatin1Char('\'') + shell + QLatin1Char('\'');
+}
+
+CommandResult elevated(const QString &program, const QList<QString> &args, int timeoutMs)
+{
+    return runProcess(program, args, timeoutMs, true);
+}
+
+} // namespace
+
+QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker)
+{
+    // The counter moves a "reboot3" state from "pending" to "active" at the first
+    // boot whose booted deployment differs from the one recorded at rollback
+    // time (the rollback has taken effect) and counts that boot. The state is
+    // replaced through a file beside it, so a cut during the write keeps the old one.
+    const QString marker = shellWord(runMarker);
+    QString script;
+    script += QLatin1String("#!/bin/sh\n");
+    script += QLatin1String("# tavrin rollback cleanup boot counter\n");
+    script += QStringLiteral("if [ -e %1 ]; then exit 0; fi\n").arg(marker);
+    script += QStringLiteral("touch %1 || exit 0\n").arg(marker);
+    script += QStringLiteral("test -f %1 || exit 0\n").arg(shellWord(stateFile));
+    script += QLatin1String("PY=/usr/bin/python3\n");
+    script +=
+        QStringLiteral("if [ -x $PY ]; then $PY -c \"import json,os,sys;f=%1;c=%2;d=json.load(open(f));"
+                       "l=d.get('reboot_limit',3);b=d.get('backup_snapshot_id','');st=d.get('status','');"
+                       "o=d.get('original_booted','')\n")
+            .arg(pythonLiteralInDoubleQuotes(stateFile), pythonLiteralInDoubleQuotes(ctlPath));
+    script += QLatin1String("import subprocess\n");
+    script += QLatin1String("if st=='pending' and o and d.get('strategy')=='reboot3':\n");
+    script += QLatin1String(" try:\n");
+    script += QLatin1String(
+        "  q=subprocess.run([c,'admin','status','-j'],capture_output=True,text=True,timeout=300);"
+        "n=[x.get('CommitIDIdx') for x in json.loads(q.stdout)['data']['deploy_list'] "
+        "if x.get('IsBooted') is True] if q.returncode==0 else []\n");
+    script += QLatin1String(" except Exception:\n");
+    script += QLatin1String("  n=[]\n");
+    script += QLatin1String(" if n and isinstance(n[0],str) and n[0] and n[0]!=o:\n");
+    script += QLatin1String("  st='active';d['status']=st\n");
+    script += QLatin1String("if st!='active':\n");
+    script += QLatin1String(" sys.exit(0)\n");
+    script += QLatin1String("d['reboot_count']=d.get('reboot_count',0)+1\n");
+    script += QLatin1String("if d['reboot_count']>=l and b:\n");
+    script += QLatin1String(" p=subprocess.run([c,'snapshot','delete',b],capture_output=True,text=True)\n");
+    script += QLatin1String(" d['status']='done' if p.returncode==0 else 'failed'\n");
+    script += QLatin1String("t=f+'.tmp';h=open(t,'w');json.dump(d,h,ensure_ascii=False,indent=2);h.flush();"
+                            "os.fsync(h.fileno());h.close();os.replace(t,f)\" ; fi\n");
+    return script;
+}
+
+QString rollbackCleanupServiceUnit(const QString &stateFile)
+{
+    return QStringLiteral("[Unit]\n"
+                          "Description=Clean up rollback backup snapshot after N successful reboots\n"
+                          "ConditionPathExists=%1\n"
+                          "\n"
+                          "[Service]\n"
+                          "Type=oneshot\n"
+                          "ExecStart=%2\n"
+                          "Nice=19\n"
+                          "IOSchedulingClass=idle\n"
+                          "Restart=no\n")
+        .arg(stateFile, rebootCounterScriptPath());
+}
+
+QString rollbackCleanupTimerUnit()
+{
+    return QStringLiteral("[Unit]\n"
+                          "Description=Clean up rollback backup snapshot after N successful reboots\n"
+                          "\n"
+                          "[Timer]\n"
+                          "OnBootSec=3min\n"
+                          "\n"
+                          "[Install]\n"
+                          "WantedBy=timers.target\n");
+}
+
+RollbackState parseRollbackState(const QByteArray &data)
+{
+    RollbackState state;
+    const QJsonObject o = parseJson(QString::fromUtf8(data));
+    if (o.isEmpty())
+        return state;
+    state.rollbackTarget = o.value(QLatin1String("rollback_target")).toString();
+    state.rollbackTargetName = o.value(QLatin1String("rollback_target_name")).toString();
+    state.backupSnapshotId = o.value(QLatin1String("backup_snapshot_id")).toString();
+    state.backupSnapshotName = o.value(QLatin1String("backup_snapshot_name")).toString();
+    state.originalBooted = o.value(QLatin1String("original_booted")).toString();
+    state.strategy = o.value(QLatin1String("strategy")).toString();
+    state.status = o.value(QLatin1String("status")).toString();
+    state.rebootCount = o.value(QLatin1String("reboot_count")).toInt();
+    state.rebootLimit = o.value(QLatin1String("reboot_limit")).toInt(3);
+    state.createdAt = o.value(QLatin1String("created_at")).toVariant().toLongLong();
+    state.valid = true;
+    return state;
+}
+
+RollbackState getRollbackState()
+{
+    QFile file(stateFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return RollbackState();
+    const QByteArray data = file.read(kMaxStateFileBytes + 1);
+    if (data.size() > kMaxStateFileBytes)
+        return RollbackState();
+    return parseRollbackState(data);
+}
+
+CommandResult saveRollbackState(const QJsonObject &state)
+{
+    return installPrivateCopy(QJsonDocument(state).toJson(QJsonDocument::Indented), QStringLiteral("0644"),
+                              stateFilePath(), 30000, Backend::tr("无法写入临时状态文件"));
+}
+
+void clearRollbackState()
+{
+    elevated(QStringLiteral("rm"), {QStringLiteral("-f"), stateFilePath()}, 20000);
+}
+
+CommandResult installRollbackCleanup()
+{
+    const QString state = stateFilePath();
+    const struct
+    {
+        QString text;
+        QString mode;
+        QString destination;
+    } files[] = {
+        {rebootCounterScript(state, ctlPath(), rebootCounterRunMarkerPath()), QStringLiteral("0755"),
+         rebootCounterScriptPath()},
+        {rollbackCleanupServiceUnit(state), QStringLiteral("0644"), cleanupServicePath()},
+        {rollbackCleanupTimerUnit(), QStringLiteral("0644"), cleanupTimerPath()},
+    };
+    int installed = 0;
+    for (const auto &file : files) {
+        if (installPrivateCopy(file.text.toUtf8(), file.mode, file.destination, 30000, QString()).ok)
+            ++installed;
+    }
+
+    CommandResult result;
+    if (installed != 3) {
+        result.error = Backend::tr("安装 systemd 服务失败");
+        return result;
+    }
+    elevated(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000);
+    elevated(QStringLiteral("systemctl"), {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName},
+             60000);
+    result.ok = true;
+    return result;
+}
+
+CommandResult uninstallRollbackCleanup()
+{
+    elevated(QStringLiteral("systemctl"), {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName},
+             60000);
+    const CommandResult removed = elevated(
+        QStringLiteral("rm"),
+        {QStringLiteral("-f"), cleanupServicePath(), cleanupTimerPath(), rebootCounterScriptPath()}, 20000);
+    elevated(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000);
+    return removed;
+}
+
+bool rollbackCleanupInstalled()
+{
+    return elevated(QStringLiteral("systemctl"), {QStringLiteral("is-enabled"), kTimerName}, 20000).ok;
+}
+
+} // namespace Tavrin

@@ -1,0 +1,351 @@
+#include "backend/backend_p.h"
+#include "backend/syspaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <ctime>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace Tavrin {
+
+QString ctlPath()
+{
+    return systemPath(QStringLiteral("/usr/sbin/zarnex-immutable-ctl"));
+}
+QString writablePath()
+{
+    return systemPath(QStringLiteral("/usr/bin/zarnex-immutable-writable"));
+}
+QString ostreePath()
+{
+    return systemPath(QStringLiteral("/usr/bin/ostree"));
+}
+QString sysRepoPath()
+{
+    return systemPath(QStringLiteral("/ostree/repo"));
+}
+QString persistRepoPath()
+{
+    return systemPath(QStringLiteral("/persistent/ostree/repo"));
+}
+QString snapshotDirPath()
+{
+    return systemPath(QStringLiteral("/persistent/ostree/snapshot"));
+}
+QString ctlConfPath()
+{
+    return systemPath(QStringLiteral("/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf"));
+}
+QString stateFilePath()
+{
+    return systemPath(QStringLiteral("/var/lib/tavrin-manager/rollback-state.json"));
+}
+QString osVersionPath()
+{
+    return systemPath(QStringLiteral("/etc/os-version"));
+}
+QString zarnexVersionPath()
+{
+    return systemPath(QStringLiteral("/etc/zarnex-version"));
+}
+QString rebootCounterScriptPath()
+{
+    return systemPath(QStringLiteral("/usr/libexec/tavrin-manager/reboot-counter.sh"));
+}
+QString cleanupServicePath()
+{
+    return systemPath(QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.service"));
+}
+QString cleanupTimerPath()
+{
+    return systemPath(QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.timer"));
+}
+QString rebootCounterRunMarkerPath()
+{
+    return systemPath(QStringLiteral("/run/tavrin-rollback-counter-run"));
+}
+
+namespace {
+
+enum class RunOutcome { NotStarted, TimedOut, Finished };
+
+// Each child leads its own process group so a time-out also ends whatever it
+// started (sudo's or a wrapper script's children).
+void startInOwnGroup(QProcess &process, const QString &program, const QList<QString> &args)
+{
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    process.start(program, args, QIODevice::ReadWrite);
+}
+
+void killGroup(QProcess &process)
+{
+    const qint64 pid = process.processId();
+    if (pid > 0)
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    process.kill();
+    process.waitForFinished(kKillGraceMs);
+}
+
+RunOutcome runToEnd(QProcess &process, const QString &program, const QList<QString> &args, int timeoutMs)
+{
+    startInOwnGroup(process, program, args);
+    if (!process.waitForStarted(kStartTimeoutMs)) {
+        if (process.state() != QProcess::NotRunning)
+            killGroup(process);
+        return RunOutcome::NotStarted;
+    }
+    // Nothing is ever fed to a tool; a closed input keeps one that reads it from hanging.
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        killGroup(process);
+        return RunOutcome::TimedOut;
+    }
+    return RunOutcome::Finished;
+}
+
+bool asksForPassword(const QString &errorOutput)
+{
+    return errorOutput.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+           errorOutput.contains(QLatin1String("passphrase"), Qt::CaseInsensitive) ||
+           errorOutput.contains(QStringLiteral("密码"));
+}
+
+void takeOutputs(QProcess &process, CommandResult &result)
+{
+    result.exitCode = process.exitCode();
+    result.output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    result.errorOutput = QString::fromUtf8(process.readAllStandardError()).trimmed();
+}
+
+struct Observer
+{
+    QMutex mutex;
+    RunObserver observe;
+};
+
+Observer &observer()
+{
+    static Observer o;
+    return o;
+}
+
+} // namespace
+
+void setRunObserverForTesting(RunObserver observe)
+{
+    Observer &o = observer();
+    QMutexLocker lock(&o.mutex);
+    o.observe = std::move(observe);
+}
+
+CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)
+{
+    {
+        Observer &o = observer();
+        QMutexLocker lock(&o.mutex);
+        if (o.observe)
+            o.observe(program, args, timeoutMs, elevate);
+    }
+    CommandResult result;
+    const bool viaSudo = elevate && effectiveUserId() != 0;
+
+    QString started = program;
+    QList<QString> startArgs = args;
+    if (viaSudo) {
+        started = QStringLiteral("sudo");
+        startArgs = QList<QString>{QStringLiteral("-n"), program} + args;
+    }
+
+    QProcess process;
+    switch (runToEnd(process, started, startArgs, timeoutMs)) {
+    case RunOutcome::NotStarted:
+        result.error = Backend::tr("无法启动进程: %1").arg(program);
+        return result;
+    case RunOutcome::TimedOut:
+        result.error = Backend::tr("命令执行超时: %1").arg(program);
+        return result;
+    case RunOutcome::Finished:
+        break;
+    }
+    takeOutputs(process, result);
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+        result.ok = true;
+        return result;
+    }
+
+    if (viaSudo && asksForPassword(result.errorOutput)) {
+        QProcess pkexec;
+        if (runToEnd(pkexec, QStringLiteral("pkexec"), QList<QString>{program} + args, timeoutMs) ==
+            RunOutcome::Finished) {
+            takeOutputs(pkexec, result);
+            result.ok = pkexec.exitStatus() == QProcess::NormalExit && pkexec.exitCode() == 0;
+            if (result.ok)
+                return result;
+        }
+    }
+
+    result.error = !result.errorOutput.isEmpty() ? result.errorOutput : result.output;
+    if (result.error.isEmpty())
+        result.error = Backend::tr("命令执行失败");
+    return result;
+}
+
+QString friendlyExecError(const QString &message)
+{
+    const QString text = message.trimmed();
+    if (text.isEmpty())
+        return Backend::tr("命令执行失败");
+    if (text.contains(QLatin1String("Request dismissed")))
+        return Backend::tr("已取消授权，未执行操作");
+    if (text.contains(QLatin1String("Not authorized")))
+        return Backend::tr("没有权限执行此操作");
+    if (text.contains(QLatin1String("Authentication failure")))
+        return Backend::tr("身份验证失败，请检查密码后重试");
+    if (text.contains(QLatin1String("incorrect password")) || text.contains(QLatin1String("wrong password")))
+        return Backend::tr("密码错误，请重试");
+    if (text.contains(QLatin1String("permission denied")))
+        return Backend::tr("权限不足，无法执行此操作");
+    if (text.contains(QLatin1String("timeout")))
+        return Backend::tr("命令执行超时");
+    return text;
+}
+
+QJsonObject parseJson(const QString &text)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return QJsonObject();
+    return doc.object();
+}
+
+QString jsonField(const QJsonObject &object, const QList<QString> &keys, const QString &fallback)
+{
+    for (const QString &key : keys) {
+        if (object.contains(key))
+            return object.value(key).toString();
+    }
+    return fallback;
+}
+
+QString formatSize(qint64 bytes)
+{
+    if (bytes > -1024 && bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    static const char *const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024.0;
+    int unit = 0;
+    while (qAbs(value) >= 1024.0 && unit < 3) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 2).arg(QLatin1String(units[unit]));
+}
+
+QString formatTime(qint64 epochSeconds)
+{
+    if (epochSeconds <= 0)
+        return QStringLiteral("-");
+    const std::time_t t = static_cast<std::time_t>(epochSeconds);
+    std::tm local{};
+    if (!::localtime_r(&t, &local))
+        return QStringLiteral("-");
+    char buffer[64];
+    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return QString::fromLatin1(buffer, static_cast<qsizetype>(n));
+}
+
+QString getKernel()
+{
+    struct utsname info
+    {
+    };
+    if (::uname(&info) != 0)
+        return QString();
+    return QString::fromLocal8Bit(info.release);
+}
+
+bool isImmutableAnswer(const QString &output)
+{
+    static const QRegularExpression re(QStringLiteral("Immutable mode:\\s*(true|false)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = re.match(output);
+    if (!match.hasMatch())
+        return true;
+    return match.captured(1).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+bool isImmutable()
+{
+    const CommandResult r = runProcess(ctlPath(), {QStringLiteral("-s")}, 30000, false);
+    if (!r.ok)
+        return true;
+    return isImmutableAnswer(r.output);
+}
+
+CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,
+                                 int timeoutMs, const QString &writeError)
+{
+    CommandResult failed;
+    failed.error = writeError;
+
+    // A private directory with an unpredictable name: nobody else can plant a
+    // link there, read the copy or swap it before the privileged install.
+    // QDir::tempPath() is "" when $TMPDIR names no directory; never fall back to "/".
+    const QString tempBase = QDir::tempPath();
+    if (tempBase.isEmpty() || !QFileInfo(tempBase).isDir())
+        return failed;
+    QTemporaryDir dir(tempBase + QStringLiteral("/tavrin-XXXXXX"));
+    if (!dir.isValid())
+        return failed;
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString path = dir.filePath(QStringLiteral("copy"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return failed;
+    const bool written = file.write(content) == content.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        return failed;
+
+    return runProcess(QStringLiteral("install"),
+                      {QStringLiteral("-o"), QStringLiteral("root"), QStringLiteral("-g"),
+                       QStringLiteral("root"), QStringLiteral("-m"), mode, path, destination},
+                      timeoutMs, true);
+}
+
+namespace {
+void registerAtStart()
+{
+    registerBackendMetaTypes();
+}
+Q_CONSTRUCTOR_FUNCTION(registerAtStart)
+} // namespace
+
+void registerBackendMetaTypes()
+{
+    qRegisterMetaType<CommandResult>();
+    qRegisterMetaType<SnapshotInfo>();
+    qRegisterMetaType<DeployInfo>();
+    qRegisterMetaType<RepoSizes>();
+    qRegisterMetaType<RollbackState>();
+    qRegisterMetaType<WritableStatus>();
+    qRegisterMetaType<QList<SnapshotInfo>>();
+    qRegisterMetaType<QList<DeployInfo>>();
+    qRegisterMetaType<SnapshotSizeMap>();
+}
+
+} // namespace Tavrin

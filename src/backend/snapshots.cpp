@@ -1,0 +1,403 @@
+#include "backend/backend_p.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFuture>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+namespace Tavrin {
+
+namespace {
+
+constexpr int kListTimeoutMs = 60000;
+constexpr int kCreateDeleteTimeoutMs = 900000;
+constexpr int kModifyTimeoutMs = 300000;
+constexpr int kRollbackTimeoutMs = 1800000;
+constexpr int kDuTimeoutMs = 60000;
+constexpr int kOstreeLsTimeoutMs = 300000;
+constexpr qint64 kSizeMapValidSecs = 59;
+constexpr qint64 kDirSizeValidSecs = 30;
+
+struct Clock
+{
+    QMutex mutex;
+    std::function<qint64()> now;
+};
+
+Clock &clock()
+{
+    static Clock c;
+    return c;
+}
+
+struct DirSizeEntry
+{
+    qint64 at = 0;
+    qint64 bytes = 0;
+};
+
+struct SizeCaches
+{
+    QMutex dirMutex;
+    QHash<QString, DirSizeEntry> dirSizes;
+
+    QMutex mapMutex;
+    qint64 mapAt = 0;
+    SnapshotSizeMap map;
+
+    // Serialises whole computations: a second caller waits and takes the
+    // fresh result instead of listing the same trees again.
+    QMutex computeMutex;
+};
+
+SizeCaches &caches()
+{
+    static SizeCaches c;
+    return c;
+}
+
+QString prefix8(const QString &text)
+{
+    return text.left(8);
+}
+
+// Files directly in a ref directory (no dot files), in name order, with their
+// trimmed contents; empty contents skipped.
+QList<QPair<QString, QString>> readRefs(const QString &dir)
+{
+    QList<QPair<QString, QString>> refs;
+    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        QFile file(QDir(dir).filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString commit = QString::fromUtf8(file.read(4096)).trimmed();
+        if (!commit.isEmpty())
+            refs.append({name, commit});
+    }
+    return refs;
+}
+
+// A commit goes to ostree as a plain argument; one that looks like an option
+// or carries white space is not a checksum and is never listed.
+bool usableCommit(const QString &commit)
+{
+    static const QRegularExpression re(QStringLiteral("^[0-9A-Za-z_.:^/-]+$"));
+    return !commit.startsWith(QLatin1Char('-')) && re.match(commit).hasMatch();
+}
+
+QString treeCacheDir()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(dir);
+    return dir;
+}
+
+} // namespace
+
+qint64 backendNow()
+{
+    Clock &c = clock();
+    QMutexLocker lock(&c.mutex);
+    if (c.now)
+        return c.now();
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+void setBackendClockForTesting(std::function<qint64()> now)
+{
+    Clock &c = clock();
+    QMutexLocker lock(&c.mutex);
+    c.now = std::move(now);
+}
+
+void resetSizeCachesForTesting()
+{
+    SizeCaches &c = caches();
+    {
+        QMutexLocker lock(&c.dirMutex);
+        c.dirSizes.clear();
+    }
+    QMutexLocker lock(&c.mapMutex);
+    c.map.clear();
+    c.mapAt = 0;
+}
+
+SnapshotInfo snapshotFromJson(const QJsonObject &object)
+{
+    SnapshotInfo info;
+    info.id = object.value(QLatin1String("id")).toString();
+    info.name = object.value(QLatin1String("name")).toString();
+    info.desc = object.value(QLatin1String("desc")).toString();
+    info.time = object.value(QLatin1String("time")).toVariant().toLongLong();
+    return info;
+}
+
+QList<SnapshotInfo> parseSnapshotList(const QString &json)
+{
+    QList<SnapshotInfo> list;
+    const QJsonArray array = parseJson(json)
+                                 .value(QLatin1String("data"))
+                                 .toObject()
+                                 .value(QLatin1String("snapshot_list"))
+                                 .toArray();
+    for (const QJsonValue &value : array) {
+        if (!value.isObject())
+            continue;
+        SnapshotInfo info = snapshotFromJson(value.toObject());
+        info.isInitial = info.name.contains(QLatin1String("First")) ||
+                         info.desc.contains(QLatin1String("System initialization"));
+        list.append(info);
+    }
+    std::stable_sort(list.begin(), list.end(),
+                     [](const SnapshotInfo &a, const SnapshotInfo &b) { return a.time < b.time; });
+    return list;
+}
+
+QList<SnapshotInfo> getSnapshots()
+{
+    const CommandResult r =
+        runProcess(ctlPath(), {QStringLiteral("snapshot"), QStringLiteral("list"), QStringLiteral("-j")},
+                   kListTimeoutMs, false);
+    if (!r.ok)
+        return {};
+    return parseSnapshotList(r.output);
+}
+
+SnapshotInfo getSnapshotDetail(const QString &id)
+{
+    const CommandResult r =
+        runProcess(ctlPath(), {QStringLiteral("snapshot"), QStringLiteral("show"), id, QStringLiteral("-j")},
+                   kListTimeoutMs, false);
+    if (!r.ok)
+        return {};
+    return snapshotFromJson(parseJson(r.output).value(QLatin1String("data")).toObject());
+}
+
+CommandResult createSnapshot(const QString &name, const QString &desc)
+{
+    QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("create")};
+    if (!name.isEmpty())
+        args << name;
+    args << desc;
+    return runProcess(ctlPath(), args, kCreateDeleteTimeoutMs, true);
+}
+
+CommandResult deleteSnapshot(const QString &id)
+{
+    return runProcess(ctlPath(), {QStringLiteral("snapshot"), QStringLiteral("delete"), id},
+                      kCreateDeleteTimeoutMs, true);
+}
+
+CommandResult modifySnapshot(const QString &id, const QString &name, const QString &desc)
+{
+    QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("modify"), id};
+    if (!name.isEmpty())
+        args << name;
+    args << desc;
+    return runProcess(ctlPath(), args, kModifyTimeoutMs, true);
+}
+
+CommandResult rollbackSnapshot(const QString &id, bool deleteOthers)
+{
+    QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("rollback"), id};
+    if (deleteOthers)
+        args << QStringLiteral("--delete-others");
+    return runProcess(ctlPath(), args, kRollbackTimeoutMs, true);
+}
+
+qint64 parseDuOutput(const QString &output)
+{
+    bool ok = false;
+    const qint64 bytes = output.section(QLatin1Char('\t'), 0, 0).trimmed().toLongLong(&ok);
+    return ok ? bytes : 0;
+}
+
+qint64 duPath(const QString &path)
+{
+    SizeCaches &c = caches();
+    {
+        QMutexLocker lock(&c.dirMutex);
+        const auto it = c.dirSizes.constFind(path);
+        if (it != c.dirSizes.constEnd() && backendNow() - it->at < kDirSizeValidSecs)
+            return it->bytes;
+    }
+    const CommandResult r =
+        runProcess(QStringLiteral("du"), {QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
+    const qint64 bytes = r.ok ? parseDuOutput(r.output) : 0;
+    QMutexLocker lock(&c.dirMutex);
+    c.dirSizes.insert(path, DirSizeEntry{backendNow(), bytes});
+    return bytes;
+}
+
+QHash<QString, qint64> parseOstreeListing(const QByteArray &output)
+{
+    QHash<QString, qint64> files;
+    qsizetype start = 0;
+    while (start < output.size()) {
+        qsizetype end = output.indexOf('\n', start);
+        if (end < 0)
+            end = output.size();
+        const QByteArray line = output.mid(start, end - start);
+        start = end + 1;
+        if (!line.startsWith('-'))
+            continue;
+        const QList<QByteArray> pieces = line.simplified().split(' ');
+        if (pieces.size() < 6 || !pieces.at(0).startsWith('-') || pieces.at(4).size() != 64)
+            continue;
+        bool ok = false;
+        const qint64 size = pieces.at(3).toLongLong(&ok);
+        if (!ok)
+            continue;
+        files.insert(QString::fromLatin1(pieces.at(4)), size);
+    }
+    return files;
+}
+
+QString treeCacheFileName(const QString &key)
+{
+    QString safe = key;
+    for (QChar &ch : safe) {
+        const bool plain = (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) ||
+                           (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) ||
+                           (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('_') ||
+                           ch == QLatin1Char('-');
+        if (!plain)
+            ch = QLatin1Char('_');
+    }
+    return QStringLiteral("tree_%1.json").arg(safe);
+}
+
+QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit)
+{
+    const QString cachePath = QDir(treeCacheDir()).filePath(treeCacheFileName(key));
+    {
+        QFile file(cachePath);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+            const QJsonObject object = doc.object();
+            if (doc.isObject() && object.value(QLatin1String("commit")).toString() == commit &&
+                object.value(QLatin1String("files")).isObject()) {
+                QHash<QString, qint64> files;
+                const QJsonObject stored = object.value(QLatin1String("files")).toObject();
+                files.reserve(stored.size());
+                for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
+                    files.insert(it.key(), static_cast<qint64>(it.value().toDouble()));
+                return files;
+            }
+        }
+    }
+
+    QHash<QString, qint64> files;
+    if (usableCommit(commit)) {
+        const CommandResult r = runProcess(ostreePath(),
+                                           {QStringLiteral("--repo=") + sysRepoPath(), QStringLiteral("ls"),
+                                            QStringLiteral("-R"), QStringLiteral("-C"), commit},
+                                           kOstreeLsTimeoutMs, false);
+        if (r.ok)
+            files = parseOstreeListing(r.output.toUtf8());
+    }
+
+    QJsonObject stored;
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it)
+        stored.insert(it.key(), static_cast<double>(it.value()));
+    const QByteArray data =
+        QJsonDocument(QJsonObject{{QStringLiteral("commit"), commit}, {QStringLiteral("files"), stored}})
+            .toJson(QJsonDocument::Compact);
+    QSaveFile save(cachePath);
+    if (save.open(QIODevice::WriteOnly)) {
+        // A short write (full disk) must not leave a truncated cache behind.
+        if (save.write(data) == data.size() && save.flush())
+            save.commit();
+        else
+            save.cancelWriting();
+    }
+    return files;
+}
+
+SnapshotSizeMap computeSnapshotSizes()
+{
+    SizeCaches &c = caches();
+    QMutexLocker computeLock(&c.computeMutex);
+    {
+        QMutexLocker lock(&c.mapMutex);
+        if (!c.map.isEmpty() && backendNow() - c.mapAt <= kSizeMapValidSecs)
+            return c.map;
+    }
+
+    const QList<SnapshotInfo> snapshots = getSnapshots();
+    if (snapshots.isEmpty())
+        return {};
+
+    const QString heads = sysRepoPath() + QStringLiteral("/refs/heads/");
+    const auto snapshotRefs = readRefs(heads + QStringLiteral("snapshot"));
+    QStringList referenceCommits;
+    QHash<QString, int> refsPerCommit;
+    for (const auto &ref : readRefs(heads + QStringLiteral("deployment")) + snapshotRefs) {
+        if (!refsPerCommit.contains(ref.second))
+            referenceCommits.append(ref.second);
+        ++refsPerCommit[ref.second];
+    }
+
+    QList<QFuture<QHash<QString, qint64>>> tasks;
+    for (const QString &commit : std::as_const(referenceCommits)) {
+        const QString key = QStringLiteral("share_") + prefix8(commit);
+        tasks.append(QtConcurrent::run([key, commit] { return ostreeLsTreeCached(key, commit); }));
+    }
+    // How many refs keep each object alive; a snapshot's own ref is one of them.
+    QHash<QString, QHash<QString, qint64>> listings;
+    QHash<QString, int> holders;
+    for (qsizetype i = 0; i < tasks.size(); ++i) {
+        const QHash<QString, qint64> listing = tasks[i].result();
+        const int refs = refsPerCommit.value(referenceCommits.at(i));
+        for (auto it = listing.constBegin(); it != listing.constEnd(); ++it)
+            holders[it.key()] += refs;
+        listings.insert(referenceCommits.at(i), listing);
+    }
+
+    QHash<QString, QString> snapshotCommits;
+    for (const auto &ref : snapshotRefs)
+        snapshotCommits.insert(ref.first.section(QLatin1Char('.'), 0, 0), ref.second);
+
+    SnapshotSizeMap result;
+    for (const SnapshotInfo &snapshot : snapshots) {
+        qint64 extra = 0;
+        // An id is one path component below the snapshot directory, never a way out of it.
+        if (!snapshot.id.isEmpty() && !snapshot.id.contains(QLatin1Char('/')) &&
+            snapshot.id != QLatin1String(".") && snapshot.id != QLatin1String(".."))
+            extra = duPath(snapshotDirPath() + QLatin1Char('/') + snapshot.id);
+        qint64 unique = 0;
+        const QString commit = snapshotCommits.value(snapshot.id);
+        if (!commit.isEmpty()) {
+            const bool ownRefCounted = listings.contains(commit);
+            const QHash<QString, qint64> listing =
+                ownRefCounted ? listings.value(commit)
+                              : ostreeLsTreeCached(QStringLiteral("snap_") + prefix8(snapshot.id), commit);
+            const int own = ownRefCounted ? 1 : 0;
+            for (auto it = listing.constBegin(); it != listing.constEnd(); ++it) {
+                if (holders.value(it.key()) <= own)
+                    unique += it.value();
+            }
+        }
+        result.insert(snapshot.id, qMakePair(extra, unique));
+    }
+
+    QMutexLocker lock(&c.mapMutex);
+    c.map = result;
+    c.mapAt = backendNow();
+    return result;
+}
+
+} // namespace Tavrin

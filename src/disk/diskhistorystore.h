@@ -1,0 +1,100 @@
+#pragma once
+
+#include "disk/diskrecords.h"
+
+#include <QFuture>
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+
+namespace Tavrin {
+
+/// Owns the disk history directory: day files, "index.json", retention, storage budget, a small
+/// in-memory cache and asynchronous range loading. Also hosts the history analyses (static).
+class DiskHistoryStore : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DiskHistoryStore(QObject *parent = nullptr);
+    /// Cancels running range loads and waits for their workers, so none outlives the store.
+    ~DiskHistoryStore() override;
+
+    /// Storage budget of the history directory in bytes.
+    qint64 budgetBytes = 512LL * 1024 * 1024;
+    /// Day files older than this many days are deleted after each save (≤ 0: keep all).
+    int retentionDays = 400;
+    /// Days older than this lose their samples first when over budget.
+    int samplesRetentionDays = 90;
+    /// Days older than this lose their drill caches next; also the day-file count above which the
+    /// oldest days are stripped.
+    int drillRetentionDays = 30;
+    /// Capacity of the memory cache in days (≤ 0: nothing stays cached).
+    int memoryCacheDays = 90;
+    /// Growth at or above this marks a day `spike` in the index.
+    qint64 spikeThresholdBytes = 1024LL * 1024 * 1024;
+
+    /// The generic data location + "/tavrin-manager/disk-history"; created on every call.
+    static QString historyDir();
+    /// historyDir() + "/yyyy-MM-dd.json".
+    static QString dayFilePath(const QDate &date);
+
+    /// Writes the day file, then maintains cache, index, retention and budget. False only when the
+    /// date is invalid or the day file could not be written.
+    bool saveDayRecord(const DiskDayRecord &record);
+    /// One day, from the cache when held there, else from its file (which does not fill the cache).
+    bool loadDay(const QDate &date, DiskDayRecord *out) const;
+    /// Days from `from` to `to` inclusive that have a readable file; fills the cache.
+    QList<DiskDayRecord> loadRange(const QDate &from, const QDate &to);
+    /// Loads a range on the global thread pool; emits `rangeProgress` per day and one
+    /// `rangeLoaded`. Returns the request id, 0 when the range is invalid.
+    quint64 requestRange(const QDate &from, const QDate &to);
+    /// Marks a request cancelled; its `rangeLoaded` then carries what was loaded so far.
+    void cancelRange(quint64 id);
+    bool isCancelled(quint64 id) const;
+
+    /// The index from "index.json", or rebuilt from the day files when absent, empty or corrupt.
+    DiskHistoryIndex loadIndex();
+    void writeIndex(const DiskHistoryIndex &index);
+    /// The index computed from the day files (no top growth items); written when non-empty.
+    DiskHistoryIndex rebuildIndex();
+    /// Puts the summary of `record` into `index` (replacing that date's entry).
+    void updateIndexWith(const DiskDayRecord &record, DiskHistoryIndex *index);
+    /// Deletes day files dated more than `days` days before today.
+    void pruneExpired(int days);
+    /// Thins old days until the directory fits the budget; true when a day was rewritten.
+    bool enforceBudget();
+    /// Deletes the day files from `from` to `to`; true when at least one was deleted.
+    bool removeRange(const QDate &from, const QDate &to);
+    /// Bytes of all "*.json" files in the history directory.
+    qint64 storageBytes() const;
+    void addToCache(const DiskDayRecord &record);
+
+    /// Statistics over the records (sorted by date internally).
+    static DiskRangeStats computeRangeStats(const QList<DiskDayRecord> &records);
+    /// Top-level entries that grew from `previous` to `current` (by growth), competing with the
+    /// children of `current`'s drilled directories (by size); the largest `n`.
+    static QList<DiskItem> topGrowthItems(const DiskDayRecord &previous, const DiskDayRecord &current, int n);
+    /// Days whose growth over the preceding record reached `threshold`, ascending by date.
+    static QList<DiskSpikeInfo> detectSpikes(const QList<DiskDayRecord> &records, qint64 threshold);
+
+signals:
+    void rangeProgress(quint64 requestId, int done, int total);
+    void rangeLoaded(quint64 requestId, const QList<Tavrin::DiskDayRecord> &records);
+
+private:
+    QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
+
+    mutable QMutex cacheMutex;
+    QHash<QDate, DiskDayRecord> cache;
+    QList<QDate> cacheOrder;
+
+    mutable QMutex cancelMutex;
+    QSet<quint64> cancelled;
+
+    quint64 nextRequestId = 1;
+    QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
+};
+
+} // namespace Tavrin

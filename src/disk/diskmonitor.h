@@ -1,0 +1,87 @@
+#pragma once
+
+#include "disk/diskhistorystore.h"
+#include "disk/diskscanner.h"
+#include "disk/monitorconfig.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace Tavrin {
+
+/// Process entry of "--monitor": one monitor cycle without a window, one "[tavrin-monitor]" line on
+/// standard error, exit status 0.
+int runMonitor(int argc, char **argv);
+
+/// Spike object of "alert.json".
+QJsonObject spikeToJson(const DiskSpikeInfo &spike);
+/// Appends the spikes not yet in `existing` (same "date" and "causeDir") and keeps the newest 200.
+QJsonArray mergeSpikes(QJsonArray existing, const QList<DiskSpikeInfo> &spikes);
+/// Whether `time` lies in the quiet period "HH:mm"–"HH:mm" (across midnight when end < start);
+/// never quiet when either bound is invalid or both are equal.
+bool isQuietTime(const QTime &time, const QString &start, const QString &end);
+/// Whether `path` equals or lies below one of `patterns` ("~" and "~/…" relative to `home`).
+bool isExcludedPath(const QString &path, const QStringList &patterns, const QString &home);
+/// Mean of the positive growths among the newest max(days, 3) index days dated before `today`.
+qint64 baselineGrowth(const DiskHistoryIndex &index, const QDate &today, int days);
+/// The arguments of the "Notify" call for a spike, in call order; empty when the date is invalid.
+QVariantList notificationArguments(const DiskSpikeInfo &spike);
+
+/// One background monitor cycle: df sample, daily top-level scan, spike decision, drill-down into
+/// the biggest grower, alert file and desktop notification, save of the day.
+class DiskMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DiskMonitor(QObject *parent = nullptr);
+    ~DiskMonitor() override;
+
+    void runCycle();
+    void shutdown();
+
+    /// Bound of the blocking "Notify" call, so a hung notification server cannot hold the cycle.
+    static constexpr int kNotifyTimeoutMs = 5000;
+    /// Time limit of one cycle (30 minutes).
+    int watchdogMs = 30 * 60 * 1000;
+
+signals:
+    void finished(bool ok, const QString &message);
+
+private:
+    void onTopLevelFinished(const QList<Tavrin::DiskItem> &items, bool complete);
+    void onDrillFinished(const QString &path, const QList<Tavrin::DiskItem> &items);
+    void onScanFinished(bool ok, const QString &message);
+    void onWatchdog();
+    void finalize();
+    void finish(bool ok, const QString &message);
+    bool startDrillFromGrowth();
+    qint64 computeThresholdBytes();
+    bool inCooldown(const QString &path) const;
+    bool isQuietHours(const QDateTime &time) const;
+    bool isExcluded(const QString &path) const;
+    void sendNotification(const DiskSpikeInfo &spike);
+    void recordAlertTime(const QString &path);
+    void loadAlerts();
+    void saveAlerts();
+
+    DiskHistoryStore *store = nullptr;
+    DiskScanner *scanner = nullptr;
+    MonitorConfig config;
+    DiskDayRecord today;
+    DiskDayRecord previous;
+    QList<DiskSpikeInfo> spikes;
+    bool running = false;
+    bool spikeDetected = false;
+    bool resultDelivered = false;
+    qint64 spikeGrowth = 0;
+    QString drillPath;
+    QTimer *watchdog = nullptr;
+    QMap<QString, QDateTime> lastAlert;
+    QString alertsPath;
+};
+
+} // namespace Tavrin

@@ -1,0 +1,202 @@
+#include "disk/diskrecords.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+#include <limits>
+
+namespace Tavrin {
+
+namespace {
+
+QJsonValue bytesValue(qint64 bytes)
+{
+    // Written as a double on purpose: the files hold plain JSON numbers, exact up to 2^53.
+    return QJsonValue(double(bytes));
+}
+
+QString dayText(const QDate &date)
+{
+    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+}
+
+QJsonArray itemsToJson(const QList<DiskItem> &items)
+{
+    QJsonArray array;
+    for (const DiskItem &item : items)
+        array.append(itemToJson(item));
+    return array;
+}
+
+QList<DiskItem> itemsFromJson(const QJsonValue &value)
+{
+    QList<DiskItem> items;
+    const QJsonArray array = value.toArray();
+    items.reserve(array.size());
+    for (const QJsonValue &element : array)
+        items.append(itemFromJson(element.toObject()));
+    return items;
+}
+
+} // namespace
+
+qint64 jsonBytes(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return 0;
+    const double d = std::trunc(value.toDouble());
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(d);
+}
+
+QDate parseIsoDay(const QString &text)
+{
+    if (text.size() != 10)
+        return {};
+    for (int i = 0; i < 10; ++i) {
+        const QChar c = text.at(i);
+        const bool dash = (i == 4 || i == 7);
+        if (dash ? c != QLatin1Char('-') : (c < QLatin1Char('0') || c > QLatin1Char('9')))
+            return {};
+    }
+    return QDate::fromString(text, Qt::ISODate);
+}
+
+QDate dayFileDate(const QString &fileName)
+{
+    if (!fileName.endsWith(QLatin1String(".json")) || fileName == QLatin1String("index.json"))
+        return {};
+    return parseIsoDay(fileName.left(10));
+}
+
+QJsonObject itemToJson(const DiskItem &item)
+{
+    return QJsonObject{{QStringLiteral("p"), item.path},
+                       {QStringLiteral("s"), bytesValue(item.size)},
+                       {QStringLiteral("d"), item.isDir}};
+}
+
+DiskItem itemFromJson(const QJsonObject &obj)
+{
+    DiskItem item;
+    item.path = obj.value(QLatin1String("p")).toString();
+    item.size = jsonBytes(obj.value(QLatin1String("s")));
+    item.isDir = obj.value(QLatin1String("d")).toBool(true);
+    return item;
+}
+
+QJsonObject sampleToJson(const DiskSample &sample)
+{
+    QJsonObject breakdown;
+    for (auto it = sample.breakdown.cbegin(); it != sample.breakdown.cend(); ++it)
+        breakdown.insert(it.key(), bytesValue(it.value()));
+    return QJsonObject{{QStringLiteral("t"), sample.time.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("total"), bytesValue(sample.total)},
+                       {QStringLiteral("h"), breakdown}};
+}
+
+DiskSample sampleFromJson(const QJsonObject &obj)
+{
+    DiskSample sample;
+    sample.time = QDateTime::fromString(obj.value(QLatin1String("t")).toString(), Qt::ISODateWithMs);
+    sample.total = jsonBytes(obj.value(QLatin1String("total")));
+    const QJsonObject breakdown = obj.value(QLatin1String("h")).toObject();
+    for (auto it = breakdown.constBegin(); it != breakdown.constEnd(); ++it)
+        sample.breakdown.insert(it.key(), jsonBytes(it.value()));
+    return sample;
+}
+
+QJsonObject daySummaryToJson(const DiskDaySummary &summary)
+{
+    return QJsonObject{{QStringLiteral("date"), dayText(summary.date)},
+                       {QStringLiteral("f"), summary.file},
+                       {QStringLiteral("c"), bytesValue(summary.capacity)},
+                       {QStringLiteral("t"), bytesValue(summary.total)},
+                       {QStringLiteral("g"), bytesValue(summary.growth)},
+                       {QStringLiteral("spike"), summary.spike},
+                       {QStringLiteral("top"), itemsToJson(summary.top)}};
+}
+
+DiskDaySummary daySummaryFromJson(const QJsonObject &obj)
+{
+    DiskDaySummary summary;
+    summary.date = parseIsoDay(obj.value(QLatin1String("date")).toString());
+    summary.file = obj.value(QLatin1String("f")).toString();
+    summary.capacity = jsonBytes(obj.value(QLatin1String("c")));
+    summary.total = jsonBytes(obj.value(QLatin1String("t")));
+    summary.growth = jsonBytes(obj.value(QLatin1String("g")));
+    summary.spike = obj.value(QLatin1String("spike")).toBool(false);
+    summary.top = itemsFromJson(obj.value(QLatin1String("top")));
+    return summary;
+}
+
+QJsonObject dayRecordToJson(const DiskDayRecord &record)
+{
+    QJsonObject drill;
+    for (auto it = record.drillCache.cbegin(); it != record.drillCache.cend(); ++it)
+        drill.insert(it.key(), itemsToJson(it.value()));
+    QJsonArray samples;
+    for (const DiskSample &sample : record.samples)
+        samples.append(sampleToJson(sample));
+    return QJsonObject{{QStringLiteral("date"), dayText(record.date)},
+                       {QStringLiteral("capacity"), bytesValue(record.capacity)},
+                       {QStringLiteral("total"), bytesValue(record.total)},
+                       {QStringLiteral("complete"), record.complete},
+                       {QStringLiteral("topLevel"), itemsToJson(record.topLevel)},
+                       {QStringLiteral("drillCache"), drill},
+                       {QStringLiteral("samples"), samples}};
+}
+
+DiskDayRecord dayRecordFromJson(const QJsonObject &obj)
+{
+    DiskDayRecord record;
+    record.date = parseIsoDay(obj.value(QLatin1String("date")).toString());
+    record.capacity = jsonBytes(obj.value(QLatin1String("capacity")));
+    record.total = jsonBytes(obj.value(QLatin1String("total")));
+    record.complete = obj.value(QLatin1String("complete")).toBool(true);
+    record.topLevel = itemsFromJson(obj.value(QLatin1String("topLevel")));
+    const QJsonObject drill = obj.value(QLatin1String("drillCache")).toObject();
+    for (auto it = drill.constBegin(); it != drill.constEnd(); ++it)
+        record.drillCache.insert(it.key(), itemsFromJson(it.value()));
+    const QJsonArray samples = obj.value(QLatin1String("samples")).toArray();
+    record.samples.reserve(samples.size());
+    for (const QJsonValue &sample : samples)
+        record.samples.append(sampleFromJson(sample.toObject()));
+    return record;
+}
+
+QJsonObject historyIndexToJson(const DiskHistoryIndex &index)
+{
+    QJsonArray days;
+    for (const DiskDaySummary &summary : index.days)
+        days.append(daySummaryToJson(summary));
+    return QJsonObject{{QStringLiteral("version"), 1},
+                       {QStringLiteral("first"), dayText(index.first)},
+                       {QStringLiteral("last"), dayText(index.last)},
+                       {QStringLiteral("storage"), bytesValue(index.storage)},
+                       {QStringLiteral("budget"), bytesValue(index.budget)},
+                       {QStringLiteral("days"), days}};
+}
+
+DiskHistoryIndex historyIndexFromJson(const QJsonObject &obj)
+{
+    DiskHistoryIndex index;
+    const QJsonArray days = obj.value(QLatin1String("days")).toArray();
+    for (const QJsonValue &day : days) {
+        // A summary without a valid date cannot be placed in the history.
+        const DiskDaySummary summary = daySummaryFromJson(day.toObject());
+        if (summary.date.isValid())
+            index.days.append(summary);
+    }
+    index.first = parseIsoDay(obj.value(QLatin1String("first")).toString());
+    index.last = parseIsoDay(obj.value(QLatin1String("last")).toString());
+    index.storage = jsonBytes(obj.value(QLatin1String("storage")));
+    return index;
+}
+
+} // namespace Tavrin

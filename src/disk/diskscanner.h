@@ -1,0 +1,98 @@
+#pragma once
+
+#include "disk/diskrecords.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+
+namespace Tavrin {
+
+/// One parsed du line: size in bytes and the path as printed.
+struct DuLine
+{
+    qint64 size = 0;
+    QString path;
+};
+
+/// Parses "<KiB>\t<path>" (one trailing CR and surrounding blanks removed). False for empty lines,
+/// lines without a tab or with the tab first, and sizes that are not decimal integers.
+bool parseDuLine(const QByteArray &line, DuLine *out);
+/// Total and used bytes from the first data line of "df -B1" output (columns may be aligned).
+bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used);
+/// Candidate partitions from a mount table: real devices under /dev/, not the root device,
+/// not pseudo or read-only types, each device once (first mount point wins). Octal escapes of the
+/// mount table ("\040" for a blank) are decoded in the mount point.
+QList<DiskMountInfo> parseMountTable(const QByteArray &mounts);
+/// Fills total/used of `candidates` from "df -B1 <mount points>" output; only measured partitions
+/// are returned, largest `used` first.
+QList<DiskMountInfo> applyDfPartitions(const QList<DiskMountInfo> &candidates, const QByteArray &output);
+
+/// Measures the system disk: asynchronous du scans (top level of "/" or one directory) at the
+/// lowest priorities, with privilege fallbacks, and synchronous df queries.
+class DiskScanner : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DiskScanner(QObject *parent = nullptr);
+    /// Kills a running du without emitting anything.
+    ~DiskScanner() override;
+
+    /// Run du with root rights (through "sudo -n", then "pkexec" when interactive) when not root.
+    bool useElevation = false;
+    /// 1 when a user started the scan and may be asked for a password once.
+    int interactive = 0;
+
+    /// A du run (or the report of its failure to start) is pending.
+    bool isBusy() const;
+    /// Sizes of the first-level directories of "/"; false while busy.
+    bool startTopLevelScan();
+    /// Sizes of the direct children of `path`; false while busy.
+    bool drillInto(const QString &path);
+    /// Stops the run; it then ends with exactly one `scanFinished(false, "扫描已取消")`.
+    void cancel();
+
+    /// "df -B1 /": total and used bytes of the root file system. Any pointer may be null.
+    static bool dfRoot(qint64 *total, qint64 *used, QString *error);
+    /// Other mounted partitions with their sizes, largest used first.
+    static QList<DiskMountInfo> listOtherPartitions();
+
+    /// du arguments of the two scans (after the program name).
+    static QStringList topLevelArguments();
+    static QStringList drillArguments(const QString &path);
+
+signals:
+    void progress(int itemCount, const QString &lastPath);
+    void topLevelFinished(const QList<Tavrin::DiskItem> &items, bool complete);
+    void drillFinished(const QString &path, const QList<Tavrin::DiskItem> &items);
+    void scanFinished(bool ok, const QString &message);
+
+private:
+    enum class Runner { Sudo, Pkexec, Plain };
+
+    void startDu(const QStringList &duArgs, bool drill, const QString &target);
+    void launch(Runner runner);
+    void resetResults();
+    void parseLine(const QByteArray &line);
+    void onReadyRead();
+    void parseBufferRemainder();
+    void onFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onStartFailed(QProcess *failed);
+    void emitProgress();
+
+    QProcess *process = nullptr;
+    Runner runner = Runner::Plain;
+    QStringList args;
+    bool drillMode = false;
+    QString drillTarget;
+    QList<DiskItem> items;
+    QByteArray lineBuffer;
+    int lineCount = 0;
+    bool cancelled = false;
+    bool fellBack = false;
+    bool authTried = false;
+};
+
+} // namespace Tavrin

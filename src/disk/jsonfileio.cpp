@@ -1,0 +1,54 @@
+#include "disk/jsonfileio.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace Tavrin {
+
+QJsonDocument readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (file.size() > kMaxJsonFileBytes)
+        return {};
+    const QByteArray data = file.read(kMaxJsonFileBytes + 1);
+    if (data.size() > kMaxJsonFileBytes)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError)
+        return {};
+    return doc;
+}
+
+bool writeFileAtomic(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    qint64 written = 0;
+    while (written < data.size()) {
+        const qint64 n = file.write(data.constData() + written, data.size() - written);
+        if (n <= 0) {
+            file.cancelWriting();
+            file.commit();
+            return false;
+        }
+        written += n;
+    }
+    // QSaveFile buffers; a full disk may only show up when the buffer goes out.
+    if (!file.flush() || file.error() != QFileDevice::NoError || file.size() != data.size()) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
+}
+
+bool writeJsonAtomic(const QString &path, const QJsonDocument &doc)
+{
+    return writeFileAtomic(path, doc.toJson(QJsonDocument::Compact));
+}
+
+} // namespace Tavrin

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+namespace Tavrin {
+
+/// Files larger than this are not the program's own files; readers treat them as absent.
+inline constexpr qint64 kMaxJsonFileBytes = 64LL * 1024 * 1024;
+
+/// Reads and parses a JSON file; an empty document when it cannot be opened, is too large or does
+/// not parse (callers test whether the document holds an object).
+QJsonDocument readJson(const QString &path);
+
+/// Writes bytes to `path` through a save-file, checking every write and the flush: on Qt 6.4
+/// QSaveFile::commit() can succeed after a short write on a full disk. On any shortfall the save is
+/// cancelled, the old file stays as it was and the result is false.
+bool writeFileAtomic(const QString &path, const QByteArray &data);
+
+/// `writeFileAtomic` of the compact form of `doc`.
+bool writeJsonAtomic(const QString &path, const QJsonDocument &doc);
+
+} // namespace Tavrin

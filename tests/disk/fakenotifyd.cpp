@@ -1,0 +1,69 @@
+// A notification server for tests: owns org.freedesktop.Notifications on the session bus and
+// appends every Notify call, as received, to the file named by its first argument (one JSON
+// object a line). With "--hang" as second argument it never answers.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVariantMap>
+
+#include <cstdio>
+
+class NotificationServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QString logPath;
+    bool hang = false;
+
+public slots:
+    uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int timeout, const QDBusMessage &message)
+    {
+        QJsonObject hintObject;
+        for (auto it = hints.cbegin(); it != hints.cend(); ++it)
+            hintObject.insert(it.key(), it.value().toString());
+        const QJsonObject call{{"signature", message.signature()},
+                               {"app", app},
+                               {"replaces", double(replaces)},
+                               {"icon", icon},
+                               {"summary", summary},
+                               {"body", body},
+                               {"actions", QJsonArray::fromStringList(actions)},
+                               {"hints", hintObject},
+                               {"timeout", timeout}};
+        QFile log(logPath);
+        if (log.open(QIODevice::Append))
+            log.write(QJsonDocument(call).toJson(QJsonDocument::Compact) + '\n');
+        if (hang)
+            message.setDelayedReply(true);
+        return ++counter;
+    }
+    QStringList GetCapabilities() { return {"body", "actions"}; }
+
+private:
+    uint counter = 0;
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    NotificationServer server;
+    server.logPath = QString::fromLocal8Bit(argv[1]);
+    server.hang = argc > 2 && qstrcmp(argv[2], "--hang") == 0;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerObject("/org/freedesktop/Notifications", &server, QDBusConnection::ExportAllSlots) ||
+        !bus.registerService("org.freedesktop.Notifications")) {
+        std::fprintf(stderr, "fakenotifyd: cannot own the notification service\n");
+        return 1;
+    }
+    return app.exec();
+}
+
+#include "fakenotifyd.moc"

@@ -1,0 +1,441 @@
+#include "disk/diskhistorystore.h"
+#include "disk/jsonfileio.h"
+
+#include "diskfixture.h"
+#include "testsupport.h"
+
+#include <QSemaphore>
+#include <QThreadPool>
+
+using namespace Tavrin;
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+
+DiskDayRecord makeDay(const QDate &date, qint64 total, QList<DiskItem> top = {})
+{
+    DiskDayRecord r;
+    r.date = date;
+    r.capacity = 1000 * 1024 * MiB;
+    r.total = total;
+    r.topLevel = top;
+    return r;
+}
+
+DiskDayRecord richDay(const QDate &date)
+{
+    DiskDayRecord r = makeDay(date, 100 * MiB, {{"/usr", 50 * MiB, true}});
+    for (int i = 0; i < 20; ++i) {
+        DiskSample s;
+        s.time = QDateTime(date, QTime(i, 0));
+        s.total = 100 * MiB;
+        r.samples.append(s);
+    }
+    r.drillCache.insert("/var", {{"/var/log", 10, true}, {"/var/lib", 20, true}});
+    return r;
+}
+
+// Writes the file directly, as another process would, without touching any store's cache.
+void writeDay(const DiskDayRecord &r)
+{
+    QVERIFY(writeJsonAtomic(DiskHistoryStore::dayFilePath(r.date), QJsonDocument(dayRecordToJson(r))));
+}
+
+DiskDayRecord readDayFile(const QDate &date)
+{
+    return dayRecordFromJson(readJson(DiskHistoryStore::dayFilePath(date)).object());
+}
+
+QDate today()
+{
+    return QDate::currentDate();
+}
+
+} // namespace
+
+class TestDiskHistoryStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TAVRIN_REQUIRE_PRIVATE_HOME(); }
+    void init();
+    void saveAndLoad();
+    void indexSpikeFlag_data();
+    void indexSpikeFlag();
+    void sameDateReplacesSummary();
+    void brokenIndexIsRebuilt_data();
+    void brokenIndexIsRebuilt();
+    void retention();
+    void budgetStagesStopWhenUnderBudget();
+    void budgetStageThreeThinsOldest_data();
+    void budgetStageThreeThinsOldest();
+    void cacheEvictionOrder_data();
+    void cacheEvictionOrder();
+    void removeRange();
+    void syncRange();
+    void asyncRangeProgress();
+    void asyncRangeRefusedAndIds();
+    void cancelBeforeStart();
+    void destroyedDuringLoad();
+};
+
+void TestDiskHistoryStore::init()
+{
+    QDir(DiskHistoryStore::historyDir()).removeRecursively();
+}
+
+void TestDiskHistoryStore::saveAndLoad()
+{
+    DiskHistoryStore store;
+    QVERIFY(!store.saveDayRecord(makeDay(QDate(), 1)));
+    QVERIFY(QDir(DiskHistoryStore::historyDir()).entryList(QDir::Files).isEmpty());
+
+    DiskDayRecord r = richDay(today());
+    r.complete = false;
+    QVERIFY(store.saveDayRecord(r));
+
+    DiskHistoryStore other;
+    DiskDayRecord back;
+    QVERIFY(other.loadDay(today(), &back));
+    QCOMPARE(back.total, r.total);
+    QCOMPARE(back.samples.size(), 20);
+    QVERIFY(!back.complete);
+    DiskDayRecord untouched = makeDay(QDate(1999, 1, 1), 5);
+    QVERIFY(!other.loadDay(today().addDays(-1), &untouched));
+    QCOMPARE(untouched.total, qint64(5));
+
+    const DiskHistoryIndex index = other.loadIndex();
+    QCOMPARE(index.days.size(), 1);
+    QCOMPARE(index.days.first().file, today().toString(Qt::ISODate) + ".json");
+    QCOMPARE(index.first, today());
+    QCOMPARE(index.last, today());
+    QVERIFY(index.storage > 0);
+    QCOMPARE(index.budget, other.budgetBytes);
+}
+
+void TestDiskHistoryStore::indexSpikeFlag_data()
+{
+    QTest::addColumn<qint64>("threshold");
+    QTest::addColumn<bool>("spike");
+    QTest::newRow("below growth") << 400 * MiB << true;
+    QTest::newRow("equal to growth") << 500 * MiB << true;
+    QTest::newRow("1 GiB") << 1024 * MiB << false;
+}
+
+void TestDiskHistoryStore::indexSpikeFlag()
+{
+    QFETCH(qint64, threshold);
+    QFETCH(bool, spike);
+    DiskHistoryStore store;
+    store.spikeThresholdBytes = threshold;
+    QVERIFY(store.saveDayRecord(makeDay(today().addDays(-1), 1000 * MiB, {{"/usr", 100 * MiB, true}})));
+    QVERIFY(store.saveDayRecord(makeDay(today(), 1500 * MiB, {{"/usr", 300 * MiB, true}, {"/opt", 5, true}})));
+    const DiskHistoryIndex index = store.loadIndex();
+    QCOMPARE(index.days.size(), 2);
+    const DiskDaySummary &day = index.days.last();
+    QCOMPARE(day.growth, 500 * MiB);
+    QCOMPARE(day.spike, spike);
+    QCOMPARE(day.top.size(), 2);
+    QCOMPARE(day.top.first().path, QString("/usr"));
+    QCOMPARE(day.top.first().size, 200 * MiB);
+    QCOMPARE(index.days.first().growth, qint64(0));
+}
+
+void TestDiskHistoryStore::sameDateReplacesSummary()
+{
+    DiskHistoryStore store;
+    QVERIFY(store.saveDayRecord(makeDay(today().addDays(-3), 10)));
+    QVERIFY(store.saveDayRecord(makeDay(today(), 20)));
+    QVERIFY(store.saveDayRecord(makeDay(today(), 35)));
+    // A day saved out of order still lands in date order.
+    QVERIFY(store.saveDayRecord(makeDay(today().addDays(-5), 4)));
+    const DiskHistoryIndex index = store.loadIndex();
+    QCOMPARE(index.days.size(), 3);
+    QCOMPARE(index.days.at(0).date, today().addDays(-5));
+    QCOMPARE(index.days.at(2).total, qint64(35));
+    QCOMPARE(index.days.at(2).growth, qint64(25));
+    QCOMPARE(index.first, today().addDays(-5));
+    QCOMPARE(index.last, today());
+}
+
+void TestDiskHistoryStore::brokenIndexIsRebuilt_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty days") << QByteArray(R"({"version":1,"days":[]})");
+    QTest::newRow("not json") << QByteArray("{\"days\":[{\"date\":");
+    QTest::newRow("wrong types") << QByteArray(R"({"days":{"date":"2026-01-01"}})");
+    QTest::newRow("array") << QByteArray("[1,2,3]");
+    QTest::newRow("empty file") << QByteArray();
+}
+
+void TestDiskHistoryStore::brokenIndexIsRebuilt()
+{
+    QFETCH(QByteArray, content);
+    writeDay(makeDay(today().addDays(-2), 100, {{"/usr", 1, true}}));
+    writeDay(makeDay(today().addDays(-1), 300));
+    // Unreadable day files and names that are not days are skipped.
+    const QString dir = DiskHistoryStore::historyDir();
+    QVERIFY(writeFileAtomic(DiskHistoryStore::dayFilePath(today()), "garbage"));
+    QVERIFY(writeFileAtomic(dir + "/alert.json", R"({"spikes":[]})"));
+    QVERIFY(writeFileAtomic(dir + "/index.json", content));
+
+    DiskHistoryStore store;
+    store.spikeThresholdBytes = 200;
+    const DiskHistoryIndex index = store.loadIndex();
+    QCOMPARE(index.days.size(), 2);
+    QCOMPARE(index.days.at(1).growth, qint64(200));
+    QVERIFY(index.days.at(1).spike);
+    QVERIFY(index.days.at(1).top.isEmpty());
+    QCOMPARE(index.last, today().addDays(-1));
+    // The rebuilt index replaced the broken file.
+    const QJsonObject written = readJson(dir + "/index.json").object();
+    QCOMPARE(written.value("days").toArray().size(), 2);
+    QCOMPARE(written.value("version").toInt(), 1);
+}
+
+void TestDiskHistoryStore::retention()
+{
+    DiskHistoryStore store;
+    writeDay(makeDay(today().addDays(-11), 1));
+    writeDay(makeDay(today().addDays(-10), 2));
+    writeDay(makeDay(today().addDays(-9), 3));
+    store.pruneExpired(0);
+    store.pruneExpired(-4);
+    QCOMPARE(store.loadIndex().days.size(), 3);
+
+    store.retentionDays = 10;
+    QVERIFY(store.saveDayRecord(makeDay(today(), 4)));
+    QVERIFY(!QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-11))));
+    QVERIFY(QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-10))));
+    const DiskHistoryIndex index = store.loadIndex();
+    QCOMPARE(index.days.size(), 3);
+    QCOMPARE(index.first, today().addDays(-10));
+}
+
+void TestDiskHistoryStore::budgetStagesStopWhenUnderBudget()
+{
+    DiskHistoryStore store;
+    store.samplesRetentionDays = 90;
+    for (int age : {200, 150, 100, 60, 40, 5})
+        writeDay(richDay(today().addDays(-age)));
+    const qint64 before = store.storageBytes();
+    // Room for everything but the samples of the three days older than 90 days.
+    store.budgetBytes = before - 100;
+    QVERIFY(store.enforceBudget());
+    for (int age : {200, 150, 100}) {
+        const DiskDayRecord r = readDayFile(today().addDays(-age));
+        QVERIFY(r.samples.isEmpty());
+        QCOMPARE(r.drillCache.size(), 1);
+    }
+    QCOMPARE(readDayFile(today().addDays(-60)).samples.size(), 20);
+    QVERIFY(store.storageBytes() <= store.budgetBytes);
+
+    // Stage two: drill caches of days older than 30 days go next.
+    store.budgetBytes = store.storageBytes() - 100;
+    QVERIFY(store.enforceBudget());
+    QVERIFY(readDayFile(today().addDays(-40)).drillCache.isEmpty());
+    QCOMPARE(readDayFile(today().addDays(-40)).samples.size(), 20);
+    QCOMPARE(readDayFile(today().addDays(-5)).drillCache.size(), 1);
+
+    // Already within budget: nothing is rewritten.
+    store.budgetBytes = store.storageBytes() + 1;
+    QVERIFY(!store.enforceBudget());
+}
+
+void TestDiskHistoryStore::budgetStageThreeThinsOldest_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<int>("thinned");
+    QTest::newRow("40 files") << 40 << 20;
+    QTest::newRow("100 files") << 100 << 30;
+    QTest::newRow("30 files") << 30 << 0;
+}
+
+void TestDiskHistoryStore::budgetStageThreeThinsOldest()
+{
+    QFETCH(int, files);
+    QFETCH(int, thinned);
+    // Dated from today on, so the age-based stages find nothing to thin.
+    for (int i = 0; i < files; ++i)
+        writeDay(richDay(today().addDays(i)));
+    DiskHistoryStore store;
+    store.budgetBytes = 0;
+    QCOMPARE(store.enforceBudget(), thinned > 0);
+    for (int i = 0; i < files; ++i) {
+        const DiskDayRecord r = readDayFile(today().addDays(i));
+        const bool stripped = r.samples.isEmpty() && r.drillCache.isEmpty();
+        QVERIFY2(stripped == (i < thinned), qPrintable(QString::number(i)));
+        QCOMPARE(r.topLevel.size(), 1);
+    }
+}
+
+void TestDiskHistoryStore::cacheEvictionOrder_data()
+{
+    QTest::addColumn<QList<int>>("inserted");
+    QTest::addColumn<QList<int>>("kept");
+    QTest::newRow("A B C") << QList<int>{0, 1, 2} << QList<int>{1, 2};
+    QTest::newRow("A B A C") << QList<int>{0, 1, 0, 2} << QList<int>{0, 2};
+}
+
+void TestDiskHistoryStore::cacheEvictionOrder()
+{
+    QFETCH(QList<int>, inserted);
+    QFETCH(QList<int>, kept);
+    DiskHistoryStore store;
+    store.memoryCacheDays = 2;
+    const QDate base(2020, 3, 1);
+    for (int d : inserted)
+        store.addToCache(makeDay(base.addDays(d), 10 + d));
+    // No files exist: only cached days load.
+    for (int d = 0; d < 3; ++d) {
+        DiskDayRecord r;
+        QCOMPARE(store.loadDay(base.addDays(d), &r), kept.contains(d));
+        if (kept.contains(d))
+            QCOMPARE(r.total, qint64(10 + d));
+    }
+    store.memoryCacheDays = 0;
+    store.addToCache(makeDay(base, 1));
+    DiskDayRecord r;
+    QVERIFY(!store.loadDay(base, &r));
+}
+
+void TestDiskHistoryStore::removeRange()
+{
+    DiskHistoryStore store;
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(store.saveDayRecord(makeDay(today().addDays(-i), i)));
+    QVERIFY(!store.removeRange(today(), today().addDays(-1)));
+    QVERIFY(!store.removeRange(today().addDays(-40), today().addDays(-30)));
+    QVERIFY(store.removeRange(today().addDays(-2), today()));
+    DiskDayRecord r;
+    QVERIFY2(!store.loadDay(today(), &r), "removed days must leave the cache");
+    QVERIFY(store.loadDay(today().addDays(-3), &r));
+    QCOMPARE(store.loadIndex().days.size(), 1);
+}
+
+void TestDiskHistoryStore::syncRange()
+{
+    DiskHistoryStore store;
+    const QDate from = today().addDays(-9);
+    for (int i : {0, 4, 9})
+        writeDay(makeDay(from.addDays(i), i));
+    const QList<DiskDayRecord> records = store.loadRange(from, today());
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records.at(1).date, from.addDays(4));
+    QVERIFY(store.loadRange(today(), from).isEmpty());
+    QVERIFY(store.loadRange(QDate(), today()).isEmpty());
+    // Loaded days are cached: they survive their files.
+    QFile::remove(DiskHistoryStore::dayFilePath(from));
+    DiskDayRecord r;
+    QVERIFY(store.loadDay(from, &r));
+}
+
+void TestDiskHistoryStore::asyncRangeProgress()
+{
+    DiskHistoryStore store;
+    const QDate from = today().addDays(-9);
+    for (int i : {1, 2, 7})
+        writeDay(makeDay(from.addDays(i), i));
+    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
+    const quint64 id = store.requestRange(from, today());
+    QVERIFY(id != 0);
+    QVERIFY(loaded.wait());
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().at(0).value<quint64>(), id);
+    const auto records = loaded.first().at(1).value<QList<DiskDayRecord>>();
+    QCOMPARE(records.size(), 3);
+    QCOMPARE(records.at(2).total, qint64(7));
+    QCOMPARE(progress.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(progress.at(i).at(1).toInt(), i + 1);
+        QCOMPARE(progress.at(i).at(2).toInt(), 10);
+    }
+
+    progress.clear();
+    loaded.clear();
+    const quint64 single = store.requestRange(today(), today());
+    QVERIFY(loaded.wait());
+    QCOMPARE(progress.size(), 1);
+    QCOMPARE(progress.first().at(0).value<quint64>(), single);
+    QCOMPARE(progress.first().at(1).toInt(), 1);
+    QCOMPARE(progress.first().at(2).toInt(), 1);
+    QVERIFY(loaded.first().at(1).value<QList<DiskDayRecord>>().isEmpty());
+}
+
+void TestDiskHistoryStore::asyncRangeRefusedAndIds()
+{
+    DiskHistoryStore store;
+    QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
+    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    QCOMPARE(store.requestRange(today(), today().addDays(-1)), quint64(0));
+    QCOMPARE(store.requestRange(QDate(), today()), quint64(0));
+    QCOMPARE(store.requestRange(today(), today()), quint64(1));
+    QCOMPARE(store.requestRange(today(), today()), quint64(2));
+    QTRY_COMPARE(loaded.size(), 2);
+    QCOMPARE(progress.size(), 2);
+}
+
+void TestDiskHistoryStore::cancelBeforeStart()
+{
+    writeDay(makeDay(today(), 5));
+    DiskHistoryStore store;
+    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
+    // Hold every pool thread so the worker cannot start before the cancellation.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    QSemaphore gate;
+    QSemaphore started;
+    const int threads = pool->maxThreadCount();
+    for (int i = 0; i < threads; ++i) {
+        pool->start([&] {
+            started.release();
+            gate.acquire();
+        });
+    }
+    started.acquire(threads);
+    const quint64 id = store.requestRange(today().addDays(-3), today());
+    store.cancelRange(id);
+    QVERIFY(store.isCancelled(id));
+    gate.release(threads);
+    QVERIFY(loaded.wait());
+    QCOMPARE(loaded.first().at(0).value<quint64>(), id);
+    QVERIFY(loaded.first().at(1).value<QList<DiskDayRecord>>().isEmpty());
+    QCOMPARE(progress.size(), 0);
+    QVERIFY2(!store.isCancelled(id), "a finished worker forgets its cancellation");
+}
+
+void TestDiskHistoryStore::destroyedDuringLoad()
+{
+    for (int i = 0; i < 5; ++i)
+        writeDay(richDay(today().addDays(-i)));
+    QObject receiver;
+    int loadedCalls = 0;
+    QSemaphore inWorker;
+    QSemaphore proceed;
+    QAtomicInt progressCalls = 0;
+    auto *store = new DiskHistoryStore;
+    connect(store, &DiskHistoryStore::rangeLoaded, &receiver, [&] { ++loadedCalls; });
+    // Runs on the worker thread: hold the worker inside the load until the store is going away.
+    connect(
+        store, &DiskHistoryStore::rangeProgress, &receiver,
+        [&] {
+            if (progressCalls.fetchAndAddRelaxed(1) == 0) {
+                inWorker.release();
+                proceed.acquire();
+            }
+        },
+        Qt::DirectConnection);
+    store->requestRange(today().addDays(-3000), today());
+    inWorker.acquire();
+    proceed.release();
+    delete store;
+    // The worker saw the cancellation and ended before the destructor returned.
+    QVERIFY(progressCalls.loadRelaxed() < 3001);
+    QCoreApplication::processEvents();
+    QCOMPARE(loadedCalls, 0);
+}
+
+TAVRIN_TEST_GUILESS_MAIN(TestDiskHistoryStore)
+#include "tst_diskhistorystore.moc"

@@ -1,0 +1,222 @@
+#include "disk/diskhistorystore.h"
+#include "disk/diskrecords.h"
+#include "disk/jsonfileio.h"
+
+#include "diskfixture.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+using namespace Tavrin;
+
+class TestDiskRecords : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TAVRIN_REQUIRE_PRIVATE_HOME(); }
+    void dayRecordRoundTrip();
+    void readDefaults_data();
+    void readDefaults();
+    void byteCounts_data();
+    void byteCounts();
+    void summaryAndIndexRoundTrip();
+    void dayFileNames_data();
+    void dayFileNames();
+    void dayFilePath();
+    void readJsonBadInput_data();
+    void readJsonBadInput();
+    void writeAtomicReplacesAndKeepsOldOnFailure();
+};
+
+void TestDiskRecords::dayRecordRoundTrip()
+{
+    DiskDayRecord r;
+    r.date = QDate(2026, 12, 7);
+    r.capacity = 500LL << 30;
+    r.total = 123456789012LL;
+    r.complete = false;
+    r.topLevel = {{"/usr", 10 << 20, true}, {"/swapfile", 4096, false}};
+    r.drillCache.insert("/var", {{"/var/log", 2048, true}, {"/var/lib/x y", 1024, false}});
+    DiskSample s;
+    s.time = QDateTime(QDate(2026, 12, 7), QTime(13, 5, 7, 123));
+    s.total = 42;
+    s.breakdown.insert("/home", 7);
+    r.samples = {s, DiskSample{}};
+
+    const DiskDayRecord back = dayRecordFromJson(dayRecordToJson(r));
+    QCOMPARE(back.date, r.date);
+    QCOMPARE(back.capacity, r.capacity);
+    QCOMPARE(back.total, r.total);
+    QCOMPARE(back.complete, false);
+    QCOMPARE(back.topLevel.size(), 2);
+    QCOMPARE(back.topLevel.at(1).path, QString("/swapfile"));
+    QCOMPARE(back.topLevel.at(1).isDir, false);
+    QCOMPARE(back.topLevel.at(0).size, qint64(10 << 20));
+    QCOMPARE(back.drillCache.keys(), QStringList{"/var"});
+    QCOMPARE(back.drillCache.value("/var").at(1).path, QString("/var/lib/x y"));
+    QCOMPARE(back.samples.size(), 2);
+    QCOMPARE(back.samples.at(0).time, s.time);
+    QCOMPARE(back.samples.at(0).breakdown.value("/home"), qint64(7));
+    QVERIFY(!back.samples.at(1).time.isValid());
+    // Through the file text as well, not just the object.
+    const QByteArray text = QJsonDocument(dayRecordToJson(r)).toJson(QJsonDocument::Compact);
+    QCOMPARE(dayRecordFromJson(QJsonDocument::fromJson(text).object()).total, r.total);
+}
+
+void TestDiskRecords::readDefaults_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<int>("topLevel");
+    QTest::newRow("empty object") << QByteArray("{}") << true << 0;
+    QTest::newRow("wrong types") << QByteArray(R"({"date":5,"total":"12","complete":"no","topLevel":{},"samples":7})")
+                                 << true << 0;
+    QTest::newRow("non-object items") << QByteArray(R"({"topLevel":[1,"x",null,{"p":"/a"}]})") << true << 4;
+    QTest::newRow("incomplete") << QByteArray(R"({"complete":false})") << false << 0;
+}
+
+void TestDiskRecords::readDefaults()
+{
+    QFETCH(QByteArray, json);
+    const DiskDayRecord r = dayRecordFromJson(QJsonDocument::fromJson(json).object());
+    QVERIFY(!r.date.isValid());
+    QCOMPARE(r.total, qint64(0));
+    QFETCH(bool, complete);
+    QFETCH(int, topLevel);
+    QCOMPARE(r.complete, complete);
+    QCOMPARE(r.topLevel.size(), topLevel);
+    for (const DiskItem &item : r.topLevel)
+        QVERIFY2(item.isDir, "an item without \"d\" is a directory");
+    QVERIFY(r.samples.isEmpty());
+
+    const DiskItem empty = itemFromJson(QJsonObject());
+    QVERIFY(empty.path.isEmpty());
+    QCOMPARE(empty.size, qint64(0));
+    QVERIFY(empty.isDir);
+}
+
+void TestDiskRecords::byteCounts_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("integer") << QByteArray(R"({"s":1048576})") << qint64(1048576);
+    QTest::newRow("fraction truncates") << QByteArray(R"({"s":2.9})") << qint64(2);
+    QTest::newRow("negative fraction toward zero") << QByteArray(R"({"s":-2.9})") << qint64(-2);
+    QTest::newRow("string") << QByteArray(R"({"s":"100"})") << qint64(0);
+    QTest::newRow("huge saturates") << QByteArray(R"({"s":1e300})") << std::numeric_limits<qint64>::max();
+}
+
+void TestDiskRecords::byteCounts()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(qint64, expected);
+    QCOMPARE(itemFromJson(QJsonDocument::fromJson(json).object()).size, expected);
+}
+
+void TestDiskRecords::summaryAndIndexRoundTrip()
+{
+    // Doubles carry 53 bits: 2^53 + 1 comes back as 2^53.
+    const qint64 big = (qint64(1) << 53) + 1;
+    DiskDaySummary s;
+    s.date = QDate(2026, 1, 5);
+    s.file = "2026-01-05.json";
+    s.total = big;
+    s.growth = -5;
+    s.spike = true;
+    s.top = {{"/opt", 9, true}};
+    const QByteArray text =
+        QJsonDocument(daySummaryToJson(s)).toJson(QJsonDocument::Compact);
+    const DiskDaySummary back = daySummaryFromJson(QJsonDocument::fromJson(text).object());
+    QCOMPARE(back.total, qint64(1) << 53);
+    QCOMPARE(back.growth, qint64(-5));
+    QVERIFY(back.spike);
+    QCOMPARE(back.file, s.file);
+    QCOMPARE(back.top.first().path, QString("/opt"));
+    QVERIFY(!daySummaryFromJson(QJsonObject()).spike);
+
+    DiskHistoryIndex index;
+    index.days = {s};
+    index.first = index.last = s.date;
+    index.storage = 77;
+    index.budget = 99;
+    const QJsonObject obj = historyIndexToJson(index);
+    QCOMPARE(obj.value("version").toInt(), 1);
+    QCOMPARE(obj.value("first").toString(), QString("2026-01-05"));
+    const DiskHistoryIndex read = historyIndexFromJson(obj);
+    QCOMPARE(read.days.size(), 1);
+    QCOMPARE(read.storage, qint64(77));
+    QCOMPARE(read.budget, qint64(0));
+    QCOMPARE(historyIndexToJson(DiskHistoryIndex()).value("first").toString(), QString());
+}
+
+void TestDiskRecords::dayFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("day") << "2026-12-07.json" << QDate(2026, 12, 7);
+    QTest::newRow("suffixed day") << "2026-12-07-old.json" << QDate(2026, 12, 7);
+    QTest::newRow("index") << "index.json" << QDate();
+    QTest::newRow("alerts") << "alert.json" << QDate();
+    QTest::newRow("ui state") << "alert-ui-state.json" << QDate();
+    QTest::newRow("bad month") << "2026-13-07.json" << QDate();
+    QTest::newRow("short digits") << "2026-1-07x.json" << QDate();
+    QTest::newRow("not json") << "2026-12-07.txt" << QDate();
+}
+
+void TestDiskRecords::dayFileNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QDate, date);
+    QCOMPARE(dayFileDate(name), date);
+}
+
+void TestDiskRecords::dayFilePath()
+{
+    const QString dir = DiskHistoryStore::historyDir();
+    QVERIFY(dir.endsWith("/tavrin-manager/disk-history"));
+    QVERIFY(dir.startsWith(qEnvironmentVariable("XDG_DATA_HOME")));
+    QVERIFY(QFileInfo(dir).isDir());
+    QCOMPARE(DiskHistoryStore::dayFilePath(QDate(2026, 1, 5)), dir + "/2026-01-05.json");
+}
+
+void TestDiskRecords::readJsonBadInput_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("truncated") << QByteArray(R"({"date":"2026-12-07","topLevel":[{"p":"/us)");
+    QTest::newRow("not json") << QByteArray("\x00\xff garbage", 10);
+    QTest::newRow("deeply nested") << QByteArray(200000, '[') + QByteArray(200000, ']');
+    QTest::newRow("too large") << QByteArray("{\"x\":\"") + QByteArray(kMaxJsonFileBytes, 'a') + "\"}";
+}
+
+void TestDiskRecords::readJsonBadInput()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("f.json");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(content), content.size());
+    f.close();
+    QVERIFY(!readJson(path).isObject());
+    QVERIFY(readJson(dir.filePath("missing.json")).isNull());
+}
+
+void TestDiskRecords::writeAtomicReplacesAndKeepsOldOnFailure()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.json");
+    QVERIFY(writeJsonAtomic(path, QJsonDocument(QJsonObject{{"k", 1}})));
+    QVERIFY(writeJsonAtomic(path, QJsonDocument(QJsonObject{{"k", 2}})));
+    QCOMPARE(readJson(path).object().value("k").toInt(), 2);
+    // The target is a directory: the save cannot be committed and nothing is lost.
+    QVERIFY(QDir(dir.path()).mkdir("sub.json"));
+    QVERIFY(!writeJsonAtomic(dir.filePath("sub.json"), QJsonDocument(QJsonObject{{"k", 3}})));
+    QVERIFY(QFileInfo(dir.filePath("sub.json")).isDir());
+    QVERIFY(!writeJsonAtomic(dir.filePath("no/such/dir/x.json"), QJsonDocument(QJsonObject())));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.json"});
+}
+
+TAVRIN_TEST_GUILESS_MAIN(TestDiskRecords)
+#include "tst_diskrecords.moc"
