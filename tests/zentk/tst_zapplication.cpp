@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -127,6 +128,17 @@ private slots:
         app->setProductName(QStringLiteral("产品"));
         QCOMPARE(app->productName(), QStringLiteral("产品"));
         QVERIFY(!app->loadTranslator({QLocale(QStringLiteral("xx_YY"))}));
+    }
+
+    void toolkitCatalogueFromTheUsersDataDir()
+    {
+        const QString dir = QDir::homePath() + QStringLiteral("/.local/share/zentk/translations");
+        QVERIFY(QDir().mkpath(dir));
+        QFile::remove(dir + QStringLiteral("/zentk_en_US.qm"));
+        QVERIFY(QFile::copy(QStringLiteral(ZENTK_QM_DIR "/zentk_en_US.qm"),
+                            dir + QStringLiteral("/zentk_en_US.qm")));
+        QVERIFY(ZApplication::instance()->loadTranslator({QLocale(QLocale::English, QLocale::UnitedStates)}));
+        QCOMPARE(QCoreApplication::translate("ZTitlebar", "关于"), QStringLiteral("About"));
     }
 };
 
