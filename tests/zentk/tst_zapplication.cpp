@@ -100,6 +100,27 @@ private slots:
         QVERIFY(!QFileInfo(path).fileName().contains(QLatin1Char('/')));
     }
 
+    void runtimeDirMustBeARealPrivateDir_data()
+    {
+        QTest::addColumn<QString>("runtime");
+        QTest::newRow("symlink") << QStringLiteral("link");
+        QTest::newRow("missing") << QStringLiteral("missing");
+    }
+
+    void runtimeDirMustBeARealPrivateDir()
+    {
+        QFETCH(QString, runtime);
+        const QString real = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        QString value = QDir::homePath() + QLatin1Char('/') + runtime;
+        if (runtime == QLatin1String("link"))
+            QVERIFY(QFile::link(real, value) || QFileInfo(value).isSymLink());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(value));
+        const QString lock = ZApplication::singleInstanceLockPath(QStringLiteral("k"));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(real));
+        QVERIFY2(!lock.startsWith(value + QLatin1Char('/')), qPrintable(lock));
+        QVERIFY(QFileInfo(QFileInfo(lock).absolutePath()).isDir());
+    }
+
     void oomScoreRange_data()
     {
         QTest::addColumn<int>("score");
