@@ -14,6 +14,7 @@ ZMainWindow::ZMainWindow(QWidget *parent) : QMainWindow(parent), m_titlebar(new 
     if (ZApplication *app = ZApplication::instance()) {
         m_titlebar->setIcon(app->productIcon());
         connect(app, &ZApplication::newInstanceStarted, this, [this] {
+            qInfo("[ZMainWindow] brought forward for another start");
             if (isMinimized())
                 showNormal();
             else
