@@ -21,6 +21,8 @@ import tempfile
 import time
 
 MARKER = "var/lib/zarnex-sim/marker"
+# Also looked for by the demo script to decide whether a root must be built.
+TOP_MARKER = ".zarnex-sim-root"
 SIM_DIR = os.path.dirname(os.path.realpath(__file__))
 SIM_BIN = os.path.join(SIM_DIR, "bin")
 
@@ -52,7 +54,7 @@ def sim_root(tool):
 
 def checked_root(tool, root):
     real = os.path.realpath(root)
-    if real == "/" or not os.path.isfile(os.path.join(real, MARKER)):
+    if real == "/" or not (os.path.isfile(os.path.join(real, MARKER)) or os.path.isfile(os.path.join(real, TOP_MARKER))):
         raise Refusal("%s: '%s' is not a simulated system root (no %s)" % (tool, root, MARKER))
     return real
 
@@ -1120,12 +1122,18 @@ COUNTER_SCRIPT = "usr/libexec/tavrin-manager/reboot-counter.sh"
 CLEANUP_TIMER = "tavrin-rollback-cleanup.timer"
 
 
+# Host paths a rooted boot-counter script may still name: the interpreters.
+SCRIPT_HOST_PATHS = {"/usr/bin/python3", "/bin/sh", "/usr/bin/env", "/dev/null"}
+
+
 def script_is_rooted(root, text):
     """Every absolute path the script names lies inside the simulated root."""
     for n, line in enumerate(text.splitlines()):
         if n == 0 and line.startswith("#!"):
             continue
         for m in re.finditer(r"(?<![\w.~$])(/[A-Za-z0-9_.+-][A-Za-z0-9_./+-]*)", line):
+            if m.group(1) in SCRIPT_HOST_PATHS:
+                continue
             if not (m.group(1) + "/").startswith(root.rstrip("/") + "/"):
                 return False
     return True
@@ -1322,7 +1330,7 @@ def make_root(argv):
     if os.path.lexists(root):
         if not os.path.isdir(root):
             raise Refusal("make-root: %s exists and is not a directory" % root)
-        if os.path.isfile(os.path.join(root, MARKER)):
+        if os.path.isfile(os.path.join(root, MARKER)) or os.path.isfile(os.path.join(root, TOP_MARKER)):
             # Ours: rebuild from scratch, keeping the directory itself.
             for entry in os.listdir(root):
                 p = os.path.join(root, entry)
@@ -1346,8 +1354,9 @@ def build_root(root, files, snapshot_count, rng):
               "var/lib/zarnex-sim/tmp", "var/log/zarnex-sim", CACHE_DIR + "/downloads", CACHE_DIR + "/metadata",
               "run", "tmp", "ostree", SNAPSHOT_DIR, "persistent/ostree"):
         os.makedirs(os.path.join(root, d), exist_ok=True)
-    with open(os.path.join(root, MARKER), "w") as f:
-        f.write("zarnex simulated system root\n")
+    for marker in (MARKER, TOP_MARKER):
+        with open(os.path.join(root, marker), "w") as f:
+            f.write("zarnex simulated system root\n")
     for tool, rel in ((CTL_NAME, "usr/sbin/" + CTL_NAME), (WRITABLE_NAME, "usr/bin/" + WRITABLE_NAME)):
         atomic_write(os.path.join(root, rel), TOOL_TEMPLATE % {"tool": tool, "simdir": SIM_DIR}, 0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.

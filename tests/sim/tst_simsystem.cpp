@@ -945,7 +945,11 @@ void TestSimSystem::rebootRunsOnlyRootedCounterScript()
     writeFile(root + "/usr/lib/systemd/system/tavrin-rollback-cleanup.timer", "[Timer]\nOnBootSec=3min\n");
     QCOMPARE(run(simBin + "/systemctl", {"enable", "--now", "tavrin-rollback-cleanup.timer"}).exitCode, 0);
 
-    writeFile(script, QStringLiteral("#!/bin/sh\necho boot >> %1\n").arg(counter).toUtf8());
+    // The interpreter may be the host's; every file it touches is in the root.
+    writeFile(script,
+              QStringLiteral("#!/bin/sh\nPY=/usr/bin/python3\n$PY -c \"open('%1','a').write('boot\\\\n')\"\n")
+                  .arg(counter)
+                  .toUtf8());
     QCOMPARE(run(simBin + "/systemctl", {"reboot"}).exitCode, 0);
     QCOMPARE(run(simBin + "/systemctl", {"reboot"}).exitCode, 0);
     QCOMPARE(readFile(counter), QStringLiteral("boot\nboot\n"));
