@@ -169,7 +169,7 @@ def check_elevated_program(root, tool, args):
         return path
     if os.path.basename(path) in ("nice", "ionice"):
         final = skip_priority_options(args)
-        if final is not None and os.path.basename(final) in READ_ONLY_HOST_TOOLS and "/" not in final:
+        if final is not None and final in READ_ONLY_HOST_TOOLS:
             return path
     elif os.path.basename(path) in READ_ONLY_HOST_TOOLS:
         return path
@@ -1184,8 +1184,8 @@ def simulate_reboot(root):
                     os.unlink(p)
         units = load_units(root)
         for scope in units.values():
-            for u in scope.values():
-                u["active"] = bool(u.get("enabled")) and True
+            for name, u in scope.items():
+                u["active"] = bool(u.get("enabled")) and name.endswith(".timer")
         save_units(root, units)
     out("Simulated reboot done.")
     if load_units(root)["system"].get(CLEANUP_TIMER, {}).get("enabled"):

@@ -738,6 +738,10 @@ void TestSimSystem::elevationNeverRunsHostPrograms()
     r = run(simBin + "/pkexec", {"/usr/bin/touch", flag});
     QVERIFY(r.exitCode != 0);
     QVERIFY(!QFileInfo::exists(flag));
+    // Wrapping it in nice/ionice does not get it through either.
+    r = run(simBin + "/sudo", {"-n", "nice", "-n", "19", "ionice", "-c3", "touch", flag});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(!QFileInfo::exists(flag));
 
     // Without a simulated root nothing runs at all; a directory that is not one
     // of ours does not count as a root.
