@@ -858,6 +858,14 @@ def run_tool(tool, script_path, argv):
 # ---------------------------------------------------------------- install / rm / gio
 
 
+def env_selects_path(var, path):
+    """$var is "1"/"all" or substrings separated by "," or ";" of the paths to fail."""
+    value = os.environ.get(var, "").strip()
+    if value in ("1", "all", "*"):
+        return True
+    return any(part.strip() and part.strip() in path for part in re.split(r"[;,]", value))
+
+
 def parse_mode(text):
     if not re.fullmatch(r"[0-7]{1,4}", text):
         raise Refusal("install: invalid mode '%s'" % text)
@@ -918,6 +926,8 @@ def main_install(argv):
             os.chmod(t, mode)
         return
     src, dest = paths
+    if env_selects_path("SIM_INSTALL_FAIL", dest):
+        raise Refusal("install: cannot create regular file '%s': Read-only file system" % dest)
     if os.path.isdir(dest):
         dest = os.path.join(dest, os.path.basename(src))
         if not under(dest, root):
@@ -1054,6 +1064,8 @@ def main_systemctl(argv):
         raise Refusal("systemctl: simulated systemctl needs a command")
     verb, names = words[0], words[1:]
     scope = "user" if user else "system"
+    if env_selects("SIM_SYSTEMCTL_FAIL", " ".join(words)):
+        raise Refusal("Failed to %s: Transaction for %s failed (simulated)" % (verb, " ".join(names) or verb))
     if verb == "reboot":
         if user:
             raise Refusal("systemctl: reboot is not a user-instance operation")

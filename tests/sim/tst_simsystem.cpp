@@ -208,7 +208,8 @@ Run TestSimSystem::run(const QString &program, const QStringList &args, const QS
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const char *var :
          {"TAVRIN_SIM_EUID", "SIM_PRIVILEGED", "SIM_SUDO", "SIM_PKEXEC", "SIM_CTL_FAIL", "SIM_CTL_GARBAGE",
-          "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG"})
+          "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG",
+          "SIM_INSTALL_FAIL", "SIM_SYSTEMCTL_FAIL"})
         e.remove(QString::fromLatin1(var));
     e.insert(QStringLiteral("PATH"), simBin + QLatin1Char(':') + e.value(QStringLiteral("PATH")));
     e.insert(QStringLiteral("TAVRIN_SYSROOT"), root);
@@ -810,6 +811,13 @@ void TestSimSystem::installAndRmStayInsideRoot_data()
         << "install" << QStringList{"-m", "0644", "%SRC%", "%ROOT%/var/lib/nowhere/x"} << true << 1
         << "No such file or directory"
         << "%ROOT%/var/lib/nowhere/x" << false;
+    QTest::newRow("install failure injected for one destination")
+        << "install"
+        << QStringList{"-m", "0755", "%SRC%", "%ROOT%/usr/libexec/tavrin-manager/reboot-counter.sh"} << true
+        << 1 << "Read-only file system"
+        << "%ROOT%/usr/libexec/tavrin-manager/reboot-counter.sh" << false;
+    QTest::newRow("install failure injected elsewhere")
+        << "install" << QStringList{"-m", "0644", "%SRC%", state} << true << 0 << QString() << state << true;
     QTest::newRow("rm as root") << "rm" << QStringList{"-f", "%ROOT%/etc/os-version"} << true << 0
                                 << QString() << "%ROOT%/etc/os-version" << false;
     QTest::newRow("rm unprivileged") << "rm" << QStringList{"-f", "%ROOT%/etc/os-version"} << false << 1
@@ -843,7 +851,9 @@ void TestSimSystem::installAndRmStayInsideRoot()
     writeFile(work->path() + "/outside/keep", "keep");
     QStringList a = expand(args);
     a.replaceInStrings("%SRC%", src);
-    const Run r = run(simBin + "/" + tool, a, {privileged ? "TAVRIN_SIM_EUID=0" : "TAVRIN_SIM_EUID=1000"});
+    const Run r =
+        run(simBin + "/" + tool, a,
+            {privileged ? "TAVRIN_SIM_EUID=0" : "TAVRIN_SIM_EUID=1000", "SIM_INSTALL_FAIL=reboot-counter"});
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(expand(stderrText)), qPrintable(r.err));
     QCOMPARE(QFileInfo::exists(expand(path)), exists);
@@ -883,6 +893,12 @@ void TestSimSystem::systemctlUnits()
     QCOMPARE(run(sc, {"disable", "--now", "tavrin-rollback-cleanup.timer"}).exitCode, 0);
     QCOMPARE(run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}).exitCode, 1);
     QCOMPARE(run(sc, {"is-active", "tavrin-rollback-cleanup.timer"}).exitCode, 3);
+
+    r = run(sc, {"enable", "--now", "tavrin-rollback-cleanup.timer"}, {"SIM_SYSTEMCTL_FAIL=enable"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("simulated"));
+    QCOMPARE(run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}, {"SIM_SYSTEMCTL_FAIL=enable"}).exitCode,
+             1);
 
     r = run(sc, {"enable", "no-such.timer"});
     QCOMPARE(r.exitCode, 1);
