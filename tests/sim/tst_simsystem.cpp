@@ -172,6 +172,7 @@ private slots:
     void systemctlUnits();
 
     void rebootAppliesPendingRollback();
+    void rebootAppliesUpgradeAndPrunes();
     void rebootKeepsPermanentWritableLayer();
     void rebootRunsOnlyRootedCounterScript();
 
@@ -917,7 +918,6 @@ void TestSimSystem::systemctlUnits()
 void TestSimSystem::rebootAppliesPendingRollback()
 {
     const QString oldBooted = expand(QStringLiteral("%BOOTED%"));
-    const QString snapshotName = expand(QStringLiteral("%SNAPNAME%"));
     QCOMPARE(ctl(expand(QStringList{"snapshot", "rollback", "%SNAP%"})).exitCode, 0);
     const QString pending = expand(QStringLiteral("%PENDING%"));
     QVERIFY(!pending.isEmpty());
@@ -942,11 +942,36 @@ void TestSimSystem::rebootAppliesPendingRollback()
     QCOMPARE(backups, 1);
     QCOMPARE(hidden, 0);
     QCOMPARE(expand(QStringLiteral("%BOOTED%")), pending);
+    QCOMPARE(expand(QStringLiteral("%BACKUP%")), oldBooted);
     QVERIFY(QDir(root + "/run").isEmpty());
     QCOMPARE(checkExpectation(json(writable({"status", "-j"})), "data/conf/enable=false"), QString());
     // The booted system now reports the snapshot's version.
     QVERIFY(readFile(root + "/etc/os-version").contains("Version=25.1.1"));
-    QVERIFY(!snapshotName.isEmpty());
+}
+
+void TestSimSystem::rebootAppliesUpgradeAndPrunes()
+{
+    const QString oldBooted = expand(QStringLiteral("%BOOTED%"));
+    const QString backup = expand(QStringLiteral("%BACKUP%"));
+    const QString oldest = expand(QStringLiteral("%HISTORY%"));
+    QCOMPARE(ctl({"upgrade"}).exitCode, 0);
+    const QString conf = root + "/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf";
+    writeFile(conf, readFile(conf).replace("max-backup-deploys=2", "max-backup-deploys=1").toUtf8());
+
+    QCOMPARE(run(simBin + "/systemctl", {"reboot"}).exitCode, 0);
+    const QJsonDocument status = json(ctl({"admin", "status", "-j"}));
+    for (const QString &e :
+         {QStringLiteral("data/deploy_list#3"), QStringLiteral("data/deploy_list/0/IsBooted=true"),
+          QStringLiteral("data/deploy_list/0/SystemVersion=25.1.3"),
+          QStringLiteral("data/deploy_list/*/Hidden=false")})
+        QCOMPARE(checkExpectation(status, e), QString());
+    // An upgrade does not make the old system a rollback backup; the older of the
+    // two ordinary deployments goes beyond the configured count.
+    QCOMPARE(expand(QStringLiteral("%BACKUP%")), backup);
+    QCOMPARE(expand(QStringLiteral("%HISTORY%")), oldBooted);
+    QCOMPARE(refs("deployment").size(), 3);
+    for (const QString &ref : refs("deployment"))
+        QVERIFY(readFile(root + "/ostree/repo/refs/heads/deployment/" + ref).trimmed() != oldest);
 }
 
 void TestSimSystem::rebootKeepsPermanentWritableLayer()
