@@ -100,10 +100,9 @@ def atomic_write(path, data, mode=0o644):
     directory = os.path.dirname(path)
     fd, tmp = tempfile.mkstemp(prefix=".tmp-", dir=directory)
     try:
+        # No fsync: a throw-away root needs atomic replacement, not durability.
         with os.fdopen(fd, "wb") as f:
             f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
         os.chmod(tmp, mode)
         os.replace(tmp, path)
     except BaseException:

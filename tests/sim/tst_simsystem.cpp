@@ -279,9 +279,14 @@ QString TestSimSystem::expand(QString text) const
 {
     text.replace("%ROOT%", root);
     text.replace("%OUT%", work->path() + QStringLiteral("/outside"));
+    if (text.contains("%INITIAL%") || text.contains("%SNAP")) {
+        const QJsonArray snaps = snapshots();
+        text.replace("%INITIAL%", snaps.at(0).toObject().value("id").toString());
+        text.replace("%SNAPNAME%", snaps.at(1).toObject().value("name").toString());
+        text.replace("%SNAP%", snaps.at(1).toObject().value("id").toString());
+    }
     if (!text.contains(QLatin1Char('%')))
         return text;
-    const QJsonArray snaps = snapshots();
     const QJsonArray deps = deploys();
     auto deployWhere = [&](const char *key) {
         for (const QJsonValue &d : deps)
@@ -296,9 +301,6 @@ QString TestSimSystem::expand(QString text) const
             !o.value("IsRollbackBackup").toBool())
             history = o.value("CommitIDIdx").toString();
     }
-    text.replace("%INITIAL%", snaps.at(0).toObject().value("id").toString());
-    text.replace("%SNAPNAME%", snaps.at(1).toObject().value("name").toString());
-    text.replace("%SNAP%", snaps.at(1).toObject().value("id").toString());
     text.replace("%BOOTED%", deployWhere("IsBooted"));
     text.replace("%PENDING%", deployWhere("Hidden"));
     text.replace("%BACKUP%", deployWhere("IsRollbackBackup"));
