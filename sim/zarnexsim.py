@@ -396,11 +396,12 @@ def drop_pending(root, state):
 
 
 def add_pending(root, state, version, parent_ref, overlay, origin, extra=None):
-    drop_pending(root, state)
+    # Commit first: if that fails the pending deployment already staged stays intact.
     serial = state["next_serial"]
-    state["next_serial"] = serial + 1
     now = int(time.time())
     commit = commit_layered(root, "deployment/%d" % serial, "%s %s" % (origin, version), parent_ref, overlay)
+    state["next_serial"] = serial + 1
+    drop_pending(root, state)
     d = {"serial": serial, "commit": commit, "version": version, "time": now, "booted": False,
          "rollback_backup": False, "pending": True, "origin": origin}
     d.update(extra or {})

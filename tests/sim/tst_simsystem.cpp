@@ -161,6 +161,7 @@ private slots:
     void unprivilegedChangeRefused();
     void rollbackRefusedWhileWritable();
     void upgradeStagesDeploymentOnce();
+    void failedRollbackKeepsStagedDeployment();
 
     void elevationModes_data();
     void elevationModes();
@@ -664,6 +665,22 @@ void TestSimSystem::upgradeStagesDeploymentOnce()
     for (const QJsonValue &d : deploys())
         hidden += d.toObject().value("Hidden").toBool() ? 1 : 0;
     QCOMPARE(hidden, 1);
+    QCOMPARE(refs("deployment").size(), 4);
+}
+
+void TestSimSystem::failedRollbackKeepsStagedDeployment()
+{
+    QCOMPARE(ctl({"upgrade"}).exitCode, 0);
+    const QString pending = expand(QStringLiteral("%PENDING%"));
+    const QString snap = expand(QStringLiteral("%SNAP%"));
+    // The snapshot's commit is gone from the repository: the rollback cannot be built.
+    QVERIFY(QFile::remove(root + "/ostree/repo/refs/heads/snapshot/" + snap));
+    const QByteArray before = stateBytes();
+    const Run r = ctl({"snapshot", "rollback", snap});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.startsWith("zarnex-immutable-ctl: ") && !r.err.contains("Traceback"), qPrintable(r.err));
+    QCOMPARE(stateBytes(), before);
+    QCOMPARE(expand(QStringLiteral("%PENDING%")), pending);
     QCOMPARE(refs("deployment").size(), 4);
 }
 
