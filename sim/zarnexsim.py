@@ -21,6 +21,8 @@ import tempfile
 import time
 
 MARKER = "var/lib/zarnex-sim/marker"
+# Also looked for by the demo script to decide whether a root must be built.
+TOP_MARKER = ".zarnex-sim-root"
 SIM_DIR = os.path.dirname(os.path.realpath(__file__))
 SIM_BIN = os.path.join(SIM_DIR, "bin")
 
@@ -52,7 +54,7 @@ def sim_root(tool):
 
 def checked_root(tool, root):
     real = os.path.realpath(root)
-    if real == "/" or not os.path.isfile(os.path.join(real, MARKER)):
+    if real == "/" or not (os.path.isfile(os.path.join(real, MARKER)) or os.path.isfile(os.path.join(real, TOP_MARKER))):
         raise Refusal("%s: '%s' is not a simulated system root (no %s)" % (tool, root, MARKER))
     return real
 
@@ -98,10 +100,9 @@ def atomic_write(path, data, mode=0o644):
     directory = os.path.dirname(path)
     fd, tmp = tempfile.mkstemp(prefix=".tmp-", dir=directory)
     try:
+        # No fsync: a throw-away root needs atomic replacement, not durability.
         with os.fdopen(fd, "wb") as f:
             f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
         os.chmod(tmp, mode)
         os.replace(tmp, path)
     except BaseException:
@@ -167,7 +168,7 @@ def check_elevated_program(root, tool, args):
         return path
     if os.path.basename(path) in ("nice", "ionice"):
         final = skip_priority_options(args)
-        if final is not None and os.path.basename(final) in READ_ONLY_HOST_TOOLS and "/" not in final:
+        if final is not None and final in READ_ONLY_HOST_TOOLS:
             return path
     elif os.path.basename(path) in READ_ONLY_HOST_TOOLS:
         return path
@@ -395,11 +396,12 @@ def drop_pending(root, state):
 
 
 def add_pending(root, state, version, parent_ref, overlay, origin, extra=None):
-    drop_pending(root, state)
+    # Commit first: if that fails the pending deployment already staged stays intact.
     serial = state["next_serial"]
-    state["next_serial"] = serial + 1
     now = int(time.time())
     commit = commit_layered(root, "deployment/%d" % serial, "%s %s" % (origin, version), parent_ref, overlay)
+    state["next_serial"] = serial + 1
+    drop_pending(root, state)
     d = {"serial": serial, "commit": commit, "version": version, "time": now, "booted": False,
          "rollback_backup": False, "pending": True, "origin": origin}
     d.update(extra or {})
@@ -856,6 +858,14 @@ def run_tool(tool, script_path, argv):
 # ---------------------------------------------------------------- install / rm / gio
 
 
+def env_selects_path(var, path):
+    """$var is "1"/"all" or substrings separated by "," or ";" of the paths to fail."""
+    value = os.environ.get(var, "").strip()
+    if value in ("1", "all", "*"):
+        return True
+    return any(part.strip() and part.strip() in path for part in re.split(r"[;,]", value))
+
+
 def parse_mode(text):
     if not re.fullmatch(r"[0-7]{1,4}", text):
         raise Refusal("install: invalid mode '%s'" % text)
@@ -916,6 +926,8 @@ def main_install(argv):
             os.chmod(t, mode)
         return
     src, dest = paths
+    if env_selects_path("SIM_INSTALL_FAIL", dest):
+        raise Refusal("install: cannot create regular file '%s': Read-only file system" % dest)
     if os.path.isdir(dest):
         dest = os.path.join(dest, os.path.basename(src))
         if not under(dest, root):
@@ -1052,6 +1064,8 @@ def main_systemctl(argv):
         raise Refusal("systemctl: simulated systemctl needs a command")
     verb, names = words[0], words[1:]
     scope = "user" if user else "system"
+    if env_selects("SIM_SYSTEMCTL_FAIL", " ".join(words)):
+        raise Refusal("Failed to %s: Transaction for %s failed (simulated)" % (verb, " ".join(names) or verb))
     if verb == "reboot":
         if user:
             raise Refusal("systemctl: reboot is not a user-instance operation")
@@ -1120,12 +1134,18 @@ COUNTER_SCRIPT = "usr/libexec/tavrin-manager/reboot-counter.sh"
 CLEANUP_TIMER = "tavrin-rollback-cleanup.timer"
 
 
+# Host paths a rooted boot-counter script may still name: the interpreters.
+SCRIPT_HOST_PATHS = {"/usr/bin/python3", "/bin/sh", "/usr/bin/env", "/dev/null"}
+
+
 def script_is_rooted(root, text):
     """Every absolute path the script names lies inside the simulated root."""
     for n, line in enumerate(text.splitlines()):
         if n == 0 and line.startswith("#!"):
             continue
         for m in re.finditer(r"(?<![\w.~$])(/[A-Za-z0-9_.+-][A-Za-z0-9_./+-]*)", line):
+            if m.group(1) in SCRIPT_HOST_PATHS:
+                continue
             if not (m.group(1) + "/").startswith(root.rstrip("/") + "/"):
                 return False
     return True
@@ -1176,8 +1196,8 @@ def simulate_reboot(root):
                     os.unlink(p)
         units = load_units(root)
         for scope in units.values():
-            for u in scope.values():
-                u["active"] = bool(u.get("enabled")) and True
+            for name, u in scope.items():
+                u["active"] = bool(u.get("enabled")) and name.endswith(".timer")
         save_units(root, units)
     out("Simulated reboot done.")
     if load_units(root)["system"].get(CLEANUP_TIMER, {}).get("enabled"):
@@ -1322,7 +1342,7 @@ def make_root(argv):
     if os.path.lexists(root):
         if not os.path.isdir(root):
             raise Refusal("make-root: %s exists and is not a directory" % root)
-        if os.path.isfile(os.path.join(root, MARKER)):
+        if os.path.isfile(os.path.join(root, MARKER)) or os.path.isfile(os.path.join(root, TOP_MARKER)):
             # Ours: rebuild from scratch, keeping the directory itself.
             for entry in os.listdir(root):
                 p = os.path.join(root, entry)
@@ -1346,8 +1366,9 @@ def build_root(root, files, snapshot_count, rng):
               "var/lib/zarnex-sim/tmp", "var/log/zarnex-sim", CACHE_DIR + "/downloads", CACHE_DIR + "/metadata",
               "run", "tmp", "ostree", SNAPSHOT_DIR, "persistent/ostree"):
         os.makedirs(os.path.join(root, d), exist_ok=True)
-    with open(os.path.join(root, MARKER), "w") as f:
-        f.write("zarnex simulated system root\n")
+    for marker in (MARKER, TOP_MARKER):
+        with open(os.path.join(root, marker), "w") as f:
+            f.write("zarnex simulated system root\n")
     for tool, rel in ((CTL_NAME, "usr/sbin/" + CTL_NAME), (WRITABLE_NAME, "usr/bin/" + WRITABLE_NAME)):
         atomic_write(os.path.join(root, rel), TOOL_TEMPLATE % {"tool": tool, "simdir": SIM_DIR}, 0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.
