@@ -165,8 +165,9 @@ QPushButton *createCopyVersionButton(QWidget *parent)
 
 TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
 {
-    setWindowTitle(tr("关于Tavrin设置"));
     setProductName(tr("Tavrin设置"));
+    // After the product name, which the toolkit also puts in the title.
+    setWindowTitle(tr("关于Tavrin设置"));
     setProductIcon(productIcon());
     setVersion(productVersion());
     setDescription(productVersionLine());

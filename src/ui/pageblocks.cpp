@@ -28,9 +28,14 @@ class BlockText
     Q_DECLARE_TR_FUNCTIONS(TavrinPageBlocks)
 };
 
+// The theme's own information icon matches the rest of the page better than
+// the style's, so it comes before the style's standard icon.
 QIcon themedOrInformation(const QString &name)
 {
-    return TavrinUi::themedIcon(name, QStyle::SP_MessageBoxInformation);
+    const QIcon icon = ZIconTheme::findQIcon(name);
+    if (!icon.isNull())
+        return icon;
+    return TavrinUi::themedIcon(QStringLiteral("dialog-information"), QStyle::SP_MessageBoxInformation);
 }
 
 // Symbolic theme icons take their colour from the palette, so the pixmap is
