@@ -219,7 +219,8 @@ QWidget *featureRow(const QString &icon, const QString &title, const QString &de
     return row;
 }
 
-QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent)
+QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent,
+                        const QString &copyText)
 {
     auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
@@ -233,7 +234,8 @@ QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *p
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(name);
     layout->addWidget(text, 1);
-    layout->addWidget(makeCopyButton(command, row, BlockText::tr("复制命令")));
+    layout->addWidget(
+        makeCopyButton(command, row, copyText.isEmpty() ? BlockText::tr("复制命令") : copyText));
     return row;
 }
 
