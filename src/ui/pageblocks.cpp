@@ -28,10 +28,14 @@ class BlockText
     Q_DECLARE_TR_FUNCTIONS(TavrinPageBlocks)
 };
 
-// The theme's own information icon matches the rest of the page better than
-// the style's, so it comes before the style's standard icon.
+// The program's own icon of that name comes first, as in the sidebar; the
+// theme's information icon matches the page better than the style's, so it
+// comes before the style's standard icon.
 QIcon themedOrInformation(const QString &name)
 {
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
+    if (!name.isEmpty() && QFile::exists(resource))
+        return QIcon(resource);
     const QIcon icon = ZIconTheme::findQIcon(name);
     if (!icon.isNull())
         return icon;
