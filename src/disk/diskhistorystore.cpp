@@ -114,6 +114,11 @@ bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 
 bool DiskHistoryStore::loadDay(const QDate &date, DiskDayRecord *out) const
 {
+    return loadDayFrom(historyDir(), date, out);
+}
+
+bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const
+{
     if (!date.isValid() || !out)
         return false;
     {
@@ -125,9 +130,9 @@ bool DiskHistoryStore::loadDay(const QDate &date, DiskDayRecord *out) const
         }
     }
     DiskDayRecord record;
-    if (!readDayFile(dayFilePath(date), &record))
+    if (!readDayFile(dir + QStringLiteral("/%1.json").arg(date.toString(Qt::ISODate)), &record))
         return false;
-    *out = record;
+    *out = std::move(record);
     return true;
 }
 
@@ -136,9 +141,10 @@ QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate 
     QList<DiskDayRecord> records;
     if (!from.isValid() || !to.isValid() || to < from)
         return records;
+    const QString dir = historyDir();
     for (QDate d = from; d <= to; d = d.addDays(1)) {
         DiskDayRecord record;
-        if (loadDay(d, &record)) {
+        if (loadDayFrom(dir, d, &record)) {
             records.append(record);
             addToCache(record);
         }
@@ -158,8 +164,8 @@ quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
         watcher->deleteLater();
         emit rangeLoaded(id, records);
     });
-    const QFuture<QList<DiskDayRecord>> future =
-        QtConcurrent::run(QThreadPool::globalInstance(), [this, id, from, to] { return runRange(id, from, to); });
+    const QFuture<QList<DiskDayRecord>> future = QtConcurrent::run(
+        QThreadPool::globalInstance(), [this, id, from, to] { return runRange(id, from, to); });
     running.insert(id, future);
     watcher->setFuture(future);
     return id;
@@ -170,11 +176,12 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     QList<DiskDayRecord> records;
     const int total = int(from.daysTo(to) + 1);
     int done = 0;
+    const QString dir = historyDir();
     for (QDate d = from; d <= to; d = d.addDays(1)) {
         if (isCancelled(id))
             break;
         DiskDayRecord record;
-        if (loadDay(d, &record)) {
+        if (loadDayFrom(dir, d, &record)) {
             records.append(record);
             addToCache(record);
         }

@@ -1,20 +1,26 @@
 #include "disk/jsonfileio.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace Tavrin {
 
 QJsonDocument readJson(const QString &path)
 {
+    // Only regular files: opening a FIFO planted under a day's name would block for ever.
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    if (file.size() > kMaxJsonFileBytes)
+    const qint64 size = file.size();
+    if (size > kMaxJsonFileBytes)
         return {};
-    const QByteArray data = file.read(kMaxJsonFileBytes + 1);
-    if (data.size() > kMaxJsonFileBytes)
+    // read(n) reserves n bytes up front: ask for the file's size, not the limit.
+    if (size <= 0)
         return {};
+    const QByteArray data = file.read(size);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError)

@@ -130,7 +130,8 @@ void TestDiskHistoryStore::indexSpikeFlag()
     DiskHistoryStore store;
     store.spikeThresholdBytes = threshold;
     QVERIFY(store.saveDayRecord(makeDay(today().addDays(-1), 1000 * MiB, {{"/usr", 100 * MiB, true}})));
-    QVERIFY(store.saveDayRecord(makeDay(today(), 1500 * MiB, {{"/usr", 300 * MiB, true}, {"/opt", 5, true}})));
+    QVERIFY(
+        store.saveDayRecord(makeDay(today(), 1500 * MiB, {{"/usr", 300 * MiB, true}, {"/opt", 5, true}})));
     const DiskHistoryIndex index = store.loadIndex();
     QCOMPARE(index.days.size(), 2);
     const DiskDaySummary &day = index.days.last();

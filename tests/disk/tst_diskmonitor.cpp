@@ -53,16 +53,26 @@ void TestDiskMonitor::quietTime_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<bool>("quiet");
-    QTest::newRow("23:00 starts the night") << QTime(23, 0) << "23:00" << "07:00" << true;
-    QTest::newRow("06:59 still quiet") << QTime(6, 59) << "23:00" << "07:00" << true;
-    QTest::newRow("00:30 across midnight") << QTime(0, 30) << "23:00" << "07:00" << true;
-    QTest::newRow("07:00 ends it") << QTime(7, 0) << "23:00" << "07:00" << false;
-    QTest::newRow("22:59 not yet") << QTime(22, 59) << "23:00" << "07:00" << false;
-    QTest::newRow("equal bounds never quiet") << QTime(8, 0) << "08:00" << "08:00" << false;
-    QTest::newRow("daytime period inside") << QTime(12, 30) << "12:00" << "13:00" << true;
-    QTest::newRow("daytime period end") << QTime(13, 0) << "12:00" << "13:00" << false;
-    QTest::newRow("invalid start") << QTime(23, 30) << "25:00" << "07:00" << false;
-    QTest::newRow("garbage end") << QTime(1, 0) << "23:00" << "soon" << false;
+    QTest::newRow("23:00 starts the night") << QTime(23, 0) << "23:00"
+                                            << "07:00" << true;
+    QTest::newRow("06:59 still quiet") << QTime(6, 59) << "23:00"
+                                       << "07:00" << true;
+    QTest::newRow("00:30 across midnight") << QTime(0, 30) << "23:00"
+                                           << "07:00" << true;
+    QTest::newRow("07:00 ends it") << QTime(7, 0) << "23:00"
+                                   << "07:00" << false;
+    QTest::newRow("22:59 not yet") << QTime(22, 59) << "23:00"
+                                   << "07:00" << false;
+    QTest::newRow("equal bounds never quiet") << QTime(8, 0) << "08:00"
+                                              << "08:00" << false;
+    QTest::newRow("daytime period inside") << QTime(12, 30) << "12:00"
+                                           << "13:00" << true;
+    QTest::newRow("daytime period end") << QTime(13, 0) << "12:00"
+                                        << "13:00" << false;
+    QTest::newRow("invalid start") << QTime(23, 30) << "25:00"
+                                   << "07:00" << false;
+    QTest::newRow("garbage end") << QTime(1, 0) << "23:00"
+                                 << "soon" << false;
 }
 
 void TestDiskMonitor::quietTime()
@@ -122,7 +132,8 @@ void TestDiskMonitor::mergeSpikesDeduplicatesAndCaps()
 {
     QJsonArray stored;
     for (int i = 0; i < 200; ++i)
-        stored.append(QJsonObject{{"date", QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate)}, {"causeDir", "/var"}});
+        stored.append(
+            QJsonObject{{"date", QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate)}, {"causeDir", "/var"}});
     DiskSpikeInfo again;
     again.date = QDate(2025, 1, 1);
     again.causeDir = "/var";
@@ -300,8 +311,8 @@ void TestDiskMonitor::spikeDrillsAndAlerts()
     // In the order the scan reported them.
     QCOMPARE(causes.at(0).toObject().value("p").toString(), QString("/var/log"));
     QCOMPARE(causes.at(4).toObject().value("p").toString(), QString("/var/c"));
-    const QDateTime when =
-        QDateTime::fromString(alerts.value("lastAlert").toObject().value("/var").toString(), Qt::ISODateWithMs);
+    const QDateTime when = QDateTime::fromString(
+        alerts.value("lastAlert").toObject().value("/var").toString(), Qt::ISODateWithMs);
     QVERIFY(when.isValid());
     QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 600);
 }

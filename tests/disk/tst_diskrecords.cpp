@@ -70,8 +70,8 @@ void TestDiskRecords::readDefaults_data()
     QTest::addColumn<bool>("complete");
     QTest::addColumn<int>("topLevel");
     QTest::newRow("empty object") << QByteArray("{}") << true << 0;
-    QTest::newRow("wrong types") << QByteArray(R"({"date":5,"total":"12","complete":"no","topLevel":{},"samples":7})")
-                                 << true << 0;
+    QTest::newRow("wrong types")
+        << QByteArray(R"({"date":5,"total":"12","complete":"no","topLevel":{},"samples":7})") << true << 0;
     QTest::newRow("non-object items") << QByteArray(R"({"topLevel":[1,"x",null,{"p":"/a"}]})") << true << 4;
     QTest::newRow("incomplete") << QByteArray(R"({"complete":false})") << false << 0;
 }
@@ -125,8 +125,7 @@ void TestDiskRecords::summaryAndIndexRoundTrip()
     s.growth = -5;
     s.spike = true;
     s.top = {{"/opt", 9, true}};
-    const QByteArray text =
-        QJsonDocument(daySummaryToJson(s)).toJson(QJsonDocument::Compact);
+    const QByteArray text = QJsonDocument(daySummaryToJson(s)).toJson(QJsonDocument::Compact);
     const DiskDaySummary back = daySummaryFromJson(QJsonDocument::fromJson(text).object());
     QCOMPARE(back.total, qint64(1) << 53);
     QCOMPARE(back.growth, qint64(-5));
