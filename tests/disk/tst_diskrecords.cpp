@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace Tavrin;
 
 class TestDiskRecords : public QObject
@@ -20,6 +22,8 @@ private slots:
     void readDefaults();
     void byteCounts_data();
     void byteCounts();
+    void sampleTimes_data();
+    void sampleTimes();
     void summaryAndIndexRoundTrip();
     void dayFileNames_data();
     void dayFileNames();
@@ -114,6 +118,41 @@ void TestDiskRecords::byteCounts()
     QCOMPARE(itemFromJson(QJsonDocument::fromJson(json).object()).size, expected);
 }
 
+void TestDiskRecords::sampleTimes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+    const QDate d(2026, 12, 7);
+    QTest::newRow("with offset") << "2026-12-07T13:05:07.123+08:00"
+                                 << QDateTime(d, QTime(13, 5, 7, 123), Qt::OffsetFromUTC, 8 * 3600);
+    QTest::newRow("negative offset") << "2026-12-07T13:05:07.123-03:30"
+                                     << QDateTime(d, QTime(13, 5, 7, 123), Qt::OffsetFromUTC,
+                                                  -(3 * 3600 + 1800));
+    QTest::newRow("UTC") << "2026-12-07T13:05:07.123Z" << QDateTime(d, QTime(13, 5, 7, 123), Qt::UTC);
+    QTest::newRow("local, no offset") << "2026-12-07T13:05:07.123" << QDateTime(d, QTime(13, 5, 7, 123));
+    QTest::newRow("bad hour") << "2026-12-07T25:05:07.123+08:00" << QDateTime();
+    QTest::newRow("garbage") << "yesterday at noon" << QDateTime();
+}
+
+void TestDiskRecords::sampleTimes()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    const DiskSample s = sampleFromJson(QJsonObject{{"t", text}});
+    QCOMPARE(s.time.isValid(), expected.isValid());
+    if (expected.isValid()) {
+        QCOMPARE(s.time, expected);
+        QCOMPARE(s.time.time(), expected.time());
+    }
+    // What this program writes for a local time comes back as the same instant and wall-clock time.
+    DiskSample now;
+    now.time = QDateTime::currentDateTime();
+    const DiskSample back = sampleFromJson(sampleToJson(now));
+    QCOMPARE(back.time.toMSecsSinceEpoch(), now.time.toMSecsSinceEpoch());
+    QCOMPARE(back.time.time(), now.time.time());
+    QVERIFY(sampleToJson(DiskSample()).value("t").toString().isEmpty());
+}
+
 void TestDiskRecords::summaryAndIndexRoundTrip()
 {
     // Doubles carry 53 bits: 2^53 + 1 comes back as 2^53.
@@ -200,6 +239,10 @@ void TestDiskRecords::readJsonBadInput()
     f.close();
     QVERIFY(!readJson(path).isObject());
     QVERIFY(readJson(dir.filePath("missing.json")).isNull());
+    // A FIFO under a file's name is not waited on.
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo.json"));
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    QVERIFY(readJson(dir.filePath("fifo.json")).isNull());
 }
 
 void TestDiskRecords::writeAtomicReplacesAndKeepsOldOnFailure()
