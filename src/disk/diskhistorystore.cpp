@@ -37,11 +37,8 @@ QList<DayFile> listDayFiles(const QString &dir)
 
 bool readDayFile(const QString &path, DiskDayRecord *out)
 {
-    const QJsonDocument doc = readJson(path);
-    if (!doc.isObject())
-        return false;
-    *out = dayRecordFromJson(doc.object());
-    return true;
+    const QByteArray data = readFileBytes(path);
+    return !data.isEmpty() && dayRecordFromBytes(data, out);
 }
 
 void sortBySizeDescending(QList<DiskItem> &items)

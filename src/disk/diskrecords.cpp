@@ -55,7 +55,7 @@ int digits(const QChar *p, int n, bool *ok)
 // "yyyy-MM-ddTHH:mm:ss.zzz" followed by "Z" or "+hh:mm"/"-hh:mm", as this program writes it.
 // Parsed by hand: a day file holds about a hundred samples, and building local date-times
 // through the time-zone database made loading a year several times slower than parsing it.
-QDateTime parseSampleTime(const QString &text)
+QDateTime parseSampleTimeText(const QString &text)
 {
     const int n = int(text.size());
     if (n == 24 || n == 29) {
@@ -95,6 +95,11 @@ QString sampleTimeText(const QDateTime &time)
 }
 
 } // namespace
+
+QDateTime parseSampleTime(const QString &text)
+{
+    return parseSampleTimeText(text);
+}
 
 qint64 jsonBytes(const QJsonValue &value)
 {
@@ -159,7 +164,7 @@ QJsonObject sampleToJson(const DiskSample &sample)
 DiskSample sampleFromJson(const QJsonObject &obj)
 {
     DiskSample sample;
-    sample.time = parseSampleTime(obj.value(QLatin1String("t")).toString());
+    sample.time = parseSampleTimeText(obj.value(QLatin1String("t")).toString());
     sample.total = jsonBytes(obj.value(QLatin1String("total")));
     const QJsonObject breakdown = obj.value(QLatin1String("h")).toObject();
     for (auto it = breakdown.constBegin(); it != breakdown.constEnd(); ++it)

@@ -6,7 +6,7 @@
 
 namespace Tavrin {
 
-QJsonDocument readJson(const QString &path)
+QByteArray readFileBytes(const QString &path)
 {
     // Only regular files: opening a FIFO planted under a day's name would block for ever.
     if (!QFileInfo(path).isFile())
@@ -15,12 +15,17 @@ QJsonDocument readJson(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const qint64 size = file.size();
-    if (size > kMaxJsonFileBytes)
+    if (size <= 0 || size > kMaxJsonFileBytes)
         return {};
     // read(n) reserves n bytes up front: ask for the file's size, not the limit.
-    if (size <= 0)
+    return file.read(size);
+}
+
+QJsonDocument readJson(const QString &path)
+{
+    const QByteArray data = readFileBytes(path);
+    if (data.isEmpty())
         return {};
-    const QByteArray data = file.read(size);
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError)
