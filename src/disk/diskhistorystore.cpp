@@ -129,6 +129,8 @@ bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDa
     DiskDayRecord record;
     if (!readDayFile(dir + QStringLiteral("/%1.json").arg(date.toString(Qt::ISODate)), &record))
         return false;
+    // The file's name, not its content, says which day it is.
+    record.date = date;
     *out = std::move(record);
     return true;
 }

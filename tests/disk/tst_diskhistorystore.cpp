@@ -112,6 +112,12 @@ void TestDiskHistoryStore::saveAndLoad()
     QCOMPARE(index.last, today());
     QVERIFY(index.storage > 0);
     QCOMPARE(index.budget, other.budgetBytes);
+
+    // A day file without (or with a wrong) date inside still belongs to the day of its name.
+    QVERIFY(writeFileAtomic(DiskHistoryStore::dayFilePath(today().addDays(-2)), R"({"total":7})"));
+    QVERIFY(other.loadDay(today().addDays(-2), &back));
+    QCOMPARE(back.date, today().addDays(-2));
+    QCOMPARE(back.total, qint64(7));
 }
 
 void TestDiskHistoryStore::indexSpikeFlag_data()
