@@ -31,8 +31,8 @@ public:
         qputenv("FAKE_DU_LOG", QFile::encodeName(work.filePath("du.log")));
         qputenv("FAKE_DF_USED_FILE", QFile::encodeName(work.filePath("used")));
         qputenv("FAKE_DF_TOTAL", QByteArray::number(500 * GiB));
-        for (const char *var :
-             {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DF_EXIT", "FAKE_DISK_LOG", "TAVRIN_SYSROOT"})
+        for (const char *var : {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DU_REMOVE", "FAKE_DF_EXIT",
+                                "FAKE_DISK_LOG", "TAVRIN_SYSROOT"})
             qunsetenv(var);
         Tavrin::MonitorConfig config;
         config.setEnabled(true);

@@ -4,6 +4,8 @@
 #include "monitorfixture.h"
 #include "testsupport.h"
 
+#include <QStandardPaths>
+
 using namespace Tavrin;
 
 namespace {
@@ -41,6 +43,7 @@ private slots:
     void excludedCauseIsNotDrilled();
     void incompleteTopLevelScanStillAlerts();
     void duCannotStart();
+    void drillCannotStartKeepsDay();
     void watchdog();
 
 private:
@@ -385,6 +388,31 @@ void TestDiskMonitor::duCannotStart()
     qputenv("PATH", QFile::encodeName(bin));
     QCOMPARE(fx.cycle(), qMakePair(false, QString("无法启动 du 进程")));
     QVERIFY(!fx.todayExists());
+}
+
+void TestDiskMonitor::drillCannotStartKeepsDay()
+{
+    // The top-level run works, then "nice" is gone when the drill-down is to start.
+    const QString bin = fx.work.filePath("bin");
+    const QString tools = fx.work.filePath("tools");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(tools));
+    for (const char *fake : {"nice", "ionice", "du", "df"})
+        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
+    for (const char *tool : {"tr", "cat", "rm", "head", "tail", "wc", "sleep"}) {
+        const QString path = QStandardPaths::findExecutable(tool);
+        QVERIFY2(!path.isEmpty(), tool);
+        QVERIFY(QFile::link(path, tools + "/" + tool));
+    }
+    qputenv("PATH", QFile::encodeName(bin + ":" + tools));
+    qputenv("FAKE_DU_REMOVE", QFile::encodeName(bin + "/nice"));
+    fx.spikeScenario(3 * GiB);
+    QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    qunsetenv("FAKE_DU_REMOVE");
+    const DiskDayRecord day = fx.todayFile();
+    QCOMPARE(day.topLevel.size(), 2);
+    QVERIFY(day.drillCache.isEmpty());
+    QVERIFY(fx.alerts().isEmpty());
 }
 
 void TestDiskMonitor::watchdog()
