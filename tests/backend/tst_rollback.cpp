@@ -3,6 +3,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -346,6 +347,25 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         const QByteArray err = p.readAllStandardError();
         QVERIFY2(p.exitCode() == 0 && err.isEmpty(), err.constData());
+    }
+
+    void installedScriptStaysInsideTheSimulatedRoot()
+    {
+        QVERIFY(installRollbackCleanup().ok);
+        const QString script =
+            QString::fromUtf8(SimRoot::readFile(sim->path("/usr/libexec/tavrin-manager/reboot-counter.sh")));
+        const QStringList lines = script.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("#!/bin/sh"));
+        static const QRegularExpression absolute(
+            QStringLiteral("(?<![\\w.~$])(/[A-Za-z0-9_.+-][A-Za-z0-9_./+-]*)"));
+        int paths = 0;
+        for (const QString &line : lines.mid(1)) {
+            for (const QRegularExpressionMatch &m : absolute.globalMatch(line)) {
+                QVERIFY2(m.captured(1).startsWith(sim->root() + QLatin1Char('/')), qPrintable(m.captured(1)));
+                ++paths;
+            }
+        }
+        QVERIFY(paths >= 6);
     }
 
     void scriptPathsWithoutSimulatedRoot()
