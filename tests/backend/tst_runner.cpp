@@ -237,6 +237,16 @@ private slots:
         QCOMPARE(r.errorOutput.size(), 200000);
     }
 
+    void endlessOutputIsStopped()
+    {
+        setOutputLimitForTesting(1024 * 1024);
+        const CommandResult r = runProcess(QStringLiteral("yes"), {QStringLiteral("y")}, 600000, false);
+        setOutputLimitForTesting(0);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.exitCode, -1);
+        QCOMPARE(r.error, QStringLiteral("命令输出过大: yes"));
+    }
+
 private:
     QString ctl() const { return sim->path(QStringLiteral("/usr/sbin/zarnex-immutable-ctl")); }
     std::unique_ptr<SimRoot> sim;
