@@ -126,7 +126,7 @@ private slots:
     {
         qputenv("FAKE_SUDO", "password");
         qputenv("FAKE_PKEXEC", "hang");
-        const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 700, true);
+        const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 5000, true);
         QVERIFY(!r.ok);
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.error, QStringLiteral("sudo: a password is required"));
