@@ -37,11 +37,8 @@ QList<DayFile> listDayFiles(const QString &dir)
 
 bool readDayFile(const QString &path, DiskDayRecord *out)
 {
-    const QJsonDocument doc = readJson(path);
-    if (!doc.isObject())
-        return false;
-    *out = dayRecordFromJson(doc.object());
-    return true;
+    const QByteArray data = readFileBytes(path);
+    return !data.isEmpty() && dayRecordFromBytes(data, out);
 }
 
 void sortBySizeDescending(QList<DiskItem> &items)
@@ -114,6 +111,11 @@ bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 
 bool DiskHistoryStore::loadDay(const QDate &date, DiskDayRecord *out) const
 {
+    return loadDayFrom(historyDir(), date, out);
+}
+
+bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const
+{
     if (!date.isValid() || !out)
         return false;
     {
@@ -125,9 +127,11 @@ bool DiskHistoryStore::loadDay(const QDate &date, DiskDayRecord *out) const
         }
     }
     DiskDayRecord record;
-    if (!readDayFile(dayFilePath(date), &record))
+    if (!readDayFile(dir + QStringLiteral("/%1.json").arg(date.toString(Qt::ISODate)), &record))
         return false;
-    *out = record;
+    // The file's name, not its content, says which day it is.
+    record.date = date;
+    *out = std::move(record);
     return true;
 }
 
@@ -136,9 +140,10 @@ QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate 
     QList<DiskDayRecord> records;
     if (!from.isValid() || !to.isValid() || to < from)
         return records;
+    const QString dir = historyDir();
     for (QDate d = from; d <= to; d = d.addDays(1)) {
         DiskDayRecord record;
-        if (loadDay(d, &record)) {
+        if (loadDayFrom(dir, d, &record)) {
             records.append(record);
             addToCache(record);
         }
@@ -158,8 +163,8 @@ quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
         watcher->deleteLater();
         emit rangeLoaded(id, records);
     });
-    const QFuture<QList<DiskDayRecord>> future =
-        QtConcurrent::run(QThreadPool::globalInstance(), [this, id, from, to] { return runRange(id, from, to); });
+    const QFuture<QList<DiskDayRecord>> future = QtConcurrent::run(
+        QThreadPool::globalInstance(), [this, id, from, to] { return runRange(id, from, to); });
     running.insert(id, future);
     watcher->setFuture(future);
     return id;
@@ -170,11 +175,12 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     QList<DiskDayRecord> records;
     const int total = int(from.daysTo(to) + 1);
     int done = 0;
+    const QString dir = historyDir();
     for (QDate d = from; d <= to; d = d.addDays(1)) {
         if (isCancelled(id))
             break;
         DiskDayRecord record;
-        if (loadDay(d, &record)) {
+        if (loadDayFrom(dir, d, &record)) {
             records.append(record);
             addToCache(record);
         }

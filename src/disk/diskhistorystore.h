@@ -84,6 +84,7 @@ signals:
     void rangeLoaded(quint64 requestId, const QList<Tavrin::DiskDayRecord> &records);
 
 private:
+    bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
 
     mutable QMutex cacheMutex;

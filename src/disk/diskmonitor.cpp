@@ -127,12 +127,14 @@ QVariantList notificationArguments(const DiskSpikeInfo &spike)
     if (date.isEmpty())
         return {};
     QVariantMap hints;
-    hints.insert(QStringLiteral("x-zarnex-action-view"), QStringLiteral("tavrin-manager,--show-disk,%1").arg(date));
+    hints.insert(QStringLiteral("x-zarnex-action-view"),
+                 QStringLiteral("tavrin-manager,--show-disk,%1").arg(date));
     return {QStringLiteral("tavrin-manager"),
             QVariant::fromValue(uint(0)),
             QStringLiteral("drive-harddisk"),
             DiskMonitor::tr("磁盘空间异常增长"),
-            DiskMonitor::tr("系统盘 %1 增长 %2，主要来源：%3").arg(date, formatSize(spike.growth), spike.causeDir),
+            DiskMonitor::tr("系统盘 %1 增长 %2，主要来源：%3")
+                .arg(date, formatSize(spike.growth), spike.causeDir),
             QStringList{QStringLiteral("default"), DiskMonitor::tr("查看详情")},
             hints,
             QVariant::fromValue(int(-1))};
@@ -345,10 +347,11 @@ qint64 DiskMonitor::computeThresholdBytes()
 {
     const qint64 floor = qint64(config.minAlertMB()) * kMiB;
     if (config.alertMode() == QLatin1String("baseline")) {
-        const qint64 baseline = baselineGrowth(store->loadIndex(), QDate::currentDate(), config.baselineDays());
+        const qint64 baseline =
+            baselineGrowth(store->loadIndex(), QDate::currentDate(), config.baselineDays());
         const double scaled = config.baselineMultiplier() * double(baseline);
         // Out-of-range products (a huge multiplier) saturate instead of overflowing.
-        const qint64 threshold = scaled >= 9.2e18 ? std::numeric_limits<qint64>::max()
+        const qint64 threshold = scaled >= 9.2e18    ? std::numeric_limits<qint64>::max()
                                  : scaled <= -9.2e18 ? std::numeric_limits<qint64>::min()
                                                      : qint64(scaled);
         return std::max(threshold, floor);

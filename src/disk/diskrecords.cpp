@@ -38,7 +38,68 @@ QList<DiskItem> itemsFromJson(const QJsonValue &value)
     return items;
 }
 
+int digits(const QChar *p, int n, bool *ok)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < u'0' || c > u'9') {
+            *ok = false;
+            return 0;
+        }
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+// "yyyy-MM-ddTHH:mm:ss.zzz" followed by "Z" or "+hh:mm"/"-hh:mm", as this program writes it.
+// Parsed by hand: a day file holds about a hundred samples, and building local date-times
+// through the time-zone database made loading a year several times slower than parsing it.
+QDateTime parseSampleTimeText(const QString &text)
+{
+    const int n = int(text.size());
+    if (n == 24 || n == 29) {
+        const QChar *p = text.constData();
+        bool ok =
+            p[4] == u'-' && p[7] == u'-' && p[10] == u'T' && p[13] == u':' && p[16] == u':' && p[19] == u'.';
+        const int year = digits(p, 4, &ok), month = digits(p + 5, 2, &ok), day = digits(p + 8, 2, &ok);
+        const int hour = digits(p + 11, 2, &ok), minute = digits(p + 14, 2, &ok),
+                  second = digits(p + 17, 2, &ok);
+        const int msec = digits(p + 20, 3, &ok);
+        int offset = 0;
+        if (n == 24) {
+            ok = ok && p[23] == u'Z';
+        } else {
+            ok = ok && (p[23] == u'+' || p[23] == u'-') && p[26] == u':';
+            offset = (digits(p + 24, 2, &ok) * 60 + digits(p + 27, 2, &ok)) * 60;
+            if (p[23] == u'-')
+                offset = -offset;
+        }
+        const QDate date(year, month, day);
+        const QTime time(hour, minute, second, msec);
+        if (ok && date.isValid() && time.isValid())
+            return n == 24 ? QDateTime(date, time, Qt::UTC)
+                           : QDateTime(date, time, Qt::OffsetFromUTC, offset);
+    }
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+
+QString sampleTimeText(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QString();
+    // Written with its offset, so the reader need not consult the time-zone database.
+    if (time.timeSpec() == Qt::LocalTime || time.timeSpec() == Qt::TimeZone)
+        return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    return time.toString(Qt::ISODateWithMs);
+}
+
 } // namespace
+
+QDateTime parseSampleTime(const QString &text)
+{
+    return parseSampleTimeText(text);
+}
 
 qint64 jsonBytes(const QJsonValue &value)
 {
@@ -95,7 +156,7 @@ QJsonObject sampleToJson(const DiskSample &sample)
     QJsonObject breakdown;
     for (auto it = sample.breakdown.cbegin(); it != sample.breakdown.cend(); ++it)
         breakdown.insert(it.key(), bytesValue(it.value()));
-    return QJsonObject{{QStringLiteral("t"), sample.time.toString(Qt::ISODateWithMs)},
+    return QJsonObject{{QStringLiteral("t"), sampleTimeText(sample.time)},
                        {QStringLiteral("total"), bytesValue(sample.total)},
                        {QStringLiteral("h"), breakdown}};
 }
@@ -103,7 +164,7 @@ QJsonObject sampleToJson(const DiskSample &sample)
 DiskSample sampleFromJson(const QJsonObject &obj)
 {
     DiskSample sample;
-    sample.time = QDateTime::fromString(obj.value(QLatin1String("t")).toString(), Qt::ISODateWithMs);
+    sample.time = parseSampleTimeText(obj.value(QLatin1String("t")).toString());
     sample.total = jsonBytes(obj.value(QLatin1String("total")));
     const QJsonObject breakdown = obj.value(QLatin1String("h")).toObject();
     for (auto it = breakdown.constBegin(); it != breakdown.constEnd(); ++it)
@@ -113,13 +174,11 @@ DiskSample sampleFromJson(const QJsonObject &obj)
 
 QJsonObject daySummaryToJson(const DiskDaySummary &summary)
 {
-    return QJsonObject{{QStringLiteral("date"), dayText(summary.date)},
-                       {QStringLiteral("f"), summary.file},
-                       {QStringLiteral("c"), bytesValue(summary.capacity)},
-                       {QStringLiteral("t"), bytesValue(summary.total)},
-                       {QStringLiteral("g"), bytesValue(summary.growth)},
-                       {QStringLiteral("spike"), summary.spike},
-                       {QStringLiteral("top"), itemsToJson(summary.top)}};
+    return QJsonObject{
+        {QStringLiteral("date"), dayText(summary.date)},     {QStringLiteral("f"), summary.file},
+        {QStringLiteral("c"), bytesValue(summary.capacity)}, {QStringLiteral("t"), bytesValue(summary.total)},
+        {QStringLiteral("g"), bytesValue(summary.growth)},   {QStringLiteral("spike"), summary.spike},
+        {QStringLiteral("top"), itemsToJson(summary.top)}};
 }
 
 DiskDaySummary daySummaryFromJson(const QJsonObject &obj)

@@ -110,6 +110,9 @@ DiskDaySummary daySummaryFromJson(const QJsonObject &obj);
 /// Day object (the content of one day file).
 QJsonObject dayRecordToJson(const DiskDayRecord &record);
 DiskDayRecord dayRecordFromJson(const QJsonObject &obj);
+/// A day record from the bytes of a day file; false when they are not a JSON object. Day files as
+/// this program writes them are read without building a JSON tree.
+bool dayRecordFromBytes(const QByteArray &json, DiskDayRecord *out);
 /// Index object ("index.json"); `budget` of the result is left 0 for the caller to fill.
 QJsonObject historyIndexToJson(const DiskHistoryIndex &index);
 DiskHistoryIndex historyIndexFromJson(const QJsonObject &obj);
@@ -119,6 +122,8 @@ qint64 jsonBytes(const QJsonValue &value);
 /// "yyyy-MM-dd" of a day file name ("2026-12-07.json", "2026-12-07-old.json"); invalid when the
 /// name is not a day file ("index.json", "alert.json", names not starting with a date).
 QDate dayFileDate(const QString &fileName);
+/// A sample time as day files hold it (ISO 8601 with milliseconds, with or without an offset).
+QDateTime parseSampleTime(const QString &text);
 /// Strict "yyyy-MM-dd" parse: exactly ten characters forming a valid date, else invalid.
 QDate parseIsoDay(const QString &text);
 

@@ -15,11 +15,11 @@ namespace Tavrin {
 
 namespace {
 
-const char *const kPseudoTypes[] = {"proc",       "sysfs",   "tmpfs",       "devpts",     "devtmpfs", "cgroup",
-                                    "cgroup2",    "efivarfs", "selinuxfs",  "debugfs",    "tracefs",  "securityfs",
-                                    "pstore",     "bpf",     "ramfs",       "mqueue",     "hugetlbfs", "binfmt_misc",
-                                    "fusectl",    "configfs", "overlay",    "autofs",     "rpc_pipefs", "nsfs",
-                                    "squashfs",   "iso9660"};
+const char *const kPseudoTypes[] = {
+    "proc",     "sysfs",      "tmpfs",     "devpts",      "devtmpfs",   "cgroup",   "cgroup2",
+    "efivarfs", "selinuxfs",  "debugfs",   "tracefs",     "securityfs", "pstore",   "bpf",
+    "ramfs",    "mqueue",     "hugetlbfs", "binfmt_misc", "fusectl",    "configfs", "overlay",
+    "autofs",   "rpc_pipefs", "nsfs",      "squashfs",    "iso9660"};
 
 bool parseInt64(const QByteArray &text, qint64 *out)
 {
@@ -228,16 +228,26 @@ bool DiskScanner::isBusy() const
 
 QStringList DiskScanner::topLevelArguments()
 {
-    return {QStringLiteral("-xk"),           QStringLiteral("--max-depth=1"),  QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"), QStringLiteral("--exclude=/dev"), QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"), QStringLiteral("/")};
+    return {QStringLiteral("-xk"),
+            QStringLiteral("--max-depth=1"),
+            QStringLiteral("--exclude=/proc"),
+            QStringLiteral("--exclude=/sys"),
+            QStringLiteral("--exclude=/dev"),
+            QStringLiteral("--exclude=/run"),
+            QStringLiteral("--exclude=/tmp"),
+            QStringLiteral("/")};
 }
 
 QStringList DiskScanner::drillArguments(const QString &path)
 {
-    return {QStringLiteral("-ak"),           QStringLiteral("--max-depth=1"),  QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"), QStringLiteral("--exclude=/dev"), QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"), path};
+    return {QStringLiteral("-ak"),
+            QStringLiteral("--max-depth=1"),
+            QStringLiteral("--exclude=/proc"),
+            QStringLiteral("--exclude=/sys"),
+            QStringLiteral("--exclude=/dev"),
+            QStringLiteral("--exclude=/run"),
+            QStringLiteral("--exclude=/tmp"),
+            path};
 }
 
 bool DiskScanner::startTopLevelScan()
@@ -271,8 +281,8 @@ void DiskScanner::startDu(const QStringList &duArgs, bool drill, const QString &
     authTried = false;
     drillMode = drill;
     drillTarget = target;
-    args = QStringList{QStringLiteral("-n"), QStringLiteral("19"), QStringLiteral("ionice"), QStringLiteral("-c3"),
-                       QStringLiteral("du")} +
+    args = QStringList{QStringLiteral("-n"), QStringLiteral("19"), QStringLiteral("ionice"),
+                       QStringLiteral("-c3"), QStringLiteral("du")} +
            duArgs;
     launch(useElevation && effectiveUserId() != 0 ? Runner::Sudo : Runner::Plain);
 }

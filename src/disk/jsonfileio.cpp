@@ -1,19 +1,30 @@
 #include "disk/jsonfileio.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace Tavrin {
 
-QJsonDocument readJson(const QString &path)
+QByteArray readFileBytes(const QString &path)
 {
+    // Only regular files: opening a FIFO planted under a day's name would block for ever.
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    if (file.size() > kMaxJsonFileBytes)
+    const qint64 size = file.size();
+    if (size <= 0 || size > kMaxJsonFileBytes)
         return {};
-    const QByteArray data = file.read(kMaxJsonFileBytes + 1);
-    if (data.size() > kMaxJsonFileBytes)
+    // read(n) reserves n bytes up front: ask for the file's size, not the limit.
+    return file.read(size);
+}
+
+QJsonDocument readJson(const QString &path)
+{
+    const QByteArray data = readFileBytes(path);
+    if (data.isEmpty())
         return {};
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);

@@ -9,6 +9,9 @@ namespace Tavrin {
 /// Files larger than this are not the program's own files; readers treat them as absent.
 inline constexpr qint64 kMaxJsonFileBytes = 64LL * 1024 * 1024;
 
+/// The whole content of a regular file of at most kMaxJsonFileBytes; empty otherwise.
+QByteArray readFileBytes(const QString &path);
+
 /// Reads and parses a JSON file; an empty document when it cannot be opened, is too large or does
 /// not parse (callers test whether the document holds an object).
 QJsonDocument readJson(const QString &path);

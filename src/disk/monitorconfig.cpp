@@ -24,9 +24,11 @@ MonitorConfig::MonitorConfig()
         zconfig = nullptr;
     }
     const QString force = qEnvironmentVariable("TAVRIN_CONFIG_QSETTINGS").trimmed();
-    forceSettings = force == QLatin1String("1") || force.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    forceSettings =
+        force == QLatin1String("1") || force.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     if (!zconfig && !forceSettings) {
-        qWarning().noquote() << QStringLiteral("[MonitorConfig] ZConfig 不可用（schema 未安装或后端不可达），") +
+        qWarning().noquote() << QStringLiteral(
+                                    "[MonitorConfig] ZConfig 不可用（schema 未安装或后端不可达），") +
                                     QStringLiteral("降级到 QSettings：") +
                                     QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) +
                                     QStringLiteral("/zarnex/tavrin-manager.conf");

@@ -3,6 +3,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -308,7 +309,13 @@ private slots:
     {
         QVERIFY(installRollbackCleanup().ok);
         sim->clearCalls();
+        QList<QPair<int, bool>> runs;
+        setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
+            runs.append({timeout, elevate});
+        });
         QVERIFY(uninstallRollbackCleanup().ok);
+        setRunObserverForTesting({});
+        QCOMPARE(runs, (QList<QPair<int, bool>>{{60000, true}, {20000, true}, {30000, true}}));
         const auto calls = sim->calls();
         QStringList seen;
         for (const auto &c : calls) {
@@ -326,9 +333,15 @@ private slots:
 
     void cleanupInstalledProbe()
     {
+        QList<QPair<int, bool>> runs;
+        setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
+            runs.append({timeout, elevate});
+        });
         QVERIFY(!rollbackCleanupInstalled());
         qputenv("FAKE_TIMER_ENABLED", "1");
         QVERIFY(rollbackCleanupInstalled());
+        setRunObserverForTesting({});
+        QCOMPARE(runs, (QList<QPair<int, bool>>{{20000, true}, {20000, true}}));
         QCOMPARE(sim->calls("systemctl").last().args,
                  QStringList({"is-enabled", "tavrin-rollback-cleanup.timer"}));
     }
@@ -346,6 +359,25 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         const QByteArray err = p.readAllStandardError();
         QVERIFY2(p.exitCode() == 0 && err.isEmpty(), err.constData());
+    }
+
+    void installedScriptStaysInsideTheSimulatedRoot()
+    {
+        QVERIFY(installRollbackCleanup().ok);
+        const QString script =
+            QString::fromUtf8(SimRoot::readFile(sim->path("/usr/libexec/tavrin-manager/reboot-counter.sh")));
+        const QStringList lines = script.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("#!/bin/sh"));
+        static const QRegularExpression absolute(
+            QStringLiteral("(?<![\\w.~$])(/[A-Za-z0-9_.+-][A-Za-z0-9_./+-]*)"));
+        int paths = 0;
+        for (const QString &line : lines.mid(1)) {
+            for (const QRegularExpressionMatch &m : absolute.globalMatch(line)) {
+                QVERIFY2(m.captured(1).startsWith(sim->root() + QLatin1Char('/')), qPrintable(m.captured(1)));
+                ++paths;
+            }
+        }
+        QVERIFY(paths >= 6);
     }
 
     void scriptPathsWithoutSimulatedRoot()

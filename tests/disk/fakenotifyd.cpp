@@ -21,8 +21,9 @@ public:
     bool hang = false;
 
 public slots:
-    uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary, const QString &body,
-                const QStringList &actions, const QVariantMap &hints, int timeout, const QDBusMessage &message)
+    uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary,
+                const QString &body, const QStringList &actions, const QVariantMap &hints, int timeout,
+                const QDBusMessage &message)
     {
         QJsonObject hintObject;
         for (auto it = hints.cbegin(); it != hints.cend(); ++it)

@@ -17,10 +17,7 @@ public:
     static constexpr qint64 MiB = 1024 * 1024;
     static constexpr qint64 GiB = 1024 * MiB;
 
-    MonitorFixture()
-    {
-        originalPath = qgetenv("PATH");
-    }
+    MonitorFixture() { originalPath = qgetenv("PATH"); }
 
     void reset()
     {
@@ -34,7 +31,8 @@ public:
         qputenv("FAKE_DU_LOG", QFile::encodeName(work.filePath("du.log")));
         qputenv("FAKE_DF_USED_FILE", QFile::encodeName(work.filePath("used")));
         qputenv("FAKE_DF_TOTAL", QByteArray::number(500 * GiB));
-        for (const char *var : {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DF_EXIT", "FAKE_DISK_LOG", "TAVRIN_SYSROOT"})
+        for (const char *var : {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DU_REMOVE", "FAKE_DF_EXIT",
+                                "FAKE_DISK_LOG", "TAVRIN_SYSROOT"})
             qunsetenv(var);
         Tavrin::MonitorConfig config;
         config.setEnabled(true);
@@ -100,7 +98,10 @@ public:
             Tavrin::readJson(Tavrin::DiskHistoryStore::dayFilePath(QDate::currentDate())).object());
     }
 
-    bool todayExists() const { return QFile::exists(Tavrin::DiskHistoryStore::dayFilePath(QDate::currentDate())); }
+    bool todayExists() const
+    {
+        return QFile::exists(Tavrin::DiskHistoryStore::dayFilePath(QDate::currentDate()));
+    }
 
     QJsonObject alerts() const
     {

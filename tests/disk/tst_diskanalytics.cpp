@@ -55,8 +55,8 @@ void TestDiskAnalytics::topGrowthItems_data()
         << QList<qint64>{9, 7, 5};
     QTest::newRow("shrinking entries never listed")
         << QList<DiskItem>{{"/usr", 4 * GiB, true}, {"/opt", GiB, true}}
-        << QList<DiskItem>{{"/usr", 2 * GiB, true}, {"/opt", GiB, true}} << QList<DiskItem>{} << 5 << QStringList{}
-        << QList<qint64>{};
+        << QList<DiskItem>{{"/usr", 2 * GiB, true}, {"/opt", GiB, true}} << QList<DiskItem>{} << 5
+        << QStringList{} << QList<qint64>{};
     QTest::newRow("drill children compete with growth")
         << QList<DiskItem>{{"/home", GiB, true}} << QList<DiskItem>{{"/home", 4 * GiB, true}}
         << QList<DiskItem>{{"/var/a", 5 * GiB, true}, {"/var/b", GiB, false}} << 2
@@ -64,8 +64,8 @@ void TestDiskAnalytics::topGrowthItems_data()
     QTest::newRow("later duplicate in previous counts")
         << QList<DiskItem>{{"/usr", 1, true}, {"/usr", 8, true}} << QList<DiskItem>{{"/usr", 10, true}}
         << QList<DiskItem>{} << 3 << QStringList{"/usr"} << QList<qint64>{2};
-    QTest::newRow("n of zero") << QList<DiskItem>{} << QList<DiskItem>{{"/usr", 10, true}} << QList<DiskItem>{} << 0
-                               << QStringList{} << QList<qint64>{};
+    QTest::newRow("n of zero") << QList<DiskItem>{} << QList<DiskItem>{{"/usr", 10, true}}
+                               << QList<DiskItem>{} << 0 << QStringList{} << QList<qint64>{};
 }
 
 void TestDiskAnalytics::topGrowthItems()
@@ -110,7 +110,8 @@ void TestDiskAnalytics::rangeStatsEdges()
     QCOMPARE(none.daysToFull, qint64(-1));
     QVERIFY(!none.maxGrowthDate.isValid());
 
-    const DiskRangeStats one = DiskHistoryStore::computeRangeStats({day(QDate(2026, 1, 1), 7 * GiB, {}, 9 * GiB)});
+    const DiskRangeStats one =
+        DiskHistoryStore::computeRangeStats({day(QDate(2026, 1, 1), 7 * GiB, {}, 9 * GiB)});
     QCOMPARE(one.startTotal, 7 * GiB);
     QCOMPARE(one.endTotal, 7 * GiB);
     QCOMPARE(one.netGrowth, qint64(0));

@@ -40,7 +40,8 @@ void TestDiskFull::initTestCase()
         QSKIP("needs root to mount a small tmpfs");
     mountPoint = base.filePath("mnt");
     QVERIFY(QDir().mkpath(mountPoint));
-    const int rc = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k,mode=0700", "tmpfs", mountPoint});
+    const int rc =
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k,mode=0700", "tmpfs", mountPoint});
     if (rc != 0)
         QSKIP("cannot mount a tmpfs here");
     mounted = true;

@@ -112,6 +112,12 @@ void TestDiskHistoryStore::saveAndLoad()
     QCOMPARE(index.last, today());
     QVERIFY(index.storage > 0);
     QCOMPARE(index.budget, other.budgetBytes);
+
+    // A day file without (or with a wrong) date inside still belongs to the day of its name.
+    QVERIFY(writeFileAtomic(DiskHistoryStore::dayFilePath(today().addDays(-2)), R"({"total":7})"));
+    QVERIFY(other.loadDay(today().addDays(-2), &back));
+    QCOMPARE(back.date, today().addDays(-2));
+    QCOMPARE(back.total, qint64(7));
 }
 
 void TestDiskHistoryStore::indexSpikeFlag_data()
@@ -130,7 +136,8 @@ void TestDiskHistoryStore::indexSpikeFlag()
     DiskHistoryStore store;
     store.spikeThresholdBytes = threshold;
     QVERIFY(store.saveDayRecord(makeDay(today().addDays(-1), 1000 * MiB, {{"/usr", 100 * MiB, true}})));
-    QVERIFY(store.saveDayRecord(makeDay(today(), 1500 * MiB, {{"/usr", 300 * MiB, true}, {"/opt", 5, true}})));
+    QVERIFY(
+        store.saveDayRecord(makeDay(today(), 1500 * MiB, {{"/usr", 300 * MiB, true}, {"/opt", 5, true}})));
     const DiskHistoryIndex index = store.loadIndex();
     QCOMPARE(index.days.size(), 2);
     const DiskDaySummary &day = index.days.last();

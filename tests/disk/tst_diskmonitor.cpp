@@ -4,6 +4,8 @@
 #include "monitorfixture.h"
 #include "testsupport.h"
 
+#include <QStandardPaths>
+
 using namespace Tavrin;
 
 namespace {
@@ -41,6 +43,7 @@ private slots:
     void excludedCauseIsNotDrilled();
     void incompleteTopLevelScanStillAlerts();
     void duCannotStart();
+    void drillCannotStartKeepsDay();
     void watchdog();
 
 private:
@@ -53,16 +56,26 @@ void TestDiskMonitor::quietTime_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<bool>("quiet");
-    QTest::newRow("23:00 starts the night") << QTime(23, 0) << "23:00" << "07:00" << true;
-    QTest::newRow("06:59 still quiet") << QTime(6, 59) << "23:00" << "07:00" << true;
-    QTest::newRow("00:30 across midnight") << QTime(0, 30) << "23:00" << "07:00" << true;
-    QTest::newRow("07:00 ends it") << QTime(7, 0) << "23:00" << "07:00" << false;
-    QTest::newRow("22:59 not yet") << QTime(22, 59) << "23:00" << "07:00" << false;
-    QTest::newRow("equal bounds never quiet") << QTime(8, 0) << "08:00" << "08:00" << false;
-    QTest::newRow("daytime period inside") << QTime(12, 30) << "12:00" << "13:00" << true;
-    QTest::newRow("daytime period end") << QTime(13, 0) << "12:00" << "13:00" << false;
-    QTest::newRow("invalid start") << QTime(23, 30) << "25:00" << "07:00" << false;
-    QTest::newRow("garbage end") << QTime(1, 0) << "23:00" << "soon" << false;
+    QTest::newRow("23:00 starts the night") << QTime(23, 0) << "23:00"
+                                            << "07:00" << true;
+    QTest::newRow("06:59 still quiet") << QTime(6, 59) << "23:00"
+                                       << "07:00" << true;
+    QTest::newRow("00:30 across midnight") << QTime(0, 30) << "23:00"
+                                           << "07:00" << true;
+    QTest::newRow("07:00 ends it") << QTime(7, 0) << "23:00"
+                                   << "07:00" << false;
+    QTest::newRow("22:59 not yet") << QTime(22, 59) << "23:00"
+                                   << "07:00" << false;
+    QTest::newRow("equal bounds never quiet") << QTime(8, 0) << "08:00"
+                                              << "08:00" << false;
+    QTest::newRow("daytime period inside") << QTime(12, 30) << "12:00"
+                                           << "13:00" << true;
+    QTest::newRow("daytime period end") << QTime(13, 0) << "12:00"
+                                        << "13:00" << false;
+    QTest::newRow("invalid start") << QTime(23, 30) << "25:00"
+                                   << "07:00" << false;
+    QTest::newRow("garbage end") << QTime(1, 0) << "23:00"
+                                 << "soon" << false;
 }
 
 void TestDiskMonitor::quietTime()
@@ -122,7 +135,8 @@ void TestDiskMonitor::mergeSpikesDeduplicatesAndCaps()
 {
     QJsonArray stored;
     for (int i = 0; i < 200; ++i)
-        stored.append(QJsonObject{{"date", QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate)}, {"causeDir", "/var"}});
+        stored.append(
+            QJsonObject{{"date", QDate(2025, 1, 1).addDays(i).toString(Qt::ISODate)}, {"causeDir", "/var"}});
     DiskSpikeInfo again;
     again.date = QDate(2025, 1, 1);
     again.causeDir = "/var";
@@ -300,8 +314,8 @@ void TestDiskMonitor::spikeDrillsAndAlerts()
     // In the order the scan reported them.
     QCOMPARE(causes.at(0).toObject().value("p").toString(), QString("/var/log"));
     QCOMPARE(causes.at(4).toObject().value("p").toString(), QString("/var/c"));
-    const QDateTime when =
-        QDateTime::fromString(alerts.value("lastAlert").toObject().value("/var").toString(), Qt::ISODateWithMs);
+    const QDateTime when = QDateTime::fromString(
+        alerts.value("lastAlert").toObject().value("/var").toString(), Qt::ISODateWithMs);
     QVERIFY(when.isValid());
     QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 600);
 }
@@ -374,6 +388,31 @@ void TestDiskMonitor::duCannotStart()
     qputenv("PATH", QFile::encodeName(bin));
     QCOMPARE(fx.cycle(), qMakePair(false, QString("无法启动 du 进程")));
     QVERIFY(!fx.todayExists());
+}
+
+void TestDiskMonitor::drillCannotStartKeepsDay()
+{
+    // The top-level run works, then "nice" is gone when the drill-down is to start.
+    const QString bin = fx.work.filePath("bin");
+    const QString tools = fx.work.filePath("tools");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(tools));
+    for (const char *fake : {"nice", "ionice", "du", "df"})
+        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
+    for (const char *tool : {"tr", "cat", "rm", "head", "tail", "wc", "sleep"}) {
+        const QString path = QStandardPaths::findExecutable(tool);
+        QVERIFY2(!path.isEmpty(), tool);
+        QVERIFY(QFile::link(path, tools + "/" + tool));
+    }
+    qputenv("PATH", QFile::encodeName(bin + ":" + tools));
+    qputenv("FAKE_DU_REMOVE", QFile::encodeName(bin + "/nice"));
+    fx.spikeScenario(3 * GiB);
+    QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    qunsetenv("FAKE_DU_REMOVE");
+    const DiskDayRecord day = fx.todayFile();
+    QCOMPARE(day.topLevel.size(), 2);
+    QVERIFY(day.drillCache.isEmpty());
+    QVERIFY(fx.alerts().isEmpty());
 }
 
 void TestDiskMonitor::watchdog()

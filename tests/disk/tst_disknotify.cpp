@@ -44,7 +44,8 @@ void TestDiskNotify::cleanup()
             server.waitForFinished(5000);
         }
     }
-    QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications"));
+    QTRY_VERIFY(
+        !QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications"));
     fx.restorePath();
 }
 
@@ -53,7 +54,8 @@ void TestDiskNotify::startServer(const QStringList &extra)
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server.start(QStringLiteral(FAKENOTIFYD), QStringList{fx.work.filePath("notify.log")} + extra);
     QVERIFY(server.waitForStarted());
-    QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications"));
+    QTRY_VERIFY(
+        QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications"));
 }
 
 QList<QJsonObject> TestDiskNotify::calls() const

@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace Tavrin;
 
 class TestDiskRecords : public QObject
@@ -16,10 +18,15 @@ class TestDiskRecords : public QObject
 private slots:
     void initTestCase() { TAVRIN_REQUIRE_PRIVATE_HOME(); }
     void dayRecordRoundTrip();
+    void dayBytesAgreeWithGenericParser_data();
+    void dayBytesAgreeWithGenericParser();
+    void dayBytesMutations();
     void readDefaults_data();
     void readDefaults();
     void byteCounts_data();
     void byteCounts();
+    void sampleTimes_data();
+    void sampleTimes();
     void summaryAndIndexRoundTrip();
     void dayFileNames_data();
     void dayFileNames();
@@ -64,14 +71,105 @@ void TestDiskRecords::dayRecordRoundTrip()
     QCOMPARE(dayRecordFromJson(QJsonDocument::fromJson(text).object()).total, r.total);
 }
 
+namespace {
+
+DiskDayRecord sampleDay()
+{
+    DiskDayRecord r;
+    r.date = QDate(2026, 12, 7);
+    r.capacity = (qint64(1) << 53) + 1;
+    r.total = -12345;
+    r.complete = false;
+    r.topLevel = {{"/usr", 1 << 20, true}, {"/home/用户/文档", 7, false}, {"", 0, true}};
+    r.drillCache.insert("/var", {{"/var/log", 2, true}});
+    r.drillCache.insert("/数据", {});
+    DiskSample s;
+    s.time = QDateTime(QDate(2026, 12, 7), QTime(1, 2, 3, 4));
+    s.total = 99;
+    s.breakdown.insert("/opt", 5);
+    r.samples = {s, DiskSample{}};
+    return r;
+}
+
+// The fast reader must give what the generic parser gives, or leave the verdict to it.
+void checkAgreement(const QByteArray &bytes)
+{
+    DiskDayRecord fast;
+    const bool fastOk = dayRecordFromBytes(bytes, &fast);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    const bool genericOk = error.error == QJsonParseError::NoError && doc.isObject();
+    QVERIFY2(fastOk == genericOk, bytes.left(200).constData());
+    if (fastOk)
+        QCOMPARE(dayRecordToJson(fast), dayRecordToJson(dayRecordFromJson(doc.object())));
+}
+
+} // namespace
+
+void TestDiskRecords::dayBytesAgreeWithGenericParser_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QJsonObject day = dayRecordToJson(sampleDay());
+    QTest::newRow("as written") << QJsonDocument(day).toJson(QJsonDocument::Compact);
+    QTest::newRow("indented") << QJsonDocument(day).toJson(QJsonDocument::Indented);
+    QTest::newRow("empty object") << QByteArray(" { } ");
+    QTest::newRow("escapes") << QByteArray(R"({"topLevel":[{"p":"/a\"b\\c\u00e9\ud83d\ude00","s":1}]})");
+    QTest::newRow("escaped keys") << QByteArray(
+        R"({"drillCache":{"/x\ty":[]},"samples":[{"h":{"/\u4e2d":3}}]})");
+    QTest::newRow("unknown keys") << QByteArray(R"({"extra":{"a":[1,2]},"total":5})");
+    QTest::newRow("wrong types") << QByteArray(R"({"total":"5","complete":1,"topLevel":[1,{"p":2}]})");
+    QTest::newRow("duplicate keys") << QByteArray(
+        R"({"total":1,"total":2,"topLevel":[{"p":"/a"}],"topLevel":[]})");
+    QTest::newRow("number forms") << QByteArray(R"({"total":-1.5e3,"capacity":1E+2,"topLevel":[{"s":0.9}]})");
+    QTest::newRow("leading zero") << QByteArray(R"({"total":012})");
+    QTest::newRow("huge number") << QByteArray(R"({"total":1e400})");
+    QTest::newRow("literal control char") << QByteArray("{\"topLevel\":[{\"p\":\"a\tb\"}]}");
+    QTest::newRow("invalid utf-8") << QByteArray("{\"topLevel\":[{\"p\":\"\xff\xfe\"}]}");
+    QTest::newRow("trailing comma") << QByteArray(R"({"total":1,})");
+    QTest::newRow("garbage after") << QByteArray(R"({"total":1} x)");
+    QTest::newRow("array root") << QByteArray(R"([{"total":1}])");
+    QTest::newRow("null values") << QByteArray(R"({"date":null,"samples":null})");
+}
+
+void TestDiskRecords::dayBytesAgreeWithGenericParser()
+{
+    QFETCH(QByteArray, bytes);
+    checkAgreement(bytes);
+}
+
+void TestDiskRecords::dayBytesMutations()
+{
+    const QByteArray base = QJsonDocument(dayRecordToJson(sampleDay())).toJson(QJsonDocument::Compact);
+    for (int n = 0; n <= base.size(); ++n) {
+        checkAgreement(base.left(n));
+        if (QTest::currentTestFailed())
+            return;
+    }
+    // Deterministic byte changes over the whole file.
+    quint32 seed = 12345;
+    const QByteArray alphabet = "{}[]\\\":,0123456789.-+eEtrufalsn \x80\xc3";
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray mutated = base;
+        for (int k = 0; k < 1 + round % 3; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            const int pos = int(seed % quint32(mutated.size()));
+            seed = seed * 1664525u + 1013904223u;
+            mutated[pos] = alphabet.at(int(seed % quint32(alphabet.size())));
+        }
+        checkAgreement(mutated);
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
 void TestDiskRecords::readDefaults_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<bool>("complete");
     QTest::addColumn<int>("topLevel");
     QTest::newRow("empty object") << QByteArray("{}") << true << 0;
-    QTest::newRow("wrong types") << QByteArray(R"({"date":5,"total":"12","complete":"no","topLevel":{},"samples":7})")
-                                 << true << 0;
+    QTest::newRow("wrong types")
+        << QByteArray(R"({"date":5,"total":"12","complete":"no","topLevel":{},"samples":7})") << true << 0;
     QTest::newRow("non-object items") << QByteArray(R"({"topLevel":[1,"x",null,{"p":"/a"}]})") << true << 4;
     QTest::newRow("incomplete") << QByteArray(R"({"complete":false})") << false << 0;
 }
@@ -114,6 +212,41 @@ void TestDiskRecords::byteCounts()
     QCOMPARE(itemFromJson(QJsonDocument::fromJson(json).object()).size, expected);
 }
 
+void TestDiskRecords::sampleTimes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+    const QDate d(2026, 12, 7);
+    QTest::newRow("with offset") << "2026-12-07T13:05:07.123+08:00"
+                                 << QDateTime(d, QTime(13, 5, 7, 123), Qt::OffsetFromUTC, 8 * 3600);
+    QTest::newRow("negative offset") << "2026-12-07T13:05:07.123-03:30"
+                                     << QDateTime(d, QTime(13, 5, 7, 123), Qt::OffsetFromUTC,
+                                                  -(3 * 3600 + 1800));
+    QTest::newRow("UTC") << "2026-12-07T13:05:07.123Z" << QDateTime(d, QTime(13, 5, 7, 123), Qt::UTC);
+    QTest::newRow("local, no offset") << "2026-12-07T13:05:07.123" << QDateTime(d, QTime(13, 5, 7, 123));
+    QTest::newRow("bad hour") << "2026-12-07T25:05:07.123+08:00" << QDateTime();
+    QTest::newRow("garbage") << "yesterday at noon" << QDateTime();
+}
+
+void TestDiskRecords::sampleTimes()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    const DiskSample s = sampleFromJson(QJsonObject{{"t", text}});
+    QCOMPARE(s.time.isValid(), expected.isValid());
+    if (expected.isValid()) {
+        QCOMPARE(s.time, expected);
+        QCOMPARE(s.time.time(), expected.time());
+    }
+    // What this program writes for a local time comes back as the same instant and wall-clock time.
+    DiskSample now;
+    now.time = QDateTime::currentDateTime();
+    const DiskSample back = sampleFromJson(sampleToJson(now));
+    QCOMPARE(back.time.toMSecsSinceEpoch(), now.time.toMSecsSinceEpoch());
+    QCOMPARE(back.time.time(), now.time.time());
+    QVERIFY(sampleToJson(DiskSample()).value("t").toString().isEmpty());
+}
+
 void TestDiskRecords::summaryAndIndexRoundTrip()
 {
     // Doubles carry 53 bits: 2^53 + 1 comes back as 2^53.
@@ -125,8 +258,7 @@ void TestDiskRecords::summaryAndIndexRoundTrip()
     s.growth = -5;
     s.spike = true;
     s.top = {{"/opt", 9, true}};
-    const QByteArray text =
-        QJsonDocument(daySummaryToJson(s)).toJson(QJsonDocument::Compact);
+    const QByteArray text = QJsonDocument(daySummaryToJson(s)).toJson(QJsonDocument::Compact);
     const DiskDaySummary back = daySummaryFromJson(QJsonDocument::fromJson(text).object());
     QCOMPARE(back.total, qint64(1) << 53);
     QCOMPARE(back.growth, qint64(-5));
@@ -201,6 +333,10 @@ void TestDiskRecords::readJsonBadInput()
     f.close();
     QVERIFY(!readJson(path).isObject());
     QVERIFY(readJson(dir.filePath("missing.json")).isNull());
+    // A FIFO under a file's name is not waited on.
+    const QByteArray fifo = QFile::encodeName(dir.filePath("fifo.json"));
+    QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    QVERIFY(readJson(dir.filePath("fifo.json")).isNull());
 }
 
 void TestDiskRecords::writeAtomicReplacesAndKeepsOldOnFailure()

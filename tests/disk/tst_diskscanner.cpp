@@ -142,13 +142,15 @@ void TestDiskScanner::parseDfRoot_data()
     QTest::newRow("plain") << QByteArray("Filesystem 1B-blocks Used Available Use% Mounted on\n"
                                          "/dev/sda2 1000 600 400 60% /\n")
                            << true << qint64(1000) << qint64(600);
-    QTest::newRow("aligned") << QByteArray("Filesystem        1B-blocks         Used    Available Use% Mounted on\n"
-                                           "/dev/nvme0n1p2  511101108224  21474836480  489626271744   5% /\n")
+    QTest::newRow("aligned") << QByteArray(
+                                    "Filesystem        1B-blocks         Used    Available Use% Mounted on\n"
+                                    "/dev/nvme0n1p2  511101108224  21474836480  489626271744   5% /\n")
                              << true << qint64(511101108224) << qint64(21474836480);
     QTest::newRow("first data line unparsable")
         << QByteArray("junk a b\r\n/dev/x 10 5 5 50% /\n") << true << qint64(10) << qint64(5);
     QTest::newRow("garbage") << QByteArray("\x01\x02 not df at all\n\n") << false << qint64(0) << qint64(0);
-    QTest::newRow("header only") << QByteArray("Filesystem 1B-blocks Used\n") << false << qint64(0) << qint64(0);
+    QTest::newRow("header only") << QByteArray("Filesystem 1B-blocks Used\n") << false << qint64(0)
+                                 << qint64(0);
 }
 
 void TestDiskScanner::parseDfRoot()
@@ -237,9 +239,10 @@ void TestDiskScanner::topLevelScan()
     QCOMPARE(progress.size(), 3);
     QCOMPARE(progress.last().at(0).toInt(), 45);
     QCOMPARE(progress.last().at(1).toString(), QString("/last"));
-    QCOMPARE(logLines().first(),
-             QString("nice -n 19 ionice -c3 du -xk --max-depth=1 --exclude=/proc --exclude=/sys --exclude=/dev "
-                     "--exclude=/run --exclude=/tmp /"));
+    QCOMPARE(
+        logLines().first(),
+        QString("nice -n 19 ionice -c3 du -xk --max-depth=1 --exclude=/proc --exclude=/sys --exclude=/dev "
+                "--exclude=/run --exclude=/tmp /"));
 }
 
 void TestDiskScanner::splitAndCrLfOutput_data()
@@ -368,13 +371,14 @@ void TestDiskScanner::elevation_data()
     QTest::newRow("password, graphical prompt")
         << QByteArray("password") << QByteArray("ok") << 1 << QStringList{"sudo", "pkexec"} << true;
     QTest::newRow("password, prompt fails again: one prompt only")
-        << QByteArray("password") << QByteArray("password") << 1 << QStringList{"sudo", "pkexec", "nice"} << false;
-    QTest::newRow("password, prompt dismissed")
-        << QByteArray("password") << QByteArray("deny") << 1 << QStringList{"sudo", "pkexec", "nice"} << false;
+        << QByteArray("password") << QByteArray("password") << 1 << QStringList{"sudo", "pkexec", "nice"}
+        << false;
+    QTest::newRow("password, prompt dismissed") << QByteArray("password") << QByteArray("deny") << 1
+                                                << QStringList{"sudo", "pkexec", "nice"} << false;
     QTest::newRow("password, not interactive")
         << QByteArray("password") << QByteArray("ok") << 0 << QStringList{"sudo", "nice"} << false;
-    QTest::newRow("sudo refuses") << QByteArray("fail") << QByteArray("ok") << 1 << QStringList{"sudo", "nice"}
-                                  << false;
+    QTest::newRow("sudo refuses") << QByteArray("fail") << QByteArray("ok") << 1
+                                  << QStringList{"sudo", "nice"} << false;
 }
 
 void TestDiskScanner::elevation()
@@ -406,7 +410,8 @@ void TestDiskScanner::elevation()
     QString before;
     for (const QString &line : logLines()) {
         const QString program = line.section(' ', 0, 0);
-        if (program == "sudo" || program == "pkexec" || (program == "nice" && before != "sudo" && before != "pkexec"))
+        if (program == "sudo" || program == "pkexec" ||
+            (program == "nice" && before != "sudo" && before != "pkexec"))
             chains << program;
         before = program;
     }
@@ -548,7 +553,8 @@ void TestDiskScanner::realTools()
     QCOMPARE(done.first().at(0).toBool(), true);
     QCOMPARE(drill.size(), 1);
     auto items = drill.first().at(1).value<QList<DiskItem>>();
-    std::sort(items.begin(), items.end(), [](const DiskItem &x, const DiskItem &y) { return x.path < y.path; });
+    std::sort(items.begin(), items.end(),
+              [](const DiskItem &x, const DiskItem &y) { return x.path < y.path; });
     QCOMPARE(items.size(), 2);
     QCOMPARE(items.at(0).path, tree.filePath("a"));
     QVERIFY(items.at(0).isDir);

@@ -22,7 +22,8 @@ void installDescription()
 {
     QDir().mkpath(QFileInfo(descriptionTarget()).path());
     QFile::remove(descriptionTarget());
-    QVERIFY(QFile::copy(Tavrin::Test::sourcePath("data/config/org.zarnex.tavrin-manager.json"), descriptionTarget()));
+    QVERIFY(QFile::copy(Tavrin::Test::sourcePath("data/config/org.zarnex.tavrin-manager.json"),
+                        descriptionTarget()));
 }
 
 QString settingsFile()
@@ -78,9 +79,10 @@ void TestMonitorConfig::init()
 
 void TestMonitorConfig::defaultsWithoutService()
 {
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^\\[MonitorConfig\\] ZConfig 不可用（schema 未安装或后端不可达），降级到 "
-                                            "QSettings：.*/zarnex/tavrin-manager\\.conf$"));
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression("^\\[MonitorConfig\\] ZConfig 不可用（schema 未安装或后端不可达），降级到 "
+                           "QSettings：.*/zarnex/tavrin-manager\\.conf$"));
     MonitorConfig c;
     QVERIFY(!c.usingZConfig());
     checkDefaults(c);
