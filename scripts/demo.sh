@@ -17,7 +17,7 @@ screenshot=""
 args=()
 while [ $# -gt 0 ]; do
     case "$1" in
-        --screenshot) screenshot="$2"; shift 2 ;;
+        --screenshot) screenshot="$(realpath -m "$2")"; shift 2 ;;
         *) args+=("$1"); shift ;;
     esac
 done
@@ -36,6 +36,10 @@ export XDG_CACHE_HOME="$root/home/.cache"
 export XDG_STATE_HOME="$root/home/.local/state"
 export XDG_DATA_DIRS="$build/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="$root/home/run"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi
 
 app="$build/bin/tavrin-manager"
 
