@@ -1,6 +1,7 @@
 #include "ztitlebar.h"
 
 #include "zapplication.h"
+#include "zpaint_p.h"
 
 #include <QAction>
 #include <QEvent>
@@ -9,19 +10,16 @@
 #include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
-#include <QStyle>
 #include <QToolButton>
 #include <QWindow>
 
+using ZentkPaint::Glyph;
+
 namespace {
-QToolButton *makeButton(QWidget *parent, const char *name, QStyle::StandardPixmap pixmap)
+ZentkWindowButton *makeButton(QWidget *parent, const char *name, Glyph glyph)
 {
-    auto *b = new QToolButton(parent);
+    auto *b = new ZentkWindowButton(glyph, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setIcon(parent->style()->standardIcon(pixmap));
-    b->setIconSize(QSize(16, 16));
     b->setFixedSize(40, 40);
     return b;
 }
@@ -40,14 +38,16 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     m_titleLabel->setObjectName(QStringLiteral("ZTitlebarTitle"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
 
-    m_menuButton = makeButton(this, "ZTitlebarMenuButton", QStyle::SP_TitleBarMenuButton);
+    m_menuButton = makeButton(this, "ZTitlebarMenuButton", Glyph::Menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
-    m_minButton = makeButton(this, "ZTitlebarMinButton", QStyle::SP_TitleBarMinButton);
-    m_maxButton = makeButton(this, "ZTitlebarMaxButton", QStyle::SP_TitleBarMaxButton);
-    m_closeButton = makeButton(this, "ZTitlebarCloseButton", QStyle::SP_TitleBarCloseButton);
+    m_minButton = makeButton(this, "ZTitlebarMinButton", Glyph::Minimize);
+    m_maxButton = makeButton(this, "ZTitlebarMaxButton", Glyph::Maximize);
+    auto *close = makeButton(this, "ZTitlebarCloseButton", Glyph::Close);
+    close->setDanger(true);
+    m_closeButton = close;
 
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 0, 0, 0);
+    layout->setContentsMargins(8, 0, 3, 0);
     layout->setSpacing(0);
     layout->addWidget(m_iconLabel);
     layout->addWidget(m_titleLabel, 1);
@@ -141,9 +141,8 @@ void ZTitlebar::toggleMaximized()
 
 void ZTitlebar::updateMaxButton()
 {
-    const bool max = window()->isMaximized();
-    m_maxButton->setIcon(
-        style()->standardIcon(max ? QStyle::SP_TitleBarNormalButton : QStyle::SP_TitleBarMaxButton));
+    static_cast<ZentkWindowButton *>(m_maxButton)
+        ->setGlyph(window()->isMaximized() ? Glyph::Restore : Glyph::Maximize);
 }
 
 void ZTitlebar::mousePressEvent(QMouseEvent *event)
