@@ -3,23 +3,29 @@
 #include "zwarningbutton.h"
 
 #include "zguiapplicationhelper.h"
+#include "zpaint_p.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>
 
 namespace {
 
-// A rounded button filled with `fill`; lighter on hover, darker when pressed.
-void paintFilledButton(QPushButton *button, QColor fill, const QColor &text)
+// A rounded button filled with `fill`, deepened where needed so that `text`
+// stays readable on it; darker on hover and when pressed.
+void paintFilledButton(QPushButton *button, QColor fill, QColor text)
 {
     QStyleOptionButton opt;
     opt.initFrom(button);
-    if (!button->isEnabled())
-        fill.setAlphaF(0.45);
-    else if (button->isDown())
-        fill = fill.darker(115);
+    fill = ZentkPaint::fillBehind(fill, text);
+    if (!button->isEnabled()) {
+        // A faded accent still reads as a live button on a dark window; plain grey does not.
+        const ZPalette pal = ZGuiApplicationHelper::instance()->applicationPalette();
+        fill = pal.color(QPalette::Disabled, QPalette::Button);
+        text = pal.color(QPalette::Disabled, QPalette::ButtonText);
+    } else if (button->isDown())
+        fill = fill.darker(125);
     else if (opt.state & QStyle::State_MouseOver)
-        fill = fill.lighter(110);
+        fill = fill.darker(110);
     QPainter p(button);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(button->hasFocus() ? QPen(fill.darker(140), 1.5) : QPen(Qt::NoPen));
@@ -79,7 +85,8 @@ void ZWarningButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
     const ZPalette pal = appPalette();
-    paintFilledButton(this, pal.color(QPalette::Active, ZPalette::TextWarning), QColor(Qt::white));
+    paintFilledButton(this, pal.color(QPalette::Active, ZPalette::TextWarning),
+                      pal.color(QPalette::Active, QPalette::BrightText));
 }
 
 ZIconButton::ZIconButton(QWidget *parent) : QPushButton(parent)
