@@ -153,8 +153,10 @@ private slots:
         window.showMaximized();
         QTRY_VERIFY(window.isMaximized());
         QVERIFY(max->icon().pixmap(QSize(16, 16)).toImage() != maximiseGlyph);
+        QCOMPARE(max->toolTip(), QStringLiteral("还原"));
         window.showNormal();
         QTRY_COMPARE(max->icon().pixmap(QSize(16, 16)).toImage(), maximiseGlyph);
+        QCOMPARE(max->toolTip(), QStringLiteral("最大化"));
 
         // Pressed, the close button turns to the warning colour with a glyph readable on it.
         auto *close = bar->findChild<QToolButton *>(QStringLiteral("ZTitlebarCloseButton"));

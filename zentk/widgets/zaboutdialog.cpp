@@ -27,6 +27,7 @@ ZAboutDialog::ZAboutDialog(QWidget *parent) : ZAbstractDialog(parent)
     auto *close = new ZentkWindowButton(ZentkPaint::Glyph::Close, this);
     close->setDanger(true);
     close->setFixedSize(32, 32);
+    close->setToolTip(tr("关闭"));
     close->setObjectName(QStringLiteral("ZAboutCloseButton"));
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
 

@@ -46,6 +46,11 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     close->setDanger(true);
     m_closeButton = close;
 
+    m_menuButton->setToolTip(tr("主菜单"));
+    m_minButton->setToolTip(tr("最小化"));
+    m_maxButton->setToolTip(tr("最大化"));
+    m_closeButton->setToolTip(tr("关闭"));
+
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 0, 3, 0);
     layout->setSpacing(0);
@@ -141,8 +146,9 @@ void ZTitlebar::toggleMaximized()
 
 void ZTitlebar::updateMaxButton()
 {
-    static_cast<ZentkWindowButton *>(m_maxButton)
-        ->setGlyph(window()->isMaximized() ? Glyph::Restore : Glyph::Maximize);
+    const bool max = window()->isMaximized();
+    static_cast<ZentkWindowButton *>(m_maxButton)->setGlyph(max ? Glyph::Restore : Glyph::Maximize);
+    m_maxButton->setToolTip(max ? tr("还原") : tr("最大化"));
 }
 
 void ZTitlebar::mousePressEvent(QMouseEvent *event)
