@@ -196,6 +196,7 @@ private slots:
                        QStringLiteral("确定要删除快照“每日备份”吗？此操作不可撤销。"));
         dialog.addButton(QStringLiteral("取消"));
         dialog.addButton(QStringLiteral("删除"), true, ZDialog::ButtonWarning);
+        dialog.addButton(QStringLiteral("先备份"), false, ZDialog::ButtonRecommend);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QString name =
@@ -204,6 +205,14 @@ private slots:
         const QColor window = dialog.palette().color(QPalette::Window);
         auto *close = dialog.findChild<QWidget *>(QStringLiteral("ZDialogCloseButton"));
         QVERIFY(maxContrast(render(close), window) >= 4.5);
+        // Every kind of button: a shape set off from the dialog, a label read on it.
+        for (int i = 0; i < dialog.buttonCount(); ++i) {
+            QAbstractButton *b = dialog.getButton(i);
+            const QImage img = render(b);
+            const QColor fill = img.pixelColor(10, img.height() / 2);
+            QVERIFY2(maxContrast(img, window, QRect(0, img.height() / 2, 3, 1)) >= 1.2, qPrintable(b->text()));
+            QVERIFY2(maxContrast(img, fill) >= 4.5, qPrintable(b->text()));
+        }
     }
 
 private:

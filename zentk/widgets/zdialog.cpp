@@ -112,7 +112,7 @@ int ZDialog::addButton(const QString &text, bool isDefault, ButtonType type)
         button = new ZSuggestButton(text, this);
         break;
     case ButtonNormal:
-        button = new QPushButton(text, this);
+        button = new ZentkPlainButton(text, this);
         break;
     }
     const int index = int(m_buttons.size());

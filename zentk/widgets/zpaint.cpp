@@ -6,6 +6,8 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QStyleOptionButton>
 
 namespace {
 
@@ -141,6 +143,53 @@ QColor fillBehind(const QColor &fill, const QColor &text, qreal minRatio)
 QIcon glyphIcon(Glyph glyph)
 {
     return QIcon(new GlyphEngine(glyph));
+}
+
+// A rounded button filled with `fill`, deepened where needed so that `text`
+// stays readable on it. A filled button darkens on hover and press; one with
+// an `outline` (a plain button) moves towards its text colour instead, which
+// shows in both themes.
+void paintFilledButton(QPushButton *button, QColor fill, QColor text, const QColor &outline)
+{
+    QStyleOptionButton opt;
+    opt.initFrom(button);
+    fill = ZentkPaint::fillBehind(fill, text);
+    const ZPalette pal = ZGuiApplicationHelper::instance()->applicationPalette();
+    if (!button->isEnabled()) {
+        // A faded accent still reads as a live button on a dark window; plain grey does not.
+        fill = pal.color(QPalette::Disabled, QPalette::Button);
+        text = pal.color(QPalette::Disabled, QPalette::ButtonText);
+    } else if (button->isDown() || (opt.state & QStyle::State_MouseOver)) {
+        const bool down = button->isDown();
+        if (outline.isValid())
+            fill = mix(fill, text, down ? 0.16 : 0.08);
+        else
+            fill = fill.darker(down ? 125 : 110);
+    }
+    QPainter p(button);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (button->hasFocus() && button->isEnabled())
+        p.setPen(QPen(outline.isValid() ? pal.color(QPalette::Active, QPalette::Highlight) : fill.darker(140),
+                      1.5));
+    else if (outline.isValid())
+        p.setPen(QPen(outline, 1));
+    else
+        p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(button->rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    QRect area = button->rect().adjusted(8, 0, -8, 0);
+    if (!button->icon().isNull()) {
+        const QSize is = button->iconSize();
+        const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
+        const int total = is.width() + (button->text().isEmpty() ? 0 : 6 + textWidth);
+        const int x = area.center().x() - total / 2;
+        button->icon().paint(&p, QRect(QPoint(x, area.center().y() - is.height() / 2), is));
+        area.setLeft(x + is.width() + 6);
+        area.setWidth(textWidth);
+    }
+    p.setPen(text);
+    p.setFont(button->font());
+    p.drawText(area, Qt::AlignCenter | Qt::TextShowMnemonic, button->text());
 }
 
 } // namespace ZentkPaint

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QPushButton>
 #include <QToolButton>
 
 // Painting helpers shared by the toolkit's widgets; not part of its interface.
@@ -20,7 +21,21 @@ enum class Glyph { Menu, Minimize, Maximize, Restore, Close, Add };
 // (white in QIcon::Selected mode, the disabled text colour in QIcon::Disabled).
 QIcon glyphIcon(Glyph glyph);
 
+// Paints a rounded push button: `fill` (deepened until `text` reads on it),
+// with a 1 px `outline` when that is valid; greyed when disabled.
+void paintFilledButton(QPushButton *button, QColor fill, QColor text, const QColor &outline = QColor());
+
 } // namespace ZentkPaint
+
+// The dialogs' ordinary button, in the shape of the primary and warning ones.
+class ZentkPlainButton : public QPushButton
+{
+public:
+    explicit ZentkPlainButton(const QString &text, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 // A flat button of a window's title bar or a dialog's corner: hover and
 // press shown by a soft rounded backdrop; a danger button (close) turns to
