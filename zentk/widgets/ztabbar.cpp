@@ -66,6 +66,13 @@ QSize ZTabBar::minimumSizeHint() const
     return s;
 }
 
+QSize ZTabBar::tabSizeHint(int index) const
+{
+    // Room for the accent line under the text and some air between the tabs.
+    const QSize s = QTabBar::tabSizeHint(index);
+    return QSize(s.width() + 8, qMax(s.height() + 4, 32));
+}
+
 void ZTabBar::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)

@@ -24,6 +24,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    QSize tabSizeHint(int index) const override;
 
 private:
     void placeAddButton();
