@@ -34,6 +34,40 @@ private slots:
             QVERIFY2(bar->findChild<QToolButton *>(QLatin1String(name)), name);
     }
 
+    void titleCentredOnTheBar_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("menuVisible");
+        QTest::newRow("short") << QStringLiteral("Tavrin设置") << true;
+        QTest::newRow("short, no menu") << QStringLiteral("Tavrin设置") << false;
+        QTest::newRow("longer than the room") << QStringLiteral("很长的标题").repeated(20) << true;
+    }
+
+    void titleCentredOnTheBar()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, menuVisible);
+        ZMainWindow window;
+        ZTitlebar *bar = window.titlebar();
+        bar->setMenuVisible(menuVisible);
+        window.resize(800, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        bar->setTitle(title);
+        auto *label = bar->findChild<QLabel *>(QStringLiteral("ZTitlebarTitle"));
+        const QRect text = label->geometry();
+        int buttonsLeft = bar->width();
+        for (QToolButton *b : bar->findChildren<QToolButton *>()) {
+            if (b->isVisible())
+                buttonsLeft = qMin(buttonsLeft, b->geometry().left());
+        }
+        QVERIFY(text.right() < buttonsLeft);
+        QVERIFY(text.left() > bar->findChild<QLabel *>(QStringLiteral("ZTitlebarIcon"))->geometry().right());
+        if (label->sizeHint().width() < buttonsLeft - bar->width() / 2)
+            QVERIFY2(qAbs(text.center().x() - bar->width() / 2) <= 1,
+                     qPrintable(QString::number(text.center().x())));
+    }
+
     void aboutStaysLastAndOpensTheAboutDialog()
     {
         ZMainWindow window;

@@ -37,6 +37,7 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     m_titleLabel = new QLabel(this);
     m_titleLabel->setObjectName(QStringLiteral("ZTitlebarTitle"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
+    m_titleLabel->installEventFilter(this);
 
     m_menuButton = makeButton(this, "ZTitlebarMenuButton", Glyph::Menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
@@ -55,7 +56,8 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     layout->setContentsMargins(8, 0, 3, 0);
     layout->setSpacing(0);
     layout->addWidget(m_iconLabel);
-    layout->addWidget(m_titleLabel, 1);
+    // The title is centred on the whole bar, not on the room between icon and buttons.
+    layout->addStretch(1);
     layout->addWidget(m_menuButton);
     layout->addWidget(m_minButton);
     layout->addWidget(m_maxButton);
@@ -83,6 +85,28 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
 void ZTitlebar::setTitle(const QString &title)
 {
     m_titleLabel->setText(title);
+    placeTitle();
+}
+
+void ZTitlebar::placeTitle()
+{
+    int left = m_iconLabel->geometry().right() + 8;
+    int right = width() - 8;
+    for (QWidget *b : {m_menuButton, m_minButton, m_maxButton, m_closeButton}) {
+        if (!b->isHidden())
+            right = qMin(right, b->geometry().left() - 8);
+    }
+    const int wanted = m_titleLabel->sizeHint().width();
+    const int room = qMax(0, right - left);
+    int x = (width() - wanted) / 2;
+    x = qBound(left, x, qMax(left, right - wanted));
+    m_titleLabel->setGeometry(x, 0, qMin(wanted, room), height());
+}
+
+void ZTitlebar::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    placeTitle();
 }
 
 QString ZTitlebar::title() const
@@ -128,6 +152,9 @@ QMenu *ZTitlebar::menu() const
 void ZTitlebar::setMenuVisible(bool visible)
 {
     m_menuButton->setVisible(visible);
+    if (layout())
+        layout()->activate();
+    placeTitle();
 }
 
 void ZTitlebar::setAutoSystemMove(bool enabled)
@@ -172,6 +199,8 @@ bool ZTitlebar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_watchedWindow && event->type() == QEvent::WindowStateChange)
         updateMaxButton();
+    if (watched == m_titleLabel && event->type() == QEvent::FontChange)
+        placeTitle();
     return QFrame::eventFilter(watched, event);
 }
 
