@@ -1,3 +1,4 @@
+#include "renderchecks.h"
 #include "zbuttonbox.h"
 #include "zguiapplicationhelper.h"
 #include "zicontheme.h"
@@ -7,6 +8,7 @@
 
 #include "testsupport.h"
 
+#include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -79,6 +81,60 @@ private slots:
         week->click();
         month->click();
         QVERIFY(!week->isCheckable());
+    }
+
+    void buttonBoxIsOneSegmentedFrame_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::newRow("light") << int(ZGuiApplicationHelper::LightType);
+        QTest::newRow("dark") << int(ZGuiApplicationHelper::DarkType);
+    }
+
+    void buttonBoxIsOneSegmentedFrame()
+    {
+        QFETCH(int, theme);
+        auto *helper = ZGuiApplicationHelper::instance();
+        helper->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
+        const ZPalette pal = helper->applicationPalette();
+        const QColor accent = pal.color(QPalette::Active, QPalette::Highlight);
+        const QColor base = pal.color(QPalette::Active, QPalette::Base);
+
+        // Held away from the window's corner, where the offscreen pointer rests.
+        QWidget holder;
+        auto *layout = new QHBoxLayout(&holder);
+        layout->setContentsMargins(40, 40, 40, 40);
+        auto &box = *new ZButtonBox;
+        layout->addWidget(&box);
+        QList<QAbstractButton *> buttons;
+        for (const char *text : {"今日", "近 7 天", "近 30 天"})
+            buttons << new QPushButton(QString::fromUtf8(text));
+        box.setButtonList(buttons, true);
+        buttons.at(1)->setChecked(true);
+        holder.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&holder));
+
+        auto segmentColour = [&box](const QImage &img, QAbstractButton *b) {
+            return img.pixelColor(b->geometry().left() + 5, box.height() / 2);
+        };
+        auto isAccent = [&accent](const QColor &c) {
+            return c.saturationF() > 0.5 && qAbs(c.hslHue() - accent.hslHue()) <= 12;
+        };
+        QImage img = RenderChecks::render(&box);
+        QVERIFY(isAccent(segmentColour(img, buttons.at(1))));
+        QCOMPARE(segmentColour(img, buttons.at(0)).rgb(), base.rgb());
+        QCOMPARE(segmentColour(img, buttons.at(2)).rgb(), base.rgb());
+        // One frame with rounded ends, not a row of separate buttons.
+        QVERIFY(img.pixelColor(0, 0).rgb() != base.rgb());
+        QVERIFY(img.pixelColor(box.width() / 2, 0).rgb() != base.rgb());
+        QVERIFY(!isAccent(img.pixelColor(box.width() - 1, box.height() - 1)));
+        QVERIFY(RenderChecks::maxContrast(img, segmentColour(img, buttons.at(1)),
+                                          buttons.at(1)->geometry()) >= 4.5);
+        QVERIFY(RenderChecks::maxContrast(img, base, buttons.at(2)->geometry()) >= 4.5);
+
+        buttons.at(0)->click();
+        img = RenderChecks::render(&box);
+        QVERIFY(isAccent(segmentColour(img, buttons.at(0))));
+        QCOMPARE(segmentColour(img, buttons.at(1)).rgb(), base.rgb());
     }
 
     void labelFollowsTheTheme()

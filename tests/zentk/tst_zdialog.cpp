@@ -1,8 +1,12 @@
+#include "renderchecks.h"
+#include "zaboutdialog.h"
 #include "zdialog.h"
+#include "zguiapplicationhelper.h"
 
 #include "testsupport.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -146,6 +150,60 @@ private slots:
         QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("ZDialogButton0"))->text(),
                  QStringLiteral("好"));
         QCOMPARE(dialog.getButton(-1), nullptr);
+    }
+
+    // The website link is read on the dialog in whatever theme it is shown,
+    // also when the theme changed after the dialog was built.
+    void aboutLinkReadableInEitherTheme_data()
+    {
+        QTest::addColumn<int>("builtIn");
+        QTest::addColumn<int>("shownIn");
+        QTest::addColumn<bool>("desktopLabelPalette");
+        const int light = ZGuiApplicationHelper::LightType, dark = ZGuiApplicationHelper::DarkType;
+        QTest::newRow("light") << light << light << false;
+        QTest::newRow("dark") << dark << dark << false;
+        QTest::newRow("light, then dark") << light << dark << false;
+        QTest::newRow("dark, then light") << dark << light << false;
+        // Platform themes install palettes per widget class; the framework's
+        // default link blue there must not reach the dark dialog.
+        QTest::newRow("dark, desktop label palette") << dark << dark << true;
+    }
+
+    void aboutLinkReadableInEitherTheme()
+    {
+        QFETCH(int, builtIn);
+        QFETCH(int, shownIn);
+        QFETCH(bool, desktopLabelPalette);
+        auto *helper = ZGuiApplicationHelper::instance();
+        helper->setPaletteType(ZGuiApplicationHelper::ColorType(builtIn));
+        if (desktopLabelPalette) {
+            QPalette labels = helper->applicationPalette();
+            labels.setColor(QPalette::Link, QColor(Qt::blue));
+            QApplication::setPalette(labels, "QLabel");
+        }
+        ZAboutDialog dialog;
+        dialog.setWebsiteName(QStringLiteral("zarnex.example.org/tavrin"));
+        dialog.setWebsiteLink(QStringLiteral("https://zarnex.example.org/tavrin"));
+        helper->setPaletteType(ZGuiApplicationHelper::ColorType(shownIn));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+        const ZPalette pal = helper->applicationPalette();
+        auto *website = dialog.findChild<QLabel *>(QStringLiteral("ZAboutWebsite"));
+        QVERIFY(website->text().contains(QLatin1String("href=\"https://zarnex.example.org/tavrin\"")));
+        const QImage img = RenderChecks::render(website);
+        QVERIFY(RenderChecks::maxContrast(img, pal.color(QPalette::Active, QPalette::Window)) >= 4.5);
+        // Still a link colour, not the plain text colour.
+        const QColor link = pal.color(QPalette::Active, QPalette::Link);
+        bool linkColoured = false;
+        for (int y = 0; y < img.height() && !linkColoured; ++y) {
+            for (int x = 0; x < img.width() && !linkColoured; ++x)
+                linkColoured = ZentkPaint::contrastRatio(img.pixelColor(x, y), link) < 1.2 &&
+                               qAbs(img.pixelColor(x, y).hslHue() - link.hslHue()) <= 12;
+        }
+        QVERIFY(linkColoured);
+        if (desktopLabelPalette)
+            QApplication::setPalette(pal, "QLabel");
     }
 };
 

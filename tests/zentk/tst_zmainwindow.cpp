@@ -1,4 +1,6 @@
+#include "renderchecks.h"
 #include "zapplication.h"
+#include "zguiapplicationhelper.h"
 #include "zmainwindow.h"
 #include "ztitlebar.h"
 
@@ -8,6 +10,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QStyle>
 #include <QToolButton>
 
 class TestZMainWindow : public QObject
@@ -29,6 +32,40 @@ private slots:
         for (const char *name :
              {"ZTitlebarMinButton", "ZTitlebarMaxButton", "ZTitlebarCloseButton", "ZTitlebarMenuButton"})
             QVERIFY2(bar->findChild<QToolButton *>(QLatin1String(name)), name);
+    }
+
+    void titleCentredOnTheBar_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("menuVisible");
+        QTest::newRow("short") << QStringLiteral("Tavrin设置") << true;
+        QTest::newRow("short, no menu") << QStringLiteral("Tavrin设置") << false;
+        QTest::newRow("longer than the room") << QStringLiteral("很长的标题").repeated(20) << true;
+    }
+
+    void titleCentredOnTheBar()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, menuVisible);
+        ZMainWindow window;
+        ZTitlebar *bar = window.titlebar();
+        bar->setMenuVisible(menuVisible);
+        window.resize(800, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        bar->setTitle(title);
+        auto *label = bar->findChild<QLabel *>(QStringLiteral("ZTitlebarTitle"));
+        const QRect text = label->geometry();
+        int buttonsLeft = bar->width();
+        for (QToolButton *b : bar->findChildren<QToolButton *>()) {
+            if (b->isVisible())
+                buttonsLeft = qMin(buttonsLeft, b->geometry().left());
+        }
+        QVERIFY(text.right() < buttonsLeft);
+        QVERIFY(text.left() > bar->findChild<QLabel *>(QStringLiteral("ZTitlebarIcon"))->geometry().right());
+        if (label->sizeHint().width() < buttonsLeft - bar->width() / 2)
+            QVERIFY2(qAbs(text.center().x() - bar->width() / 2) <= 1,
+                     qPrintable(QString::number(text.center().x())));
     }
 
     void aboutStaysLastAndOpensTheAboutDialog()
@@ -97,6 +134,72 @@ private slots:
         QFETCH(QPoint, pos);
         QFETCH(int, edges);
         QCOMPARE(int(ZMainWindow::edgesAt(pos, QSize(800, 600))), edges);
+    }
+
+    void windowButtonsFollowTheTheme_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::newRow("light") << int(ZGuiApplicationHelper::LightType);
+        QTest::newRow("dark") << int(ZGuiApplicationHelper::DarkType);
+    }
+
+    void windowButtonsFollowTheTheme()
+    {
+        QFETCH(int, theme);
+        auto *helper = ZGuiApplicationHelper::instance();
+        helper->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
+        const QColor text = helper->applicationPalette().color(QPalette::Active, QPalette::WindowText);
+        ZMainWindow window;
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ZTitlebar *bar = window.titlebar();
+        const QColor background = bar->palette().color(QPalette::Window);
+
+        for (const char *name :
+             {"ZTitlebarMenuButton", "ZTitlebarMinButton", "ZTitlebarMaxButton", "ZTitlebarCloseButton"}) {
+            auto *button = bar->findChild<QToolButton *>(QLatin1String(name));
+            QVERIFY2(RenderChecks::maxContrast(RenderChecks::render(button), background) >= 4.5, name);
+            // One-colour glyphs in the theme's text colour: no stock pixmaps (the menu
+            // button used to show the Qt logo) and nothing left in the other theme's colour.
+            const QImage glyph =
+                button->icon().pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+            int inked = 0;
+            for (int y = 0; y < glyph.height(); ++y) {
+                for (int x = 0; x < glyph.width(); ++x) {
+                    const QColor c = glyph.pixelColor(x, y);
+                    if (c.alpha() < 160)
+                        continue;
+                    ++inked;
+                    QVERIFY2(
+                        qAbs(c.red() - text.red()) + qAbs(c.green() - text.green()) +
+                                qAbs(c.blue() - text.blue()) <=
+                            12,
+                        qPrintable(QStringLiteral("%1 at %2,%3: %4").arg(name).arg(x).arg(y).arg(c.name())));
+                }
+            }
+            QVERIFY2(inked >= 8, name);
+        }
+
+        // Maximised, the button shows the restore glyph.
+        auto *max = bar->findChild<QToolButton *>(QStringLiteral("ZTitlebarMaxButton"));
+        const QImage maximiseGlyph = max->icon().pixmap(QSize(16, 16)).toImage();
+        window.showMaximized();
+        QTRY_VERIFY(window.isMaximized());
+        QVERIFY(max->icon().pixmap(QSize(16, 16)).toImage() != maximiseGlyph);
+        QCOMPARE(max->toolTip(), QStringLiteral("还原"));
+        window.showNormal();
+        QTRY_COMPARE(max->icon().pixmap(QSize(16, 16)).toImage(), maximiseGlyph);
+        QCOMPARE(max->toolTip(), QStringLiteral("最大化"));
+
+        // Pressed, the close button turns to the warning colour with a glyph readable on it.
+        auto *close = bar->findChild<QToolButton *>(QStringLiteral("ZTitlebarCloseButton"));
+        close->setDown(true);
+        const QImage pressed = RenderChecks::render(close);
+        close->setDown(false);
+        const QColor backdrop = pressed.pixelColor(7, pressed.height() / 2);
+        QVERIFY(ZentkPaint::contrastRatio(backdrop, background) >= 2.0);
+        QVERIFY(RenderChecks::maxContrast(pressed, backdrop, QRect(12, 12, 16, 16)) >= 4.5);
     }
 
     void closeButtonClosesTheWindow()

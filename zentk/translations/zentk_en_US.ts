@@ -7,6 +7,17 @@
         <source>鸣谢：Qt 及所有开源贡献者</source>
         <translation>Thanks to Qt and all open-source contributors</translation>
     </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>ZDialog</name>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
 </context>
 <context>
     <name>ZTitlebar</name>
@@ -17,6 +28,26 @@
     <message>
         <source>退出</source>
         <translation>Quit</translation>
+    </message>
+    <message>
+        <source>主菜单</source>
+        <translation>Main menu</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Maximize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Restore</translation>
     </message>
 </context>
 </TS>

@@ -1,9 +1,10 @@
 #include "zaboutdialog.h"
 
+#include "zguiapplicationhelper.h"
+#include "zpaint_p.h"
+
 #include <QFontInfo>
 #include <QLabel>
-#include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,10 +24,11 @@ ZAboutDialog::ZAboutDialog(QWidget *parent) : ZAbstractDialog(parent)
     setObjectName(QStringLiteral("ZAboutDialog"));
     setMinimumWidth(400);
 
-    auto *close = new QToolButton(this);
+    auto *close = new ZentkWindowButton(ZentkPaint::Glyph::Close, this);
+    close->setDanger(true);
+    close->setFixedSize(32, 32);
+    close->setToolTip(tr("关闭"));
     close->setObjectName(QStringLiteral("ZAboutCloseButton"));
-    close->setAutoRaise(true);
-    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
 
     m_icon = makeLabel(this, "ZAboutIcon");
@@ -40,6 +42,9 @@ ZAboutDialog::ZAboutDialog(QWidget *parent) : ZAbstractDialog(parent)
     m_description = makeLabel(this, "ZAboutDescription");
     m_website = makeLabel(this, "ZAboutWebsite");
     m_website->setOpenExternalLinks(true);
+    // The link colour is fixed when the text is parsed, so it is set again for a new theme.
+    connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged, this,
+            &ZAboutDialog::updateWebsite);
     m_license = makeLabel(this, "ZAboutLicense");
     m_acknowledgement = makeLabel(this, "ZAboutAcknowledgement");
     m_acknowledgement->setText(tr("鸣谢：Qt 及所有开源贡献者"));
@@ -98,9 +103,16 @@ void ZAboutDialog::updateWebsite()
     if (m_websiteLink.isEmpty())
         m_website->setText(name.toHtmlEscaped());
     else
-        m_website->setText(
-            QStringLiteral("<a href=\"%1\">%2</a>").arg(m_websiteLink.toHtmlEscaped(), name.toHtmlEscaped()));
+        m_website->setText(QStringLiteral("<a href=\"%1\" style=\"color: %2\">%3</a>")
+                               .arg(m_websiteLink.toHtmlEscaped(), linkColor().name(), name.toHtmlEscaped()));
     m_website->setVisible(!name.isEmpty());
+}
+
+QColor ZAboutDialog::linkColor() const
+{
+    const ZPalette pal = ZGuiApplicationHelper::instance()->applicationPalette();
+    return ZentkPaint::readableOn(pal.color(QPalette::Active, QPalette::Link),
+                                  pal.color(QPalette::Active, QPalette::Window));
 }
 
 void ZAboutDialog::setLicense(const QString &license)

@@ -24,6 +24,8 @@ public:
     void setLicense(const QString &license);
     void setAcknowledgementVisible(bool visible);
     void addContent(QWidget *widget);
+    // The website link's colour: the theme's link colour, made readable on the dialog.
+    QColor linkColor() const;
 
 private:
     void updateWebsite();

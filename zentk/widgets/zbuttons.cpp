@@ -3,42 +3,10 @@
 #include "zwarningbutton.h"
 
 #include "zguiapplicationhelper.h"
+#include "zpaint_p.h"
 
-#include <QPainter>
-#include <QStyleOptionButton>
 
 namespace {
-
-// A rounded button filled with `fill`; lighter on hover, darker when pressed.
-void paintFilledButton(QPushButton *button, QColor fill, const QColor &text)
-{
-    QStyleOptionButton opt;
-    opt.initFrom(button);
-    if (!button->isEnabled())
-        fill.setAlphaF(0.45);
-    else if (button->isDown())
-        fill = fill.darker(115);
-    else if (opt.state & QStyle::State_MouseOver)
-        fill = fill.lighter(110);
-    QPainter p(button);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(button->hasFocus() ? QPen(fill.darker(140), 1.5) : QPen(Qt::NoPen));
-    p.setBrush(fill);
-    p.drawRoundedRect(QRectF(button->rect()).adjusted(1, 1, -1, -1), 8, 8);
-    QRect area = button->rect().adjusted(8, 0, -8, 0);
-    if (!button->icon().isNull()) {
-        const QSize is = button->iconSize();
-        const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
-        const int total = is.width() + (button->text().isEmpty() ? 0 : 6 + textWidth);
-        const int x = area.center().x() - total / 2;
-        button->icon().paint(&p, QRect(QPoint(x, area.center().y() - is.height() / 2), is));
-        area.setLeft(x + is.width() + 6);
-        area.setWidth(textWidth);
-    }
-    p.setPen(text);
-    p.setFont(button->font());
-    p.drawText(area, Qt::AlignCenter | Qt::TextShowMnemonic, button->text());
-}
 
 ZPalette appPalette()
 {
@@ -61,8 +29,8 @@ void ZSuggestButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
     const ZPalette pal = appPalette();
-    paintFilledButton(this, pal.color(QPalette::Active, QPalette::Highlight),
-                      pal.color(QPalette::Active, QPalette::HighlightedText));
+    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, QPalette::Highlight),
+                                  pal.color(QPalette::Active, QPalette::HighlightedText));
 }
 
 ZWarningButton::ZWarningButton(QWidget *parent) : QPushButton(parent)
@@ -79,7 +47,8 @@ void ZWarningButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
     const ZPalette pal = appPalette();
-    paintFilledButton(this, pal.color(QPalette::Active, ZPalette::TextWarning), QColor(Qt::white));
+    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, ZPalette::TextWarning),
+                                  pal.color(QPalette::Active, QPalette::BrightText));
 }
 
 ZIconButton::ZIconButton(QWidget *parent) : QPushButton(parent)
@@ -96,4 +65,18 @@ ZIconButton::ZIconButton(const QIcon &icon, QWidget *parent) : ZIconButton(paren
 QSize ZIconButton::sizeHint() const
 {
     return iconSize() + QSize(12, 12);
+}
+
+ZentkPlainButton::ZentkPlainButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
+{
+    setAttribute(Qt::WA_Hover);
+}
+
+void ZentkPlainButton::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    const ZPalette pal = appPalette();
+    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, QPalette::Button),
+                                  pal.color(QPalette::Active, QPalette::ButtonText),
+                                  pal.color(QPalette::Active, ZPalette::FrameBorder));
 }

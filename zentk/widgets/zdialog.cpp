@@ -1,13 +1,13 @@
 #include "zdialog.h"
 
+#include "zpaint_p.h"
+
 #include "zsuggestbutton.h"
 #include "zwarningbutton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
@@ -25,11 +25,11 @@ ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
     m_title->setFont(titleFont);
-    auto *close = new QToolButton(this);
+    auto *close = new ZentkWindowButton(ZentkPaint::Glyph::Close, this);
+    close->setDanger(true);
+    close->setFixedSize(32, 32);
+    close->setToolTip(tr("关闭"));
     close->setObjectName(QStringLiteral("ZDialogCloseButton"));
-    close->setAutoRaise(true);
-    close->setFocusPolicy(Qt::NoFocus);
-    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
 
     auto *top = new QHBoxLayout;
@@ -112,7 +112,7 @@ int ZDialog::addButton(const QString &text, bool isDefault, ButtonType type)
         button = new ZSuggestButton(text, this);
         break;
     case ButtonNormal:
-        button = new QPushButton(text, this);
+        button = new ZentkPlainButton(text, this);
         break;
     }
     const int index = int(m_buttons.size());

@@ -7,15 +7,16 @@ struct Scheme
     const char *window, *base, *alternateBase, *text, *disabledText, *button, *highlight, *highlightedText,
         *link, *toolTipBase, *shadow;
     const char *itemBackground, *textTitle, *textTips, *textWarning, *frameBorder;
+    const char *placeholder; // 4.5:1 on base, dimmer than the text itself
 };
 
 // Contrast of every text colour against window/base is at least 4.5:1.
 constexpr Scheme kLight{"#f8f8f8", "#ffffff", "#f2f4f7", "#1f1f1f", "#9a9a9a",   "#ececec",
                         "#0081ff", "#ffffff", "#0066cc", "#ffffff", "#33000000", "#f2f2f2",
-                        "#1f1f1f", "#5e5e5e", "#b53b0a", "#d7d7d7"};
+                        "#1f1f1f", "#5e5e5e", "#b53b0a", "#d7d7d7", "#767676"};
 constexpr Scheme kDark{"#1e1e1e", "#282828", "#2f2f2f", "#e6e6e6", "#6d6d6d",   "#353535",
                        "#0081ff", "#ffffff", "#5aa9ff", "#2a2a2a", "#66000000", "#2a2a2a",
-                       "#f0f0f0", "#a8a8a8", "#ff7a4d", "#444444"};
+                       "#f0f0f0", "#a8a8a8", "#ff7a4d", "#444444", "#939393"};
 
 ZPalette fromScheme(const Scheme &s)
 {
@@ -32,7 +33,7 @@ ZPalette fromScheme(const Scheme &s)
         p.setColor(group, QPalette::WindowText, off ? disabled : text);
         p.setColor(group, QPalette::Text, off ? disabled : text);
         p.setColor(group, QPalette::ButtonText, off ? disabled : text);
-        p.setColor(group, QPalette::PlaceholderText, disabled);
+        p.setColor(group, QPalette::PlaceholderText, QColor(QString::fromLatin1(s.placeholder)));
         p.setColor(group, QPalette::BrightText, QColor(Qt::white));
         p.setColor(group, QPalette::Highlight, QColor(QString::fromLatin1(s.highlight)));
         p.setColor(group, QPalette::HighlightedText, QColor(QString::fromLatin1(s.highlightedText)));

@@ -61,7 +61,12 @@ void ZSwitchButton::paintEvent(QPaintEvent *event)
     const qreal r = track.height() / 2.0;
     const qreal pos = knobPosition();
     const QColor on = pal.color(group, QPalette::Highlight);
-    const QColor off = pal.color(group, ZPalette::FrameBorder);
+    // The frame colour alone nearly vanishes on the window; a touch of the tips text shows the track.
+    const QColor border = pal.color(group, ZPalette::FrameBorder);
+    const QColor tips = pal.color(QPalette::Active, ZPalette::TextTips);
+    const QColor off = QColor::fromRgbF(border.redF() + (tips.redF() - border.redF()) * 0.35,
+                                        border.greenF() + (tips.greenF() - border.greenF()) * 0.35,
+                                        border.blueF() + (tips.blueF() - border.blueF()) * 0.35);
     QColor trackColor = QColor::fromRgbF(off.redF() + (on.redF() - off.redF()) * pos,
                                          off.greenF() + (on.greenF() - off.greenF()) * pos,
                                          off.blueF() + (on.blueF() - off.blueF()) * pos);

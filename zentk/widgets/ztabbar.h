@@ -4,7 +4,8 @@
 
 class QToolButton;
 
-// A tab bar with an optional "+" button after the last tab.
+// A flat tab bar in the palette's colours (the current tab marked by an
+// accent line under it) with an optional "+" button after the last tab.
 class ZTabBar : public QTabBar
 {
     Q_OBJECT
@@ -20,8 +21,10 @@ signals:
 protected:
     void tabLayoutChange() override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    QSize tabSizeHint(int index) const override;
 
 private:
     void placeAddButton();

@@ -1,6 +1,7 @@
 #include "ztitlebar.h"
 
 #include "zapplication.h"
+#include "zpaint_p.h"
 
 #include <QAction>
 #include <QEvent>
@@ -9,19 +10,16 @@
 #include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
-#include <QStyle>
 #include <QToolButton>
 #include <QWindow>
 
+using ZentkPaint::Glyph;
+
 namespace {
-QToolButton *makeButton(QWidget *parent, const char *name, QStyle::StandardPixmap pixmap)
+ZentkWindowButton *makeButton(QWidget *parent, const char *name, Glyph glyph)
 {
-    auto *b = new QToolButton(parent);
+    auto *b = new ZentkWindowButton(glyph, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setIcon(parent->style()->standardIcon(pixmap));
-    b->setIconSize(QSize(16, 16));
     b->setFixedSize(40, 40);
     return b;
 }
@@ -39,18 +37,27 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     m_titleLabel = new QLabel(this);
     m_titleLabel->setObjectName(QStringLiteral("ZTitlebarTitle"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
+    m_titleLabel->installEventFilter(this);
 
-    m_menuButton = makeButton(this, "ZTitlebarMenuButton", QStyle::SP_TitleBarMenuButton);
+    m_menuButton = makeButton(this, "ZTitlebarMenuButton", Glyph::Menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
-    m_minButton = makeButton(this, "ZTitlebarMinButton", QStyle::SP_TitleBarMinButton);
-    m_maxButton = makeButton(this, "ZTitlebarMaxButton", QStyle::SP_TitleBarMaxButton);
-    m_closeButton = makeButton(this, "ZTitlebarCloseButton", QStyle::SP_TitleBarCloseButton);
+    m_minButton = makeButton(this, "ZTitlebarMinButton", Glyph::Minimize);
+    m_maxButton = makeButton(this, "ZTitlebarMaxButton", Glyph::Maximize);
+    auto *close = makeButton(this, "ZTitlebarCloseButton", Glyph::Close);
+    close->setDanger(true);
+    m_closeButton = close;
+
+    m_menuButton->setToolTip(tr("主菜单"));
+    m_minButton->setToolTip(tr("最小化"));
+    m_maxButton->setToolTip(tr("最大化"));
+    m_closeButton->setToolTip(tr("关闭"));
 
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 0, 0, 0);
+    layout->setContentsMargins(8, 0, 3, 0);
     layout->setSpacing(0);
     layout->addWidget(m_iconLabel);
-    layout->addWidget(m_titleLabel, 1);
+    // The title is centred on the whole bar, not on the room between icon and buttons.
+    layout->addStretch(1);
     layout->addWidget(m_menuButton);
     layout->addWidget(m_minButton);
     layout->addWidget(m_maxButton);
@@ -78,6 +85,28 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
 void ZTitlebar::setTitle(const QString &title)
 {
     m_titleLabel->setText(title);
+    placeTitle();
+}
+
+void ZTitlebar::placeTitle()
+{
+    int left = m_iconLabel->geometry().right() + 8;
+    int right = width() - 8;
+    for (QWidget *b : {m_menuButton, m_minButton, m_maxButton, m_closeButton}) {
+        if (!b->isHidden())
+            right = qMin(right, b->geometry().left() - 8);
+    }
+    const int wanted = m_titleLabel->sizeHint().width();
+    const int room = qMax(0, right - left);
+    int x = (width() - wanted) / 2;
+    x = qBound(left, x, qMax(left, right - wanted));
+    m_titleLabel->setGeometry(x, 0, qMin(wanted, room), height());
+}
+
+void ZTitlebar::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    placeTitle();
 }
 
 QString ZTitlebar::title() const
@@ -123,6 +152,9 @@ QMenu *ZTitlebar::menu() const
 void ZTitlebar::setMenuVisible(bool visible)
 {
     m_menuButton->setVisible(visible);
+    if (layout())
+        layout()->activate();
+    placeTitle();
 }
 
 void ZTitlebar::setAutoSystemMove(bool enabled)
@@ -142,8 +174,8 @@ void ZTitlebar::toggleMaximized()
 void ZTitlebar::updateMaxButton()
 {
     const bool max = window()->isMaximized();
-    m_maxButton->setIcon(
-        style()->standardIcon(max ? QStyle::SP_TitleBarNormalButton : QStyle::SP_TitleBarMaxButton));
+    static_cast<ZentkWindowButton *>(m_maxButton)->setGlyph(max ? Glyph::Restore : Glyph::Maximize);
+    m_maxButton->setToolTip(max ? tr("还原") : tr("最大化"));
 }
 
 void ZTitlebar::mousePressEvent(QMouseEvent *event)
@@ -167,6 +199,8 @@ bool ZTitlebar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_watchedWindow && event->type() == QEvent::WindowStateChange)
         updateMaxButton();
+    if (watched == m_titleLabel && event->type() == QEvent::FontChange)
+        placeTitle();
     return QFrame::eventFilter(watched, event);
 }
 

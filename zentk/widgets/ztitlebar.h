@@ -33,11 +33,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void toggleMaximized();
     void updateMaxButton();
     void appendOwnActions();
+    void placeTitle();
 
     QLabel *m_iconLabel;
     QLabel *m_titleLabel;
