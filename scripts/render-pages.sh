@@ -7,5 +7,5 @@ build=${BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
 ninja -C "$build" tst_screenshots
 mkdir -p "$build/screenshots"
-TAVRIN_SCREENSHOT_DIR="$build/screenshots" ctest --test-dir "$build" -R '^tst_screenshots$' --output-on-failure
+TAVRIN_SCREENSHOT_DIR="$build/screenshots" ctest --test-dir "$build" -R '^(tst_screenshots|tst_zgallery)$' --output-on-failure
 ls "$build/screenshots"
