@@ -1,0 +1,5 @@
+#pragma once
+
+namespace Tavrin {
+int runMonitor(int argc, char **argv);
+}

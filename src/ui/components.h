@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+QString tavrinStyleSheet();
+
+namespace TavrinUi {
+void refreshExactColorLabels();
+}

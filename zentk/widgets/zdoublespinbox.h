@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDoubleSpinBox>
+
+class ZDoubleSpinBox : public QDoubleSpinBox
+{
+    Q_OBJECT
+public:
+    explicit ZDoubleSpinBox(QWidget *parent = nullptr);
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "zpalette.h"
+
+#include <QObject>
+
+// Owns the application's theme: light or dark, following the desktop unless
+// forced (ZENTK_THEME=light|dark or setPaletteType), and keeps the
+// QApplication palette in step so plain Qt widgets follow too.
+class ZGuiApplicationHelper : public QObject
+{
+    Q_OBJECT
+public:
+    enum ColorType { UnknownType, LightType, DarkType };
+    Q_ENUM(ColorType)
+
+    static ZGuiApplicationHelper *instance();
+
+    ColorType themeType() const;   // the effective theme
+    ColorType paletteType() const; // the forced type, UnknownType when following the desktop
+    void setPaletteType(ColorType type);
+
+    ZPalette applicationPalette() const;
+    static ZPalette standardPalette(ColorType type);
+    // Light or dark by the lightness of a window colour.
+    static ColorType toColorType(const QColor &windowColor);
+
+signals:
+    void applicationPaletteChanged();
+    void themeTypeChanged(ColorType type);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit ZGuiApplicationHelper(QObject *parent);
+    ColorType desktopType() const;
+    void update();
+
+    ColorType m_paletteType = UnknownType;
+    ColorType m_themeType = UnknownType;
+    ColorType m_desktopType = LightType;
+    ZPalette m_palette;
+    bool m_applying = false;
+};

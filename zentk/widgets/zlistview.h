@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QListView>
+
+class ZListView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit ZListView(QWidget *parent = nullptr);
+};

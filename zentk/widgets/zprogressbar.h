@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QProgressBar>
+
+class ZProgressBar : public QProgressBar
+{
+    Q_OBJECT
+public:
+    explicit ZProgressBar(QWidget *parent = nullptr);
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QSpinBox>
+
+class ZSpinBox : public QSpinBox
+{
+    Q_OBJECT
+public:
+    explicit ZSpinBox(QWidget *parent = nullptr);
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPushButton>
+
+// An accent-coloured primary button; colours from the palette at paint time.
+class ZSuggestButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit ZSuggestButton(QWidget *parent = nullptr);
+    explicit ZSuggestButton(const QString &text, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QTextEdit>
+
+class ZTextEdit : public QTextEdit
+{
+    Q_OBJECT
+public:
+    explicit ZTextEdit(QWidget *parent = nullptr);
+};
