@@ -21,6 +21,8 @@ import tempfile
 import time
 
 MARKER = "var/lib/zarnex-sim/marker"
+# Also looked for by the demo script to decide whether a root must be built.
+TOP_MARKER = ".zarnex-sim-root"
 SIM_DIR = os.path.dirname(os.path.realpath(__file__))
 SIM_BIN = os.path.join(SIM_DIR, "bin")
 
@@ -52,7 +54,7 @@ def sim_root(tool):
 
 def checked_root(tool, root):
     real = os.path.realpath(root)
-    if real == "/" or not os.path.isfile(os.path.join(real, MARKER)):
+    if real == "/" or not (os.path.isfile(os.path.join(real, MARKER)) or os.path.isfile(os.path.join(real, TOP_MARKER))):
         raise Refusal("%s: '%s' is not a simulated system root (no %s)" % (tool, root, MARKER))
     return real
 
@@ -167,7 +169,7 @@ def check_elevated_program(root, tool, args):
         return path
     if os.path.basename(path) in ("nice", "ionice"):
         final = skip_priority_options(args)
-        if final is not None and os.path.basename(final) in READ_ONLY_HOST_TOOLS and "/" not in final:
+        if final is not None and final in READ_ONLY_HOST_TOOLS:
             return path
     elif os.path.basename(path) in READ_ONLY_HOST_TOOLS:
         return path
@@ -262,7 +264,9 @@ def load_state(root):
     try:
         with open(os.path.join(root, STATE), encoding="utf-8") as f:
             state = json.load(f)
-        if isinstance(state, dict):
+        if (isinstance(state, dict) and isinstance(state.get("snapshots"), list)
+                and isinstance(state.get("deployments"), list) and isinstance(state.get("writable"), dict)
+                and isinstance(state.get("upgrade"), dict) and isinstance(state.get("next_serial"), int)):
             return state
     except (OSError, ValueError):
         pass
@@ -440,8 +444,10 @@ class ToolCall:
 
     def __init__(self, tool, args):
         self.tool = tool
-        # Only a trailing -j is the flag, so a description "-j" stays a description.
-        self.json = bool(args) and args[-1] in ("-j", "--json")
+        # Only a trailing -j is the flag, and never for the calls whose last
+        # argument is the user's description.
+        describes = len(args) > 1 and args[0] == "snapshot" and args[1] in ("create", "modify")
+        self.json = bool(args) and args[-1] in ("-j", "--json") and not describes
         self.words = list(args[:-1]) if self.json else list(args)
 
     def command(self):
@@ -449,16 +455,17 @@ class ToolCall:
 
 
 def env_selects(var, command):
+    """The entry of $var (a list of command prefixes, or "1"/"all") matching command, or ""."""
     value = os.environ.get(var, "").strip()
     if not value:
-        return False
+        return ""
     if value in ("1", "all", "*"):
-        return True
+        return command
     for entry in re.split(r"[;,]", value):
         entry = entry.strip()
         if entry and (command == entry or command.startswith(entry + " ")):
-            return True
-    return False
+            return entry
+    return ""
 
 
 def inject(prefix, tool, command):
@@ -471,8 +478,9 @@ def inject(prefix, tool, command):
             pass
     if env_selects(prefix + "_HANG", command):
         hang()
-    if env_selects(prefix + "_FAIL", command):
-        message = os.environ.get(prefix + "_FAIL_MESSAGE") or "%s: %s failed: simulated failure" % (tool, command)
+    failing = env_selects(prefix + "_FAIL", command)
+    if failing:
+        message = os.environ.get(prefix + "_FAIL_MESSAGE") or "%s: %s failed: simulated failure" % (tool, failing)
         raise Refusal(message, 1)
     if env_selects(prefix + "_GARBAGE", command):
         sys.stdout.write("\x1b[31m%s: internal error <<<\n{ \"data\": [truncated\n" % tool)
@@ -838,9 +846,12 @@ def run_tool(tool, script_path, argv):
         (main_ctl if tool == CTL_NAME else main_writable)(root, argv)
         return 0
     except Refusal as r:
-        err(r.message)
+        err(r.message if r.message.startswith(tool) else "%s: %s" % (tool, r.message))
         return r.code
     except BrokenPipeError:
+        return 1
+    except (OSError, KeyError, TypeError, ValueError) as e:
+        err("%s: simulated system error: %s" % (tool, e))
         return 1
 
 
@@ -1111,12 +1122,18 @@ COUNTER_SCRIPT = "usr/libexec/tavrin-manager/reboot-counter.sh"
 CLEANUP_TIMER = "tavrin-rollback-cleanup.timer"
 
 
+# Host paths a rooted boot-counter script may still name: the interpreters.
+SCRIPT_HOST_PATHS = {"/usr/bin/python3", "/bin/sh", "/usr/bin/env", "/dev/null"}
+
+
 def script_is_rooted(root, text):
     """Every absolute path the script names lies inside the simulated root."""
     for n, line in enumerate(text.splitlines()):
         if n == 0 and line.startswith("#!"):
             continue
         for m in re.finditer(r"(?<![\w.~$])(/[A-Za-z0-9_.+-][A-Za-z0-9_./+-]*)", line):
+            if m.group(1) in SCRIPT_HOST_PATHS:
+                continue
             if not (m.group(1) + "/").startswith(root.rstrip("/") + "/"):
                 return False
     return True
@@ -1167,8 +1184,8 @@ def simulate_reboot(root):
                     os.unlink(p)
         units = load_units(root)
         for scope in units.values():
-            for u in scope.values():
-                u["active"] = bool(u.get("enabled")) and True
+            for name, u in scope.items():
+                u["active"] = bool(u.get("enabled")) and name.endswith(".timer")
         save_units(root, units)
     out("Simulated reboot done.")
     if load_units(root)["system"].get(CLEANUP_TIMER, {}).get("enabled"):
@@ -1313,7 +1330,7 @@ def make_root(argv):
     if os.path.lexists(root):
         if not os.path.isdir(root):
             raise Refusal("make-root: %s exists and is not a directory" % root)
-        if os.path.isfile(os.path.join(root, MARKER)):
+        if os.path.isfile(os.path.join(root, MARKER)) or os.path.isfile(os.path.join(root, TOP_MARKER)):
             # Ours: rebuild from scratch, keeping the directory itself.
             for entry in os.listdir(root):
                 p = os.path.join(root, entry)
@@ -1337,8 +1354,9 @@ def build_root(root, files, snapshot_count, rng):
               "var/lib/zarnex-sim/tmp", "var/log/zarnex-sim", CACHE_DIR + "/downloads", CACHE_DIR + "/metadata",
               "run", "tmp", "ostree", SNAPSHOT_DIR, "persistent/ostree"):
         os.makedirs(os.path.join(root, d), exist_ok=True)
-    with open(os.path.join(root, MARKER), "w") as f:
-        f.write("zarnex simulated system root\n")
+    for marker in (MARKER, TOP_MARKER):
+        with open(os.path.join(root, marker), "w") as f:
+            f.write("zarnex simulated system root\n")
     for tool, rel in ((CTL_NAME, "usr/sbin/" + CTL_NAME), (WRITABLE_NAME, "usr/bin/" + WRITABLE_NAME)):
         atomic_write(os.path.join(root, rel), TOOL_TEMPLATE % {"tool": tool, "simdir": SIM_DIR}, 0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.
@@ -1352,8 +1370,10 @@ def build_root(root, files, snapshot_count, rng):
         with open(os.path.join(root, CACHE_DIR, name), "wb") as f:
             f.write(fill_bytes(rng, size))
 
-    ostree(root, "init", "--mode=archive")
-    ostree(root, "init", "--mode=archive", repo_path=os.path.join(root, "persistent/ostree/repo"))
+    for r in (repo(root), os.path.join(root, "persistent/ostree/repo")):
+        ostree(root, "init", "--mode=archive", repo_path=r)
+        # A throw-away repository: fsync only slows the builder down.
+        ostree(root, "config", "set", "core.fsync", "false", repo_path=r)
     now = int(time.time())
     day = 86400
     tree = sim_tmpdir(root)
@@ -1442,6 +1462,9 @@ def run(tool, argv):
         return 1
     except KeyboardInterrupt:
         return 130
+    except (OSError, KeyError, TypeError, ValueError) as e:
+        err("%s: simulated system error: %s" % (tool, e))
+        return 1
 
 
 if __name__ == "__main__":

@@ -200,10 +200,12 @@ CommandResult uninstallRollbackCleanup();
 /// Whether the clean-up timer is enabled.
 bool rollbackCleanupInstalled();
 
-/// The boot counter script text for the given state file and control tool paths
-/// (what installRollbackCleanup installs, exposed so it can be checked and run
-/// against a simulated system). `runMarker` is the once-per-boot marker file.
-QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker);
+/// The boot counter script text for the given state file, control tool and
+/// interpreter paths (what installRollbackCleanup installs, exposed so it can
+/// be checked and run against a simulated system). `runMarker` is the
+/// once-per-boot marker file.
+QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker,
+                            const QString &python = QStringLiteral("/usr/bin/python3"));
 
 /// The clean-up service unit text for the given state file.
 QString rollbackCleanupServiceUnit(const QString &stateFile);

@@ -76,6 +76,12 @@ QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &com
 // Cache file name part for a key: anything but [A-Za-z0-9_-] becomes "_".
 QString treeCacheFileName(const QString &key);
 
+// Test hook: called with every command line before it runs (an empty function
+// removes it), so tests can check time-outs and elevation without waiting.
+using RunObserver =
+    std::function<void(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)>;
+void setRunObserverForTesting(RunObserver observer);
+
 // Test hooks: replace the clock used by the size caches (seconds since the
 // epoch; an empty function restores the real clock) and forget both caches.
 void setBackendClockForTesting(std::function<qint64()> clock);

@@ -1,4 +1,5 @@
 #include "backend/backend_p.h"
+#include "backend/syspaths.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -58,7 +59,8 @@ CommandResult elevated(const QString &program, const QList<QString> &args, int t
 
 } // namespace
 
-QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker)
+QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker,
+                            const QString &python)
 {
     // The counter moves a "reboot3" state from "pending" to "active" at the first
     // boot whose booted deployment differs from the one recorded at rollback
@@ -71,7 +73,7 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
     script += QStringLiteral("if [ -e %1 ]; then exit 0; fi\n").arg(marker);
     script += QStringLiteral("touch %1 || exit 0\n").arg(marker);
     script += QStringLiteral("test -f %1 || exit 0\n").arg(shellWord(stateFile));
-    script += QLatin1String("PY=/usr/bin/python3\n");
+    script += QStringLiteral("PY=%1\n").arg(shellWord(python));
     script +=
         QStringLiteral("if [ -x $PY ]; then $PY -c \"import json,os,sys;f=%1;c=%2;d=json.load(open(f));"
                        "l=d.get('reboot_limit',3);b=d.get('backup_snapshot_id','');st=d.get('status','');"
@@ -177,8 +179,9 @@ CommandResult installRollbackCleanup()
         QString mode;
         QString destination;
     } files[] = {
-        {rebootCounterScript(state, ctlPath(), rebootCounterRunMarkerPath()), QStringLiteral("0755"),
-         rebootCounterScriptPath()},
+        {rebootCounterScript(state, ctlPath(), rebootCounterRunMarkerPath(),
+                             systemPath(QStringLiteral("/usr/bin/python3"))),
+         QStringLiteral("0755"), rebootCounterScriptPath()},
         {rollbackCleanupServiceUnit(state), QStringLiteral("0644"), cleanupServicePath()},
         {rollbackCleanupTimerUnit(), QStringLiteral("0644"), cleanupTimerPath()},
     };

@@ -3,7 +3,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -125,10 +128,35 @@ void takeOutputs(QProcess &process, CommandResult &result)
     result.errorOutput = QString::fromUtf8(process.readAllStandardError()).trimmed();
 }
 
+struct Observer
+{
+    QMutex mutex;
+    RunObserver observe;
+};
+
+Observer &observer()
+{
+    static Observer o;
+    return o;
+}
+
 } // namespace
+
+void setRunObserverForTesting(RunObserver observe)
+{
+    Observer &o = observer();
+    QMutexLocker lock(&o.mutex);
+    o.observe = std::move(observe);
+}
 
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)
 {
+    {
+        Observer &o = observer();
+        QMutexLocker lock(&o.mutex);
+        if (o.observe)
+            o.observe(program, args, timeoutMs, elevate);
+    }
     CommandResult result;
     const bool viaSudo = elevate && effectiveUserId() != 0;
 
@@ -274,7 +302,11 @@ CommandResult installPrivateCopy(const QByteArray &content, const QString &mode,
 
     // A private directory with an unpredictable name: nobody else can plant a
     // link there, read the copy or swap it before the privileged install.
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tavrin-XXXXXX"));
+    // QDir::tempPath() is "" when $TMPDIR names no directory; never fall back to "/".
+    const QString tempBase = QDir::tempPath();
+    if (tempBase.isEmpty() || !QFileInfo(tempBase).isDir())
+        return failed;
+    QTemporaryDir dir(tempBase + QStringLiteral("/tavrin-XXXXXX"));
     if (!dir.isValid())
         return failed;
     QFile::setPermissions(dir.path(),

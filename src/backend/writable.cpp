@@ -125,7 +125,7 @@ QString rewriteCtlConfig(const QString &original, const QMap<QString, QString> &
 
     QSet<QString> written;
     bool inGlobal = false;
-    qsizetype globalEnd = -1; // index after the last non-blank line of the first "[global]"
+    qsizetype globalEnd = -1; // index after the last entry (or the header) of the first "[global]"
     bool firstGlobalClosed = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         ConfigLine &line = lines[i];
@@ -140,7 +140,8 @@ QString rewriteCtlConfig(const QString &original, const QMap<QString, QString> &
         }
         if (!inGlobal)
             continue;
-        if (!trimmed.isEmpty() && !firstGlobalClosed)
+        // Comments at the end of the section usually introduce the next one.
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')) && !firstGlobalClosed)
             globalEnd = i + 1;
         const QString key = entryKey(trimmed);
         if (key.isEmpty() || !values.contains(key))

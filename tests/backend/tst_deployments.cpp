@@ -1,0 +1,280 @@
+#include "backend/backend_p.h"
+#include "simroot.h"
+
+using namespace Tavrin;
+using Tavrin::Test::kCtl;
+using Tavrin::Test::SimRoot;
+
+namespace {
+
+const char *const kStatus = R"({"data":{"deploy_list":[
+    {"SystemVersion":"25.1","CommitIDIdx":"aaa","Time":1700000000,"IsBooted":false,"IsRollbackBackup":true,
+     "Index":0,"Hidden":false},
+    {"SystemVersion":"25.2","CommitIDIdx":"bbb","Time":"1700000100","IsBooted":true,"Index":1},
+    {"SystemVersion":"","CommitIDIdx":"ccc","IsBooted":false,"Index":2,"Hidden":true}]}})";
+
+DeployInfo deploy(const QString &version, const QString &commit, bool booted, bool hidden = false)
+{
+    DeployInfo d;
+    d.version = version;
+    d.commit = commit;
+    d.isBooted = booted;
+    d.hidden = hidden;
+    return d;
+}
+
+} // namespace
+
+class TestDeployments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SimRoot::usePathFakes(); }
+    void init()
+    {
+        sim.reset(new SimRoot);
+        runs.clear();
+        setRunObserverForTesting(
+            [this](const QString &program, const QList<QString> &args, int timeout, bool elevate) {
+                runs.append({program, args, timeout, elevate});
+            });
+    }
+    void cleanup()
+    {
+        setRunObserverForTesting({});
+        sim.reset();
+    }
+
+    void commandLines_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("timeout");
+        QTest::addColumn<bool>("elevate");
+        QTest::newRow("undeploy") << 0 << QStringList{"admin", "undeploy", "-1 x"} << 600000 << true;
+        QTest::newRow("check") << 1 << QStringList{"upgrade", "check", "-j"} << 300000 << true;
+        QTest::newRow("upgrade") << 2 << QStringList{"upgrade"} << 7200000 << true;
+        QTest::newRow("clean") << 3 << QStringList{"upgrade", "clean"} << 300000 << true;
+        QTest::newRow("clean all") << 4 << QStringList{"upgrade", "clean", "-a"} << 300000 << true;
+        QTest::newRow("status") << 5 << QStringList{"admin", "status", "-j"} << 60000 << false;
+        QTest::newRow("booted") << 6 << QStringList{"admin", "status", "-j"} << 60000 << false;
+        QTest::newRow("version") << 7 << QStringList{"admin", "status", "-j"} << 60000 << false;
+    }
+    void commandLines()
+    {
+        QFETCH(int, op);
+        QFETCH(QStringList, args);
+        QFETCH(int, timeout);
+        QFETCH(bool, elevate);
+        switch (op) {
+        case 0:
+            QVERIFY(undeploy("-1 x").ok);
+            break;
+        case 1:
+            QVERIFY(checkUpgrade().ok);
+            break;
+        case 2:
+            QVERIFY(runUpgrade().ok);
+            break;
+        case 3:
+            QVERIFY(cleanUpgradeCache(false).ok);
+            break;
+        case 4:
+            QVERIFY(cleanUpgradeCache(true).ok);
+            break;
+        case 5:
+            getDeploys();
+            break;
+        case 6:
+            getBootedDeployId();
+            break;
+        case 7:
+            getDeployVersion();
+            break;
+        }
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs.first().args, args);
+        QCOMPARE(runs.first().timeout, timeout);
+        QCOMPARE(runs.first().elevate, elevate);
+        QCOMPARE(sim->calls(kCtl).value(0).args, args);
+        QCOMPARE(sim->calls(QStringLiteral("sudo")).size(), elevate ? 1 : 0);
+    }
+
+    void undeployArguments() { QCOMPARE(undeployArgs("7"), QStringList({"admin", "undeploy", "7"})); }
+
+    void status()
+    {
+        sim->respond(kCtl, "admin-status", kStatus);
+        const QList<DeployInfo> list = getDeploys();
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list[0].version, QStringLiteral("25.1"));
+        QCOMPARE(list[0].time, qint64(1700000000));
+        QVERIFY(list[0].isRollbackBackup);
+        QCOMPARE(list[1].commit, QStringLiteral("bbb"));
+        QCOMPARE(list[1].time, qint64(1700000100));
+        QVERIFY(list[1].isBooted);
+        QCOMPARE(list[1].index, 1);
+        QVERIFY(list[2].hidden);
+        QCOMPARE(getBootedDeployId(), QStringLiteral("bbb"));
+        QCOMPARE(getDeployVersion(), QStringLiteral("25.2"));
+    }
+
+    void badStatusAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("tool fails") << QByteArray(kStatus) << 1;
+        QTest::newRow("not JSON") << QByteArray("Segmentation fault") << 0;
+        QTest::newRow("list not an array") << QByteArray(R"({"data":{"deploy_list":"none"}})") << 0;
+        QTest::newRow("elements not objects") << QByteArray(R"({"data":{"deploy_list":[1,"a",null]}})") << 0;
+        QTest::newRow("empty") << QByteArray() << 0;
+    }
+    void badStatusAnswers()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, exitCode);
+        sim->respond(kCtl, "admin-status", answer, exitCode);
+        QVERIFY(getDeploys().isEmpty());
+        QVERIFY(getBootedDeployId().isEmpty());
+        QVERIFY(getDeployVersion().isEmpty());
+    }
+
+    void wrongTypesInAnElement()
+    {
+        const QList<DeployInfo> list = parseDeployList(
+            R"({"data":{"deploy_list":[{"SystemVersion":25,"CommitIDIdx":true,"Time":"x","IsBooted":"true",
+                "Index":"3","Hidden":1}]}})");
+        QCOMPARE(list.size(), 1);
+        QVERIFY(list[0].version.isEmpty());
+        QVERIFY(list[0].commit.isEmpty());
+        QCOMPARE(list[0].time, qint64(0));
+        QVERIFY(!list[0].isBooted);
+        QCOMPARE(list[0].index, 0);
+        QVERIFY(!list[0].hidden);
+    }
+
+    void versionChoice_data()
+    {
+        QTest::addColumn<QList<DeployInfo>>("list");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("booted");
+        QTest::newRow("booted not first")
+            << QList<DeployInfo>{deploy("1", "a", false), deploy("2", "b", true)} << "2"
+            << "b";
+        QTest::newRow("none booted: first non-empty")
+            << QList<DeployInfo>{deploy("", "a", false), deploy("3", "b", false), deploy("4", "c", false)}
+            << "3"
+            << "";
+        QTest::newRow("booted without version")
+            << QList<DeployInfo>{deploy("5", "a", false), deploy("", "b", true)} << "5"
+            << "b";
+        QTest::newRow("later booted wins the version, first booted the id")
+            << QList<DeployInfo>{deploy("6", "a", true), deploy("7", "b", true)} << "7"
+            << "a";
+        QTest::newRow("empty") << QList<DeployInfo>{} << ""
+                               << "";
+    }
+    void versionChoice()
+    {
+        QFETCH(QList<DeployInfo>, list);
+        QFETCH(QString, version);
+        QFETCH(QString, booted);
+        QCOMPARE(deployVersionFromList(list), version);
+        QCOMPARE(bootedDeployFromList(list), booted);
+    }
+
+    void deletable_data()
+    {
+        QTest::addColumn<DeployInfo>("d");
+        QTest::addColumn<bool>("deletable");
+        QTest::newRow("booted") << deploy("1", "a", true) << false;
+        QTest::newRow("hidden") << deploy("1", "a", false, true) << false;
+        QTest::newRow("no commit") << deploy("1", "", false) << false;
+        QTest::newRow("plain") << deploy("1", "a", false) << true;
+    }
+    void deletable()
+    {
+        QFETCH(DeployInfo, d);
+        QFETCH(bool, deletable);
+        QCOMPARE(isDeployDeletable(d), deletable);
+    }
+
+    void osVersion_data()
+    {
+        QTest::addColumn<QByteArray>("osVersion");
+        QTest::addColumn<QByteArray>("zarnexVersion");
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("edition");
+        QTest::newRow("no files") << QByteArray() << QByteArray() << "Zarnex"
+                                  << ""
+                                  << "";
+        QTest::newRow("plain") << QByteArray("SystemName=Zarnex OS\nVersion=25.1\nEditionName=Pro\n")
+                               << QByteArray() << "Zarnex OS"
+                               << "25.1"
+                               << "Pro";
+        QTest::newRow("longer key first wins")
+            << QByteArray("MajorVersion = 25\nVersion=25.1.3\n") << QByteArray() << "Zarnex"
+            << "25"
+            << "";
+        QTest::newRow("Chinese edition first")
+            << QByteArray("EditionName[zh_CN]=专业版\nEditionName=Professional\n") << QByteArray() << "Zarnex"
+            << ""
+            << "专业版";
+        QTest::newRow("later file overrides, keeps the rest")
+            << QByteArray("SystemName=A\nVersion=1\nEditionName=E\n") << QByteArray("Version = 2 \n") << "A"
+            << "2"
+            << "E";
+        QTest::newRow("garbage") << QByteArray("\xff\xfe\x00garbage", 10) << QByteArray("=\n==") << "Zarnex"
+                                 << ""
+                                 << "";
+    }
+    void osVersion()
+    {
+        QFETCH(QByteArray, osVersion);
+        QFETCH(QByteArray, zarnexVersion);
+        QFETCH(QString, system);
+        QFETCH(QString, version);
+        QFETCH(QString, edition);
+        if (!osVersion.isEmpty())
+            SimRoot::writeFile(sim->path("/etc/os-version"), osVersion);
+        if (!zarnexVersion.isEmpty())
+            SimRoot::writeFile(sim->path("/etc/zarnex-version"), zarnexVersion);
+        const QJsonObject o = getOsVersion();
+        QCOMPARE(o.value("system").toString(), system);
+        QCOMPARE(o.value("version").toString(), version);
+        QCOMPARE(o.value("edition").toString(), edition);
+        QCOMPARE(o.contains("version"), !version.isEmpty());
+    }
+
+    void repoSizes()
+    {
+        resetSizeCachesForTesting();
+        SimRoot::writeFile(sim->path("/ostree/repo/objects"), QByteArray(5000, 'o'));
+        SimRoot::writeFile(sim->path("/persistent/ostree/snapshot/s"), QByteArray(7000, 's'));
+        const RepoSizes sizes = getRepoSizes();
+        QVERIFY(sizes.systemRepo >= 5000);
+        QVERIFY(sizes.snapshotDir >= 7000);
+        QVERIFY(sizes.persistentRepo < sizes.systemRepo);
+        QVERIFY(sizes.rootAvailable > 0);
+        QCOMPARE(sim->calls("du").size(), 3);
+        QCOMPARE(sim->calls("du").value(0).args, QStringList({"-sb", sim->path("/ostree/repo")}));
+        QCOMPARE(runs.value(0).timeout, 60000);
+        QVERIFY(!runs.value(0).elevate);
+    }
+
+private:
+    struct Run
+    {
+        QString program;
+        QStringList args;
+        int timeout = 0;
+        bool elevate = false;
+    };
+    std::unique_ptr<SimRoot> sim;
+    QList<Run> runs;
+};
+
+TAVRIN_TEST_GUILESS_MAIN(TestDeployments)
+#include "tst_deployments.moc"
