@@ -1,25 +1,347 @@
 #include "mainwindow.h"
 
-#include <QLabel>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QProcess>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "aboutpage.h"
+#include "basepage.h"
+#include "diskusagepage.h"
+#include "overviewpage.h"
+#include "policypage.h"
+#include "protectionpage.h"
+#include "ui/sidebar.h"
+#include "updatepage.h"
+#include "versionpage.h"
+#include "zapplication.h"
+#include "zicontheme.h"
+#include "ztitlebar.h"
 
 MainWindow *MainWindow::s_instance = nullptr;
 
-MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent), m_shownDate(new QLabel(this))
+namespace {
+
+const QString kOrganization = QStringLiteral("zarnex");
+const QString kApplication = QStringLiteral("tavrin-manager");
+const QString kLanguageKey = QStringLiteral("language");
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent)
 {
-    m_shownDate->setObjectName(QStringLiteral("tavrinShownDate"));
-    setCentralWidget(m_shownDate);
-    resize(900, 600);
     s_instance = this;
+    restartProgram = [] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+        QCoreApplication::quit();
+    };
+
+    setWindowTitle(tr("Tavrin设置"));
+    resize(1060, 700);
+    setMinimumSize(920, 620);
+
+    ZTitlebar *bar = titlebar();
+    bar->setTitle(tr("Tavrin设置"));
+    QIcon icon(QStringLiteral(":/icons/tavrin.svg"));
+    if (icon.isNull())
+        icon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
+    bar->setIcon(icon);
+    setWindowIcon(icon);
+    bar->setFixedHeight(46);
+    bar->setAutoSystemMove(false);
+    connect(bar, &ZTitlebar::mousePressed, this, [this](Qt::MouseButtons buttons) {
+        if ((buttons & Qt::LeftButton) && windowHandle())
+            windowHandle()->startSystemMove();
+    });
+
+    auto *central = new QWidget(this);
+    auto *layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(central);
+
+    initSidebar();
+    initContent();
+    setupLanguageMenu();
+
+    layout->addWidget(sidebarFrame, 0);
+    layout->addWidget(stack, 1);
+
+    for (const auto &[id, page] : pages) {
+        for (const TavrinUi::SettingEntry &entry : page->searchableSettings())
+            settingIndex.add(entry);
+    }
+
+    if (auto *app = qobject_cast<ZApplication *>(QCoreApplication::instance())) {
+        connect(app, &ZApplication::newInstanceStarted, this, [this] {
+            show();
+            raise();
+            activateWindow();
+        });
+    }
+
+    gotoPage(Overview);
 }
 
 MainWindow::~MainWindow()
 {
     if (s_instance == this)
         s_instance = nullptr;
+    disconnectArrival();
+    arrivalAction = nullptr;
+}
+
+void MainWindow::initSidebar()
+{
+    sidebarFrame = new QFrame(this);
+    sidebarFrame->setObjectName(QStringLiteral("tavrinSidebar"));
+    sidebarFrame->setFixedWidth(200);
+    auto *layout = new QVBoxLayout(sidebarFrame);
+    layout->setContentsMargins(10, 12, 10, 12);
+    layout->setSpacing(0);
+    sidebar = new TavrinUi::TavrinSidebar(sidebarFrame);
+
+    sidebar->beginGroup(tr("概览"));
+    sidebar->addItem(QStringLiteral("zarnex-system-monitor"), QStringLiteral("zarnex-home"), tr("总览"),
+                     Overview);
+    sidebar->beginGroup(tr("系统维护"));
+    sidebar->addItem(QStringLiteral("drive-harddisk"), QStringLiteral("zarnex-diskmanager"), tr("磁盘空间"),
+                     DiskUsage);
+    sidebar->addItem(QStringLiteral("shield-check"), QStringLiteral("zarnex-defender"), tr("系统保护"),
+                     Protection);
+    sidebar->addItem(QStringLiteral("layers-snapshot"), QStringLiteral("application-x-archive"),
+                     tr("备份与版本"), VersionManagement);
+    sidebar->addItem(QStringLiteral("cycle-update"), QStringLiteral("upgrade-tool"), tr("系统更新"), Update);
+    sidebar->beginGroup(tr("设置"));
+    sidebar->addItem(QStringLiteral("preferences-system"), QStringLiteral("zarnex-home"), tr("策略与设置"),
+                     Policy);
+    sidebar->addItem(QStringLiteral("info-badge"), QStringLiteral("dialog-information"), tr("关于"), About);
+
+    sidebar->onNavigate = [this](int id) { gotoPage(PageId(id)); };
+    layout->addWidget(sidebar);
+}
+
+void MainWindow::initContent()
+{
+    stack = new QStackedWidget(this);
+    stack->setObjectName(QStringLiteral("tavrinContent"));
+
+    pages[Overview] = new OverviewPage(this);
+    pages[DiskUsage] = new DiskUsagePage(this);
+    pages[VersionManagement] = new VersionManagementPage(this);
+    pages[Protection] = new ProtectionPage(this);
+    pages[Policy] = new PolicyPage(this);
+    pages[Update] = new UpdatePage(this);
+    pages[About] = new AboutPage(this);
+
+    for (const auto &[id, page] : pages)
+        stack->addWidget(page);
+}
+
+BasePage *MainWindow::page(PageId id) const
+{
+    const auto it = pages.find(id);
+    return it == pages.end() ? nullptr : it->second;
+}
+
+int MainWindow::toIndex(PageId id) const
+{
+    int index = 0;
+    for (const auto &entry : pages) {
+        if (entry.first == id)
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
+void MainWindow::switchTo(PageId id)
+{
+    const int index = toIndex(id);
+    if (index < 0)
+        return;
+    flushArrivalAction(false);
+    stack->setCurrentIndex(index);
+    sidebar->setCurrentData(id);
+    page(id)->refresh();
+}
+
+void MainWindow::gotoPage(PageId id)
+{
+    if (page(id))
+        switchTo(id);
+}
+
+void MainWindow::gotoPage(PageId id, SubPageId sub)
+{
+    if (auto *versions = qobject_cast<VersionManagementPage *>(page(id)))
+        versions->showSubPage(sub);
+    switchTo(id);
+}
+
+void MainWindow::gotoPage(PageId id, std::function<void()> action)
+{
+    if (!page(id))
+        return;
+    switchTo(id);
+    if (action)
+        scheduleArrivalAction(id, std::move(action));
+}
+
+void MainWindow::gotoPage(PageId id, SubPageId sub, std::function<void()> action)
+{
+    if (!page(id))
+        return;
+    gotoPage(id, sub);
+    if (action)
+        scheduleArrivalAction(id, std::move(action));
+}
+
+void MainWindow::disconnectArrival()
+{
+    if (arrivalWaiting) {
+        disconnect(arrivalConnection);
+        arrivalWaiting = false;
+    }
+}
+
+void MainWindow::scheduleArrivalAction(PageId id, std::function<void()> action)
+{
+    BasePage *target = page(id);
+    if (!target)
+        return;
+    disconnectArrival();
+    if (arrivalTimer)
+        arrivalTimer->stop();
+    arrivalAction = std::move(action);
+    arrivalPage = id;
+    if (!arrivalTimer) {
+        arrivalTimer = new QTimer(this);
+        arrivalTimer->setSingleShot(true);
+        connect(arrivalTimer, &QTimer::timeout, this, [this] { flushArrivalAction(true); });
+    }
+    if (!target->isBusy()) {
+        flushArrivalAction(true);
+        return;
+    }
+    arrivalWaiting = true;
+    arrivalConnection = connect(target, &BasePage::idleReached, this, [this, id] {
+        if (arrivalWaiting && arrivalPage == id)
+            flushArrivalAction(true);
+    });
+    arrivalTimer->start(4000);
+}
+
+void MainWindow::flushArrivalAction(bool run)
+{
+    if (arrivalTimer)
+        arrivalTimer->stop();
+    disconnectArrival();
+    std::function<void()> action = std::move(arrivalAction);
+    arrivalAction = nullptr;
+    if (action && run)
+        action();
+}
+
+void MainWindow::gotoSetting(PageId id, const QString &key)
+{
+    BasePage *target = page(id);
+    if (!target)
+        return;
+    switchTo(id);
+    target->highlightSetting(key);
 }
 
 void MainWindow::showDiskDate(const QDate &date)
 {
     qInfo("[MainWindow] showDiskDate %s", qPrintable(date.toString(Qt::ISODate)));
-    m_shownDate->setText(date.toString(Qt::ISODate));
+    auto *disk = qobject_cast<DiskUsagePage *>(page(DiskUsage));
+    if (!disk)
+        return;
+    gotoPage(DiskUsage);
+    disk->focusDate(date);
+}
+
+void MainWindow::refreshTavrinPages()
+{
+    if (BasePage *protection = page(Protection))
+        protection->refresh();
+    if (stack->currentIndex() == toIndex(Overview)) {
+        if (BasePage *overview = page(Overview))
+            overview->refresh();
+    }
+}
+
+void MainWindow::setupLanguageMenu()
+{
+    ZTitlebar *bar = titlebar();
+    QMenu *menu = bar->menu();
+    if (!menu) {
+        menu = new QMenu(this);
+        bar->setMenu(menu);
+    }
+    QMenu *languages = menu->addMenu(tr("语言"));
+    auto *group = new QActionGroup(languages);
+    group->setExclusive(true);
+
+    const QString current =
+        QSettings(kOrganization, kApplication).value(kLanguageKey, QStringLiteral("system")).toString();
+    const struct
+    {
+        QString label;
+        QString code;
+    } choices[] = {
+        {tr("跟随系统"), QStringLiteral("system")},
+        {tr("简体中文"), QStringLiteral("zh_CN")},
+        {QStringLiteral("English"), QStringLiteral("en_US")},
+    };
+    for (const auto &choice : choices) {
+        QAction *action = languages->addAction(choice.label);
+        action->setCheckable(true);
+        action->setData(choice.code);
+        group->addAction(action);
+        const bool known = current == QLatin1String("zh_CN") || current == QLatin1String("en_US");
+        action->setChecked(known ? current == choice.code : choice.code == QLatin1String("system"));
+        const QString code = choice.code;
+        connect(action, &QAction::triggered, this, [this, code] { switchLanguage(code); });
+    }
+    bar->setMenuVisible(true);
+}
+
+void MainWindow::switchLanguage(const QString &lang)
+{
+    {
+        QSettings settings(kOrganization, kApplication);
+        if (settings.value(kLanguageKey, QStringLiteral("system")).toString() == lang)
+            return;
+        settings.setValue(kLanguageKey, lang);
+        settings.sync();
+    }
+    qunsetenv("LC_ALL");
+    if (lang == QLatin1String("system")) {
+        qunsetenv("LANGUAGE");
+        qunsetenv("LANG");
+    } else {
+        qputenv("LANGUAGE", lang.toUtf8());
+        qputenv("LANG", lang == QLatin1String("en_US") ? QByteArrayLiteral("en_US.UTF-8")
+                                                       : QByteArrayLiteral("zh_CN.UTF-8"));
+    }
+    if (restartProgram)
+        restartProgram();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    flushArrivalAction(false);
+    for (const auto &[id, page] : pages)
+        page->shutdown();
+    ZMainWindow::closeEvent(event);
 }

@@ -15,8 +15,7 @@ LaunchRequest scanArguments(int argc, const char *const *argv)
     LaunchRequest request;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--monitor") == 0) {
-            request.monitor = true;
-            return request;
+            return LaunchRequest{true, QDate()};
         }
         // The value is not skipped: "--show-disk --monitor" still means the monitor.
         if (std::strcmp(argv[i], "--show-disk") == 0 && i + 1 < argc)

@@ -662,7 +662,6 @@ TavrinEmptyState::TavrinEmptyState(QWidget *parent) : QWidget(parent)
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(24, 32, 24, 32);
     m_layout->setSpacing(8);
-    m_layout->setAlignment(Qt::AlignHCenter);
 
     m_icon = new QLabel(this);
     m_icon->setFixedSize(32, 32);

@@ -19,6 +19,7 @@ struct LogState
     bool installed = false;
     QFile logFile;
     QtMessageHandler previous = nullptr;
+    qint64 maxSize = 4 * 1024 * 1024;
 };
 
 LogState &state()
@@ -58,7 +59,7 @@ void writeToFile(LogState &s, const QByteArray &line)
             return;
         }
     }
-    if (s.logFile.size() + line.size() > ZLogManager::maxFileSize()) {
+    if (s.logFile.size() > 0 && s.logFile.size() + line.size() > s.maxSize) {
         const QString path = s.logFile.fileName();
         s.logFile.close();
         QFile::remove(path + QStringLiteral(".1"));
@@ -140,7 +141,13 @@ QString ZLogManager::logFilePath()
 
 qint64 ZLogManager::maxFileSize()
 {
-    return 4 * 1024 * 1024;
+    return state().maxSize;
+}
+
+void ZLogManager::setMaxFileSize(qint64 bytes)
+{
+    QMutexLocker lock(&state().mutex);
+    state().maxSize = qMax<qint64>(1024, bytes);
 }
 
 QString ZLogManager::formatMessage(QtMsgType type, const QString &message)

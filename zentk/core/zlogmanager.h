@@ -16,6 +16,7 @@ public:
     /// defaults to ~/.local/state).
     static QString logFilePath();
     static qint64 maxFileSize();
+    static void setMaxFileSize(qint64 bytes);
 
     /// Formats one log line (without newline), as the appenders write it.
     static QString formatMessage(QtMsgType type, const QString &message);

@@ -1,8 +1,42 @@
 #include "zguiapplicationhelper.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QEvent>
 #include <QPointer>
+
+namespace {
+
+const char kPortalService[] = "org.freedesktop.portal.Desktop";
+const char kPortalPath[] = "/org/freedesktop/portal/desktop";
+const char kPortalInterface[] = "org.freedesktop.portal.Settings";
+const char kAppearance[] = "org.freedesktop.appearance";
+const char kColorScheme[] = "color-scheme";
+
+// The portal's answer may be wrapped in one or two variants.
+QVariant unwrap(QVariant v)
+{
+    while (v.canConvert<QDBusVariant>() && v.metaType() == QMetaType::fromType<QDBusVariant>())
+        v = v.value<QDBusVariant>().variant();
+    return v;
+}
+
+// 1 prefers dark, 2 prefers light, anything else states no preference.
+ZGuiApplicationHelper::ColorType fromColorScheme(const QVariant &value)
+{
+    bool ok = false;
+    const uint scheme = unwrap(value).toUInt(&ok);
+    if (!ok)
+        return ZGuiApplicationHelper::UnknownType;
+    return scheme == 1   ? ZGuiApplicationHelper::DarkType
+           : scheme == 2 ? ZGuiApplicationHelper::LightType
+                         : ZGuiApplicationHelper::UnknownType;
+}
+
+} // namespace
 
 ZGuiApplicationHelper *ZGuiApplicationHelper::instance()
 {
@@ -22,6 +56,48 @@ ZGuiApplicationHelper::ZGuiApplicationHelper(QObject *parent) : QObject(parent)
     else if (forced == "dark")
         m_paletteType = DarkType;
     qApp->installEventFilter(this);
+    update();
+    watchDesktopPreference();
+}
+
+void ZGuiApplicationHelper::watchDesktopPreference()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    // The slot's argument type must be known by name before D-Bus can match it.
+    qRegisterMetaType<QDBusVariant>();
+    // QDBusConnection::connect only takes a slot signature, and an exact one:
+    // it is not normalised, so no spaces.
+    // clang-format off
+    bus.connect(QString(), QLatin1String(kPortalPath), QLatin1String(kPortalInterface),
+                QStringLiteral("SettingChanged"), this,
+                SLOT(onPortalSettingChanged(QString,QString,QDBusVariant)));
+    // clang-format on
+    // Asked asynchronously: a missing or slow portal must not hold up start-up.
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(kPortalService), QLatin1String(kPortalPath),
+                                       QLatin1String(kPortalInterface), QStringLiteral("Read"));
+    call << QLatin1String(kAppearance) << QLatin1String(kColorScheme);
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        const QDBusPendingReply<QDBusVariant> reply = *w;
+        if (!reply.isError())
+            setDesktopType(fromColorScheme(QVariant::fromValue(reply.value())));
+        w->deleteLater();
+    });
+}
+
+void ZGuiApplicationHelper::onPortalSettingChanged(const QString &group, const QString &key,
+                                                   const QDBusVariant &value)
+{
+    if (group == QLatin1String(kAppearance) && key == QLatin1String(kColorScheme))
+        setDesktopType(fromColorScheme(QVariant::fromValue(value)));
+}
+
+void ZGuiApplicationHelper::setDesktopType(ColorType type)
+{
+    m_schemeType = type;
     update();
 }
 
@@ -60,7 +136,7 @@ ZPalette ZGuiApplicationHelper::standardPalette(ColorType type)
 
 ZGuiApplicationHelper::ColorType ZGuiApplicationHelper::desktopType() const
 {
-    return m_desktopType;
+    return m_schemeType != UnknownType ? m_schemeType : m_desktopType;
 }
 
 void ZGuiApplicationHelper::update()

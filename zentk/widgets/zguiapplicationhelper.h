@@ -2,11 +2,14 @@
 
 #include "zpalette.h"
 
+#include <QDBusVariant>
 #include <QObject>
 
 // Owns the application's theme: light or dark, following the desktop unless
 // forced (ZENTK_THEME=light|dark or setPaletteType), and keeps the
-// QApplication palette in step so plain Qt widgets follow too.
+// QApplication palette in step so plain Qt widgets follow too. The desktop's
+// preference is its colour-scheme setting (freedesktop settings portal on the
+// session bus) when it states one, else the lightness of its palette.
 class ZGuiApplicationHelper : public QObject
 {
     Q_OBJECT
@@ -32,14 +35,20 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+private slots:
+    void onPortalSettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
+
 private:
     explicit ZGuiApplicationHelper(QObject *parent);
+    void watchDesktopPreference();
+    void setDesktopType(ColorType type);
     ColorType desktopType() const;
     void update();
 
     ColorType m_paletteType = UnknownType;
     ColorType m_themeType = UnknownType;
-    ColorType m_desktopType = LightType;
+    ColorType m_desktopType = LightType;  // from the platform palette
+    ColorType m_schemeType = UnknownType; // the desktop's stated colour scheme
     ZPalette m_palette;
     bool m_applying = false;
 };

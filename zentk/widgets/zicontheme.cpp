@@ -14,6 +14,28 @@ struct ThemeDirs
     QStringList dirs; // absolute subdirectories holding icons
 };
 
+// Qt's own search paths depend on the platform theme (offscreen has none),
+// so the XDG locations are always added.
+QStringList iconRoots()
+{
+    QStringList roots = QIcon::themeSearchPaths();
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    const QStringList extra = QStringList{dataHome, QDir::homePath() + QStringLiteral("/.icons")} +
+                              dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (QString dir : extra) {
+        if (!dir.endsWith(QLatin1String("/.icons")))
+            dir += QStringLiteral("/icons");
+        if (QDir::isAbsolutePath(dir) && !roots.contains(dir))
+            roots << dir;
+    }
+    return roots;
+}
+
 // The icon directories of a theme, from its index.theme, found once.
 const ThemeDirs &themeDirs(const QString &theme)
 {
@@ -22,7 +44,7 @@ const ThemeDirs &themeDirs(const QString &theme)
     if (it != cache.end())
         return *it;
     ThemeDirs result;
-    for (const QString &root : QIcon::themeSearchPaths()) {
+    for (const QString &root : iconRoots()) {
         if (root.startsWith(QLatin1Char(':')))
             continue;
         const QString base = root + QLatin1Char('/') + theme;

@@ -12,7 +12,7 @@ struct Scheme
 // Contrast of every text colour against window/base is at least 4.5:1.
 constexpr Scheme kLight{"#f8f8f8", "#ffffff", "#f2f4f7", "#1f1f1f", "#9a9a9a",   "#ececec",
                         "#0081ff", "#ffffff", "#0066cc", "#ffffff", "#33000000", "#f2f2f2",
-                        "#1f1f1f", "#5e5e5e", "#c8420c", "#d7d7d7"};
+                        "#1f1f1f", "#5e5e5e", "#b53b0a", "#d7d7d7"};
 constexpr Scheme kDark{"#1e1e1e", "#282828", "#2f2f2f", "#e6e6e6", "#6d6d6d",   "#353535",
                        "#0081ff", "#ffffff", "#5aa9ff", "#2a2a2a", "#66000000", "#2a2a2a",
                        "#f0f0f0", "#a8a8a8", "#ff7a4d", "#444444"};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "basepage.h"
+
+class MainWindow;
+
+class PolicyPage : public BasePage
+{
+    Q_OBJECT
+
+public:
+    explicit PolicyPage(MainWindow *window);
+};

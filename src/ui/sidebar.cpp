@@ -1,0 +1,182 @@
+#include "ui/sidebar.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QListView>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+#include "ui/components.h"
+#include "zfontsizemanager.h"
+#include "zguiapplicationhelper.h"
+#include "zicontheme.h"
+
+namespace TavrinUi {
+
+TavrinSidebar::TavrinSidebar(QWidget *parent) : QWidget(parent)
+{
+    m_model = new QStandardItemModel(this);
+    m_model->setColumnCount(1);
+
+    m_list = new QListView(this);
+    m_list->setObjectName(QStringLiteral("tavrinNavList"));
+    m_list->setAccessibleName(tr("主导航"));
+    m_list->setModel(m_model);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setAttribute(Qt::WA_MouseTracking, true);
+    m_list->setMouseTracking(true);
+    m_list->setFocusPolicy(Qt::StrongFocus);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setItemDelegate(new TavrinSidebarDelegate(m_list));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(m_list, 1);
+
+    connect(m_list, &QListView::clicked, this, &TavrinSidebar::handleActivated);
+    connect(m_list, &QListView::activated, this, &TavrinSidebar::handleActivated);
+    connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged, this,
+            &TavrinSidebar::refreshIcons);
+}
+
+void TavrinSidebar::beginGroup(const QString &title)
+{
+    auto *item = new QStandardItem(title);
+    item->setData(true, HeadingRole);
+    item->setFlags(Qt::NoItemFlags);
+    m_model->appendRow(item);
+}
+
+void TavrinSidebar::addItem(const QString &iconName, const QString &fallbackIconName, const QString &text,
+                            int id)
+{
+    auto *item = new QStandardItem(lookupIcon(iconName, fallbackIconName), text);
+    item->setData(id, PageIdRole);
+    item->setData(false, HeadingRole);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    item->setToolTip(text);
+    item->setData(iconName, IconNameRole);
+    item->setData(fallbackIconName, FallbackIconRole);
+    m_model->appendRow(item);
+}
+
+bool TavrinSidebar::setCurrentData(int id)
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row, 0);
+        if (index.data(HeadingRole).toBool() || index.data(PageIdRole).toInt() != id ||
+            !index.data(PageIdRole).isValid())
+            continue;
+        const QSignalBlocker listBlocker(m_list);
+        const QSignalBlocker selectionBlocker(m_list->selectionModel());
+        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_list->viewport()->update();
+        return true;
+    }
+    return false;
+}
+
+QIcon TavrinSidebar::lookupIcon(const QString &iconName, const QString &fallbackIconName)
+{
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(iconName);
+    if (!iconName.isEmpty() && QFile::exists(resource))
+        return QIcon(resource);
+    if (!iconName.isEmpty()) {
+        for (const QString &name :
+             {iconName + QStringLiteral("-colored"), iconName + QStringLiteral("_colored"), iconName}) {
+            const QIcon icon = ZIconTheme::findQIcon(name);
+            if (!icon.isNull())
+                return icon;
+        }
+    }
+    if (!fallbackIconName.isEmpty()) {
+        const QIcon icon = ZIconTheme::findQIcon(fallbackIconName);
+        if (!icon.isNull())
+            return icon;
+    }
+    return QApplication::style()->standardIcon(QStyle::SP_FileDialogNewFolder);
+}
+
+void TavrinSidebar::handleActivated(const QModelIndex &index)
+{
+    if (!index.isValid() || index.data(HeadingRole).toBool() || !onNavigate)
+        return;
+    onNavigate(index.data(PageIdRole).toInt());
+}
+
+void TavrinSidebar::refreshIcons()
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QStandardItem *item = m_model->item(row);
+        const QString name = item->data(IconNameRole).toString();
+        if (name.isEmpty())
+            continue;
+        item->setIcon(lookupIcon(name, item->data(FallbackIconRole).toString()));
+    }
+    m_list->viewport()->update();
+}
+
+QSize TavrinSidebarDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!index.data(TavrinSidebar::HeadingRole).toBool())
+        return QSize(option.rect.width(), 44);
+    return QSize(option.rect.width(), index.row() == 0 ? 32 : 46);
+}
+
+void TavrinSidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                  const QModelIndex &index) const
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const ZPalette pal = appPalette();
+    const QRect row = option.rect;
+
+    if (index.data(TavrinSidebar::HeadingRole).toBool()) {
+        painter->setFont(ZFontSizeManager::instance()->get(ZFontSizeManager::T7, option.font));
+        painter->setPen(pal.color(pal.currentColorGroup(), ZPalette::TextTips));
+        const QRect textRect = row.adjusted(16, index.row() == 0 ? 8 : 16, -16, 0);
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+        painter->restore();
+        return;
+    }
+
+    const bool selected = option.state & QStyle::State_Selected;
+    const bool hovered = option.state & QStyle::State_MouseOver;
+    const QRect inset = row.adjusted(8, 2, -8, -2);
+    if (selected || hovered) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(selected ? softFill(Accent, 38) : itemBackground());
+        painter->drawRoundedRect(QRectF(inset), 8, 8);
+    }
+
+    const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+    const QRect iconRect(row.left() + 20, inset.top() + (inset.height() - 20) / 2, 20, 20);
+    icon.paint(painter, iconRect);
+
+    const QFont font = ZFontSizeManager::instance()->get(ZFontSizeManager::T6, option.font);
+    painter->setFont(font);
+    painter->setPen(semanticColor(selected ? Accent : Normal));
+    const QRect textRect(row.left() + 52, inset.top(), row.width() - 52 - 16, inset.height());
+    const QString text = QFontMetrics(font).elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                                       textRect.width());
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text);
+
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = row.adjusted(10, 4, -10, -4);
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
+    painter->restore();
+}
+
+} // namespace TavrinUi

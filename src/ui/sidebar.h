@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QWidget>
+
+#include <functional>
+
+class QListView;
+class QModelIndex;
+class QStandardItemModel;
+
+namespace TavrinUi {
+
+class TavrinSidebar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        PageIdRole = Qt::UserRole + 1,
+        HeadingRole = Qt::UserRole + 2,
+        IconNameRole = Qt::UserRole + 21,
+        FallbackIconRole = Qt::UserRole + 22,
+    };
+
+    explicit TavrinSidebar(QWidget *parent = nullptr);
+
+    void beginGroup(const QString &title);
+    void addItem(const QString &iconName, const QString &fallbackIconName, const QString &text, int id);
+    bool setCurrentData(int id);
+
+    QListView *listView() const { return m_list; }
+    QStandardItemModel *model() const { return m_model; }
+
+    // The icon an entry gets for its names, with the program's own resources first.
+    static QIcon lookupIcon(const QString &iconName, const QString &fallbackIconName);
+
+    std::function<void(int)> onNavigate;
+
+private:
+    void handleActivated(const QModelIndex &index);
+    void refreshIcons();
+
+    QStandardItemModel *m_model = nullptr;
+    QListView *m_list = nullptr;
+};
+
+class TavrinSidebarDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+};
+
+} // namespace TavrinUi

@@ -1,0 +1,59 @@
+#include "versionpage.h"
+
+#include <QVBoxLayout>
+
+#include "mainwindow.h"
+#include "placeholderpage.h"
+#include "ui/components.h"
+#include "zlabel.h"
+#include "ztabbar.h"
+
+VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window)
+{
+    const PlaceholderParts parts = buildPlaceholderPage(
+        this, tr("备份与版本"), tr("系统快照是可还原的备份点，系统部署实例是可启动的系统"),
+        QStringLiteral("document-save"));
+    feedbackBanner = parts.banner;
+
+    tabBar = new ZTabBar(this);
+    tabBar->setObjectName(QStringLiteral("tavrinTabBar"));
+    tabBar->addTab(tr("系统快照"));
+    tabBar->addTab(tr("系统部署实例"));
+    tabBar->setExpanding(false);
+    hintLabel = TavrinUi::makeLabel(QString(), TavrinUi::Body, TavrinUi::Muted);
+    hintLabel->setObjectName(QStringLiteral("tavrinRowDesc"));
+    parts.layout->insertWidget(2, tabBar, 0, Qt::AlignLeft);
+    parts.layout->insertWidget(3, hintLabel);
+    connect(tabBar, &QTabBar::currentChanged, this, [this](int index) { updateHint(index); });
+    updateHint(0);
+}
+
+void VersionManagementPage::showSubPage(int index)
+{
+    if (index >= 0 && index < tabBar->count())
+        tabBar->setCurrentIndex(index);
+}
+
+int VersionManagementPage::currentSubPage() const
+{
+    return tabBar->currentIndex();
+}
+
+void VersionManagementPage::requestCreateSnapshot()
+{
+    showSubPage(0);
+    showFeedback(TavrinUi::Accent, tr("创建备份将在后续版本中提供"), true);
+}
+
+QString VersionManagementPage::hintText(int index) const
+{
+    if (index == 0)
+        return tr("这里记录的是「可还原的备份点」：可以创建、删除，也可以把系统还原回它记录的那一刻。");
+    return tr("这里列出的是「一整套可启动的系统」：只能删除以释放磁盘空间，删除后该系统无法再启动。");
+}
+
+void VersionManagementPage::updateHint(int index)
+{
+    if (hintLabel)
+        hintLabel->setText(hintText(index));
+}

@@ -1,0 +1,319 @@
+#include <QListView>
+#include <QMenu>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "basepage.h"
+#include "diskusagepage.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+#include "ui/sidebar.h"
+#include "versionpage.h"
+#include "ztitlebar.h"
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pagesInStackOrder();
+    void unknownPageDoesNothing();
+    void sidebarFollowsSwitches();
+    void arrivalRunsAtOnceWhenIdle();
+    void arrivalWaitsForTheLoad();
+    void arrivalFallsBackAfterTimeout();
+    void arrivalDroppedByAnotherSwitch();
+    void arrivalDroppedBySidebarClick();
+    void arrivalDroppedByClosing();
+    void subPageSelectedBeforeSwitch();
+    void showDiskDate();
+    void gotoSettingUnknownKey();
+    void languageMenuReflectsSetting_data();
+    void languageMenuReflectsSetting();
+    void switchLanguage_data();
+    void switchLanguage();
+
+private:
+    MainWindow *m_window = nullptr;
+    int m_restarts = 0;
+};
+
+void TestMainWindow::initTestCase()
+{
+    const QString fakes = Tavrin::Test::sourcePath(QStringLiteral("tests/fakes/ui"));
+    qputenv("PATH", (fakes + QLatin1Char(':') + qEnvironmentVariable("PATH")).toLocal8Bit());
+}
+
+void TestMainWindow::init()
+{
+    QSettings(QStringLiteral("zarnex"), QStringLiteral("tavrin-manager")).clear();
+    m_window = new MainWindow;
+    m_restarts = 0;
+    m_window->restartProgram = [this] { ++m_restarts; };
+    QCOMPARE(MainWindow::s_instance, m_window);
+}
+
+void TestMainWindow::cleanup()
+{
+    delete m_window;
+    QCOMPARE(MainWindow::s_instance, nullptr);
+    m_window = nullptr;
+}
+
+void TestMainWindow::pagesInStackOrder()
+{
+    QStackedWidget *stack = m_window->pageStack();
+    QCOMPARE(stack->count(), 7);
+    for (int id = Overview; id <= About; ++id) {
+        QVERIFY(m_window->page(PageId(id)));
+        QCOMPARE(m_window->toIndex(PageId(id)), id);
+        QCOMPARE(stack->widget(id), m_window->page(PageId(id)));
+    }
+    QCOMPARE(stack->currentIndex(), 0);
+    QVERIFY(qobject_cast<DiskUsagePage *>(m_window->page(DiskUsage)));
+    QVERIFY(qobject_cast<VersionManagementPage *>(m_window->page(VersionManagement)));
+}
+
+void TestMainWindow::unknownPageDoesNothing()
+{
+    m_window->gotoPage(Policy);
+    bool ran = false;
+    m_window->gotoPage(PageId(42));
+    m_window->gotoPage(PageId(-1), [&ran] { ran = true; });
+    m_window->scheduleArrivalAction(PageId(9), [&ran] { ran = true; });
+    m_window->gotoSetting(PageId(42), QStringLiteral("Tavrin功能"));
+    QVERIFY(!ran);
+    QVERIFY(!m_window->hasPendingArrivalAction());
+    QCOMPARE(m_window->page(PageId(42)), nullptr);
+    QCOMPARE(m_window->toIndex(PageId(42)), -1);
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Policy));
+}
+
+void TestMainWindow::sidebarFollowsSwitches()
+{
+    QListView *list = m_window->navigation()->listView();
+    auto currentId = [list] {
+        return list->currentIndex().data(TavrinUi::TavrinSidebar::PageIdRole).toInt();
+    };
+    QCOMPARE(currentId(), int(Overview));
+    m_window->gotoPage(Update);
+    QCOMPARE(currentId(), int(Update));
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Update));
+    m_window->navigation()->onNavigate(About);
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(About));
+    QCOMPARE(currentId(), int(About));
+}
+
+void TestMainWindow::arrivalRunsAtOnceWhenIdle()
+{
+    int runs = 0;
+    m_window->gotoPage(Protection, [&runs] { ++runs; });
+    QCOMPARE(runs, 1);
+    QVERIFY(!m_window->hasPendingArrivalAction());
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Protection));
+}
+
+void TestMainWindow::arrivalWaitsForTheLoad()
+{
+    BasePage *target = m_window->page(Protection);
+    target->beginTask();
+    int runs = 0;
+    m_window->gotoPage(Protection, [&runs] { ++runs; });
+    QCOMPARE(runs, 0);
+    QVERIFY(m_window->hasPendingArrivalAction());
+    target->endTask();
+    QCOMPARE(runs, 1);
+    target->beginTask();
+    target->endTask(); // a later idle does not run it again
+    QCOMPARE(runs, 1);
+}
+
+void TestMainWindow::arrivalFallsBackAfterTimeout()
+{
+    BasePage *target = m_window->page(Update);
+    target->beginTask();
+    int runs = 0;
+    m_window->gotoPage(Update, [&runs] { ++runs; });
+    QCOMPARE(runs, 0);
+    auto *timer = m_window->findChild<QTimer *>();
+    QVERIFY(timer && timer->isActive() && timer->isSingleShot());
+    QCOMPARE(timer->interval(), 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(runs, 1, 10000);
+    target->endTask();
+    QCOMPARE(runs, 1);
+}
+
+void TestMainWindow::arrivalDroppedByAnotherSwitch()
+{
+    BasePage *protection = m_window->page(Protection);
+    protection->beginTask();
+    int first = 0, second = 0;
+    m_window->gotoPage(Protection, [&first] { ++first; });
+    m_window->gotoPage(Update, [&second] { ++second; });
+    QCOMPARE(second, 1); // Update is idle
+    protection->endTask();
+    QCOMPARE(first, 0);
+
+    protection->beginTask();
+    m_window->gotoPage(Protection, [&first] { ++first; });
+    m_window->gotoPage(Overview); // a plain switch drops it too
+    protection->endTask();
+    QCOMPARE(first, 0);
+    QVERIFY(!m_window->hasPendingArrivalAction());
+}
+
+void TestMainWindow::arrivalDroppedBySidebarClick()
+{
+    BasePage *update = m_window->page(Update);
+    update->beginTask();
+    int runs = 0;
+    m_window->gotoPage(Update, [&runs] { ++runs; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QListView *list = m_window->navigation()->listView();
+    const QModelIndex about = list->model()->index(list->model()->rowCount() - 1, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(about).center());
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(About));
+    update->endTask();
+    QCOMPARE(runs, 0);
+}
+
+void TestMainWindow::arrivalDroppedByClosing()
+{
+    BasePage *target = m_window->page(VersionManagement);
+    target->beginTask();
+    int runs = 0;
+    m_window->gotoPage(VersionManagement, Snapshots, [&runs] { ++runs; });
+    m_window->show();
+    QVERIFY(m_window->close()); // busy pages do not hold the window
+    QVERIFY(!m_window->isVisible());
+    target->endTask();
+    QCOMPARE(runs, 0);
+    QVERIFY(!m_window->hasPendingArrivalAction());
+}
+
+void TestMainWindow::subPageSelectedBeforeSwitch()
+{
+    auto *versions = qobject_cast<VersionManagementPage *>(m_window->page(VersionManagement));
+    m_window->gotoPage(VersionManagement, Deployments);
+    QCOMPARE(versions->currentSubPage(), int(Deployments));
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(VersionManagement));
+    versions->showSubPage(2);
+    versions->showSubPage(-1);
+    QCOMPARE(versions->currentSubPage(), int(Deployments));
+    m_window->gotoPage(Update, Snapshots); // not the version page: the sub-page is ignored
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Update));
+    QCOMPARE(versions->currentSubPage(), int(Deployments));
+}
+
+void TestMainWindow::showDiskDate()
+{
+    const QDate day(2026, 3, 14);
+    QTest::ignoreMessage(QtInfoMsg, "[MainWindow] showDiskDate 2026-03-14");
+    m_window->showDiskDate(day);
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(DiskUsage));
+    QCOMPARE(qobject_cast<DiskUsagePage *>(m_window->page(DiskUsage))->focusedDate(), day);
+}
+
+void TestMainWindow::gotoSettingUnknownKey()
+{
+    m_window->gotoSetting(Policy, QStringLiteral("不存在的设置"));
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Policy));
+}
+
+void TestMainWindow::languageMenuReflectsSetting_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("checked");
+    QTest::newRow("none") << QString() << QStringLiteral("system");
+    QTest::newRow("zh") << QStringLiteral("zh_CN") << QStringLiteral("zh_CN");
+    QTest::newRow("en") << QStringLiteral("en_US") << QStringLiteral("en_US");
+    QTest::newRow("junk") << QStringLiteral("fr_FR") << QStringLiteral("system");
+}
+
+void TestMainWindow::languageMenuReflectsSetting()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, checked);
+    delete m_window;
+    if (!stored.isEmpty())
+        QSettings(QStringLiteral("zarnex"), QStringLiteral("tavrin-manager")).setValue("language", stored);
+    m_window = new MainWindow;
+    m_window->restartProgram = [this] { ++m_restarts; };
+    QMenu *menu = m_window->titlebar()->menu();
+    QVERIFY(menu);
+    QMenu *languages = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->menu() && action->text() == QStringLiteral("语言"))
+            languages = action->menu();
+    }
+    QVERIFY(languages);
+    QStringList checkedCodes;
+    QStringList labels;
+    for (QAction *action : languages->actions()) {
+        labels << action->text();
+        if (action->isChecked())
+            checkedCodes << action->data().toString();
+    }
+    QCOMPARE(labels, QStringList({QStringLiteral("跟随系统"), QStringLiteral("简体中文"),
+                                  QStringLiteral("English")}));
+    QCOMPARE(checkedCodes, QStringList{checked});
+}
+
+void TestMainWindow::switchLanguage_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("restarts");
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QByteArray>("lang");
+    QTest::newRow("english from chinese")
+        << "zh_CN"
+        << "en_US" << true << QByteArray("en_US") << QByteArray("en_US.UTF-8");
+    QTest::newRow("chinese from system")
+        << ""
+        << "zh_CN" << true << QByteArray("zh_CN") << QByteArray("zh_CN.UTF-8");
+    QTest::newRow("system from english") << "en_US"
+                                         << "system" << true << QByteArray() << QByteArray();
+    QTest::newRow("same language") << "en_US"
+                                   << "en_US" << false << QByteArray("untouched") << QByteArray("untouched");
+    QTest::newRow("system when unset")
+        << ""
+        << "system" << false << QByteArray("untouched") << QByteArray("untouched");
+}
+
+void TestMainWindow::switchLanguage()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, chosen);
+    QFETCH(bool, restarts);
+    QFETCH(QByteArray, language);
+    QFETCH(QByteArray, lang);
+    if (!before.isEmpty())
+        QSettings(QStringLiteral("zarnex"), QStringLiteral("tavrin-manager")).setValue("language", before);
+    qputenv("LANGUAGE", "untouched");
+    qputenv("LANG", "untouched");
+    qputenv("LC_ALL", "C");
+
+    m_window->switchLanguage(chosen);
+
+    QCOMPARE(m_restarts, restarts ? 1 : 0);
+    QCOMPARE(qgetenv("LANGUAGE"), language);
+    QCOMPARE(qgetenv("LANG"), lang);
+    QCOMPARE(qEnvironmentVariableIsSet("LC_ALL"), !restarts);
+    const QString stored = QSettings(QStringLiteral("zarnex"), QStringLiteral("tavrin-manager"))
+                               .value("language", QStringLiteral("system"))
+                               .toString();
+    QCOMPARE(stored, chosen);
+    qputenv("LANG", "C.UTF-8");
+    qunsetenv("LANGUAGE");
+    qunsetenv("LC_ALL");
+}
+
+TAVRIN_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,134 @@
+#include <QListView>
+#include <QStandardItemModel>
+#include <QtTest>
+
+#include "testsupport.h"
+#include "ui/sidebar.h"
+
+using TavrinUi::TavrinSidebar;
+
+class TestSidebar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void headingsDoNothing();
+    void entriesNavigate();
+    void keyboardActivates();
+    void setCurrentDataDoesNotNavigate();
+    void rowHeights();
+    void iconLookup();
+
+private:
+    QRect rectOf(int row) const { return m_bar->listView()->visualRect(m_bar->model()->index(row, 0)); }
+
+    TavrinSidebar *m_bar = nullptr;
+    QList<int> m_navigated;
+};
+
+void TestSidebar::init()
+{
+    m_bar = new TavrinSidebar;
+    m_bar->beginGroup(QStringLiteral("概览"));                                                     // row 0
+    m_bar->addItem(QStringLiteral("zarnex-system-monitor"), QString(), QStringLiteral("总览"), 0); // row 1
+    m_bar->beginGroup(QStringLiteral("系统维护"));                                                 // row 2
+    m_bar->addItem(QStringLiteral("shield-check"), QString(), QStringLiteral("系统保护"), 3);      // row 3
+    m_bar->addItem(QStringLiteral("drive-harddisk"), QString(), QStringLiteral("磁盘空间"), 1);    // row 4
+    m_navigated.clear();
+    m_bar->onNavigate = [this](int id) { m_navigated << id; };
+    m_bar->resize(200, 400);
+    m_bar->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_bar));
+}
+
+void TestSidebar::cleanup()
+{
+    delete m_bar;
+    m_bar = nullptr;
+}
+
+void TestSidebar::headingsDoNothing()
+{
+    QListView *list = m_bar->listView();
+    QCOMPARE(m_bar->model()->item(0)->flags(), Qt::NoItemFlags);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf(0).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf(2).center());
+    QVERIFY(m_navigated.isEmpty());
+    QVERIFY(!list->selectionModel()->hasSelection());
+}
+
+void TestSidebar::entriesNavigate()
+{
+    QListView *list = m_bar->listView();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf(3).center());
+    QCOMPARE(m_navigated, QList<int>({3}));
+    // The current entry again: navigation again (the window reloads the page).
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf(3).center());
+    QCOMPARE(m_navigated, QList<int>({3, 3}));
+    QStandardItem *item = m_bar->model()->item(4);
+    QCOMPARE(item->toolTip(), QStringLiteral("磁盘空间"));
+    QCOMPARE(item->data(TavrinSidebar::IconNameRole).toString(), QStringLiteral("drive-harddisk"));
+    QCOMPARE(item->data(TavrinSidebar::PageIdRole).toInt(), 1);
+
+    m_bar->onNavigate = nullptr; // without a callback a click is harmless
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rectOf(4).center());
+}
+
+void TestSidebar::keyboardActivates()
+{
+    QListView *list = m_bar->listView();
+    list->setFocus();
+    m_bar->setCurrentData(0);
+    QTest::keyClick(list, Qt::Key_Down); // skips the heading at row 2
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_navigated, QList<int>({3}));
+}
+
+void TestSidebar::setCurrentDataDoesNotNavigate()
+{
+    QListView *list = m_bar->listView();
+    QVERIFY(m_bar->setCurrentData(1));
+    QVERIFY(m_navigated.isEmpty());
+    QCOMPARE(list->currentIndex().row(), 4);
+    QVERIFY(list->selectionModel()->isSelected(list->currentIndex()));
+
+    QVERIFY(!m_bar->setCurrentData(42));
+    QCOMPARE(list->currentIndex().row(), 4);
+    QCOMPARE(list->selectionModel()->selectedIndexes().size(), 1);
+
+    QVERIFY(m_bar->setCurrentData(0));
+    QCOMPARE(list->currentIndex().row(), 1);
+    QCOMPARE(list->selectionModel()->selectedIndexes().size(), 1);
+    QVERIFY(m_navigated.isEmpty());
+}
+
+void TestSidebar::rowHeights()
+{
+    QCOMPARE(rectOf(0).height(), 32);
+    QCOMPARE(rectOf(1).height(), 44);
+    QCOMPARE(rectOf(2).height(), 46);
+    QCOMPARE(rectOf(3).height(), 44);
+}
+
+void TestSidebar::iconLookup()
+{
+    auto image = [](const QIcon &icon) { return icon.pixmap(20, 20).toImage(); };
+    // The program's own icon wins over the theme.
+    QCOMPARE(image(TavrinSidebar::lookupIcon(QStringLiteral("shield-check"),
+                                             QStringLiteral("dialog-information"))),
+             image(QIcon(QStringLiteral(":/icons/nav/shield-check.svg"))));
+    QVERIFY(!TavrinSidebar::lookupIcon(QStringLiteral("drive-harddisk"), QString()).isNull());
+    // Neither name exists anywhere: the style's folder icon, never a blank.
+    QVERIFY(!TavrinSidebar::lookupIcon(QStringLiteral("no-such-icon"), QStringLiteral("nor-this")).isNull());
+    for (int row = 0; row < m_bar->model()->rowCount(); ++row) {
+        const QStandardItem *item = m_bar->model()->item(row);
+        if (!item->data(TavrinSidebar::HeadingRole).toBool())
+            QVERIFY(!item->icon().isNull());
+    }
+}
+
+TAVRIN_TEST_MAIN(TestSidebar)
+#include "tst_sidebar.moc"

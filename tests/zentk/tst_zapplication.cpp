@@ -1,0 +1,134 @@
+#include "zapplication.h"
+
+#include "testsupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+class TestZApplication : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts the helper and waits for its first word.
+    static QString startHelper(QProcess &p, const QString &key)
+    {
+        p.setProgram(QStringLiteral(ZENTK_INSTANCE_HELPER));
+        p.setArguments({key});
+        p.start();
+        if (!p.waitForStarted(10000))
+            return QStringLiteral("not started");
+        if (!p.canReadLine() && !p.waitForReadyRead(20000))
+            return QStringLiteral("no answer");
+        return QString::fromLocal8Bit(p.readLine()).trimmed();
+    }
+
+    static QString runSecond(const QString &key)
+    {
+        QProcess p;
+        const QString word = startHelper(p, key);
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return QStringLiteral("hung");
+        }
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return QStringLiteral("failed");
+        return word;
+    }
+
+    static void stop(QProcess &p)
+    {
+        p.kill();
+        p.waitForFinished();
+    }
+
+    // A running helper that is always reaped, also when a check fails early.
+    struct Helper : QProcess
+    {
+        ~Helper() override { stop(*this); }
+        QByteArray seen;
+        // QTRY evaluates its condition more than once, so keep what was read.
+        bool saw(const char *word)
+        {
+            seen += readAllStandardOutput();
+            return seen.contains(word);
+        }
+    };
+
+private slots:
+    void secondStartFindsFirstAndActivatesIt()
+    {
+        const QString key = QStringLiteral("org.zarnex.zentk-test.a");
+        Helper first;
+        QCOMPARE(startHelper(first, key), QStringLiteral("first"));
+
+        QCOMPARE(runSecond(key), QStringLiteral("second"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.saw("activated"), 10000);
+
+        // Another key is another application.
+        Helper other;
+        QCOMPARE(startHelper(other, QStringLiteral("org.zarnex.zentk-test.b")), QStringLiteral("first"));
+        stop(other);
+        stop(first);
+    }
+
+    void crashedFirstLeavesNoLock()
+    {
+        const QString key = QStringLiteral("org.zarnex.zentk-test.crash");
+        Helper first;
+        QCOMPARE(startHelper(first, key), QStringLiteral("first"));
+        first.kill(); // SIGKILL: no clean-up runs
+        QVERIFY(first.waitForFinished());
+        QVERIFY(QFileInfo::exists(ZApplication::singleInstanceLockPath(key)));
+        QVERIFY(QFileInfo::exists(ZApplication::singleInstanceServerName(key)));
+
+        Helper next;
+        QCOMPARE(startHelper(next, key), QStringLiteral("first"));
+        // The stale socket was replaced, so the new first instance is reachable.
+        QCOMPARE(runSecond(key), QStringLiteral("second"));
+        QTRY_VERIFY_WITH_TIMEOUT(next.saw("activated"), 10000);
+        stop(next);
+    }
+
+    void keyIsSanitisedIntoOneFileName()
+    {
+        const QString path = ZApplication::singleInstanceLockPath(QStringLiteral("../../etc/evil key"));
+        QCOMPARE(QFileInfo(path).absolutePath(),
+                 QFileInfo(ZApplication::singleInstanceLockPath("x")).absolutePath());
+        QVERIFY(!QFileInfo(path).fileName().contains(QLatin1Char('/')));
+    }
+
+    void oomScoreRange_data()
+    {
+        QTest::addColumn<int>("score");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("too low") << -1001 << false;
+        QTest::newRow("too high") << 1001 << false;
+        QTest::newRow("raise to 500") << 500 << true;
+    }
+
+    void oomScoreRange()
+    {
+        QFETCH(int, score);
+        QFETCH(bool, accepted);
+        QCOMPARE(ZApplication::setOOMScoreAdj(score), accepted);
+        if (accepted) {
+            QFile f(QStringLiteral("/proc/self/oom_score_adj"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll().trimmed().toInt(), score);
+        }
+    }
+
+    void productIdentity()
+    {
+        auto *app = ZApplication::instance();
+        QVERIFY(app);
+        app->setProductName(QStringLiteral("产品"));
+        QCOMPARE(app->productName(), QStringLiteral("产品"));
+        QVERIFY(!app->loadTranslator({QLocale(QStringLiteral("xx_YY"))}));
+    }
+};
+
+TAVRIN_TEST_MAIN_IMPL(TestZApplication, ZApplication)
+#include "tst_zapplication.moc"

@@ -1,0 +1,134 @@
+#include "zbuttonbox.h"
+#include "zguiapplicationhelper.h"
+#include "zicontheme.h"
+#include "zlabel.h"
+#include "zspinner.h"
+#include "zswitchbutton.h"
+#include "ztabbar.h"
+
+#include "testsupport.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+
+class TestZControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qRegisterMetaType<QAbstractButton *>(); }
+
+    void switchToggles()
+    {
+        ZSwitchButton sw;
+        QSignalSpy spy(&sw, &ZSwitchButton::toggled);
+        QVERIFY(sw.isCheckable());
+        QTest::mouseClick(&sw, Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toBool(), true);
+        sw.show();
+        sw.setFocus();
+        QTest::keyClick(&sw, Qt::Key_Space);
+        QCOMPARE(sw.isChecked(), false);
+        QCOMPARE(spy.count(), 2);
+        sw.setEnabled(false);
+        QTest::mouseClick(&sw, Qt::LeftButton);
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void buttonBoxIsExclusiveWhenCheckable()
+    {
+        ZButtonBox box;
+        auto *day = new QPushButton(QStringLiteral("日"));
+        auto *week = new QPushButton(QStringLiteral("周"));
+        box.setButtonList({day, week}, true);
+        QSignalSpy clicked(&box, &ZButtonBox::buttonClicked);
+        day->click();
+        week->click();
+        QVERIFY(week->isChecked());
+        QVERIFY(!day->isChecked());
+        QCOMPARE(box.checkedButton(), week);
+        QCOMPARE(clicked.count(), 2);
+        QCOMPARE(clicked.at(1).at(0).value<QAbstractButton *>(), week);
+        QCOMPARE(box.buttonList(), QList<QAbstractButton *>({day, week}));
+
+        QPointer<QPushButton> oldDay = day;
+        auto *month = new QPushButton(QStringLiteral("月"));
+        box.setButtonList({week, month}, false);
+        QTRY_VERIFY(oldDay.isNull());
+        QCOMPARE(box.buttonList(), QList<QAbstractButton *>({week, month}));
+        week->click();
+        month->click();
+        QVERIFY(!week->isCheckable());
+    }
+
+    void labelFollowsTheTheme()
+    {
+        auto *helper = ZGuiApplicationHelper::instance();
+        ZLabel label(QStringLiteral("提示"));
+        label.setForegroundRole(ZPalette::TextTips);
+        QCOMPARE(label.palette().color(QPalette::Active, QPalette::WindowText),
+                 helper->applicationPalette().color(QPalette::Active, ZPalette::TextTips));
+        const auto other = helper->themeType() == ZGuiApplicationHelper::DarkType
+                               ? ZGuiApplicationHelper::LightType
+                               : ZGuiApplicationHelper::DarkType;
+        helper->setPaletteType(other);
+        QCOMPARE(label.palette().color(QPalette::Active, QPalette::WindowText),
+                 helper->applicationPalette().color(QPalette::Active, ZPalette::TextTips));
+        // The plain role setter stays usable.
+        label.setForegroundRole(QPalette::Text);
+        QCOMPARE(label.foregroundRole(), QPalette::Text);
+    }
+
+    void spinnerRunsAndStops()
+    {
+        ZSpinner spinner;
+        QVERIFY(!spinner.isPlaying());
+        spinner.start();
+        QVERIFY(spinner.isPlaying());
+        spinner.stop();
+        QVERIFY(!spinner.isPlaying());
+    }
+
+    void tabBarAddButton()
+    {
+        ZTabBar bar;
+        bar.addTab(QStringLiteral("系统快照"));
+        auto *add = bar.findChild<QToolButton *>(QStringLiteral("ZTabBarAddButton"));
+        QVERIFY(add);
+        QVERIFY(!bar.isAddButtonVisible());
+        bar.setAddButtonVisible(true);
+        QVERIFY(bar.isAddButtonVisible());
+        QSignalSpy spy(&bar, &ZTabBar::tabAddRequested);
+        add->click();
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void iconLookup_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("absent") << QStringLiteral("no-such-icon-zentk") << false;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("path-like") << QStringLiteral("../../etc/passwd") << false;
+    }
+
+    void iconLookup()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        QCOMPARE(!ZIconTheme::findQIcon(name).isNull(), found);
+    }
+
+    void iconFromInstalledThemes()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/usr/share/icons/breeze/index.theme")))
+            QSKIP("breeze icon theme not installed");
+        QVERIFY(!ZIconTheme::findQIcon(QStringLiteral("edit-delete")).isNull());
+    }
+};
+
+TAVRIN_TEST_MAIN(TestZControls)
+#include "tst_zcontrols.moc"
