@@ -169,7 +169,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
 
     scroll->setWidget(content);
     registerResponsiveCardRow(cardRow, scroll, 48);
-    updatePolicyCards(0, Tavrin::RollbackState{});
+    applyColumnWidths();
 }
 
 void SnapshotsPage::refresh()
