@@ -100,10 +100,9 @@ def atomic_write(path, data, mode=0o644):
     directory = os.path.dirname(path)
     fd, tmp = tempfile.mkstemp(prefix=".tmp-", dir=directory)
     try:
+        # No fsync: a throw-away root needs atomic replacement, not durability.
         with os.fdopen(fd, "wb") as f:
             f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
         os.chmod(tmp, mode)
         os.replace(tmp, path)
     except BaseException:
@@ -397,11 +396,12 @@ def drop_pending(root, state):
 
 
 def add_pending(root, state, version, parent_ref, overlay, origin, extra=None):
-    drop_pending(root, state)
+    # Commit first: if that fails the pending deployment already staged stays intact.
     serial = state["next_serial"]
-    state["next_serial"] = serial + 1
     now = int(time.time())
     commit = commit_layered(root, "deployment/%d" % serial, "%s %s" % (origin, version), parent_ref, overlay)
+    state["next_serial"] = serial + 1
+    drop_pending(root, state)
     d = {"serial": serial, "commit": commit, "version": version, "time": now, "booted": False,
          "rollback_backup": False, "pending": True, "origin": origin}
     d.update(extra or {})
@@ -858,6 +858,14 @@ def run_tool(tool, script_path, argv):
 # ---------------------------------------------------------------- install / rm / gio
 
 
+def env_selects_path(var, path):
+    """$var is "1"/"all" or substrings separated by "," or ";" of the paths to fail."""
+    value = os.environ.get(var, "").strip()
+    if value in ("1", "all", "*"):
+        return True
+    return any(part.strip() and part.strip() in path for part in re.split(r"[;,]", value))
+
+
 def parse_mode(text):
     if not re.fullmatch(r"[0-7]{1,4}", text):
         raise Refusal("install: invalid mode '%s'" % text)
@@ -918,6 +926,8 @@ def main_install(argv):
             os.chmod(t, mode)
         return
     src, dest = paths
+    if env_selects_path("SIM_INSTALL_FAIL", dest):
+        raise Refusal("install: cannot create regular file '%s': Read-only file system" % dest)
     if os.path.isdir(dest):
         dest = os.path.join(dest, os.path.basename(src))
         if not under(dest, root):
@@ -1054,6 +1064,8 @@ def main_systemctl(argv):
         raise Refusal("systemctl: simulated systemctl needs a command")
     verb, names = words[0], words[1:]
     scope = "user" if user else "system"
+    if env_selects("SIM_SYSTEMCTL_FAIL", " ".join(words)):
+        raise Refusal("Failed to %s: Transaction for %s failed (simulated)" % (verb, " ".join(names) or verb))
     if verb == "reboot":
         if user:
             raise Refusal("systemctl: reboot is not a user-instance operation")

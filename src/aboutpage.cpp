@@ -57,7 +57,7 @@ AboutPage::AboutPage(QWidget *parent) : BasePage(parent)
     layout->addWidget(tech);
 
     auto *commands = new TavrinSection(tr("常用命令参考"), tr("与本程序操作对应的命令行"), content);
-    commands->contentLayout()->addWidget(createCommandReference(commands));
+    commands->contentLayout()->addWidget(createCommandReference(commands, tr("复制")));
     layout->addWidget(commands);
     layout->addStretch(1);
 

@@ -139,9 +139,11 @@ CommandResult modifySnapshot(const QString &id, const QString &name, const QStri
 /// Rolls the system back to a snapshot, applied at the next boot (elevated).
 CommandResult rollbackSnapshot(const QString &id, bool deleteOthers);
 
-/// Disk use of every snapshot, keyed by snapshot id. Cached for 59 s in the
-/// process; tree listings are cached per commit in the user's cache directory.
-/// Safe to call from several threads at once. Empty when there are no snapshots.
+/// Disk use of every snapshot, keyed by snapshot id: `first` the extra data of
+/// its snapshot directory, `second` the bytes of its tree that no other
+/// deployment or snapshot ref keeps. Cached for 59 s in the process; tree
+/// listings are cached per commit in the user's cache directory. Safe to call
+/// from several threads at once. Empty when there are no snapshots.
 SnapshotSizeMap computeSnapshotSizes();
 
 // ------------------------------------------------- deployments and upgrades
@@ -197,7 +199,7 @@ CommandResult installRollbackCleanup();
 /// Disables the timer and removes the three clean-up files (elevated).
 CommandResult uninstallRollbackCleanup();
 
-/// Whether the clean-up timer is enabled.
+/// Whether the clean-up timer is enabled (asks "systemctl is-enabled", elevated).
 bool rollbackCleanupInstalled();
 
 /// The boot counter script text for the given state file, control tool and

@@ -82,6 +82,10 @@ using RunObserver =
     std::function<void(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)>;
 void setRunObserverForTesting(RunObserver observer);
 
+// Test hook: the most output a command may print before it is stopped (0
+// restores the default).
+void setOutputLimitForTesting(qint64 bytes);
+
 // Test hooks: replace the clock used by the size caches (seconds since the
 // epoch; an empty function restores the real clock) and forget both caches.
 void setBackendClockForTesting(std::function<qint64()> clock);

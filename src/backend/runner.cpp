@@ -1,6 +1,7 @@
 #include "backend/backend_p.h"
 #include "backend/syspaths.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,7 +78,20 @@ QString rebootCounterRunMarkerPath()
 
 namespace {
 
-enum class RunOutcome { NotStarted, TimedOut, Finished };
+enum class RunOutcome { NotStarted, TimedOut, TooLarge, Finished };
+
+// Far beyond any real answer (a full tree listing is a few tens of MiB); a tool
+// that prints without end is stopped before it exhausts memory.
+constexpr qint64 kMaxOutputBytes = qint64(512) * 1024 * 1024;
+QAtomicInteger<qint64> outputLimit(kMaxOutputBytes);
+constexpr int kPollMs = 250;
+
+struct Run
+{
+    QProcess process;
+    QByteArray out;
+    QByteArray err;
+};
 
 // Each child leads its own process group so a time-out also ends whatever it
 // started (sudo's or a wrapper script's children).
@@ -97,8 +111,9 @@ void killGroup(QProcess &process)
     process.waitForFinished(kKillGraceMs);
 }
 
-RunOutcome runToEnd(QProcess &process, const QString &program, const QList<QString> &args, int timeoutMs)
+RunOutcome runToEnd(Run &run, const QString &program, const QList<QString> &args, int timeoutMs)
 {
+    QProcess &process = run.process;
     startInOwnGroup(process, program, args);
     if (!process.waitForStarted(kStartTimeoutMs)) {
         if (process.state() != QProcess::NotRunning)
@@ -107,11 +122,23 @@ RunOutcome runToEnd(QProcess &process, const QString &program, const QList<QStri
     }
     // Nothing is ever fed to a tool; a closed input keeps one that reads it from hanging.
     process.closeWriteChannel();
-    if (!process.waitForFinished(timeoutMs)) {
-        killGroup(process);
-        return RunOutcome::TimedOut;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const qint64 left = deadline.remainingTime();
+        const bool finished = process.waitForFinished(left < 0 ? kPollMs : int(qMin<qint64>(left, kPollMs)));
+        run.out += process.readAllStandardOutput();
+        run.err += process.readAllStandardError();
+        if (finished || process.state() == QProcess::NotRunning)
+            return RunOutcome::Finished;
+        if (run.out.size() + run.err.size() > outputLimit.loadRelaxed()) {
+            killGroup(process);
+            return RunOutcome::TooLarge;
+        }
+        if (deadline.hasExpired()) {
+            killGroup(process);
+            return RunOutcome::TimedOut;
+        }
     }
-    return RunOutcome::Finished;
 }
 
 bool asksForPassword(const QString &errorOutput)
@@ -121,11 +148,11 @@ bool asksForPassword(const QString &errorOutput)
            errorOutput.contains(QStringLiteral("密码"));
 }
 
-void takeOutputs(QProcess &process, CommandResult &result)
+void takeOutputs(const Run &run, CommandResult &result)
 {
-    result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    result.errorOutput = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    result.exitCode = run.process.exitCode();
+    result.output = QString::fromUtf8(run.out).trimmed();
+    result.errorOutput = QString::fromUtf8(run.err).trimmed();
 }
 
 struct Observer
@@ -141,6 +168,11 @@ Observer &observer()
 }
 
 } // namespace
+
+void setOutputLimitForTesting(qint64 bytes)
+{
+    outputLimit.storeRelaxed(bytes > 0 ? bytes : kMaxOutputBytes);
+}
 
 void setRunObserverForTesting(RunObserver observe)
 {
@@ -167,29 +199,32 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
         startArgs = QList<QString>{QStringLiteral("-n"), program} + args;
     }
 
-    QProcess process;
-    switch (runToEnd(process, started, startArgs, timeoutMs)) {
+    Run run;
+    switch (runToEnd(run, started, startArgs, timeoutMs)) {
     case RunOutcome::NotStarted:
         result.error = Backend::tr("无法启动进程: %1").arg(program);
         return result;
     case RunOutcome::TimedOut:
         result.error = Backend::tr("命令执行超时: %1").arg(program);
         return result;
+    case RunOutcome::TooLarge:
+        result.error = Backend::tr("命令输出过大: %1").arg(program);
+        return result;
     case RunOutcome::Finished:
         break;
     }
-    takeOutputs(process, result);
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    takeOutputs(run, result);
+    if (run.process.exitStatus() == QProcess::NormalExit && run.process.exitCode() == 0) {
         result.ok = true;
         return result;
     }
 
     if (viaSudo && asksForPassword(result.errorOutput)) {
-        QProcess pkexec;
+        Run pkexec;
         if (runToEnd(pkexec, QStringLiteral("pkexec"), QList<QString>{program} + args, timeoutMs) ==
             RunOutcome::Finished) {
             takeOutputs(pkexec, result);
-            result.ok = pkexec.exitStatus() == QProcess::NormalExit && pkexec.exitCode() == 0;
+            result.ok = pkexec.process.exitStatus() == QProcess::NormalExit && pkexec.process.exitCode() == 0;
             if (result.ok)
                 return result;
         }

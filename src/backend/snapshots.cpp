@@ -71,6 +71,13 @@ QString prefix8(const QString &text)
     return text.left(8);
 }
 
+bool isChecksum(const QByteArray &piece)
+{
+    return piece.size() == 64 && std::all_of(piece.begin(), piece.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+           });
+}
+
 // Files directly in a ref directory (no dot files), in name order, with their
 // trimmed contents; empty contents skipped.
 QList<QPair<QString, QString>> readRefs(const QString &dir)
@@ -255,7 +262,7 @@ QHash<QString, qint64> parseOstreeListing(const QByteArray &output)
         if (!line.startsWith('-'))
             continue;
         const QList<QByteArray> pieces = line.simplified().split(' ');
-        if (pieces.size() < 6 || !pieces.at(0).startsWith('-') || pieces.at(4).size() != 64)
+        if (pieces.size() < 6 || !pieces.at(0).startsWith('-') || !isChecksum(pieces.at(4)))
             continue;
         bool ok = false;
         const qint64 size = pieces.at(3).toLongLong(&ok);
@@ -294,7 +301,7 @@ QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &com
                 const QJsonObject stored = object.value(QLatin1String("files")).toObject();
                 files.reserve(stored.size());
                 for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
-                    files.insert(it.key(), static_cast<qint64>(it.value().toDouble()));
+                    files.insert(it.key(), it.value().toInteger());
                 return files;
             }
         }
@@ -310,12 +317,19 @@ QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &com
             files = parseOstreeListing(r.output.toUtf8());
     }
 
-    QJsonObject stored;
-    for (auto it = files.constBegin(); it != files.constEnd(); ++it)
-        stored.insert(it.key(), static_cast<double>(it.value()));
-    const QByteArray data =
-        QJsonDocument(QJsonObject{{QStringLiteral("commit"), commit}, {QStringLiteral("files"), stored}})
-            .toJson(QJsonDocument::Compact);
+    // Written by hand: QJsonObject inserts are linear each, far too slow for a
+    // tree of tens of thousands of files. The keys are plain hex checksums.
+    QByteArray data = QJsonDocument(QJsonArray{commit}).toJson(QJsonDocument::Compact);
+    data = "{\"commit\":" + data.mid(1, data.size() - 2) + ",\"files\":{";
+    data.reserve(data.size() + files.size() * 80);
+    bool first = true;
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+        if (!first)
+            data += ',';
+        first = false;
+        data += '"' + it.key().toLatin1() + "\":" + QByteArray::number(it.value());
+    }
+    data += "}}";
     QSaveFile save(cachePath);
     if (save.open(QIODevice::WriteOnly)) {
         // A short write (full disk) must not leave a truncated cache behind.

@@ -130,7 +130,7 @@ QWidget *createTechReference(QWidget *parent)
     return box;
 }
 
-QWidget *createCommandReference(QWidget *parent)
+QWidget *createCommandReference(QWidget *parent, const QString &copyText)
 {
     auto *box = new QWidget(parent);
     auto *layout = new QVBoxLayout(box);
@@ -145,7 +145,7 @@ QWidget *createCommandReference(QWidget *parent)
         {AboutText::tr("部署状态"), QStringLiteral("sudo zarnex-immutable-ctl admin status")},
     };
     for (const auto &row : rows)
-        layout->addWidget(Ui::makeCommandRow(row.first, row.second, box));
+        layout->addWidget(Ui::makeCommandRow(row.first, row.second, box, copyText));
     return box;
 }
 
@@ -165,8 +165,9 @@ QPushButton *createCopyVersionButton(QWidget *parent)
 
 TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
 {
-    setWindowTitle(tr("关于Tavrin设置"));
     setProductName(tr("Tavrin设置"));
+    // After the product name, which the toolkit also puts in the title.
+    setWindowTitle(tr("关于Tavrin设置"));
     setProductIcon(productIcon());
     setVersion(productVersion());
     setDescription(productVersionLine());

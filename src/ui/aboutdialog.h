@@ -18,8 +18,9 @@ QIcon productIcon();
 QWidget *createProductFacts(QWidget *parent = nullptr);
 // One row per feature of the immutable system: icon, title, description.
 QWidget *createTechReference(QWidget *parent = nullptr);
-// One row per equivalent command line, each with a copy button.
-QWidget *createCommandReference(QWidget *parent = nullptr);
+// One row per equivalent command line, each with a copy button whose idle
+// text is copyText ("复制命令" when empty).
+QWidget *createCommandReference(QWidget *parent = nullptr, const QString &copyText = QString());
 // "复制版本信息": puts the product name and version line on the clipboard.
 QPushButton *createCopyVersionButton(QWidget *parent = nullptr);
 

@@ -28,9 +28,18 @@ class BlockText
     Q_DECLARE_TR_FUNCTIONS(TavrinPageBlocks)
 };
 
+// The program's own icon of that name comes first, as in the sidebar; the
+// theme's information icon matches the page better than the style's, so it
+// comes before the style's standard icon.
 QIcon themedOrInformation(const QString &name)
 {
-    return TavrinUi::themedIcon(name, QStyle::SP_MessageBoxInformation);
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
+    if (!name.isEmpty() && QFile::exists(resource))
+        return QIcon(resource);
+    const QIcon icon = ZIconTheme::findQIcon(name);
+    if (!icon.isNull())
+        return icon;
+    return TavrinUi::themedIcon(QStringLiteral("dialog-information"), QStyle::SP_MessageBoxInformation);
 }
 
 // Symbolic theme icons take their colour from the palette, so the pixmap is
@@ -214,7 +223,8 @@ QWidget *featureRow(const QString &icon, const QString &title, const QString &de
     return row;
 }
 
-QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent)
+QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent,
+                        const QString &copyText)
 {
     auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
@@ -228,7 +238,8 @@ QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *p
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(name);
     layout->addWidget(text, 1);
-    layout->addWidget(makeCopyButton(command, row, BlockText::tr("复制命令")));
+    layout->addWidget(
+        makeCopyButton(command, row, copyText.isEmpty() ? BlockText::tr("复制命令") : copyText));
     return row;
 }
 

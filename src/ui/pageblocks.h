@@ -48,7 +48,9 @@ QWidget *legendDot(TavrinUi::Semantic semantic, const QString &text);
 ZLabel *iconBadge(const QString &name, int size);
 QWidget *featureRow(const QString &icon, const QString &title, const QString &description,
                     QWidget *parent = nullptr);
-QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent = nullptr);
+// The copy button reads "复制命令" unless copyText says otherwise.
+QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *parent = nullptr,
+                        const QString &copyText = QString());
 QAbstractButton *makeCopyButton(const QString &text, QWidget *parent = nullptr,
                                 const QString &idleText = QString());
 

@@ -141,6 +141,7 @@ private slots:
         QVERIFY2(second.errors.contains("Another instance is running, exit."), second.errors.constData());
         QVERIFY(!second.errors.contains("[MainWindow]"));
         QCOMPARE(first.state(), QProcess::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(first.log().contains("[ZMainWindow] brought forward"), 20000);
         QVERIFY(!first.log().contains("showDiskDate"));
         stopFirst(first);
     }

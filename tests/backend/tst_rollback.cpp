@@ -309,7 +309,13 @@ private slots:
     {
         QVERIFY(installRollbackCleanup().ok);
         sim->clearCalls();
+        QList<QPair<int, bool>> runs;
+        setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
+            runs.append({timeout, elevate});
+        });
         QVERIFY(uninstallRollbackCleanup().ok);
+        setRunObserverForTesting({});
+        QCOMPARE(runs, (QList<QPair<int, bool>>{{60000, true}, {20000, true}, {30000, true}}));
         const auto calls = sim->calls();
         QStringList seen;
         for (const auto &c : calls) {
@@ -327,9 +333,15 @@ private slots:
 
     void cleanupInstalledProbe()
     {
+        QList<QPair<int, bool>> runs;
+        setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
+            runs.append({timeout, elevate});
+        });
         QVERIFY(!rollbackCleanupInstalled());
         qputenv("FAKE_TIMER_ENABLED", "1");
         QVERIFY(rollbackCleanupInstalled());
+        setRunObserverForTesting({});
+        QCOMPARE(runs, (QList<QPair<int, bool>>{{20000, true}, {20000, true}}));
         QCOMPARE(sim->calls("systemctl").last().args,
                  QStringList({"is-enabled", "tavrin-rollback-cleanup.timer"}));
     }

@@ -126,7 +126,7 @@ private slots:
     {
         qputenv("FAKE_SUDO", "password");
         qputenv("FAKE_PKEXEC", "hang");
-        const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 700, true);
+        const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 5000, true);
         QVERIFY(!r.ok);
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.error, QStringLiteral("sudo: a password is required"));
@@ -235,6 +235,16 @@ private slots:
         QVERIFY(r.output.size() >= 3 * 1024 * 1024);
         QVERIFY(r.output.endsWith(QLatin1String("tail")));
         QCOMPARE(r.errorOutput.size(), 200000);
+    }
+
+    void endlessOutputIsStopped()
+    {
+        setOutputLimitForTesting(1024 * 1024);
+        const CommandResult r = runProcess(QStringLiteral("yes"), {QStringLiteral("y")}, 600000, false);
+        setOutputLimitForTesting(0);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.exitCode, -1);
+        QCOMPARE(r.error, QStringLiteral("命令输出过大: yes"));
     }
 
 private:

@@ -69,6 +69,8 @@ private slots:
         QTest::newRow("directory") << "d00755 0 0 0 " + sum + " " + other + " /usr\n" << 0 << qint64(0);
         QTest::newRow("symbolic link") << "l00777 0 0 0 " + sum + " /usr/bin/l -> a\n" << 0 << qint64(0);
         QTest::newRow("checksum of 63") << "-00644 0 0 6 " + sum.left(63) + " /x\n" << 0 << qint64(0);
+        QTest::newRow("64 characters, not hex") << "-00644 0 0 6 " + QByteArray(63, 'a') + "\" /x\n"
+                                                << 0 << qint64(0);
         QTest::newRow("size not a number") << "-00644 0 0 6k " + sum + " /x\n" << 0 << qint64(0);
         QTest::newRow("too few pieces") << "-00644 0 6 " + sum + " /x\n" << 0 << qint64(0);
         QTest::newRow("repeated checksum keeps the last size")

@@ -161,6 +161,7 @@ private slots:
     void unprivilegedChangeRefused();
     void rollbackRefusedWhileWritable();
     void upgradeStagesDeploymentOnce();
+    void failedRollbackKeepsStagedDeployment();
 
     void elevationModes_data();
     void elevationModes();
@@ -172,6 +173,7 @@ private slots:
     void systemctlUnits();
 
     void rebootAppliesPendingRollback();
+    void rebootAppliesUpgradeAndPrunes();
     void rebootKeepsPermanentWritableLayer();
     void rebootRunsOnlyRootedCounterScript();
 
@@ -208,7 +210,8 @@ Run TestSimSystem::run(const QString &program, const QStringList &args, const QS
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const char *var :
          {"TAVRIN_SIM_EUID", "SIM_PRIVILEGED", "SIM_SUDO", "SIM_PKEXEC", "SIM_CTL_FAIL", "SIM_CTL_GARBAGE",
-          "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG"})
+          "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG",
+          "SIM_INSTALL_FAIL", "SIM_SYSTEMCTL_FAIL"})
         e.remove(QString::fromLatin1(var));
     e.insert(QStringLiteral("PATH"), simBin + QLatin1Char(':') + e.value(QStringLiteral("PATH")));
     e.insert(QStringLiteral("TAVRIN_SYSROOT"), root);
@@ -277,9 +280,14 @@ QString TestSimSystem::expand(QString text) const
 {
     text.replace("%ROOT%", root);
     text.replace("%OUT%", work->path() + QStringLiteral("/outside"));
+    if (text.contains("%INITIAL%") || text.contains("%SNAP")) {
+        const QJsonArray snaps = snapshots();
+        text.replace("%INITIAL%", snaps.at(0).toObject().value("id").toString());
+        text.replace("%SNAPNAME%", snaps.at(1).toObject().value("name").toString());
+        text.replace("%SNAP%", snaps.at(1).toObject().value("id").toString());
+    }
     if (!text.contains(QLatin1Char('%')))
         return text;
-    const QJsonArray snaps = snapshots();
     const QJsonArray deps = deploys();
     auto deployWhere = [&](const char *key) {
         for (const QJsonValue &d : deps)
@@ -294,9 +302,6 @@ QString TestSimSystem::expand(QString text) const
             !o.value("IsRollbackBackup").toBool())
             history = o.value("CommitIDIdx").toString();
     }
-    text.replace("%INITIAL%", snaps.at(0).toObject().value("id").toString());
-    text.replace("%SNAPNAME%", snaps.at(1).toObject().value("name").toString());
-    text.replace("%SNAP%", snaps.at(1).toObject().value("id").toString());
     text.replace("%BOOTED%", deployWhere("IsBooted"));
     text.replace("%PENDING%", deployWhere("Hidden"));
     text.replace("%BACKUP%", deployWhere("IsRollbackBackup"));
@@ -663,6 +668,22 @@ void TestSimSystem::upgradeStagesDeploymentOnce()
     QCOMPARE(refs("deployment").size(), 4);
 }
 
+void TestSimSystem::failedRollbackKeepsStagedDeployment()
+{
+    QCOMPARE(ctl({"upgrade"}).exitCode, 0);
+    const QString pending = expand(QStringLiteral("%PENDING%"));
+    const QString snap = expand(QStringLiteral("%SNAP%"));
+    // The snapshot's commit is gone from the repository: the rollback cannot be built.
+    QVERIFY(QFile::remove(root + "/ostree/repo/refs/heads/snapshot/" + snap));
+    const QByteArray before = stateBytes();
+    const Run r = ctl({"snapshot", "rollback", snap});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.startsWith("zarnex-immutable-ctl: ") && !r.err.contains("Traceback"), qPrintable(r.err));
+    QCOMPARE(stateBytes(), before);
+    QCOMPARE(expand(QStringLiteral("%PENDING%")), pending);
+    QCOMPARE(refs("deployment").size(), 4);
+}
+
 void TestSimSystem::elevationModes_data()
 {
     QTest::addColumn<QString>("elevator");
@@ -810,6 +831,13 @@ void TestSimSystem::installAndRmStayInsideRoot_data()
         << "install" << QStringList{"-m", "0644", "%SRC%", "%ROOT%/var/lib/nowhere/x"} << true << 1
         << "No such file or directory"
         << "%ROOT%/var/lib/nowhere/x" << false;
+    QTest::newRow("install failure injected for one destination")
+        << "install"
+        << QStringList{"-m", "0755", "%SRC%", "%ROOT%/usr/libexec/tavrin-manager/reboot-counter.sh"} << true
+        << 1 << "Read-only file system"
+        << "%ROOT%/usr/libexec/tavrin-manager/reboot-counter.sh" << false;
+    QTest::newRow("install failure injected elsewhere")
+        << "install" << QStringList{"-m", "0644", "%SRC%", state} << true << 0 << QString() << state << true;
     QTest::newRow("rm as root") << "rm" << QStringList{"-f", "%ROOT%/etc/os-version"} << true << 0
                                 << QString() << "%ROOT%/etc/os-version" << false;
     QTest::newRow("rm unprivileged") << "rm" << QStringList{"-f", "%ROOT%/etc/os-version"} << false << 1
@@ -843,7 +871,9 @@ void TestSimSystem::installAndRmStayInsideRoot()
     writeFile(work->path() + "/outside/keep", "keep");
     QStringList a = expand(args);
     a.replaceInStrings("%SRC%", src);
-    const Run r = run(simBin + "/" + tool, a, {privileged ? "TAVRIN_SIM_EUID=0" : "TAVRIN_SIM_EUID=1000"});
+    const Run r =
+        run(simBin + "/" + tool, a,
+            {privileged ? "TAVRIN_SIM_EUID=0" : "TAVRIN_SIM_EUID=1000", "SIM_INSTALL_FAIL=reboot-counter"});
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(expand(stderrText)), qPrintable(r.err));
     QCOMPARE(QFileInfo::exists(expand(path)), exists);
@@ -884,6 +914,12 @@ void TestSimSystem::systemctlUnits()
     QCOMPARE(run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}).exitCode, 1);
     QCOMPARE(run(sc, {"is-active", "tavrin-rollback-cleanup.timer"}).exitCode, 3);
 
+    r = run(sc, {"enable", "--now", "tavrin-rollback-cleanup.timer"}, {"SIM_SYSTEMCTL_FAIL=enable"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains("simulated"));
+    QCOMPARE(run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}, {"SIM_SYSTEMCTL_FAIL=enable"}).exitCode,
+             1);
+
     r = run(sc, {"enable", "no-such.timer"});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("does not exist"));
@@ -901,7 +937,6 @@ void TestSimSystem::systemctlUnits()
 void TestSimSystem::rebootAppliesPendingRollback()
 {
     const QString oldBooted = expand(QStringLiteral("%BOOTED%"));
-    const QString snapshotName = expand(QStringLiteral("%SNAPNAME%"));
     QCOMPARE(ctl(expand(QStringList{"snapshot", "rollback", "%SNAP%"})).exitCode, 0);
     const QString pending = expand(QStringLiteral("%PENDING%"));
     QVERIFY(!pending.isEmpty());
@@ -926,11 +961,36 @@ void TestSimSystem::rebootAppliesPendingRollback()
     QCOMPARE(backups, 1);
     QCOMPARE(hidden, 0);
     QCOMPARE(expand(QStringLiteral("%BOOTED%")), pending);
+    QCOMPARE(expand(QStringLiteral("%BACKUP%")), oldBooted);
     QVERIFY(QDir(root + "/run").isEmpty());
     QCOMPARE(checkExpectation(json(writable({"status", "-j"})), "data/conf/enable=false"), QString());
     // The booted system now reports the snapshot's version.
     QVERIFY(readFile(root + "/etc/os-version").contains("Version=25.1.1"));
-    QVERIFY(!snapshotName.isEmpty());
+}
+
+void TestSimSystem::rebootAppliesUpgradeAndPrunes()
+{
+    const QString oldBooted = expand(QStringLiteral("%BOOTED%"));
+    const QString backup = expand(QStringLiteral("%BACKUP%"));
+    const QString oldest = expand(QStringLiteral("%HISTORY%"));
+    QCOMPARE(ctl({"upgrade"}).exitCode, 0);
+    const QString conf = root + "/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf";
+    writeFile(conf, readFile(conf).replace("max-backup-deploys=2", "max-backup-deploys=1").toUtf8());
+
+    QCOMPARE(run(simBin + "/systemctl", {"reboot"}).exitCode, 0);
+    const QJsonDocument status = json(ctl({"admin", "status", "-j"}));
+    for (const QString &e :
+         {QStringLiteral("data/deploy_list#3"), QStringLiteral("data/deploy_list/0/IsBooted=true"),
+          QStringLiteral("data/deploy_list/0/SystemVersion=25.1.3"),
+          QStringLiteral("data/deploy_list/*/Hidden=false")})
+        QCOMPARE(checkExpectation(status, e), QString());
+    // An upgrade does not make the old system a rollback backup; the older of the
+    // two ordinary deployments goes beyond the configured count.
+    QCOMPARE(expand(QStringLiteral("%BACKUP%")), backup);
+    QCOMPARE(expand(QStringLiteral("%HISTORY%")), oldBooted);
+    QCOMPARE(refs("deployment").size(), 3);
+    for (const QString &ref : refs("deployment"))
+        QVERIFY(readFile(root + "/ostree/repo/refs/heads/deployment/" + ref).trimmed() != oldest);
 }
 
 void TestSimSystem::rebootKeepsPermanentWritableLayer()

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
@@ -13,6 +14,7 @@
 #include "basepage.h"
 #include "mainwindow.h"
 #include "testsupport.h"
+#include "ui/aboutdialog.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "ui/sidebar.h"
@@ -31,6 +33,8 @@ private slots:
     void initTestCase();
     void renderEveryPage_data();
     void renderEveryPage();
+    void renderAboutDialog_data();
+    void renderAboutDialog();
 
 private:
     QString m_dir;
@@ -139,6 +143,29 @@ void TestScreenshots::renderEveryPage()
         QCOMPARE(shot.pixelColor(pageSpot * shot.devicePixelRatio()).rgb(), window_.rgb());
     }
     window.close();
+}
+
+void TestScreenshots::renderAboutDialog_data()
+{
+    renderEveryPage_data();
+}
+
+void TestScreenshots::renderAboutDialog()
+{
+    QFETCH(int, theme);
+    QFETCH(QString, name);
+    applyTheme(ZGuiApplicationHelper::ColorType(theme));
+    TavrinUi::TavrinAboutDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCoreApplication::processEvents();
+    const QString file = QStringLiteral("%1/%2-about-dialog.png").arg(m_dir, name);
+    QVERIFY2(dialog.grab().save(file), qPrintable(file));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("关于Tavrin设置"));
+    const QStringList clipped = clippedLabels(&dialog);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(" | "))));
+    // Six command rows, each with its own copy button.
+    QCOMPARE(dialog.findChildren<QAbstractButton *>(QStringLiteral("tavrinCopyButton")).size(), 6);
 }
 
 TAVRIN_TEST_MAIN(TestScreenshots)

@@ -4,6 +4,7 @@
 
 #include "testsupport.h"
 #include "ui/sidebar.h"
+#include "zguiapplicationhelper.h"
 
 using TavrinUi::TavrinSidebar;
 
@@ -21,6 +22,7 @@ private slots:
     void setCurrentDataDoesNotNavigate();
     void rowHeights();
     void iconLookup();
+    void iconsFollowTheme();
 
 private:
     QRect rectOf(int row) const { return m_bar->listView()->visualRect(m_bar->model()->index(row, 0)); }
@@ -128,6 +130,20 @@ void TestSidebar::iconLookup()
         if (!item->data(TavrinSidebar::HeadingRole).toBool())
             QVERIFY(!item->icon().isNull());
     }
+}
+
+void TestSidebar::iconsFollowTheme()
+{
+    auto *helper = ZGuiApplicationHelper::instance();
+    helper->setPaletteType(ZGuiApplicationHelper::LightType);
+    const QImage lightDisk = m_bar->model()->item(4)->icon().pixmap(20, 20).toImage();
+    const QImage lightShield = m_bar->model()->item(3)->icon().pixmap(20, 20).toImage();
+    helper->setPaletteType(ZGuiApplicationHelper::DarkType);
+    // The theme's drive icon is redrawn for the dark theme; the program's own stays.
+    QVERIFY(m_bar->model()->item(4)->icon().pixmap(20, 20).toImage() != lightDisk);
+    QCOMPARE(m_bar->model()->item(3)->icon().pixmap(20, 20).toImage(), lightShield);
+    helper->setPaletteType(ZGuiApplicationHelper::LightType);
+    QCOMPARE(m_bar->model()->item(4)->icon().pixmap(20, 20).toImage(), lightDisk);
 }
 
 TAVRIN_TEST_MAIN(TestSidebar)

@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -99,6 +100,27 @@ private slots:
         QVERIFY(!QFileInfo(path).fileName().contains(QLatin1Char('/')));
     }
 
+    void runtimeDirMustBeARealPrivateDir_data()
+    {
+        QTest::addColumn<QString>("runtime");
+        QTest::newRow("symlink") << QStringLiteral("link");
+        QTest::newRow("missing") << QStringLiteral("missing");
+    }
+
+    void runtimeDirMustBeARealPrivateDir()
+    {
+        QFETCH(QString, runtime);
+        const QString real = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        QString value = QDir::homePath() + QLatin1Char('/') + runtime;
+        if (runtime == QLatin1String("link"))
+            QVERIFY(QFile::link(real, value) || QFileInfo(value).isSymLink());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(value));
+        const QString lock = ZApplication::singleInstanceLockPath(QStringLiteral("k"));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(real));
+        QVERIFY2(!lock.startsWith(value + QLatin1Char('/')), qPrintable(lock));
+        QVERIFY(QFileInfo(QFileInfo(lock).absolutePath()).isDir());
+    }
+
     void oomScoreRange_data()
     {
         QTest::addColumn<int>("score");
@@ -127,6 +149,17 @@ private slots:
         app->setProductName(QStringLiteral("产品"));
         QCOMPARE(app->productName(), QStringLiteral("产品"));
         QVERIFY(!app->loadTranslator({QLocale(QStringLiteral("xx_YY"))}));
+    }
+
+    void toolkitCatalogueFromTheUsersDataDir()
+    {
+        const QString dir = QDir::homePath() + QStringLiteral("/.local/share/zentk/translations");
+        QVERIFY(QDir().mkpath(dir));
+        QFile::remove(dir + QStringLiteral("/zentk_en_US.qm"));
+        QVERIFY(QFile::copy(QStringLiteral(ZENTK_QM_DIR "/zentk_en_US.qm"),
+                            dir + QStringLiteral("/zentk_en_US.qm")));
+        QVERIFY(ZApplication::instance()->loadTranslator({QLocale(QLocale::English, QLocale::UnitedStates)}));
+        QCOMPARE(QCoreApplication::translate("ZTitlebar", "关于"), QStringLiteral("About"));
     }
 };
 

@@ -2,7 +2,6 @@
 #include "zguiapplicationhelper.h"
 #include "zicontheme.h"
 #include "zlabel.h"
-#include "zspinner.h"
 #include "zswitchbutton.h"
 #include "ztabbar.h"
 
@@ -36,6 +35,24 @@ private slots:
         sw.setEnabled(false);
         QTest::mouseClick(&sw, Qt::LeftButton);
         QCOMPARE(spy.count(), 2);
+    }
+
+    void knobSlidesToWhereTheStateIs()
+    {
+        ZSwitchButton sw;
+        sw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sw));
+        QCOMPARE(sw.knobPosition(), 0.0);
+        sw.setChecked(true);
+        QTRY_COMPARE(sw.knobPosition(), 1.0);
+        // Toggled back mid-slide, it ends off, not on.
+        sw.setChecked(false);
+        sw.setChecked(true);
+        sw.setChecked(false);
+        QTRY_COMPARE(sw.knobPosition(), 0.0);
+        sw.setAnimated(false);
+        sw.setChecked(true);
+        QCOMPARE(sw.knobPosition(), 1.0);
     }
 
     void buttonBoxIsExclusiveWhenCheckable()
@@ -80,16 +97,6 @@ private slots:
         // The plain role setter stays usable.
         label.setForegroundRole(QPalette::Text);
         QCOMPARE(label.foregroundRole(), QPalette::Text);
-    }
-
-    void spinnerRunsAndStops()
-    {
-        ZSpinner spinner;
-        QVERIFY(!spinner.isPlaying());
-        spinner.start();
-        QVERIFY(spinner.isPlaying());
-        spinner.stop();
-        QVERIFY(!spinner.isPlaying());
     }
 
     void tabBarAddButton()

@@ -102,6 +102,33 @@ private slots:
         QCOMPARE(dialog->clickedButtonIndex(), 0);
     }
 
+    void focusChosenByTheCallerIsKept_data()
+    {
+        QTest::addColumn<int>("focused"); // -1: nothing chosen
+        QTest::addColumn<int>("expected");
+        QTest::newRow("default button by default") << -1 << 1;
+        QTest::newRow("caller focused the safe button") << 0 << 0;
+    }
+
+    void focusChosenByTheCallerIsKept()
+    {
+        QFETCH(int, focused);
+        QFETCH(int, expected);
+        std::unique_ptr<ZDialog> dialog(makeDialog());
+        if (focused >= 0)
+            dialog->getButton(focused)->setFocus();
+        int hadFocus = -2;
+        answerWhenShown(dialog.get(), [&hadFocus](ZDialog *d) {
+            for (int i = 0; i < d->buttonCount(); ++i) {
+                if (d->focusWidget() == d->getButton(i))
+                    hadFocus = i;
+            }
+            d->reject();
+        });
+        dialog->exec();
+        QCOMPARE(hadFocus, expected);
+    }
+
     void partsAreReachable()
     {
         ZDialog dialog;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QWidget>
 
 using Type = ZGuiApplicationHelper::ColorType;
 
@@ -59,6 +60,23 @@ private slots:
         QCOMPARE(helper->themeType(), start);
         QCOMPARE(changed.count(), 2);
         QCOMPARE(typeChanged.at(1).at(0).value<Type>(), start);
+    }
+
+    void desktopThemeChangeKeepsOurPalette()
+    {
+        auto *helper = ZGuiApplicationHelper::instance();
+        helper->setPaletteType(ZGuiApplicationHelper::DarkType);
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy changed(helper, &ZGuiApplicationHelper::applicationPaletteChanged);
+        QEvent themeChange(QEvent::ThemeChange);
+        QCoreApplication::sendEvent(window.windowHandle(), &themeChange);
+        // The desktop was asked again, but the forced theme and its palette stay.
+        QCOMPARE(helper->themeType(), ZGuiApplicationHelper::DarkType);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(QApplication::palette().color(QPalette::Window),
+                 ZPalette::darkPalette().color(QPalette::Window));
     }
 
     void lightnessDecidesType_data()

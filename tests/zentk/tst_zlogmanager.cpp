@@ -35,6 +35,11 @@ private slots:
         const QByteArray log = readAll(ZLogManager::logFilePath());
         QVERIFY(log.contains("[Info] [Probe] 快照 42\n"));
         QVERIFY(log.contains("[Warning] [Probe] warned\n"));
+        const QFileDevice::Permissions perms = QFile::permissions(ZLogManager::logFilePath());
+        QVERIFY(perms.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ReadOther | QFileDevice::WriteOther;
+        QVERIFY(!(perms & others));
     }
 
     void fileIsRotatedAtItsCap()

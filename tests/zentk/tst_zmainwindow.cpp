@@ -77,6 +77,28 @@ private slots:
         QTRY_VERIFY(!window.isMinimized());
     }
 
+    void resizeBandAlongTheEdges_data()
+    {
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<int>("edges");
+        const int m = ZMainWindow::kResizeMargin;
+        QTest::newRow("inside") << QPoint(400, 300) << 0;
+        QTest::newRow("just inside the band's end") << QPoint(m, m) << 0;
+        QTest::newRow("left") << QPoint(0, 300) << int(Qt::LeftEdge);
+        QTest::newRow("right, last pixel") << QPoint(799, 300) << int(Qt::RightEdge);
+        QTest::newRow("right band start") << QPoint(800 - m, 300) << int(Qt::RightEdge);
+        QTest::newRow("right, outside the band") << QPoint(800 - m - 1, 300) << 0;
+        QTest::newRow("top-left corner") << QPoint(1, 1) << int(Qt::LeftEdge | Qt::TopEdge);
+        QTest::newRow("bottom-right corner") << QPoint(799, 599) << int(Qt::RightEdge | Qt::BottomEdge);
+    }
+
+    void resizeBandAlongTheEdges()
+    {
+        QFETCH(QPoint, pos);
+        QFETCH(int, edges);
+        QCOMPARE(int(ZMainWindow::edgesAt(pos, QSize(800, 600))), edges);
+    }
+
     void closeButtonClosesTheWindow()
     {
         ZMainWindow window;

@@ -45,6 +45,15 @@ const char *levelName(QtMsgType type)
     return "Info";
 }
 
+// Logs name the user's paths and actions: readable by the user only.
+bool openPrivate(QFile &file)
+{
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+}
+
 // Called with the mutex held.
 void writeToFile(LogState &s, const QByteArray &line)
 {
@@ -52,7 +61,7 @@ void writeToFile(LogState &s, const QByteArray &line)
         const QString path = ZLogManager::logFilePath();
         QDir().mkpath(QFileInfo(path).absolutePath());
         s.logFile.setFileName(path);
-        if (!s.logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        if (!openPrivate(s.logFile)) {
             // Keep the program running; the console still gets the message.
             s.file = false;
             std::fprintf(stderr, "[ZLogManager] cannot open log file %s\n", qPrintable(path));
@@ -64,7 +73,7 @@ void writeToFile(LogState &s, const QByteArray &line)
         s.logFile.close();
         QFile::remove(path + QStringLiteral(".1"));
         QFile::rename(path, path + QStringLiteral(".1"));
-        if (!s.logFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        if (!openPrivate(s.logFile)) {
             s.file = false;
             return;
         }

@@ -1,5 +1,6 @@
 #include "zaboutdialog.h"
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QStyle>
 #include <QToolButton>
@@ -32,7 +33,8 @@ ZAboutDialog::ZAboutDialog(QWidget *parent) : ZAbstractDialog(parent)
     m_name = makeLabel(this, "ZAboutProductName");
     QFont nameFont = m_name->font();
     nameFont.setBold(true);
-    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.4);
+    // The application font may be set in pixels, where pointSizeF() is -1.
+    nameFont.setPixelSize(QFontInfo(nameFont).pixelSize() * 7 / 5);
     m_name->setFont(nameFont);
     m_version = makeLabel(this, "ZAboutVersion");
     m_description = makeLabel(this, "ZAboutDescription");

@@ -28,15 +28,27 @@ QString sanitizedKey(const QString &key)
     return out.isEmpty() ? QStringLiteral("default") : out;
 }
 
+bool ownedPrivateDir(const QString &dir)
+{
+    const QFileInfo fi(dir);
+    return fi.isDir() && !fi.isSymLink() && fi.ownerId() == getuid() && fi.isWritable();
+}
+
+// Where the lock and socket live; never a directory someone else could own.
 QString runtimeDir()
 {
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg) && QFileInfo(xdg).isDir() && QFileInfo(xdg).isWritable())
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg) && ownedPrivateDir(xdg))
         return xdg;
-    const QString dir = QDir::tempPath() + QStringLiteral("/zentk-") + QString::number(getuid());
-    if (QDir().mkpath(dir))
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return dir;
+    const QString tmp = QDir::tempPath() + QStringLiteral("/zentk-") + QString::number(getuid());
+    QDir().mkpath(tmp);
+    if (ownedPrivateDir(tmp)) {
+        QFile::setPermissions(tmp, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return tmp;
+    }
+    const QString home = QDir::homePath() + QStringLiteral("/.cache/zentk-runtime");
+    QDir().mkpath(home);
+    return home;
 }
 
 constexpr char kActivate[] = "activate\n";
@@ -80,7 +92,7 @@ bool ZApplication::setSingleInstance(const QString &key)
     const QByteArray lockPath = QFile::encodeName(singleInstanceLockPath(key));
     // The kernel drops a flock when its holder dies, so a crashed instance
     // leaves a file but no lock. CLOEXEC keeps children from inheriting it.
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         qWarning("[ZApplication] cannot open %s; single instance not enforced", lockPath.constData());
         return true;

@@ -172,10 +172,13 @@ void ZDialog::onButtonClicked()
 void ZDialog::showEvent(QShowEvent *event)
 {
     m_clicked = -1;
-    for (QAbstractButton *b : std::as_const(m_buttons)) {
-        auto *pb = qobject_cast<QPushButton *>(b);
-        if (pb && pb->isDefault())
-            pb->setFocus();
+    // A focus the caller chose (e.g. the safe button) is kept.
+    if (!focusWidget()) {
+        for (QAbstractButton *b : std::as_const(m_buttons)) {
+            auto *pb = qobject_cast<QPushButton *>(b);
+            if (pb && pb->isDefault())
+                pb->setFocus();
+        }
     }
     ZAbstractDialog::showEvent(event);
 }

@@ -155,8 +155,9 @@ void ZGuiApplicationHelper::update()
 
 bool ZGuiApplicationHelper::eventFilter(QObject *watched, QEvent *event)
 {
-    // A desktop theme change: read the desktop's palette again by dropping ours for a moment.
-    if (watched == qApp && event->type() == QEvent::ThemeChange && !m_applying) {
+    // Qt sends a desktop theme change to each window, not to the application.
+    // Read the desktop's palette again by dropping ours for a moment.
+    if (event->type() == QEvent::ThemeChange && watched->isWindowType() && !m_applying) {
         m_applying = true;
         QApplication::setPalette(QPalette());
         m_desktopType = toColorType(QGuiApplication::palette().color(QPalette::Active, QPalette::Window));

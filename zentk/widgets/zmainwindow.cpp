@@ -4,6 +4,8 @@
 #include "ztitlebar.h"
 
 #include <QEvent>
+#include <QMouseEvent>
+#include <QWindow>
 
 ZMainWindow::ZMainWindow(QWidget *parent) : QMainWindow(parent), m_titlebar(new ZTitlebar(this))
 {
@@ -12,6 +14,7 @@ ZMainWindow::ZMainWindow(QWidget *parent) : QMainWindow(parent), m_titlebar(new 
     if (ZApplication *app = ZApplication::instance()) {
         m_titlebar->setIcon(app->productIcon());
         connect(app, &ZApplication::newInstanceStarted, this, [this] {
+            qInfo("[ZMainWindow] brought forward for another start");
             if (isMinimized())
                 showNormal();
             else
@@ -32,4 +35,60 @@ void ZMainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowTitleChange)
         m_titlebar->setTitle(windowTitle());
     QMainWindow::changeEvent(event);
+}
+
+Qt::Edges ZMainWindow::edgesAt(const QPoint &pos, const QSize &size)
+{
+    Qt::Edges edges;
+    if (pos.x() < kResizeMargin)
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= size.width() - kResizeMargin)
+        edges |= Qt::RightEdge;
+    if (pos.y() < kResizeMargin)
+        edges |= Qt::TopEdge;
+    if (pos.y() >= size.height() - kResizeMargin)
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void ZMainWindow::showEvent(QShowEvent *event)
+{
+    // The native window sees every mouse event before any child widget does.
+    if (!m_resizeWatch && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        m_resizeWatch = true;
+    }
+    QMainWindow::showEvent(event);
+}
+
+bool ZMainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != windowHandle() || isMaximized() || isFullScreen())
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        const Qt::Edges edges = edgesAt(me->position().toPoint(), size());
+        if (event->type() == QEvent::MouseButtonPress && me->button() == Qt::LeftButton && edges) {
+            if (windowHandle()->startSystemResize(edges))
+                return true;
+        } else if (event->type() == QEvent::MouseMove && me->buttons() == Qt::NoButton) {
+            Qt::CursorShape shape = Qt::ArrowCursor;
+            if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+                shape = Qt::SizeFDiagCursor;
+            else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+                shape = Qt::SizeBDiagCursor;
+            else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+                shape = Qt::SizeHorCursor;
+            else if (edges & (Qt::TopEdge | Qt::BottomEdge))
+                shape = Qt::SizeVerCursor;
+            if (edges) {
+                windowHandle()->setCursor(shape);
+                m_edgeCursor = true;
+            } else if (m_edgeCursor) {
+                windowHandle()->unsetCursor();
+                m_edgeCursor = false;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

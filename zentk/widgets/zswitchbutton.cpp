@@ -3,12 +3,46 @@
 #include "zguiapplicationhelper.h"
 
 #include <QPainter>
+#include <QVariantAnimation>
 
-ZSwitchButton::ZSwitchButton(QWidget *parent) : QAbstractButton(parent)
+ZSwitchButton::ZSwitchButton(QWidget *parent) : QAbstractButton(parent), m_slide(new QVariantAnimation(this))
 {
     setCheckable(true);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_slide->setDuration(150);
+    m_slide->setEasingCurve(QEasingCurve::OutCubic);
+    connect(m_slide, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    connect(this, &QAbstractButton::toggled, this, [this](bool on) {
+        m_slide->stop();
+        // Programmatic changes on a hidden switch need no slide.
+        if (!m_animated || !isVisible()) {
+            update();
+            return;
+        }
+        m_slide->setStartValue(on ? 0.0 : 1.0);
+        m_slide->setEndValue(on ? 1.0 : 0.0);
+        m_slide->start();
+    });
+}
+
+void ZSwitchButton::setAnimated(bool animated)
+{
+    m_animated = animated;
+    if (!animated)
+        m_slide->stop();
+}
+
+bool ZSwitchButton::isAnimated() const
+{
+    return m_animated;
+}
+
+qreal ZSwitchButton::knobPosition() const
+{
+    if (m_slide->state() == QAbstractAnimation::Running)
+        return m_slide->currentValue().toReal();
+    return isChecked() ? 1.0 : 0.0;
 }
 
 QSize ZSwitchButton::sizeHint() const
@@ -25,15 +59,19 @@ void ZSwitchButton::paintEvent(QPaintEvent *event)
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
     const qreal r = track.height() / 2.0;
-    QColor trackColor =
-        isChecked() ? pal.color(group, QPalette::Highlight) : pal.color(group, ZPalette::FrameBorder);
+    const qreal pos = knobPosition();
+    const QColor on = pal.color(group, QPalette::Highlight);
+    const QColor off = pal.color(group, ZPalette::FrameBorder);
+    QColor trackColor = QColor::fromRgbF(off.redF() + (on.redF() - off.redF()) * pos,
+                                         off.greenF() + (on.greenF() - off.greenF()) * pos,
+                                         off.blueF() + (on.blueF() - off.blueF()) * pos);
     if (!isEnabled())
         trackColor.setAlphaF(0.5);
     p.setPen(hasFocus() ? QPen(pal.color(group, QPalette::Highlight).darker(130), 1.5) : QPen(Qt::NoPen));
     p.setBrush(trackColor);
     p.drawRoundedRect(track, r, r);
     const qreal knob = track.height() - 4;
-    const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+    const qreal x = track.left() + 2 + (track.width() - 4 - knob) * pos;
     p.setPen(Qt::NoPen);
     p.setBrush(pal.color(group, QPalette::Base));
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QToolButton>
@@ -147,8 +148,10 @@ void ZTitlebar::updateMaxButton()
 
 void ZTitlebar::mousePressEvent(QMouseEvent *event)
 {
+    // A window that handles the press itself must not see a second move started here.
+    const bool handledElsewhere = isSignalConnected(QMetaMethod::fromSignal(&ZTitlebar::mousePressed));
     emit mousePressed(event->buttons());
-    if (m_autoMove && event->button() == Qt::LeftButton && window()->windowHandle())
+    if (m_autoMove && !handledElsewhere && event->button() == Qt::LeftButton && window()->windowHandle())
         window()->windowHandle()->startSystemMove();
     QFrame::mousePressEvent(event);
 }

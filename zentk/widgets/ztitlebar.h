@@ -8,7 +8,8 @@ class QMenu;
 class QToolButton;
 
 // The window's own title bar: icon, title, a menu button and the window
-// buttons; a left press starts a system move of the window.
+// buttons; a left press starts a system move of the window, unless something
+// is connected to mousePressed (then that receiver moves the window).
 class ZTitlebar : public QFrame
 {
     Q_OBJECT
@@ -22,7 +23,6 @@ public:
     void setMenu(QMenu *menu);
     QMenu *menu() const;
     void setMenuVisible(bool visible);
-    // On by default; off when the window moves itself on mousePressed.
     void setAutoSystemMove(bool enabled);
 
 signals:
