@@ -433,6 +433,22 @@ void SnapshotsPage::finishOperation()
     operationRunning = false;
 }
 
+// Success texts are short-lived and not closable; they replace any details left
+// over from an earlier failure.
+void SnapshotsPage::showSuccess(const QString &text)
+{
+    banner->setDetails(QString(), QString());
+    banner->setSemantic(TavrinUi::Success);
+    banner->setClosable(false);
+    banner->setText(text);
+    banner->autoDismiss(3000);
+}
+
+void SnapshotsPage::showFailure(const QString &text, const QString &raw)
+{
+    showFeedbackWithDetails(TavrinUi::Danger, text, tr("完整输出"), failureDetails(raw), false);
+}
+
 void SnapshotsPage::onCreate()
 {
     if (operationRunning) {
@@ -502,18 +518,12 @@ void SnapshotsPage::onCreate()
         [this](const QVariant &value) {
             finishOperation();
             const QVariantMap result = value.toMap();
-            if (result.value(QStringLiteral("ok")).toBool()) {
-                banner->setDetails(QString(), QString());
-                banner->setSemantic(TavrinUi::Success);
-                banner->setClosable(false);
-                banner->setText(
+            if (result.value(QStringLiteral("ok")).toBool())
+                showSuccess(
                     tr("备份“%1”创建成功。").arg(shortText(result.value(QStringLiteral("msg")).toString())));
-                banner->autoDismiss(3000);
-            } else {
-                showFeedbackWithDetails(
-                    TavrinUi::Danger, tr("创建失败，请查看详情了解具体原因。"), tr("完整输出"),
-                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
-            }
+            else
+                showFailure(tr("创建失败，请查看详情了解具体原因。"),
+                            result.value(QStringLiteral("msg")).toString());
             refresh();
         });
 }
@@ -548,17 +558,11 @@ void SnapshotsPage::onDelete(const QString &id)
         [this](const QVariant &value) {
             finishOperation();
             const QVariantMap result = value.toMap();
-            if (result.value(QStringLiteral("ok")).toBool()) {
-                banner->setDetails(QString(), QString());
-                banner->setSemantic(TavrinUi::Success);
-                banner->setClosable(false);
-                banner->setText(tr("备份已删除，占用空间已释放。"));
-                banner->autoDismiss(3000);
-            } else {
-                showFeedbackWithDetails(
-                    TavrinUi::Danger, tr("删除失败，请查看详情了解具体原因。"), tr("完整输出"),
-                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
-            }
+            if (result.value(QStringLiteral("ok")).toBool())
+                showSuccess(tr("备份已删除，占用空间已释放。"));
+            else
+                showFailure(tr("删除失败，请查看详情了解具体原因。"),
+                            result.value(QStringLiteral("msg")).toString());
             refresh();
         });
 }
@@ -696,9 +700,8 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
                     banner->setText(tr("还原已就绪，请稍后手动重启系统以生效。"));
                 }
             } else {
-                showFeedbackWithDetails(
-                    TavrinUi::Danger, tr("还原失败，请查看详情了解具体原因。"), tr("完整输出"),
-                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
+                showFailure(tr("还原失败，请查看详情了解具体原因。"),
+                            result.value(QStringLiteral("msg")).toString());
             }
             refresh();
         });

@@ -51,6 +51,8 @@ private:
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void startOperation(const QString &loadingText);
     void finishOperation();
+    void showSuccess(const QString &text);
+    void showFailure(const QString &text, const QString &raw);
     void scheduleSizeRetry(bool sizesMissing);
     void fitNameColumn();
 

@@ -2,21 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/components.h"
 #include "zdialog.h"
 #include "zlabel.h"
-#include "zwarningbutton.h"
 
-#if __has_include("countdowndialog.h")
 #include "countdowndialog.h"
-#define TAVRIN_HAVE_COUNTDOWN_DIALOG 1
-#endif
 
 namespace TavrinUi {
 
@@ -27,66 +21,12 @@ class ConfirmText
     Q_DECLARE_TR_FUNCTIONS(TavrinConfirm)
 };
 
-#ifndef TAVRIN_HAVE_COUNTDOWN_DIALOG
-// Stand-in until the protection page brings its own countdown dialog: the
-// confirm button unlocks after the given number of seconds.
-class CountdownPlaceholder : public QDialog
+
+// The countdown dialog has its own fixed length; the request's number only
+// selects it.
+bool runCountdownConfirm(QWidget *parent)
 {
-public:
-    CountdownPlaceholder(QWidget *parent, int seconds) : QDialog(parent), m_remaining(seconds)
-    {
-        setObjectName(QStringLiteral("tavrinCountdownDialog"));
-        setWindowTitle(ConfirmText::tr("高风险操作确认"));
-        auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(24, 20, 24, 20);
-        layout->setSpacing(12);
-        layout->addWidget(makeLabel(ConfirmText::tr("此为高风险操作，请务必确认后再继续"), Body, Warning));
-        auto *buttons = new QHBoxLayout;
-        buttons->setSpacing(12);
-        auto *cancel = new QPushButton(ConfirmText::tr("取消"), this);
-        m_confirm = new ZWarningButton(this);
-        m_confirm->setEnabled(false);
-        buttons->addWidget(cancel);
-        buttons->addStretch();
-        buttons->addWidget(m_confirm);
-        layout->addLayout(buttons);
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-        connect(m_confirm, &QPushButton::clicked, this, &QDialog::accept);
-        m_tick.setInterval(1000);
-        connect(&m_tick, &QTimer::timeout, this, [this] {
-            --m_remaining;
-            updateButton();
-        });
-        updateButton();
-        m_tick.start();
-    }
-
-private:
-    void updateButton()
-    {
-        if (m_remaining > 0) {
-            m_confirm->setText(ConfirmText::tr("我已知晓风险（%1s）").arg(m_remaining));
-            return;
-        }
-        m_tick.stop();
-        m_confirm->setText(ConfirmText::tr("我已知晓风险"));
-        m_confirm->setEnabled(true);
-    }
-
-    int m_remaining;
-    QPushButton *m_confirm = nullptr;
-    QTimer m_tick;
-};
-#endif
-
-bool runCountdownConfirm(QWidget *parent, int seconds)
-{
-#ifdef TAVRIN_HAVE_COUNTDOWN_DIALOG
-    Q_UNUSED(seconds);
     TavrinCountdownDialog dialog(parent);
-#else
-    CountdownPlaceholder dialog(parent, seconds);
-#endif
     makeDialogNonBlockingWindowModal(&dialog);
     return dialog.exec() == QDialog::Accepted;
 }
@@ -96,7 +36,7 @@ bool runCountdownConfirm(QWidget *parent, int seconds)
 bool askConfirm(QWidget *parent, const ConfirmRequest &request)
 {
     if (request.countdownSeconds > 0)
-        return runCountdownConfirm(parent, request.countdownSeconds);
+        return runCountdownConfirm(parent);
 
     ZDialog dialog(parent);
     disableDialogTransparency(&dialog);
