@@ -168,7 +168,7 @@
     <message>
         <location filename="../src/mainwindow.cpp" line="121"/>
         <source>备份与版本</source>
-        <translation>Backups &amp; Versions</translation>
+        <translation>Backups</translation>
     </message>
     <message>
         <location filename="../src/mainwindow.cpp" line="122"/>
