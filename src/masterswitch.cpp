@@ -1,0 +1,292 @@
+#include "masterswitch.h"
+
+#include "basepage.h"
+#include "countdowndialog.h"
+#include "ui/confirmdialog.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+
+#include "zicontheme.h"
+#include "zlabel.h"
+#include "zswitchbutton.h"
+
+namespace TavrinSwitch {
+
+namespace {
+
+struct SwitchText
+{
+    Q_DECLARE_TR_FUNCTIONS(TavrinSwitch)
+};
+
+// The highlight is painted into the row's own margins, so these keep the
+// content where it would be without them.
+constexpr int kFlashMarginX = 12;
+constexpr int kFlashMarginY = 4;
+
+void runSwitch(BasePage *page, bool enableProtection, bool clearAfterReboot,
+               const std::function<void(bool)> &done)
+{
+    auto *watcher = new QFutureWatcher<Tavrin::CommandResult>(page);
+    QObject::connect(watcher, &QFutureWatcher<Tavrin::CommandResult>::finished, page, [page, watcher, done] {
+        const Tavrin::CommandResult result = watcher->result();
+        watcher->deleteLater();
+        if (result.ok) {
+            page->showFeedback(TavrinUi::Success, SwitchText::tr("设置成功，请重启系统使设置生效。"), true);
+        } else {
+            const QString friendly = Tavrin::friendlyExecError(result.error);
+            const QString raw = result.error.trimmed();
+            const QString details =
+                friendly == raw || raw.isEmpty() ? friendly : friendly + QLatin1Char('\n') + raw;
+            page->showFeedbackWithDetails(TavrinUi::Danger,
+                                          SwitchText::tr("设置失败，请查看详情了解具体原因。"),
+                                          SwitchText::tr("完整输出"), details, false);
+        }
+        done(result.ok);
+    });
+    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [enableProtection, clearAfterReboot] {
+        return enableProtection ? Tavrin::disableWritable() : Tavrin::enableWritable(clearAfterReboot, true);
+    }));
+}
+
+} // namespace
+
+QString securityIconName()
+{
+    for (const char *name : {"security", "preferences-security", "security-high"}) {
+        if (!ZIconTheme::findQIcon(QLatin1String(name)).isNull())
+            return QLatin1String(name);
+    }
+    return QStringLiteral("security");
+}
+
+Presentation presentationFor(const Tavrin::WritableStatus &status)
+{
+    Presentation p;
+    if (status.conf.isEmpty()) {
+        p.text = SwitchText::tr("未知状态 · 无法读取Tavrin配置");
+        p.semantic = TavrinUi::Muted;
+        return p;
+    }
+    p.known = true;
+    if (!status.enabled) {
+        p.checked = true;
+        p.text = SwitchText::tr("保护中 · 核心目录只读");
+        p.semantic = TavrinUi::Success;
+    } else if (status.clearAfterReboot) {
+        p.text = SwitchText::tr("已临时关闭 · 重启后自动恢复");
+        p.semantic = TavrinUi::Warning;
+    } else {
+        p.text = SwitchText::tr("已完全关闭 · 重启后仍保持关闭");
+        p.semantic = TavrinUi::Danger;
+    }
+    return p;
+}
+
+void requestSwitch(BasePage *page, bool enableProtection, const std::function<void(bool)> &done)
+{
+    if (!page) {
+        done(false);
+        return;
+    }
+
+    bool clearAfterReboot = false;
+    if (enableProtection) {
+        TavrinUi::ConfirmRequest req;
+        req.title = SwitchText::tr("开启Tavrin保护");
+        req.message = SwitchText::tr("确定要恢复核心目录只读保护吗？此操作需要重启后生效。");
+        req.confirmText = SwitchText::tr("恢复保护");
+        req.cancelText = SwitchText::tr("取消");
+        req.tone = 0;
+        if (!TavrinUi::askConfirm(page, req)) {
+            done(false);
+            return;
+        }
+    } else {
+        int option = 0;
+        TavrinUi::ConfirmRequest req;
+        req.title = SwitchText::tr("关闭Tavrin保护");
+        req.message = SwitchText::tr("关闭后核心目录将解除只读保护，恶意软件与误操作可能直接破坏系统。");
+        req.consequences = {SwitchText::tr("核心系统目录将变为可写"),
+                            SwitchText::tr("恶意软件或误操作可直接破坏系统文件"),
+                            SwitchText::tr("重启后按所选方式决定是否恢复保护")};
+        req.options = {SwitchText::tr("临时关闭（重启后自动恢复）"),
+                       SwitchText::tr("完全关闭（重启后仍保持关闭）")};
+        req.defaultOption = 0;
+        req.selectedOption = &option;
+        req.confirmText = SwitchText::tr("关闭保护");
+        req.cancelText = SwitchText::tr("取消");
+        req.tone = 1;
+        // The page may go away while the dialogs run their own event loops.
+        QPointer<BasePage> guard(page);
+        if (!TavrinUi::askConfirm(page, req) || !guard) {
+            done(false);
+            return;
+        }
+        if (option == 1) {
+            TavrinCountdownDialog dialog(page);
+            TavrinUi::makeDialogNonBlockingWindowModal(&dialog);
+            if (dialog.exec() != QDialog::Accepted || !guard) {
+                done(false);
+                return;
+            }
+        }
+        clearAfterReboot = option == 0;
+    }
+    runSwitch(page, enableProtection, clearAfterReboot, done);
+}
+
+TavrinSwitchRow::TavrinSwitchRow(BasePage *page, bool showDetailButton, QWidget *parent)
+    : QWidget(parent), page(page)
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(kFlashMarginX, kFlashMarginY, kFlashMarginX, kFlashMarginY);
+    layout->setSpacing(12);
+
+    iconLabel = new QLabel(this);
+    iconLabel->setFixedSize(40, 40);
+    iconLabel->setAlignment(Qt::AlignCenter);
+    layout->addWidget(iconLabel, 0, Qt::AlignVCenter);
+
+    auto *column = new QVBoxLayout;
+    column->setSpacing(3);
+    ZLabel *title = TavrinUi::makeLabel(SwitchText::tr("Tavrin功能"), TavrinUi::ItemTitle, TavrinUi::Normal);
+    title->setObjectName(QStringLiteral("tavrinRowLabel"));
+    column->addWidget(title);
+    statusLabel = TavrinUi::makeLabel(QString(), TavrinUi::Body, TavrinUi::Muted);
+    statusLabel->setObjectName(QStringLiteral("tavrinSwitchStatus"));
+    statusLabel->setWordWrap(true);
+    statusLabel->setTextFormat(Qt::PlainText);
+    column->addWidget(statusLabel);
+    layout->addLayout(column, 1);
+
+    if (showDetailButton) {
+        detailButton = new QPushButton(SwitchText::tr("详情"), this);
+        detailButton->setObjectName(QStringLiteral("tavrinSwitchDetail"));
+        detailButton->setFlat(true);
+        detailButton->setCursor(Qt::PointingHandCursor);
+        connect(detailButton, &QPushButton::clicked, this, &TavrinSwitchRow::detailRequested);
+        layout->addWidget(detailButton, 0, Qt::AlignVCenter);
+    }
+
+    switchButton = new ZSwitchButton(this);
+    switchButton->setObjectName(QStringLiteral("tavrinMasterSwitch"));
+    switchButton->setAccessibleName(SwitchText::tr("Tavrin功能"));
+    layout->addWidget(switchButton, 0, Qt::AlignVCenter);
+    connect(switchButton, &ZSwitchButton::toggled, this, &TavrinSwitchRow::onToggled);
+
+    refreshIcon();
+    applyStatus(presentationFor(Tavrin::WritableStatus{}));
+}
+
+void TavrinSwitchRow::applyStatus(const Presentation &p)
+{
+    {
+        const QSignalBlocker blocker(switchButton);
+        switchButton->setChecked(p.known && p.checked);
+    }
+    switchButton->setEnabled(p.known);
+    statusLabel->setText(p.text);
+    TavrinUi::applySemantic(statusLabel, p.known ? p.semantic : TavrinUi::Muted);
+}
+
+QString TavrinSwitchRow::statusText() const
+{
+    return statusLabel->text();
+}
+
+void TavrinSwitchRow::onToggled(bool checked)
+{
+    switchButton->setEnabled(false);
+    QPointer<TavrinSwitchRow> self(this);
+    requestSwitch(page, checked, [self](bool) {
+        if (!self)
+            return;
+        self->switchButton->setEnabled(true);
+        emit self->switchChanged();
+    });
+}
+
+void TavrinSwitchRow::setHighlight(double value)
+{
+    highlightValue = value;
+    update();
+}
+
+void TavrinSwitchRow::flashHighlight()
+{
+    if (TavrinUi::reduceMotionRequested()) {
+        if (flashAnimation)
+            flashAnimation->stop();
+        if (flashTimer)
+            flashTimer->stop();
+        setHighlight(1.0);
+        QPointer<TavrinSwitchRow> self(this);
+        QTimer::singleShot(1200, this, [self] {
+            if (self)
+                self->setHighlight(0.0);
+        });
+        return;
+    }
+    if (!flashAnimation) {
+        flashAnimation = new QPropertyAnimation(this, "highlight", this);
+        flashAnimation->setDuration(320);
+        flashAnimation->setStartValue(1.0);
+        flashAnimation->setEndValue(0.0);
+        flashAnimation->setEasingCurve(QEasingCurve::OutCubic);
+    }
+    flashAnimation->stop();
+    setHighlight(1.0);
+    if (!flashTimer) {
+        flashTimer = new QTimer(this);
+        flashTimer->setSingleShot(true);
+        connect(flashTimer, &QTimer::timeout, flashAnimation, [this] { flashAnimation->start(); });
+    }
+    flashTimer->start(1200);
+}
+
+void TavrinSwitchRow::paintEvent(QPaintEvent *event)
+{
+    if (highlightValue > 0.0) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = TavrinUi::softFill(TavrinUi::Accent, 38);
+        fill.setAlphaF(fill.alphaF() * highlightValue);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    }
+    QWidget::paintEvent(event);
+}
+
+void TavrinSwitchRow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        refreshIcon();
+}
+
+void TavrinSwitchRow::refreshIcon()
+{
+    const QIcon icon = TavrinUi::themedIcon(securityIconName(), QStyle::SP_MessageBoxInformation);
+    iconLabel->setPixmap(icon.pixmap(32, 32));
+    if (detailButton) {
+        QPalette pal = detailButton->palette();
+        pal.setColor(QPalette::ButtonText, TavrinUi::semanticColor(TavrinUi::Accent));
+        detailButton->setPalette(pal);
+    }
+}
+
+} // namespace TavrinSwitch

@@ -1,0 +1,702 @@
+#include "snapshotspage.h"
+
+#include "mainwindow.h"
+#include "ui/components.h"
+#include "ui/confirmdialog.h"
+#include "ui/pageblocks.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "zdialog.h"
+#include "zlabel.h"
+#include "zwarningbutton.h"
+
+namespace {
+
+constexpr int kColumnCount = 6;
+constexpr int kActionColumn = 5;
+constexpr int kActionMinWidth = 170;
+constexpr int kNameMinWidth = 140;
+constexpr int kNameWidth = 180;
+constexpr int kDialogNameLimit = 60;
+constexpr int kMaxSizeRetries = 3;
+int g_sizeRetryDelay = 60000;
+
+// The banner's details: the tool's own text, led by the plain explanation when
+// there is one.
+QString failureDetails(const QString &raw)
+{
+    const QString text = raw.trimmed();
+    const QString friendly = Tavrin::friendlyExecError(text);
+    return friendly == text || text.isEmpty() ? friendly : friendly + QLatin1Char('\n') + text;
+}
+
+// Snapshot names and descriptions come from whoever created them: show them on
+// one line, never as markup.
+QString oneLine(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        out.append(c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+                           c == QChar::ParagraphSeparator
+                       ? QChar(QLatin1Char(' '))
+                       : c);
+    return out;
+}
+
+QString shortText(const QString &text, int limit = kDialogNameLimit)
+{
+    const QString line = oneLine(text);
+    if (line.size() <= limit)
+        return line;
+    const int head = (limit - 1) / 2;
+    return line.left(head) + QChar(0x2026) + line.right(limit - 1 - head);
+}
+
+QString plainToolTip(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QTableWidgetItem *textItem(const QString &text, Qt::Alignment align, const QString &tip)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(align | Qt::AlignVCenter);
+    item->setToolTip(plainToolTip(tip));
+    return item;
+}
+
+} // namespace
+
+SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(window)
+{
+    useLoadingMask = false;
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("tavrinScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+
+    auto *content = new QWidget(scroll);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(24, 20, 24, 20);
+    layout->setSpacing(12);
+
+    banner = new TavrinUi::TavrinInlineBanner(content);
+    banner->setVisible(false);
+    feedbackBanner = banner;
+    layout->addWidget(banner);
+
+    cardRow = new TavrinUi::TavrinResponsiveCardRow(3, content);
+    limitCard = new TavrinUi::TavrinStateCard(tr("备份数量上限"), cardRow);
+    countCard = new TavrinUi::TavrinStateCard(tr("当前数量"), cardRow);
+    backupCard = new TavrinUi::TavrinStateCard(tr("回滚前安全备份"), cardRow);
+    cardRow->addCard(limitCard);
+    cardRow->addCard(countCard);
+    cardRow->addCard(backupCard);
+    layout->addWidget(cardRow);
+
+    loading = new TavrinUi::TavrinLocalLoading(tr("正在读取快照列表..."), content);
+    loading->stop();
+    layout->addWidget(loading);
+
+    table = new QTableWidget(0, kColumnCount, content);
+    table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
+    table->setHorizontalHeaderLabels(
+        {tr("名称"), tr("类型"), tr("创建时间"), tr("占用空间"), tr("ID"), tr("操作")});
+    TavrinUi::setTableAccessibleName(table, tr("系统备份列表"));
+    table->verticalHeader()->setVisible(false);
+    table->setAlternatingRowColors(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->setShowGrid(false);
+    table->setTextElideMode(Qt::ElideRight);
+    QHeaderView *header = table->horizontalHeader();
+    header->setFixedHeight(42);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setMinimumSectionSize(72);
+    header->setStretchLastSection(false);
+    table->verticalHeader()->setDefaultSectionSize(48);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->setMinimumSize(320, 320);
+    connect(header, &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
+    table->viewport()->installEventFilter(this);
+    layout->addWidget(table, 1);
+
+    emptyState = new TavrinUi::TavrinEmptyState(content);
+    emptyState->setIcon(QStringLiteral("document-save"));
+    emptyState->setTitle(tr("暂无备份"));
+    emptyState->setDescription(
+        tr("创建备份后可在系统出问题时还原到当前状态。系统初始备份由Tavrin自动创建，受保护、不可删除。"));
+    QPushButton *emptyCreate = emptyState->addAction(tr("创建备份"), true);
+    connect(emptyCreate, &QPushButton::clicked, this, &SnapshotsPage::onCreate);
+    emptyState->setVisible(false);
+    layout->addWidget(emptyState);
+
+    ZLabel *hint =
+        TavrinUi::makeLabel(tr("提示：悬停名称列可查看完整描述与用途；系统初始备份受Tavrin保护，不可删除。"),
+                            TavrinUi::Body, TavrinUi::Muted);
+    hint->setObjectName(QStringLiteral("tavrinRowDesc"));
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+
+    scroll->setWidget(content);
+    registerResponsiveCardRow(cardRow, scroll, 48);
+    updatePolicyCards(0, Tavrin::RollbackState{});
+}
+
+void SnapshotsPage::refresh()
+{
+    if (operationRunning)
+        return;
+    loading->setText(tr("正在读取快照列表..."));
+    loading->start();
+    runAsyncQuiet(&SnapshotsPage::loadPayload, [this](const QVariant &payload) {
+        loading->stop();
+        onLoaded(payload);
+    });
+}
+
+QVariant SnapshotsPage::loadPayload()
+{
+    QVariantMap payload;
+    payload.insert(QStringLiteral("snaps"), QVariant::fromValue(Tavrin::getSnapshots()));
+    const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes();
+    QVariantMap sizes;
+    for (auto it = sizeMap.cbegin(); it != sizeMap.cend(); ++it) {
+        QVariantMap entry;
+        entry.insert(QStringLiteral("extra"), it.value().first);
+        entry.insert(QStringLiteral("unique"), it.value().second);
+        entry.insert(QStringLiteral("total"), it.value().first + it.value().second);
+        sizes.insert(it.key(), entry);
+    }
+    payload.insert(QStringLiteral("sizes"), sizes);
+    payload.insert(QStringLiteral("state"), QVariant::fromValue(Tavrin::getRollbackState()));
+    return payload;
+}
+
+void SnapshotsPage::onLoaded(const QVariant &payload)
+{
+    const QVariantMap map = payload.toMap();
+    const auto list = map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>();
+    SizeMap sizeMap;
+    const QVariantMap rawSizes = map.value(QStringLiteral("sizes")).toMap();
+    for (auto it = rawSizes.cbegin(); it != rawSizes.cend(); ++it) {
+        const QVariantMap entry = it.value().toMap();
+        sizeMap.insert(it.key(), {entry.value(QStringLiteral("extra")).toLongLong(),
+                                  entry.value(QStringLiteral("unique")).toLongLong()});
+    }
+    render(list, sizeMap, map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
+}
+
+void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMap &sizeMap,
+                           const Tavrin::RollbackState &state)
+{
+    snapshots = list;
+    sizes = sizeMap;
+    table->setRowCount(0);
+    updatePolicyCards(list.size(), state);
+    table->setVisible(!list.isEmpty());
+    emptyState->setVisible(list.isEmpty());
+
+    for (const Tavrin::SnapshotInfo &snap : list) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        const bool isBackup = !state.backupSnapshotId.isEmpty() && snap.id == state.backupSnapshotId;
+
+        auto *nameCell = new QWidget(table);
+        auto *nameLayout = new QHBoxLayout(nameCell);
+        nameLayout->setContentsMargins(6, 2, 6, 2);
+        nameLayout->setSpacing(8);
+        auto *nameLabel = new Ui::ElidedLabel(QString(), nameCell);
+        nameLabel->setTextFormat(Qt::PlainText);
+        nameLabel->setText(oneLine(snap.name));
+        QFont bold = nameLabel->font();
+        bold.setWeight(QFont::Bold);
+        nameLabel->setFont(bold);
+        nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        const QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
+        nameLabel->setToolTip(plainToolTip(tip));
+        nameLabel->setAccessibleName(snap.desc.isEmpty() ? snap.name
+                                                         : tr("%1，%2").arg(snap.name, snap.desc));
+        nameLayout->addWidget(nameLabel, 1);
+        if (snap.isInitial) {
+            auto *badge = new TavrinUi::TavrinBadge(tr("初始"), TavrinUi::Accent, nameCell);
+            badge->setToolTip(tr("系统初始备份, 受Tavrin保护, 不可删除"));
+            nameLayout->addWidget(badge, 0, Qt::AlignVCenter);
+        }
+        if (isBackup) {
+            auto *badge = new TavrinUi::TavrinBadge(tr("回滚前"), TavrinUi::Warning, nameCell);
+            badge->setToolTip(tr("还原前自动创建的安全备份, 回滚成功后可在本页手动删除"));
+            nameLayout->addWidget(badge, 0, Qt::AlignVCenter);
+        }
+        // The item carries the text for sorting-free lookups and accessibility.
+        auto *nameItem = new QTableWidgetItem(oneLine(snap.name));
+        nameItem->setData(Qt::UserRole, snap.id);
+        nameItem->setForeground(Qt::transparent);
+        table->setItem(row, 0, nameItem);
+        table->setCellWidget(row, 0, nameCell);
+
+        const QString type =
+            snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
+        table->setItem(row, 1, textItem(type, Qt::AlignHCenter, type));
+
+        const QString time = Tavrin::formatTime(snap.time);
+        table->setItem(row, 2, textItem(time, Qt::AlignLeft, time));
+
+        qint64 extra = 0;
+        qint64 unique = 0;
+        QString sizeText = tr("计算中...");
+        const auto size = sizeMap.constFind(snap.id);
+        if (size != sizeMap.constEnd()) {
+            extra = size->first;
+            unique = size->second;
+            if (extra + unique > 0)
+                sizeText = Tavrin::formatSize(extra + unique);
+        }
+        table->setItem(
+            row, 3,
+            textItem(
+                sizeText, Qt::AlignHCenter,
+                tr("增量数据: %1\n独占对象: %2").arg(Tavrin::formatSize(extra), Tavrin::formatSize(unique))));
+
+        table->setItem(row, 4, textItem(snap.id.left(12) + QStringLiteral("..."), Qt::AlignHCenter, snap.id));
+
+        auto *actions = new QWidget(table);
+        auto *actionLayout = new QHBoxLayout(actions);
+        actionLayout->setContentsMargins(4, 2, 4, 2);
+        actionLayout->setSpacing(6);
+        auto *restore = new QPushButton(tr("还原"), actions);
+        restore->setCursor(Qt::PointingHandCursor);
+        restore->setToolTip(tr("将系统还原到此备份的状态（重启后生效）"));
+        restore->setAccessibleName(tr("还原到备份：%1").arg(oneLine(snap.name)));
+        const QString id = snap.id;
+        connect(restore, &QPushButton::clicked, this, [this, id] { onRollback(id); });
+        actionLayout->addWidget(restore);
+        auto *remove = new ZWarningButton(actions);
+        remove->setText(tr("删除"));
+        remove->setCursor(Qt::PointingHandCursor);
+        remove->setEnabled(!snap.isInitial);
+        remove->setToolTip(snap.isInitial ? tr("系统初始备份受保护, 不可删除") : tr("删除此备份"));
+        remove->setAccessibleName(tr("删除备份：%1").arg(oneLine(snap.name)));
+        connect(remove, &QPushButton::clicked, this, [this, id] { onDelete(id); });
+        actionLayout->addWidget(remove);
+        actionLayout->addStretch(1);
+        table->setItem(row, kActionColumn, new QTableWidgetItem());
+        table->setCellWidget(row, kActionColumn, actions);
+    }
+
+    applyColumnWidths();
+    TavrinUi::finalizeTableAccessible(table);
+
+    bool sizesMissing = false;
+    for (const Tavrin::SnapshotInfo &snap : list)
+        sizesMissing = sizesMissing || !sizeMap.contains(snap.id);
+    scheduleSizeRetry(sizesMissing);
+}
+
+void SnapshotsPage::setSizeRetryDelay(int ms)
+{
+    g_sizeRetryDelay = qMax(1, ms);
+}
+
+void SnapshotsPage::scheduleSizeRetry(bool sizesMissing)
+{
+    if (!sizesMissing) {
+        sizeRetries = 0;
+        if (sizeRetryTimer)
+            sizeRetryTimer->stop();
+        return;
+    }
+    if (sizeRetries >= kMaxSizeRetries)
+        return;
+    ++sizeRetries;
+    if (!sizeRetryTimer) {
+        sizeRetryTimer = new QTimer(this);
+        sizeRetryTimer->setSingleShot(true);
+        connect(sizeRetryTimer, &QTimer::timeout, this, [this] {
+            if (isVisible())
+                refresh();
+        });
+    }
+    sizeRetryTimer->start(g_sizeRetryDelay);
+}
+
+void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &state)
+{
+    limitCard->setValue(tr("不限制"), TavrinUi::Normal, TavrinUi::Hero);
+    countCard->setValue(tr("%1 个").arg(count), TavrinUi::Normal, TavrinUi::Hero);
+    if (!state.valid) {
+        backupCard->setValue(tr("未启用"), TavrinUi::Normal, TavrinUi::Hero);
+        return;
+    }
+    QString text;
+    if (state.status == QLatin1String("manual"))
+        text = tr("手动");
+    else if (state.status == QLatin1String("failed"))
+        text = tr("失败");
+    else if (state.status == QLatin1String("reboot3"))
+        text = tr("重启 3 次后");
+    else if (state.status == QLatin1String("done"))
+        text = tr("已完成");
+    else if (state.status == QLatin1String("cancelled"))
+        text = tr("已取消");
+    else
+        text = tr("进行中");
+    backupCard->setValue(text, TavrinUi::Warning, TavrinUi::Hero);
+}
+
+void SnapshotsPage::applyColumnWidths()
+{
+    if (columnsApplied)
+        return;
+    columnsApplied = true;
+    const int widths[kColumnCount] = {kNameWidth, 85, 150, 90, 85, 170};
+    for (int i = 0; i < kColumnCount; ++i)
+        table->setColumnWidth(i, widths[i]);
+    fitNameColumn();
+}
+
+// The name column takes the width the fixed columns leave, so the table has no
+// empty strip at its right edge.
+void SnapshotsPage::fitNameColumn()
+{
+    if (!columnsApplied)
+        return;
+    int others = 0;
+    for (int i = 1; i < kColumnCount; ++i)
+        others += table->columnWidth(i);
+    table->setColumnWidth(0, qMax(kNameWidth, table->viewport()->width() - others));
+}
+
+bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table->viewport() && event->type() == QEvent::Resize)
+        fitNameColumn();
+    return BasePage::eventFilter(watched, event);
+}
+
+void SnapshotsPage::onSectionResized(int logicalIndex, int, int newSize)
+{
+    if (logicalIndex == kActionColumn && newSize < kActionMinWidth)
+        table->setColumnWidth(kActionColumn, kActionMinWidth);
+    else if (logicalIndex == 0 && newSize <= kNameMinWidth - 1)
+        table->setColumnWidth(0, kNameMinWidth);
+}
+
+const Tavrin::SnapshotInfo *SnapshotsPage::findSnapshot(const QString &id) const
+{
+    for (const Tavrin::SnapshotInfo &snap : snapshots) {
+        if (snap.id == id)
+            return &snap;
+    }
+    return nullptr;
+}
+
+void SnapshotsPage::startOperation(const QString &loadingText)
+{
+    operationRunning = true;
+    loading->setText(loadingText);
+    loading->start();
+}
+
+void SnapshotsPage::finishOperation()
+{
+    loading->stop();
+    operationRunning = false;
+}
+
+void SnapshotsPage::onCreate()
+{
+    if (operationRunning) {
+        banner->setSemantic(TavrinUi::Warning);
+        banner->setClosable(true);
+        banner->setDetails(QString(), QString());
+        banner->setText(tr("上一项操作尚未完成，请稍候再试。"));
+        return;
+    }
+
+    ZDialog dialog(this);
+    TavrinUi::disableDialogTransparency(&dialog);
+    TavrinUi::makeDialogNonBlockingWindowModal(&dialog);
+    dialog.setObjectName(QStringLiteral("tavrinCreateSnapshotDialog"));
+    dialog.setTitle(tr("创建备份"));
+    dialog.setFixedWidth(480);
+    auto *form = new QWidget(&dialog);
+    auto *formLayout = new QVBoxLayout(form);
+    formLayout->setContentsMargins(20, 12, 20, 12);
+    formLayout->setSpacing(12);
+    ZLabel *nameLabel = TavrinUi::makeLabel(tr("备份名称"), TavrinUi::Body, TavrinUi::Normal);
+    nameLabel->setObjectName(QStringLiteral("tavrinRowLabel"));
+    formLayout->addWidget(nameLabel);
+    auto *nameEdit = new QLineEdit(form);
+    nameEdit->setObjectName(QStringLiteral("tavrinSnapshotName"));
+    nameEdit->setPlaceholderText(tr("例如: 更新前备份"));
+    nameEdit->setText(tr("手动备份-") +
+                      QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm")));
+    formLayout->addWidget(nameEdit);
+    formLayout->addWidget(TavrinUi::makeLabel(tr("描述(可选)"), TavrinUi::Body, TavrinUi::Normal));
+    auto *descEdit = new QTextEdit(form);
+    descEdit->setObjectName(QStringLiteral("tavrinSnapshotDesc"));
+    descEdit->setAcceptRichText(false);
+    descEdit->setFixedHeight(76);
+    descEdit->setPlaceholderText(tr("记录该备份的用途..."));
+    formLayout->addWidget(descEdit);
+    dialog.addContent(form);
+    dialog.addButton(tr("取消"), false, ZDialog::ButtonNormal);
+    dialog.addButton(tr("创建"), true, ZDialog::ButtonRecommend);
+    nameEdit->setFocus();
+    nameEdit->selectAll();
+
+    QPointer<SnapshotsPage> self(this);
+    const int clicked = dialog.exec();
+    if (!self || clicked != 1)
+        return;
+
+    const QString name = nameEdit->text().trimmed();
+    const QString desc = descEdit->toPlainText().trimmed();
+    if (name.isEmpty()) {
+        banner->setSemantic(TavrinUi::Danger);
+        banner->setClosable(true);
+        banner->setDetails(QString(), QString());
+        banner->setText(tr("备份名称不能为空，请填写后重试。"));
+        return;
+    }
+
+    startOperation(tr("正在创建备份, 请稍候..."));
+    runAsync(
+        [name, desc] {
+            const Tavrin::CommandResult r = Tavrin::createSnapshot(name, desc);
+            QVariantMap result;
+            result.insert(QStringLiteral("ok"), r.ok);
+            result.insert(QStringLiteral("msg"), r.ok ? name : r.error);
+            return QVariant(result);
+        },
+        [this](const QVariant &value) {
+            finishOperation();
+            const QVariantMap result = value.toMap();
+            if (result.value(QStringLiteral("ok")).toBool()) {
+                banner->setDetails(QString(), QString());
+                banner->setSemantic(TavrinUi::Success);
+                banner->setClosable(false);
+                banner->setText(
+                    tr("备份“%1”创建成功。").arg(shortText(result.value(QStringLiteral("msg")).toString())));
+                banner->autoDismiss(3000);
+            } else {
+                showFeedbackWithDetails(
+                    TavrinUi::Danger, tr("创建失败，请查看详情了解具体原因。"), tr("完整输出"),
+                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
+            }
+            refresh();
+        });
+}
+
+void SnapshotsPage::onDelete(const QString &id)
+{
+    const Tavrin::SnapshotInfo *snap = operationRunning ? nullptr : findSnapshot(id);
+    if (!snap || snap->isInitial)
+        return;
+
+    TavrinUi::ConfirmRequest req;
+    req.title = tr("删除备份");
+    req.message = tr("删除后该备份的增量数据将被释放，且无法恢复。");
+    req.facts = {tr("目标备份: %1").arg(shortText(snap->name)),
+                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time))};
+    req.confirmText = tr("删除");
+    req.cancelText = tr("取消");
+    req.tone = 2;
+    QPointer<SnapshotsPage> self(this);
+    if (!TavrinUi::askConfirm(this, req) || !self || operationRunning)
+        return;
+
+    startOperation(tr("正在删除备份..."));
+    runAsync(
+        [id] {
+            const Tavrin::CommandResult r = Tavrin::deleteSnapshot(id);
+            QVariantMap result;
+            result.insert(QStringLiteral("ok"), r.ok);
+            result.insert(QStringLiteral("msg"), r.error);
+            return QVariant(result);
+        },
+        [this](const QVariant &value) {
+            finishOperation();
+            const QVariantMap result = value.toMap();
+            if (result.value(QStringLiteral("ok")).toBool()) {
+                banner->setDetails(QString(), QString());
+                banner->setSemantic(TavrinUi::Success);
+                banner->setClosable(false);
+                banner->setText(tr("备份已删除，占用空间已释放。"));
+                banner->autoDismiss(3000);
+            } else {
+                showFeedbackWithDetails(
+                    TavrinUi::Danger, tr("删除失败，请查看详情了解具体原因。"), tr("完整输出"),
+                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
+            }
+            refresh();
+        });
+}
+
+void SnapshotsPage::onRollback(const QString &id)
+{
+    if (operationRunning || !findSnapshot(id))
+        return;
+    // Copied: the list may be re-rendered while the dialogs below are open.
+    const Tavrin::SnapshotInfo snap = *findSnapshot(id);
+    QPointer<SnapshotsPage> self(this);
+
+    // Bounded by the status command's own time-out.
+    const Tavrin::WritableStatus writable = Tavrin::getWritableStatus();
+    if (writable.enabled) {
+        TavrinUi::ConfirmRequest req;
+        req.title = tr("可写层冲突");
+        req.message = tr("当前可写层（只读保护已关闭）处于开启状态，Tavrin会拒绝还原操作。\n"
+                         "请先关闭可写层、恢复只读保护。");
+        req.facts = {tr("要还原的备份: %1").arg(shortText(snap.name))};
+        req.confirmText = tr("前往设置");
+        req.tone = 0;
+        if (TavrinUi::askConfirm(this, req) && self && window) {
+            MainWindow *w = window;
+            window->gotoPage(PageId::Protection, [w] {
+                if (BasePage *page = w->page(PageId::Protection))
+                    QMetaObject::invokeMethod(page, "highlightEnableProtect", Qt::DirectConnection);
+            });
+        }
+        return;
+    }
+
+    int option = 0;
+    TavrinUi::ConfirmRequest req;
+    req.title = tr("还原到备份");
+    req.message = tr("系统将还原到所选备份的状态，重启后生效。");
+    req.facts = {tr("目标备份: %1").arg(shortText(snap.name)),
+                 tr("创建时间: %1").arg(Tavrin::formatTime(snap.time)),
+                 tr("描述: %1").arg(snap.desc.isEmpty() ? tr("无") : shortText(snap.desc, 120))};
+    req.consequences = {tr("该备份之后对【系统层】的修改（安装的软件、系统配置）将丢失"),
+                        tr("用户数据（/home 数据分区）不受影响"),
+                        tr("还原期间请勿断电，系统会在失败时自动回退")};
+    req.options = {tr("自动创建回滚前备份，保留待手动删除（推荐）"),
+                   tr("自动创建，且系统重启 3 次正常后自动删除"), tr("不创建回滚前备份（不推荐）")};
+    req.defaultOption = 0;
+    req.selectedOption = &option;
+    req.confirmText = tr("开始还原");
+    req.cancelText = tr("取消");
+    req.tone = 1;
+    if (!TavrinUi::askConfirm(this, req) || !self)
+        return;
+
+    static const char *const strategies[] = {"manual", "reboot3", "none"};
+    const QString strategy = QLatin1String(strategies[qBound(0, option, 2)]);
+    doRollback(snap.id, snap.name, strategy);
+}
+
+void SnapshotsPage::doRollback(const QString &id, const QString &name, const QString &strategy)
+{
+    if (operationRunning)
+        return;
+    startOperation(tr("正在准备还原..."));
+
+    const QString backupPrefix = tr("回滚前备份-");
+    const QString backupDesc = tr("回滚到[%1]前的系统状态").arg(name);
+    runAsync(
+        [id, name, strategy, backupPrefix, backupDesc] {
+            QVariantMap result;
+            const QString bootedId = Tavrin::getBootedDeployId();
+            QString backupName;
+            QString backupId;
+            if (strategy != QLatin1String("none")) {
+                backupName =
+                    backupPrefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+                const Tavrin::CommandResult created = Tavrin::createSnapshot(backupName, backupDesc);
+                if (!created.ok) {
+                    result.insert(QStringLiteral("ok"), false);
+                    result.insert(QStringLiteral("msg"), created.error);
+                    return QVariant(result);
+                }
+                for (const Tavrin::SnapshotInfo &s : Tavrin::getSnapshots()) {
+                    if (s.name == backupName) {
+                        backupId = s.id;
+                        break;
+                    }
+                }
+            }
+            const Tavrin::CommandResult rolled = Tavrin::rollbackSnapshot(id, false);
+            if (!rolled.ok) {
+                result.insert(QStringLiteral("ok"), false);
+                result.insert(QStringLiteral("msg"), rolled.error);
+                return QVariant(result);
+            }
+            if (!backupId.isEmpty()) {
+                QJsonObject state;
+                state.insert(QStringLiteral("rollback_target"), id);
+                state.insert(QStringLiteral("rollback_target_name"), name);
+                state.insert(QStringLiteral("backup_snapshot_id"), backupId);
+                state.insert(QStringLiteral("backup_snapshot_name"), backupName);
+                state.insert(QStringLiteral("original_booted"), bootedId);
+                state.insert(QStringLiteral("created_at"), QDateTime::currentSecsSinceEpoch());
+                state.insert(QStringLiteral("reboot_count"), 0);
+                state.insert(QStringLiteral("reboot_limit"), 3);
+                state.insert(QStringLiteral("strategy"), strategy);
+                state.insert(QStringLiteral("status"), QStringLiteral("pending"));
+                Tavrin::saveRollbackState(state);
+                if (strategy == QLatin1String("reboot3"))
+                    Tavrin::installRollbackCleanup();
+            }
+            result.insert(QStringLiteral("ok"), true);
+            result.insert(QStringLiteral("backupId"), backupId);
+            return QVariant(result);
+        },
+        [this, name](const QVariant &value) {
+            finishOperation();
+            const QVariantMap result = value.toMap();
+            if (result.value(QStringLiteral("ok")).toBool()) {
+                TavrinUi::ConfirmRequest req;
+                req.title = tr("还原已就绪");
+                req.message = tr("系统将在重启后自动还原到所选备份。请先保存您的工作。");
+                req.facts = {tr("目标备份: %1").arg(shortText(name))};
+                req.confirmText = tr("立即重启");
+                req.cancelText = tr("稍后手动重启");
+                req.tone = 0;
+                QPointer<SnapshotsPage> self(this);
+                const bool reboot = TavrinUi::askConfirm(this, req);
+                if (!self)
+                    return;
+                if (reboot) {
+                    QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("reboot")});
+                } else {
+                    banner->setDetails(QString(), QString());
+                    banner->setSemantic(TavrinUi::Warning);
+                    banner->setClosable(true);
+                    banner->setText(tr("还原已就绪，请稍后手动重启系统以生效。"));
+                }
+            } else {
+                showFeedbackWithDetails(
+                    TavrinUi::Danger, tr("还原失败，请查看详情了解具体原因。"), tr("完整输出"),
+                    failureDetails(result.value(QStringLiteral("msg")).toString()), false);
+            }
+            refresh();
+        });
+}

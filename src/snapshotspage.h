@@ -1,0 +1,76 @@
+#pragma once
+
+#include "backend/backend.h"
+#include "basepage.h"
+
+#include <QList>
+#include <QMap>
+
+#include <utility>
+
+class MainWindow;
+class QTableWidget;
+class QTimer;
+
+namespace TavrinUi {
+class TavrinEmptyState;
+class TavrinInlineBanner;
+class TavrinLocalLoading;
+class TavrinResponsiveCardRow;
+class TavrinStateCard;
+} // namespace TavrinUi
+
+class SnapshotsPage : public BasePage
+{
+    Q_OBJECT
+
+public:
+    using SizeMap = QMap<QString, std::pair<qint64, qint64>>;
+
+    explicit SnapshotsPage(MainWindow *window);
+
+    void refresh() override;
+
+    Q_INVOKABLE void onCreate();
+
+    // Delay before the list is read again when some sizes were not known yet
+    // (the size computation caches its result for about a minute).
+    static void setSizeRetryDelay(int ms);
+
+private:
+    static QVariant loadPayload();
+    void onLoaded(const QVariant &payload);
+    void render(const QList<Tavrin::SnapshotInfo> &list, const SizeMap &sizes,
+                const Tavrin::RollbackState &state);
+    void updatePolicyCards(int count, const Tavrin::RollbackState &state);
+    void applyColumnWidths();
+    const Tavrin::SnapshotInfo *findSnapshot(const QString &id) const;
+    void onDelete(const QString &id);
+    void onRollback(const QString &id);
+    void doRollback(const QString &id, const QString &name, const QString &strategy);
+    void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    void startOperation(const QString &loadingText);
+    void finishOperation();
+    void scheduleSizeRetry(bool sizesMissing);
+    void fitNameColumn();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    MainWindow *window = nullptr;
+    QTableWidget *table = nullptr;
+    TavrinUi::TavrinInlineBanner *banner = nullptr;
+    TavrinUi::TavrinResponsiveCardRow *cardRow = nullptr;
+    TavrinUi::TavrinStateCard *limitCard = nullptr;
+    TavrinUi::TavrinStateCard *countCard = nullptr;
+    TavrinUi::TavrinStateCard *backupCard = nullptr;
+    TavrinUi::TavrinLocalLoading *loading = nullptr;
+    TavrinUi::TavrinEmptyState *emptyState = nullptr;
+    QList<Tavrin::SnapshotInfo> snapshots;
+    SizeMap sizes;
+    bool operationRunning = false;
+    bool columnsApplied = false;
+    QTimer *sizeRetryTimer = nullptr;
+    int sizeRetries = 0;
+};

@@ -1,0 +1,123 @@
+#include "backend/backend_p.h"
+#include "pagetest.h"
+#include "protectionpage.h"
+#include "snapshotspage.h"
+#include "ui/components.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QJsonObject>
+
+#include "zguiapplicationhelper.h"
+
+// Renders both pages in both themes against the simulated system. The PNGs are
+// written only when TAVRIN_SCREENSHOT_DIR names a directory (for looking at
+// them); the checks run either way.
+class TestPageRenders : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PageTest::SimRoot> sim;
+
+    static void applyTheme(ZGuiApplicationHelper::ColorType type)
+    {
+        ZGuiApplicationHelper::instance()->setPaletteType(type);
+        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::refreshExactColorLabels();
+    }
+
+    static double meanLightness(const QImage &image)
+    {
+        qint64 sum = 0;
+        int n = 0;
+        for (int y = 0; y < image.height(); y += 4) {
+            for (int x = 0; x < image.width(); x += 4) {
+                sum += QColor(image.pixel(x, y)).lightness();
+                ++n;
+            }
+        }
+        return n ? double(sum) / n : 0.0;
+    }
+
+    static QImage render(BasePage *page, const QString &name)
+    {
+        page->resize(900, 680);
+        page->show();
+        page->refresh();
+        if (!QTest::qWaitFor([page] { return !page->isBusy(); }, 120000))
+            return {};
+        QCoreApplication::processEvents();
+        const QImage image = page->grab().toImage();
+        const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+        return image;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The offscreen platform knows no icon directories; the desktop does.
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
+    }
+
+    void init()
+    {
+        Tavrin::resetSizeCachesForTesting();
+        sim = std::make_unique<PageTest::SimRoot>();
+        QVERIFY(sim->isReady());
+    }
+
+    void cleanup()
+    {
+        sim.reset();
+        applyTheme(ZGuiApplicationHelper::UnknownType);
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
+    void themesFollowed_data()
+    {
+        QTest::addColumn<bool>("writableOn");
+        QTest::newRow("protected") << false;
+        QTest::newRow("protection off") << true;
+    }
+
+    void themesFollowed()
+    {
+        QFETCH(bool, writableOn);
+        if (writableOn)
+            QVERIFY(Tavrin::enableWritable(false, true).ok);
+        // A recorded pre-rollback backup, so the badges and the state card show.
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        QVERIFY(snaps.size() >= 2);
+        QJsonObject state{{QStringLiteral("backup_snapshot_id"), snaps.last().id},
+                          {QStringLiteral("status"), QStringLiteral("pending")},
+                          {QStringLiteral("strategy"), QStringLiteral("manual")}};
+        QVERIFY(Tavrin::saveRollbackState(state).ok);
+
+        const QString suffix = writableOn ? QStringLiteral("-off") : QString();
+        QImage light[2];
+        QImage dark[2];
+        for (int theme = 0; theme < 2; ++theme) {
+            applyTheme(theme == 0 ? ZGuiApplicationHelper::LightType : ZGuiApplicationHelper::DarkType);
+            const QString themeName = theme == 0 ? QStringLiteral("light") : QStringLiteral("dark");
+            ProtectionPage protection(nullptr);
+            SnapshotsPage snapshots(nullptr);
+            QImage &p = theme == 0 ? light[0] : dark[0];
+            QImage &s = theme == 0 ? light[1] : dark[1];
+            p = render(&protection, QStringLiteral("protection-") + themeName + suffix);
+            s = render(&snapshots, QStringLiteral("snapshots-") + themeName + suffix);
+            QVERIFY(!p.isNull() && !s.isNull());
+        }
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY2(
+                meanLightness(dark[i]) + 60 < meanLightness(light[i]),
+                qPrintable(
+                    QStringLiteral("%1 vs %2").arg(meanLightness(dark[i])).arg(meanLightness(light[i]))));
+        }
+    }
+};
+
+TAVRIN_TEST_MAIN(TestPageRenders)
+#include "tst_pagerenders.moc"

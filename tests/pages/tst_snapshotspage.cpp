@@ -1,0 +1,628 @@
+#include "backend/backend_p.h"
+#include "pagetest.h"
+#include "snapshotspage.h"
+#include "ui/components.h"
+#include "ui/pageblocks.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTextEdit>
+
+namespace {
+
+const QString kStateFile = QStringLiteral("/var/lib/tavrin-manager/rollback-state.json");
+const QStringList kCleanupFiles = {QStringLiteral("/usr/libexec/tavrin-manager/reboot-counter.sh"),
+                                   QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.service"),
+                                   QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.timer")};
+
+QString bannerDetails(TavrinUi::TavrinInlineBanner *banner)
+{
+    if (!banner->details() || !banner->details()->content())
+        return QString();
+    auto *label = qobject_cast<QLabel *>(banner->details()->content());
+    return label ? label->text() : QString();
+}
+
+const Tavrin::SnapshotInfo *byName(const QList<Tavrin::SnapshotInfo> &list, const QString &name)
+{
+    for (const Tavrin::SnapshotInfo &s : list) {
+        if (s.name == name)
+            return &s;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestSnapshotsPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PageTest::SimRoot> sim;
+    std::unique_ptr<SnapshotsPage> page;
+
+    QTableWidget *table() const { return page->findChild<QTableWidget *>(); }
+    TavrinUi::TavrinInlineBanner *banner() const { return page->findChild<TavrinUi::TavrinInlineBanner *>(); }
+
+    bool waitIdle() const
+    {
+        return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
+    }
+
+    bool reload()
+    {
+        page->refresh();
+        return waitIdle();
+    }
+
+    QString rowName(int row) const
+    {
+        Ui::ElidedLabel *label =
+            table()->cellWidget(row, 0)
+                ? PageTest::childrenOfType<Ui::ElidedLabel>(table()->cellWidget(row, 0)).value(0)
+                : nullptr;
+        return label ? label->text() : QString();
+    }
+
+    int rowOf(const QString &shownName) const
+    {
+        for (int r = 0; r < table()->rowCount(); ++r) {
+            if (rowName(r) == shownName)
+                return r;
+        }
+        return -1;
+    }
+
+    QString cell(int row, int column) const
+    {
+        QTableWidgetItem *item = table()->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+    QAbstractButton *rowButton(int row, const QString &text) const
+    {
+        QWidget *actions = table()->cellWidget(row, 5);
+        return actions ? PageTest::findButton(actions, text) : nullptr;
+    }
+
+    QStringList badges(int row) const
+    {
+        QStringList out;
+        for (TavrinUi::TavrinBadge *b :
+             PageTest::childrenOfType<TavrinUi::TavrinBadge>(table()->cellWidget(row, 0)))
+            out << b->text();
+        return out;
+    }
+
+    QString cardValue(const QString &title) const
+    {
+        for (TavrinUi::TavrinStateCard *card :
+             PageTest::childrenOfType<TavrinUi::TavrinStateCard>(page.get())) {
+            const auto labels = card->findChildren<QLabel *>();
+            for (QLabel *l : labels) {
+                if (l->text() == title)
+                    return card->valueLabel()->text();
+            }
+        }
+        return QString();
+    }
+
+    // Opens the create dialog the way the page's buttons do and fills it in.
+    void createThroughDialog(const QString &name, const QString &desc,
+                             const QString &button = QStringLiteral("创建"))
+    {
+        PageTest::onNextDialog([name, desc, button](QDialog *d) {
+            auto *nameEdit = d->findChild<QLineEdit *>(QStringLiteral("tavrinSnapshotName"));
+            auto *descEdit = d->findChild<QTextEdit *>(QStringLiteral("tavrinSnapshotDesc"));
+            QVERIFY(nameEdit && descEdit);
+            QVERIFY(nameEdit->text().startsWith(QStringLiteral("手动备份-")));
+            nameEdit->selectAll();
+            QTest::keyClick(nameEdit, Qt::Key_Backspace);
+            PageTest::typeText(nameEdit, name);
+            descEdit->setPlainText(desc);
+            PageTest::findButton(d, button)->click();
+        });
+        QMetaObject::invokeMethod(page.get(), "onCreate");
+    }
+
+    int callCount(const QString &needle) const
+    {
+        QFile log(sim->path(QStringLiteral("/var/log/zarnex-sim/calls.jsonl")));
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        int n = 0;
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        for (const QByteArray &line : lines) {
+            const QJsonArray argv =
+                QJsonDocument::fromJson(line).object().value(QStringLiteral("argv")).toArray();
+            QStringList words;
+            for (const QJsonValue &v : argv)
+                words << v.toString();
+            if (words.join(QLatin1Char(' ')).contains(needle))
+                ++n;
+        }
+        return n;
+    }
+
+    QJsonObject pendingRollback() const
+    {
+        const QJsonObject state = sim->readJson(QStringLiteral("/var/lib/zarnex-sim/state.json"));
+        for (const QJsonValue &v : state.value(QStringLiteral("deployments")).toArray()) {
+            const QJsonObject d = v.toObject();
+            if (d.value(QStringLiteral("pending")).toBool() &&
+                d.value(QStringLiteral("origin")).toString() == QLatin1String("rollback"))
+                return d;
+        }
+        return {};
+    }
+
+private slots:
+    void init()
+    {
+        Tavrin::resetSizeCachesForTesting();
+        Tavrin::setBackendClockForTesting(nullptr);
+        sim = std::make_unique<PageTest::SimRoot>();
+        QVERIFY2(sim->isReady(), "could not build the simulated system root");
+        page = std::make_unique<SnapshotsPage>(nullptr);
+        page->resize(1000, 760);
+        page->show();
+        QVERIFY(reload());
+    }
+
+    void cleanup()
+    {
+        page.reset();
+        sim.reset();
+        Tavrin::setBackendClockForTesting(nullptr);
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
+    void listsWhatTheSystemHas()
+    {
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        QVERIFY(snaps.size() >= 2);
+        QCOMPARE(table()->rowCount(), snaps.size());
+        QCOMPARE(cardValue(QStringLiteral("当前数量")), QStringLiteral("%1 个").arg(snaps.size()));
+        QCOMPARE(cardValue(QStringLiteral("备份数量上限")), QStringLiteral("不限制"));
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("未启用"));
+        for (int r = 0; r < snaps.size(); ++r) {
+            const Tavrin::SnapshotInfo &s = snaps.at(r);
+            QCOMPARE(rowName(r), s.name);
+            QCOMPARE(cell(r, 4), s.id.left(12) + QStringLiteral("..."));
+            QCOMPARE(table()->item(r, 4)->toolTip(), s.id);
+            QCOMPARE(cell(r, 2), Tavrin::formatTime(s.time));
+            // Sizes come from the sim's real trees: every snapshot has some.
+            QVERIFY2(cell(r, 3).endsWith(QStringLiteral("B")), qPrintable(cell(r, 3)));
+            QCOMPARE(cell(r, 1), s.isInitial ? QStringLiteral("系统初始备份") : QStringLiteral("普通备份"));
+            QCOMPARE(badges(r).contains(QStringLiteral("初始")), s.isInitial);
+            QCOMPARE(rowButton(r, QStringLiteral("删除"))->isEnabled(), !s.isInitial);
+        }
+        QVERIFY(table()
+                    ->item(0, 3)
+                    ->data(Qt::AccessibleTextRole)
+                    .toString()
+                    .startsWith(QStringLiteral("占用空间: ")));
+    }
+
+    void createAddsRowWithSize()
+    {
+        const int before = table()->rowCount();
+        createThroughDialog(QStringLiteral("升级前"), QStringLiteral("装驱动之前"));
+        QVERIFY(waitIdle());
+        QCOMPARE(banner()->semantic(), TavrinUi::Success);
+        QCOMPARE(banner()->text(), QStringLiteral("备份“升级前”创建成功。"));
+        QCOMPARE(table()->rowCount(), before + 1);
+        const int row = rowOf(QStringLiteral("升级前"));
+        QVERIFY(row >= 0);
+        QCOMPARE(cell(row, 1), QStringLiteral("普通备份"));
+        QVERIFY(byName(Tavrin::getSnapshots(), QStringLiteral("升级前")));
+
+        // The size list computed before the new snapshot existed is still fresh;
+        // once it expires the page fills the new row in on its own.
+        if (cell(row, 3) == QStringLiteral("计算中...")) {
+            const qint64 later = QDateTime::currentSecsSinceEpoch() + 120;
+            Tavrin::setBackendClockForTesting([later] { return later; });
+            SnapshotsPage::setSizeRetryDelay(10);
+            QTRY_VERIFY_WITH_TIMEOUT(cell(rowOf(QStringLiteral("升级前")), 3).endsWith(QStringLiteral("B")),
+                                     60000);
+            SnapshotsPage::setSizeRetryDelay(60000);
+        }
+        QVERIFY(waitIdle());
+        QVERIFY(cell(rowOf(QStringLiteral("升级前")), 3).endsWith(QStringLiteral("B")));
+    }
+
+    void blankNameRunsNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("blanks") << QStringLiteral("    ");
+    }
+
+    void blankNameRunsNothing()
+    {
+        QFETCH(QString, name);
+        const int before = table()->rowCount();
+        createThroughDialog(name, QStringLiteral("desc"));
+        QVERIFY(waitIdle());
+        QCOMPARE(banner()->semantic(), TavrinUi::Danger);
+        QCOMPARE(banner()->text(), QStringLiteral("备份名称不能为空，请填写后重试。"));
+        QCOMPARE(callCount(QStringLiteral("snapshot create")), 0);
+        QCOMPARE(Tavrin::getSnapshots().size(), before);
+    }
+
+    void cancelledCreateRunsNothing()
+    {
+        createThroughDialog(QStringLiteral("x"), QString(), QStringLiteral("取消"));
+        QVERIFY(waitIdle());
+        QVERIFY(banner()->isHidden());
+        QCOMPARE(callCount(QStringLiteral("snapshot create")), 0);
+    }
+
+    void oddNamesTravelWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("desc");
+        QTest::newRow("quotes") << QStringLiteral("he said \"hi\" & 'bye'")
+                                << QStringLiteral("it's \"quoted\"");
+        QTest::newRow("leading dash") << QStringLiteral("-rf --delete-others") << QStringLiteral("-y");
+        QTest::newRow("markup") << QStringLiteral("<b>bold</b>") << QStringLiteral("<i>x</i>");
+        QTest::newRow("non-ascii") << QStringLiteral("系统备份 ✓ émoji 🙂")
+                                   << QStringLiteral("说明：测试");
+        QTest::newRow("very long") << QString(300, QChar(0x957f)) << QString(2000, QLatin1Char('d'));
+        QTest::newRow("newline in description")
+            << QStringLiteral("multi") << QStringLiteral("line one\nline two");
+        QTest::newRow("shell characters")
+            << QStringLiteral("$(reboot); `id` | rm *") << QStringLiteral("$HOME");
+    }
+
+    void oddNamesTravelWhole()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, desc);
+        createThroughDialog(name, desc);
+        QVERIFY(waitIdle());
+        QCOMPARE(banner()->semantic(), TavrinUi::Success);
+
+        const QList<Tavrin::SnapshotInfo> listed = Tavrin::getSnapshots();
+        const Tavrin::SnapshotInfo *made = byName(listed, name);
+        QVERIFY2(made, "the tool did not receive the name as one argument");
+        QCOMPARE(made->desc, desc);
+
+        const int row = rowOf(name);
+        QVERIFY(row >= 0);
+        QCOMPARE(table()->rowHeight(row), 48);
+        Ui::ElidedLabel *label =
+            PageTest::childrenOfType<Ui::ElidedLabel>(table()->cellWidget(row, 0)).value(0);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(label->width() <= table()->columnWidth(0));
+        QVERIFY(!label->toolTip().isEmpty());
+        QVERIFY(table()->columnWidth(5) >= 170);
+    }
+
+    void initialSnapshotCannotBeDeleted()
+    {
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        int initialRow = -1;
+        for (int r = 0; r < snaps.size(); ++r) {
+            if (snaps.at(r).isInitial)
+                initialRow = r;
+        }
+        QVERIFY(initialRow >= 0);
+        QAbstractButton *remove = rowButton(initialRow, QStringLiteral("删除"));
+        QVERIFY(!remove->isEnabled());
+        QCOMPARE(remove->toolTip(), QStringLiteral("系统初始备份受保护, 不可删除"));
+        bool asked = false;
+        PageTest::onNextDialog([&asked](QDialog *d) {
+            asked = true;
+            d->reject();
+        });
+        remove->click();
+        QTest::mouseClick(remove, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!asked);
+        QCOMPARE(PageTest::dropPendingAnswers(), 1);
+        QCOMPARE(Tavrin::getSnapshots().size(), snaps.size());
+    }
+
+    void deleteAsksAndRemoves_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("gone");
+        QTest::newRow("confirmed") << "删除" << true;
+        QTest::newRow("declined") << "取消" << false;
+    }
+
+    void deleteAsksAndRemoves()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, gone);
+        const int last = table()->rowCount() - 1;
+        const Tavrin::SnapshotInfo victim = Tavrin::getSnapshots().at(last);
+        QVERIFY(!victim.isInitial);
+        QString asked;
+        PageTest::answerNextDialog(answer, QString(), &asked);
+        rowButton(last, QStringLiteral("删除"))->click();
+        QVERIFY(waitIdle());
+        QVERIFY(asked.contains(QStringLiteral("目标备份: ") + victim.name));
+        QVERIFY(asked.contains(QStringLiteral("创建时间: ") + Tavrin::formatTime(victim.time)));
+        QCOMPARE(rowOf(victim.name) < 0, gone);
+        const QList<Tavrin::SnapshotInfo> after = Tavrin::getSnapshots();
+        QCOMPARE(byName(after, victim.name) == nullptr, gone);
+        if (gone) {
+            QCOMPARE(banner()->text(), QStringLiteral("备份已删除，占用空间已释放。"));
+            QCOMPARE(cardValue(QStringLiteral("当前数量")), QStringLiteral("%1 个").arg(after.size()));
+        }
+    }
+
+    void toolFailureShowsDetails_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QByteArray>("sudo");
+        QTest::addColumn<QByteArray>("pkexec");
+        QTest::addColumn<QByteArray>("failing");
+        QTest::addColumn<QString>("banner");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<int>("extraSnapshots");
+        QTest::newRow("create, password dialog dismissed")
+            << "create" << QByteArray("password") << QByteArray("dismiss") << QByteArray()
+            << "创建失败，请查看详情了解具体原因。"
+            << "Request dismissed" << 0;
+        QTest::newRow("create, not authorised") << "create" << QByteArray("password") << QByteArray("deny")
+                                                << QByteArray() << "创建失败，请查看详情了解具体原因。"
+                                                << "Not authorized" << 0;
+        QTest::newRow("delete, tool fails")
+            << "delete" << QByteArray("grant") << QByteArray("grant") << QByteArray("snapshot delete")
+            << "删除失败，请查看详情了解具体原因。"
+            << "simulated failure" << 0;
+        // The safety snapshot was made before the rollback failed; it stays.
+        QTest::newRow("rollback, tool fails")
+            << "rollback" << QByteArray("grant") << QByteArray("grant") << QByteArray("snapshot rollback")
+            << "还原失败，请查看详情了解具体原因。"
+            << "simulated failure" << 1;
+        QTest::newRow("rollback, backup refused")
+            << "rollback" << QByteArray("password") << QByteArray("dismiss") << QByteArray()
+            << "还原失败，请查看详情了解具体原因。"
+            << "Request dismissed" << 0;
+    }
+
+    void toolFailureShowsDetails()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QByteArray, sudo);
+        QFETCH(QByteArray, pkexec);
+        QFETCH(QByteArray, failing);
+        QFETCH(QString, banner);
+        QFETCH(QString, details);
+        QFETCH(int, extraSnapshots);
+
+        const int before = Tavrin::getSnapshots().size();
+        qputenv("SIM_SUDO", sudo);
+        qputenv("SIM_PKEXEC", pkexec);
+        if (!failing.isEmpty())
+            qputenv("SIM_CTL_FAIL", failing);
+        const int last = table()->rowCount() - 1;
+        if (operation == QLatin1String("create")) {
+            createThroughDialog(QStringLiteral("refused"), QString());
+        } else if (operation == QLatin1String("delete")) {
+            PageTest::answerNextDialog(QStringLiteral("删除"));
+            rowButton(last, QStringLiteral("删除"))->click();
+        } else {
+            PageTest::answerNextDialog(QStringLiteral("开始还原"));
+            rowButton(last, QStringLiteral("还原"))->click();
+        }
+        QVERIFY(waitIdle());
+        qunsetenv("SIM_CTL_FAIL");
+        qputenv("SIM_SUDO", "grant");
+        qputenv("SIM_PKEXEC", "grant");
+
+        QVERIFY(this->banner()->isVisible());
+        QCOMPARE(this->banner()->semantic(), TavrinUi::Danger);
+        QCOMPARE(this->banner()->text(), banner);
+        QCOMPARE(this->banner()->details()->headerButton()->text().mid(2), QStringLiteral("完整输出"));
+        QVERIFY2(bannerDetails(this->banner()).contains(details), qPrintable(bannerDetails(this->banner())));
+        QCOMPARE(Tavrin::getSnapshots().size(), before + extraSnapshots);
+        QVERIFY(pendingRollback().isEmpty());
+        QVERIFY(!QFileInfo::exists(sim->path(kStateFile)));
+
+        // Usable again at once.
+        createThroughDialog(QStringLiteral("afterwards"), QString());
+        QVERIFY(waitIdle());
+        QCOMPARE(this->banner()->semantic(), TavrinUi::Success);
+        QVERIFY(rowOf(QStringLiteral("afterwards")) >= 0);
+    }
+
+    void rollbackStrategies_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("strategy");
+        QTest::newRow("keep the backup") << "自动创建回滚前备份，保留待手动删除（推荐）"
+                                         << "manual";
+        QTest::newRow("delete after three boots") << "自动创建，且系统重启 3 次正常后自动删除"
+                                                  << "reboot3";
+        QTest::newRow("no backup") << "不创建回滚前备份（不推荐）"
+                                   << "none";
+    }
+
+    void rollbackStrategies()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, strategy);
+        const QList<Tavrin::SnapshotInfo> before = Tavrin::getSnapshots();
+        const Tavrin::SnapshotInfo target = before.at(1);
+        const QString booted = Tavrin::getBootedDeployId();
+
+        QString asked;
+        PageTest::answerNextDialog(QStringLiteral("开始还原"), option, &asked);
+        QString ready;
+        PageTest::answerNextDialog(QStringLiteral("稍后手动重启"), QString(), &ready);
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(waitIdle());
+        QVERIFY(asked.contains(QStringLiteral("目标备份: ") + target.name));
+        QVERIFY(ready.contains(QStringLiteral("还原已就绪")));
+        QCOMPARE(banner()->semantic(), TavrinUi::Warning);
+        QCOMPARE(banner()->text(), QStringLiteral("还原已就绪，请稍后手动重启系统以生效。"));
+
+        // The system has a rollback to the target staged.
+        QCOMPARE(pendingRollback().value(QStringLiteral("rollback_target")).toString(), target.id);
+
+        const QList<Tavrin::SnapshotInfo> after = Tavrin::getSnapshots();
+        const QJsonObject state = sim->readJson(kStateFile);
+        if (strategy == QLatin1String("none")) {
+            QCOMPARE(after.size(), before.size());
+            QVERIFY(!QFileInfo::exists(sim->path(kStateFile)));
+            QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("未启用"));
+        } else {
+            QCOMPARE(after.size(), before.size() + 1);
+            const Tavrin::SnapshotInfo backup = after.last();
+            QVERIFY(backup.name.startsWith(QStringLiteral("回滚前备份-")));
+            QCOMPARE(backup.desc, QStringLiteral("回滚到[%1]前的系统状态").arg(target.name));
+            QCOMPARE(state.value(QStringLiteral("rollback_target")).toString(), target.id);
+            QCOMPARE(state.value(QStringLiteral("rollback_target_name")).toString(), target.name);
+            QCOMPARE(state.value(QStringLiteral("backup_snapshot_id")).toString(), backup.id);
+            QCOMPARE(state.value(QStringLiteral("backup_snapshot_name")).toString(), backup.name);
+            QCOMPARE(state.value(QStringLiteral("original_booted")).toString(), booted);
+            QCOMPARE(state.value(QStringLiteral("strategy")).toString(), strategy);
+            QCOMPARE(state.value(QStringLiteral("status")).toString(), QStringLiteral("pending"));
+            QCOMPARE(state.value(QStringLiteral("reboot_count")).toInt(-1), 0);
+            QCOMPARE(state.value(QStringLiteral("reboot_limit")).toInt(), 3);
+            QVERIFY(qAbs(state.value(QStringLiteral("created_at")).toInteger() -
+                         QDateTime::currentSecsSinceEpoch()) < 600);
+            QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("进行中"));
+            const int row = rowOf(backup.name);
+            QVERIFY(row >= 0);
+            QCOMPARE(cell(row, 1), QStringLiteral("回滚前备份"));
+            QVERIFY(badges(row).contains(QStringLiteral("回滚前")));
+        }
+        for (const QString &file : kCleanupFiles)
+            QCOMPARE(QFileInfo::exists(sim->path(file)), strategy == QLatin1String("reboot3"));
+        QCOMPARE(Tavrin::rollbackCleanupInstalled(), strategy == QLatin1String("reboot3"));
+    }
+
+    void rebootNowAndCleanupAfterThreeBoots()
+    {
+        const Tavrin::SnapshotInfo target = Tavrin::getSnapshots().at(1);
+        PageTest::answerNextDialog(QStringLiteral("开始还原"),
+                                   QStringLiteral("自动创建，且系统重启 3 次正常后自动删除"));
+        PageTest::answerNextDialog(QStringLiteral("立即重启"));
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(waitIdle());
+        const QString backupId =
+            sim->readJson(kStateFile).value(QStringLiteral("backup_snapshot_id")).toString();
+        QVERIFY(!backupId.isEmpty());
+
+        // "Reboot" went to the simulated system: the staged rollback is booted.
+        QTRY_VERIFY_WITH_TIMEOUT(pendingRollback().isEmpty(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(callCount(QStringLiteral("systemctl reboot")), 1, 60000);
+        QVERIFY(Tavrin::getBootedDeployId() != QString());
+
+        // Two more boots reach the limit of three: the backup goes away.
+        for (int boot = 0; boot < 2; ++boot) {
+            int code = -1;
+            sim->run(QStringLiteral("systemctl"), {QStringLiteral("reboot")}, &code);
+            QCOMPARE(code, 0);
+        }
+        const QJsonObject state = sim->readJson(kStateFile);
+        QFile bootLog(sim->path(QStringLiteral("/var/log/zarnex-sim/boot.log")));
+        QVERIFY(bootLog.open(QIODevice::ReadOnly));
+        QVERIFY2(state.value(QStringLiteral("status")).toString() == QLatin1String("done"),
+                 bootLog.readAll().constData());
+        QCOMPARE(state.value(QStringLiteral("reboot_count")).toInt(), 3);
+        bool present = false;
+        for (const Tavrin::SnapshotInfo &s : Tavrin::getSnapshots())
+            present = present || s.id == backupId;
+        QVERIFY(!present);
+        QVERIFY(reload());
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("已完成"));
+        Q_UNUSED(target);
+    }
+
+    void rollbackDeclinedRunsNothing()
+    {
+        PageTest::dismissNextDialog();
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(waitIdle());
+        QVERIFY(pendingRollback().isEmpty());
+        QCOMPARE(callCount(QStringLiteral("snapshot")), callCount(QStringLiteral("snapshot list")));
+    }
+
+    void clicksIgnoredWhileOperationRuns()
+    {
+        const int last = table()->rowCount() - 1;
+        PageTest::answerNextDialog(QStringLiteral("删除"));
+        rowButton(last, QStringLiteral("删除"))->click();
+        QVERIFY(page->isBusy());
+        bool asked = false;
+        PageTest::onNextDialog([&asked](QDialog *d) {
+            asked = true;
+            d->reject();
+        });
+        rowButton(0, QStringLiteral("还原"))->click();
+        rowButton(1, QStringLiteral("删除"))->click();
+        QVERIFY(!asked);
+        QCOMPARE(PageTest::dropPendingAnswers(), 1);
+        // Create says why it does not start.
+        QMetaObject::invokeMethod(page.get(), "onCreate");
+        QCOMPARE(banner()->text(), QStringLiteral("上一项操作尚未完成，请稍候再试。"));
+        QCOMPARE(banner()->semantic(), TavrinUi::Warning);
+        QVERIFY(waitIdle());
+        QCOMPARE(callCount(QStringLiteral("snapshot rollback")), 0);
+    }
+
+    void clickOnVanishedSnapshotDoesNothing()
+    {
+        const int last = table()->rowCount() - 1;
+        const Tavrin::SnapshotInfo victim = Tavrin::getSnapshots().at(last);
+        QPointer<QAbstractButton> staleDelete = rowButton(last, QStringLiteral("删除"));
+        QPointer<QAbstractButton> staleRestore = rowButton(last, QStringLiteral("还原"));
+        QVERIFY(Tavrin::deleteSnapshot(victim.id).ok);
+
+        bool asked = false;
+        PageTest::onNextDialog([&asked](QDialog *d) {
+            asked = true;
+            d->reject();
+        });
+        // The clicks land while the list is re-rendered without the snapshot.
+        bool clicked = false;
+        connect(table()->model(), &QAbstractItemModel::rowsRemoved, this, [&] {
+            if (clicked || !staleDelete || !staleRestore)
+                return;
+            clicked = true;
+            staleDelete->click();
+            staleRestore->click();
+        });
+        QVERIFY(reload());
+        if (!clicked)
+            QSKIP("the table deleted the row widgets at once; no stale click possible");
+        QVERIFY(!asked);
+        QCOMPARE(PageTest::dropPendingAnswers(), 1);
+        QCOMPARE(rowOf(victim.name), -1);
+    }
+
+    void emptyListShowsEmptyState()
+    {
+        // A list that cannot be read shows as empty.
+        qputenv("SIM_CTL_FAIL", "snapshot list");
+        QVERIFY(reload());
+        qunsetenv("SIM_CTL_FAIL");
+        QVERIFY(table()->isHidden());
+        TavrinUi::TavrinEmptyState *empty =
+            PageTest::childrenOfType<TavrinUi::TavrinEmptyState>(page.get()).value(0);
+        QVERIFY(empty && empty->isVisible());
+        QCOMPARE(cardValue(QStringLiteral("当前数量")), QStringLiteral("0 个"));
+
+        createThroughDialog(QStringLiteral("from empty"), QString());
+        QVERIFY(waitIdle());
+        QVERIFY(table()->isVisible());
+        QVERIFY(empty->isHidden());
+        QVERIFY(rowOf(QStringLiteral("from empty")) >= 0);
+    }
+};
+
+TAVRIN_TEST_MAIN(TestSnapshotsPage)
+#include "tst_snapshotspage.moc"
