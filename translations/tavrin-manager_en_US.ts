@@ -235,19 +235,508 @@
 <context>
     <name>ProtectionPage</name>
     <message>
-        <location filename="../src/protectionpage.cpp" line="9"/>
+        <location filename="../src/protectionpage.cpp" line="39"/>
         <source>系统保护</source>
         <translation>System Protection</translation>
     </message>
     <message>
-        <location filename="../src/protectionpage.cpp" line="9"/>
+        <location filename="../src/protectionpage.cpp" line="39"/>
         <source>Tavrin系统只读保护(可写层)管理</source>
         <translation>Tavrin read-only protection (writable layer) management</translation>
     </message>
     <message>
-        <location filename="../src/protectionpage.cpp" line="15"/>
-        <source>保护开关将在后续版本中提供</source>
-        <translation>The protection switch will be available in a later version</translation>
+        <location filename="../src/protectionpage.cpp" line="47"/>
+        <location filename="../src/protectionpage.cpp" line="91"/>
+        <source>正在读取保护状态...</source>
+        <translation>Reading the protection status...</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="61"/>
+        <location filename="../src/protectionpage.cpp" line="142"/>
+        <source>保护开关</source>
+        <translation>Protection Switch</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="61"/>
+        <source>总开关：开启或关闭Tavrin系统保护</source>
+        <translation>Master switch: turn Tavrin system protection on or off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="66"/>
+        <source>说明</source>
+        <translation>How It Works</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="68"/>
+        <source>Tavrin系统将核心目录(/usr 等)以只读方式挂载, 防止误操作或恶意软件破坏系统。
+开启“可写层”将解除只读保护(适合开发调试), 关闭后恢复保护。</source>
+        <translation>Tavrin mounts the core directories (/usr and others) read-only, so that mistakes or malware cannot damage the system.
+Turning on the “writable layer” lifts the read-only protection (useful for development and debugging); turning it off restores the protection.</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="72"/>
+        <source>注意: 开启可写层后系统将拒绝执行快照还原。</source>
+        <translation>Note: while the writable layer is on, the system refuses to restore snapshots.</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="79"/>
+        <location filename="../src/protectionpage.cpp" line="143"/>
+        <source>Tavrin功能</source>
+        <translation>Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="144"/>
+        <source>总开关：控制Tavrin系统保护的启用状态</source>
+        <translation>Master switch: controls whether Tavrin system protection is on</translation>
+    </message>
+</context>
+<context>
+    <name>SnapshotsPage</name>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="112"/>
+        <source>备份数量上限</source>
+        <translation>Backup Limit</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="113"/>
+        <source>当前数量</source>
+        <translation>Current Count</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="114"/>
+        <source>回滚前安全备份</source>
+        <translation>Pre-Rollback Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="120"/>
+        <location filename="../src/snapshotspage.cpp" line="176"/>
+        <source>正在读取快照列表...</source>
+        <translation>Reading the snapshot list...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>创建时间</source>
+        <translation>Created</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>占用空间</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="128"/>
+        <source>系统备份列表</source>
+        <translation>System backup list</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="152"/>
+        <source>暂无备份</source>
+        <translation>No Backups Yet</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="154"/>
+        <source>创建备份后可在系统出问题时还原到当前状态。系统初始备份由Tavrin自动创建，受保护、不可删除。</source>
+        <translation>Create a backup to return to the current state if something goes wrong with the system. The initial system backup is created by Tavrin automatically; it is protected and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="155"/>
+        <location filename="../src/snapshotspage.cpp" line="447"/>
+        <source>创建备份</source>
+        <translation>Create Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="161"/>
+        <source>提示：悬停名称列可查看完整描述与用途；系统初始备份受Tavrin保护，不可删除。</source>
+        <translation>Tip: hover over a name to see its full description and purpose; the initial system backup is protected by Tavrin and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="242"/>
+        <source>%1
+描述: %2</source>
+        <translation>%1
+Description: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="245"/>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="248"/>
+        <source>初始</source>
+        <translation>Initial</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="249"/>
+        <source>系统初始备份, 受Tavrin保护, 不可删除</source>
+        <translation>Initial system backup, protected by Tavrin, cannot be deleted</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="253"/>
+        <source>回滚前</source>
+        <translation>Pre-rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="254"/>
+        <source>还原前自动创建的安全备份, 回滚成功后可在本页手动删除</source>
+        <translation>Safety backup taken automatically before a restore; you can delete it here once the rollback has succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <source>系统初始备份</source>
+        <translation>Initial backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <source>回滚前备份</source>
+        <translation>Pre-rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <source>普通备份</source>
+        <translation>Regular</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="273"/>
+        <source>计算中...</source>
+        <translation>Calculating...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="285"/>
+        <source>增量数据: %1
+独占对象: %2</source>
+        <translation>Incremental data: %1
+Exclusive objects: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="293"/>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="295"/>
+        <source>将系统还原到此备份的状态（重启后生效）</source>
+        <translation>Restore the system to the state of this backup (takes effect after a reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="296"/>
+        <source>还原到备份：%1</source>
+        <translation>Restore backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="301"/>
+        <location filename="../src/snapshotspage.cpp" line="529"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <source>系统初始备份受保护, 不可删除</source>
+        <translation>The initial system backup is protected and cannot be deleted</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <source>删除此备份</source>
+        <translation>Delete this backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="305"/>
+        <source>删除备份：%1</source>
+        <translation>Delete backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="351"/>
+        <source>不限制</source>
+        <translation>Unlimited</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="352"/>
+        <source>%1 个</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="354"/>
+        <source>未启用</source>
+        <translation>Not enabled</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="359"/>
+        <source>手动</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="361"/>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="363"/>
+        <source>重启 3 次后</source>
+        <translation>After 3 boots</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="365"/>
+        <source>已完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="367"/>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="369"/>
+        <source>进行中</source>
+        <translation>In progress</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="439"/>
+        <source>上一项操作尚未完成，请稍候再试。</source>
+        <translation>The previous action has not finished yet. Please try again in a moment.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="453"/>
+        <source>备份名称</source>
+        <translation>Backup name</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="458"/>
+        <source>例如: 更新前备份</source>
+        <translation>For example: Before-update</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="459"/>
+        <source>手动备份-</source>
+        <translation>Manual-backup-</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="462"/>
+        <source>描述(可选)</source>
+        <translation>Description (optional)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="467"/>
+        <source>记录该备份的用途...</source>
+        <translation>What this backup is for...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="470"/>
+        <location filename="../src/snapshotspage.cpp" line="530"/>
+        <location filename="../src/snapshotspage.cpp" line="606"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="471"/>
+        <source>创建</source>
+        <translation>Create</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="486"/>
+        <source>备份名称不能为空，请填写后重试。</source>
+        <translation>The backup name cannot be empty. Enter a name and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="490"/>
+        <source>正在创建备份, 请稍候...</source>
+        <translation>Creating the backup, please wait...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="507"/>
+        <source>备份“%1”创建成功。</source>
+        <translation>Backup “%1” created.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="511"/>
+        <source>创建失败，请查看详情了解具体原因。</source>
+        <translation>Creating the backup failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="511"/>
+        <location filename="../src/snapshotspage.cpp" line="556"/>
+        <location filename="../src/snapshotspage.cpp" line="697"/>
+        <source>完整输出</source>
+        <translation>Full Output</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="525"/>
+        <source>删除备份</source>
+        <translation>Delete Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="526"/>
+        <source>删除后该备份的增量数据将被释放，且无法恢复。</source>
+        <translation>Deleting the backup frees its incremental data. This cannot be undone.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="527"/>
+        <location filename="../src/snapshotspage.cpp" line="595"/>
+        <location filename="../src/snapshotspage.cpp" line="679"/>
+        <source>目标备份: %1</source>
+        <translation>Backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="528"/>
+        <location filename="../src/snapshotspage.cpp" line="596"/>
+        <source>创建时间: %1</source>
+        <translation>Created: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="536"/>
+        <source>正在删除备份...</source>
+        <translation>Deleting the backup...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="552"/>
+        <source>备份已删除，占用空间已释放。</source>
+        <translation>Backup deleted; its space has been freed.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="556"/>
+        <source>删除失败，请查看详情了解具体原因。</source>
+        <translation>Deleting the backup failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="575"/>
+        <source>可写层冲突</source>
+        <translation>Writable Layer Conflict</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="576"/>
+        <source>当前可写层（只读保护已关闭）处于开启状态，Tavrin会拒绝还原操作。
+请先关闭可写层、恢复只读保护。</source>
+        <translation>The writable layer is on (read-only protection is off), so Tavrin will refuse to restore.
+Turn off the writable layer and restore read-only protection first.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="578"/>
+        <source>要还原的备份: %1</source>
+        <translation>Backup to restore: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="579"/>
+        <source>前往设置</source>
+        <translation>Go to Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="593"/>
+        <source>还原到备份</source>
+        <translation>Restore Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="594"/>
+        <source>系统将还原到所选备份的状态，重启后生效。</source>
+        <translation>The system will be restored to the state of the selected backup; this takes effect after a reboot.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <source>描述: %1</source>
+        <translation>Description: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="598"/>
+        <source>该备份之后对【系统层】的修改（安装的软件、系统配置）将丢失</source>
+        <translation>Changes to the system layer made after this backup (installed software, system configuration) will be lost</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="599"/>
+        <source>用户数据（/home 数据分区）不受影响</source>
+        <translation>User data (the /home data partition) is not affected</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="600"/>
+        <source>还原期间请勿断电，系统会在失败时自动回退</source>
+        <translation>Do not cut the power during the restore; if it fails, the system rolls back automatically</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="601"/>
+        <source>自动创建回滚前备份，保留待手动删除（推荐）</source>
+        <translation>Create a pre-rollback backup and keep it until you delete it (recommended)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="602"/>
+        <source>自动创建，且系统重启 3 次正常后自动删除</source>
+        <translation>Create one and delete it automatically after 3 successful boots</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="602"/>
+        <source>不创建回滚前备份（不推荐）</source>
+        <translation>Do not create a pre-rollback backup (not recommended)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="605"/>
+        <source>开始还原</source>
+        <translation>Start Restore</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="620"/>
+        <source>正在准备还原...</source>
+        <translation>Preparing the restore...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="622"/>
+        <source>回滚前备份-</source>
+        <translation>Pre-rollback-backup-</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="623"/>
+        <source>回滚到[%1]前的系统状态</source>
+        <translation>System state before rolling back to [%1]</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="677"/>
+        <source>还原已就绪</source>
+        <translation>Restore Ready</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="678"/>
+        <source>系统将在重启后自动还原到所选备份。请先保存您的工作。</source>
+        <translation>The system will be restored to the selected backup when it reboots. Save your work first.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="680"/>
+        <source>立即重启</source>
+        <translation>Reboot Now</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="681"/>
+        <source>稍后手动重启</source>
+        <translation>Reboot Later</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="693"/>
+        <source>还原已就绪，请稍后手动重启系统以生效。</source>
+        <translation>The restore is ready. Reboot the system later for it to take effect.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="697"/>
+        <source>还原失败，请查看详情了解具体原因。</source>
+        <translation>The restore failed. See the details for the reason.</translation>
     </message>
 </context>
 <context>
@@ -514,6 +1003,50 @@
     </message>
 </context>
 <context>
+    <name>TavrinCountdownDialog</name>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="76"/>
+        <location filename="../src/countdowndialog.cpp" line="92"/>
+        <source>即将完全关闭Tavrin保护</source>
+        <translation>Turning Off Tavrin Protection Completely</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="98"/>
+        <source>此为高风险操作，请务必确认后再继续</source>
+        <translation>This is a high-risk action. Make sure before you continue.</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="108"/>
+        <source>核心目录(/usr 等)将失去只读保护</source>
+        <translation>Core directories (/usr and others) lose their read-only protection</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="108"/>
+        <source>恶意软件与误操作可直接破坏系统</source>
+        <translation>Malware and mistakes can damage the system directly</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="109"/>
+        <source>重启后仍保持关闭，需手动重新开启保护</source>
+        <translation>Protection stays off after a reboot until you turn it on again</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="124"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="184"/>
+        <source>我已知晓风险，完全关闭</source>
+        <translation>I Understand, Turn Off Completely</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="185"/>
+        <source>我已知晓风险，完全关闭（%1s）</source>
+        <translation>I Understand, Turn Off Completely (%1s)</translation>
+    </message>
+</context>
+<context>
     <name>TavrinPageBlocks</name>
     <message>
         <location filename="../src/ui/pageblocks.cpp" line="242"/>
@@ -542,6 +1075,204 @@
         <location filename="../src/placeholderpage.cpp" line="48"/>
         <source>此页面的内容正在开发中，暂不显示任何系统数据。</source>
         <translation>This page is under development and does not show any system data yet.</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinProtection</name>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="52"/>
+        <source>只读保护</source>
+        <translation>Read-Only Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="53"/>
+        <source>可写层</source>
+        <translation>Writable Layer</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="54"/>
+        <source>重启后状态</source>
+        <translation>After Reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="117"/>
+        <source>已开启</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="118"/>
+        <source>核心目录只读</source>
+        <translation>Core directories read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="119"/>
+        <source>已锁定</source>
+        <translation>Locked</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="120"/>
+        <source>未启用</source>
+        <translation>Not enabled</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="121"/>
+        <source>仍为只读</source>
+        <translation>Still read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="122"/>
+        <source>未做变更</source>
+        <translation>No change</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="125"/>
+        <source>已关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="126"/>
+        <source>核心目录可写</source>
+        <translation>Core directories writable</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="127"/>
+        <source>已解锁</source>
+        <translation>Unlocked</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="128"/>
+        <source>开发调试模式</source>
+        <translation>Development mode</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="130"/>
+        <source>恢复只读</source>
+        <translation>Read-only again</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="131"/>
+        <source>临时关闭</source>
+        <translation>Temporarily off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="133"/>
+        <source>仍保持可写</source>
+        <translation>Stays writable</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="134"/>
+        <source>永久关闭</source>
+        <translation>Permanently off</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinSwitch</name>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="47"/>
+        <source>设置成功，请重启系统使设置生效。</source>
+        <translation>Setting saved. Reboot the system for it to take effect.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="54"/>
+        <source>设置失败，请查看详情了解具体原因。</source>
+        <translation>The setting failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="55"/>
+        <source>完整输出</source>
+        <translation>Full Output</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="79"/>
+        <source>未知状态 · 无法读取Tavrin配置</source>
+        <translation>Unknown · Cannot read the Tavrin configuration</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="86"/>
+        <source>保护中 · 核心目录只读</source>
+        <translation>Protected · Core directories read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="89"/>
+        <source>已临时关闭 · 重启后自动恢复</source>
+        <translation>Temporarily off · Restored after reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="92"/>
+        <source>已完全关闭 · 重启后仍保持关闭</source>
+        <translation>Fully off · Stays off after reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="108"/>
+        <source>开启Tavrin保护</source>
+        <translation>Turn On Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="109"/>
+        <source>确定要恢复核心目录只读保护吗？此操作需要重启后生效。</source>
+        <translation>Restore the read-only protection of the core directories? This takes effect after a reboot.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="110"/>
+        <source>恢复保护</source>
+        <translation>Restore Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="111"/>
+        <location filename="../src/masterswitch.cpp" line="130"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="120"/>
+        <source>关闭Tavrin保护</source>
+        <translation>Turn Off Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="121"/>
+        <source>关闭后核心目录将解除只读保护，恶意软件与误操作可能直接破坏系统。</source>
+        <translation>Turning it off lifts the read-only protection of the core directories; malware or mistakes can then damage the system directly.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="122"/>
+        <source>核心系统目录将变为可写</source>
+        <translation>Core system directories become writable</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="123"/>
+        <source>恶意软件或误操作可直接破坏系统文件</source>
+        <translation>Malware or mistakes can damage system files directly</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="124"/>
+        <source>重启后按所选方式决定是否恢复保护</source>
+        <translation>After a reboot, protection comes back or not as chosen below</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="125"/>
+        <source>临时关闭（重启后自动恢复）</source>
+        <translation>Turn off temporarily (restored after reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="126"/>
+        <source>完全关闭（重启后仍保持关闭）</source>
+        <translation>Turn off completely (stays off after reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="129"/>
+        <source>关闭保护</source>
+        <translation>Turn Off Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="165"/>
+        <location filename="../src/masterswitch.cpp" line="186"/>
+        <source>Tavrin功能</source>
+        <translation>Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="176"/>
+        <source>详情</source>
+        <translation>Details</translation>
     </message>
 </context>
 <context>
