@@ -404,7 +404,7 @@ Description: %2</translation>
     <message>
         <location filename="../src/snapshotspage.cpp" line="265"/>
         <source>系统初始备份</source>
-        <translation>Initial backup</translation>
+        <translation>Initial</translation>
     </message>
     <message>
         <location filename="../src/snapshotspage.cpp" line="265"/>
@@ -1008,7 +1008,7 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/countdowndialog.cpp" line="76"/>
         <location filename="../src/countdowndialog.cpp" line="92"/>
         <source>即将完全关闭Tavrin保护</source>
-        <translation>Turning Off Tavrin Protection Completely</translation>
+        <translation>Tavrin Protection Off for Good</translation>
     </message>
     <message>
         <location filename="../src/countdowndialog.cpp" line="98"/>
@@ -1038,12 +1038,12 @@ Turn off the writable layer and restore read-only protection first.</translation
     <message>
         <location filename="../src/countdowndialog.cpp" line="184"/>
         <source>我已知晓风险，完全关闭</source>
-        <translation>I Understand, Turn Off Completely</translation>
+        <translation>I Understand, Turn It Off</translation>
     </message>
     <message>
         <location filename="../src/countdowndialog.cpp" line="185"/>
         <source>我已知晓风险，完全关闭（%1s）</source>
-        <translation>I Understand, Turn Off Completely (%1s)</translation>
+        <translation>I Understand, Turn It Off (%1s)</translation>
     </message>
 </context>
 <context>
