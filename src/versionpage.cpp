@@ -4,6 +4,7 @@
 
 #include "mainwindow.h"
 #include "placeholderpage.h"
+#include "snapshotspage.h"
 #include "ui/components.h"
 #include "zlabel.h"
 #include "ztabbar.h"
@@ -24,8 +25,44 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
     hintLabel->setObjectName(QStringLiteral("tavrinRowDesc"));
     parts.layout->insertWidget(2, tabBar, 0, Qt::AlignLeft);
     parts.layout->insertWidget(3, hintLabel);
-    connect(tabBar, &QTabBar::currentChanged, this, [this](int index) { updateHint(index); });
+
+    // The snapshot list is the first sub-page; the deployments tab keeps the
+    // placeholder until its page exists.
+    snapshotsPage = new SnapshotsPage(window);
+    snapshotsPage->setParent(this);
+    snapshotsPage->setMinimumHeight(560);
+    parts.layout->insertWidget(4, snapshotsPage, 1);
+    placeholderPanel = parts.emptyState->parentWidget();
+    placeholderPanel->setVisible(false);
+    connect(snapshotsPage, &BasePage::idleReached, this, [this] {
+        if (!isBusy())
+            emit idleReached();
+    });
+
+    connect(tabBar, &QTabBar::currentChanged, this, [this](int index) {
+        snapshotsPage->setVisible(index == 0);
+        placeholderPanel->setVisible(index != 0);
+        updateHint(index);
+        if (index == 0)
+            snapshotsPage->refresh();
+    });
     updateHint(0);
+}
+
+void VersionManagementPage::refresh()
+{
+    if (currentSubPage() == 0)
+        snapshotsPage->refresh();
+}
+
+void VersionManagementPage::shutdown()
+{
+    snapshotsPage->shutdown();
+}
+
+bool VersionManagementPage::isBusy() const
+{
+    return BasePage::isBusy() || snapshotsPage->isBusy();
 }
 
 void VersionManagementPage::showSubPage(int index)
@@ -42,7 +79,7 @@ int VersionManagementPage::currentSubPage() const
 void VersionManagementPage::requestCreateSnapshot()
 {
     showSubPage(0);
-    showFeedback(TavrinUi::Accent, tr("创建备份将在后续版本中提供"), true);
+    snapshotsPage->onCreate();
 }
 
 QString VersionManagementPage::hintText(int index) const

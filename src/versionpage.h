@@ -4,6 +4,7 @@
 
 class MainWindow;
 class QPushButton;
+class SnapshotsPage;
 class ZLabel;
 class ZTabBar;
 
@@ -13,6 +14,10 @@ class VersionManagementPage : public BasePage
 
 public:
     explicit VersionManagementPage(MainWindow *window);
+
+    void refresh() override;
+    void shutdown() override;
+    bool isBusy() const override;
 
     void showSubPage(int index);
     int currentSubPage() const;
@@ -24,4 +29,6 @@ private:
 
     ZTabBar *tabBar = nullptr;
     ZLabel *hintLabel = nullptr;
+    SnapshotsPage *snapshotsPage = nullptr;
+    QWidget *placeholderPanel = nullptr;
 };

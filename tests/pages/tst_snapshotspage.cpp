@@ -1,8 +1,12 @@
 #include "backend/backend_p.h"
+#include "mainwindow.h"
+#include "masterswitch.h"
 #include "pagetest.h"
+#include "protectionpage.h"
 #include "snapshotspage.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
+#include "versionpage.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -10,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QTextEdit>
 
@@ -602,6 +607,55 @@ private slots:
         QVERIFY(!asked);
         QCOMPARE(PageTest::dropPendingAnswers(), 1);
         QCOMPARE(rowOf(victim.name), -1);
+    }
+
+    void rollbackRefusedWhileWritable_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("goes");
+        QTest::newRow("go to the protection page") << "前往设置" << true;
+        QTest::newRow("stay") << "取消" << false;
+    }
+
+    void rollbackRefusedWhileWritable()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, goes);
+        page.reset();
+        QVERIFY(Tavrin::enableWritable(true, true).ok);
+
+        MainWindow window;
+        window.resize(1100, 760);
+        window.show();
+        window.gotoPage(VersionManagement, Snapshots);
+        auto *versions = qobject_cast<VersionManagementPage *>(window.page(VersionManagement));
+        QVERIFY(versions);
+        auto *snapshots = versions->findChild<SnapshotsPage *>();
+        QVERIFY(snapshots);
+        QVERIFY(QTest::qWaitFor([versions] { return !versions->isBusy(); }, 120000));
+        auto *list = snapshots->findChild<QTableWidget *>();
+        QVERIFY(list && list->rowCount() > 1);
+        auto *protection = qobject_cast<ProtectionPage *>(window.page(Protection));
+        QVERIFY(protection);
+        QCOMPARE(protection->masterSwitchRow()->highlight(), 0.0);
+
+        QString asked;
+        PageTest::answerNextDialog(answer, QString(), &asked);
+        PageTest::findButton(list->cellWidget(1, 5), QStringLiteral("还原"))->click();
+        QVERIFY(asked.contains(QStringLiteral("可写层冲突")));
+        QVERIFY(asked.contains(QStringLiteral("要还原的备份: ")));
+        if (goes) {
+            QCOMPARE(window.pageStack()->currentWidget(), protection);
+            QTRY_COMPARE_WITH_TIMEOUT(protection->masterSwitchRow()->highlight(), 1.0, 10000);
+        } else {
+            QCOMPARE(window.pageStack()->currentWidget(), versions);
+            QCOMPARE(protection->masterSwitchRow()->highlight(), 0.0);
+        }
+        // Refused before anything ran: no backup, nothing staged.
+        QVERIFY(pendingRollback().isEmpty());
+        QCOMPARE(callCount(QStringLiteral("snapshot create")), 0);
+        QVERIFY(QTest::qWaitFor([&window] { return !window.page(Protection)->isBusy(); }, 60000));
+        QVERIFY(QTest::qWaitFor([versions] { return !versions->isBusy(); }, 60000));
     }
 
     void emptyListShowsEmptyState()

@@ -11,20 +11,9 @@
 #include <atomic>
 
 #include "basepage.h"
+#include "masterswitch.h"
 #include "testsupport.h"
 #include "ui/components.h"
-
-namespace TavrinSwitch {
-// Shaped like the protection page's switch row: the page base reaches it only
-// through the meta-object system.
-class TavrinSwitchRow : public QWidget
-{
-    Q_OBJECT
-public:
-    Q_INVOKABLE void flashHighlight() { ++flashes; }
-    int flashes = 0;
-};
-} // namespace TavrinSwitch
 
 namespace {
 
@@ -270,7 +259,8 @@ void TestBasePage::highlightSetting()
     auto *plain = new QWidget;
     plain->setMinimumHeight(20);
     column->addWidget(plain);
-    auto *switchRow = new TavrinSwitch::TavrinSwitchRow;
+    // The page base reaches the switch row only through the meta-object system.
+    auto *switchRow = new TavrinSwitch::TavrinSwitchRow(&page, false);
     column->addWidget(switchRow);
     area->setWidget(content);
     layout->addWidget(area);
@@ -297,7 +287,7 @@ void TestBasePage::highlightSetting()
 
     QVERIFY(page.highlightSetting(QStringLiteral("plain")));
     QVERIFY(page.highlightSetting(QStringLiteral("Tavrin功能")));
-    QCOMPARE(switchRow->flashes, 1);
+    QCOMPARE(switchRow->highlight(), 1.0);
 
     delete plain; // a rebuilt row leaves no dangling entry behind
     QVERIFY(!page.highlightSetting(QStringLiteral("plain")));
