@@ -1340,37 +1340,32 @@ Turn off the writable layer and restore read-only protection first.</translation
 <context>
     <name>VersionManagementPage</name>
     <message>
-        <location filename="../src/versionpage.cpp" line="14"/>
+        <location filename="../src/versionpage.cpp" line="15"/>
         <source>备份与版本</source>
         <translation>Backups &amp; Versions</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="14"/>
+        <location filename="../src/versionpage.cpp" line="15"/>
         <source>系统快照是可还原的备份点，系统部署实例是可启动的系统</source>
         <translation>Snapshots are restore points; deployments are bootable systems</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="20"/>
+        <location filename="../src/versionpage.cpp" line="21"/>
         <source>系统快照</source>
         <translation>Snapshots</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="21"/>
+        <location filename="../src/versionpage.cpp" line="22"/>
         <source>系统部署实例</source>
         <translation>Deployments</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="45"/>
-        <source>创建备份将在后续版本中提供</source>
-        <translation>Creating backups will be available in a later version</translation>
-    </message>
-    <message>
-        <location filename="../src/versionpage.cpp" line="51"/>
+        <location filename="../src/versionpage.cpp" line="88"/>
         <source>这里记录的是「可还原的备份点」：可以创建、删除，也可以把系统还原回它记录的那一刻。</source>
         <translation>These are restore points: you can create and delete them, and restore the system to the moment one was taken.</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="52"/>
+        <location filename="../src/versionpage.cpp" line="89"/>
         <source>这里列出的是「一整套可启动的系统」：只能删除以释放磁盘空间，删除后该系统无法再启动。</source>
         <translation>These are complete bootable systems: you can only delete one to free disk space, and a deleted system can no longer be booted.</translation>
     </message>
