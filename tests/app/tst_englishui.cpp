@@ -331,6 +331,23 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
     QVERIFY(QTest::qWaitFor([&] { return !protection.isBusy(); }, 120000));
     QCOMPARE(PageTest::dropPendingAnswers(), 0);
 
+    // Protection off for good: the other state texts, and the conflict a
+    // restore then runs into.
+    QVERIFY(Tavrin::enableWritable(false, true).ok);
+    protection.refresh();
+    QVERIFY(QTest::qWaitFor([&] { return !protection.isBusy(); }, 120000));
+    QCoreApplication::processEvents();
+    check(&protection, QStringLiteral("protection-sim-off"));
+    snapshots.refresh();
+    QVERIFY(QTest::qWaitFor([&] { return !snapshots.isBusy(); }, 120000));
+    actions = table->cellWidget(table->rowCount() - 1, 5);
+    QVERIFY(actions);
+    restore = PageTest::findButton(actions, QStringLiteral("Restore"));
+    QVERIFY(restore);
+    checkDialog(QStringLiteral("snapshots-conflict"));
+    restore->click();
+    QCOMPARE(PageTest::dropPendingAnswers(), 0);
+
     TavrinCountdownDialog countdown;
     countdown.show();
     QVERIFY(QTest::qWaitForWindowExposed(&countdown));
