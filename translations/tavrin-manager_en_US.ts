@@ -198,7 +198,7 @@
     <message>
         <location filename="../src/mainwindow.cpp" line="302"/>
         <source>跟随系统</source>
-        <translation>Follow System</translation>
+        <translation>System Default</translation>
     </message>
     <message>
         <location filename="../src/mainwindow.cpp" line="303"/>
