@@ -59,13 +59,16 @@ QString oneLine(const QString &text)
     return out;
 }
 
+// For the kit's labels, which guess the text format: a zero-width space after
+// every "<" keeps a name like "<b>x</b>" from being taken for markup.
 QString shortText(const QString &text, int limit = kDialogNameLimit)
 {
-    const QString line = oneLine(text);
-    if (line.size() <= limit)
-        return line;
-    const int head = (limit - 1) / 2;
-    return line.left(head) + QChar(0x2026) + line.right(limit - 1 - head);
+    QString line = oneLine(text);
+    if (line.size() > limit) {
+        const int head = (limit - 1) / 2;
+        line = line.left(head) + QChar(0x2026) + line.right(limit - 1 - head);
+    }
+    return line.replace(QLatin1Char('<'), QStringLiteral("<\u200b"));
 }
 
 QString plainToolTip(const QString &text)
@@ -166,7 +169,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
 
     scroll->setWidget(content);
     registerResponsiveCardRow(cardRow, scroll, 48);
-    updatePolicyCards(0, Tavrin::RollbackState{});
+    applyColumnWidths();
 }
 
 void SnapshotsPage::refresh()

@@ -1,5 +1,6 @@
 #include "versionpage.h"
 
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "mainwindow.h"
@@ -31,6 +32,11 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
     snapshotsPage = new SnapshotsPage(window);
     snapshotsPage->setParent(this);
     snapshotsPage->setMinimumHeight(560);
+    // This page already keeps the page margins.
+    if (auto *area = snapshotsPage->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"))) {
+        if (area->widget() && area->widget()->layout())
+            area->widget()->layout()->setContentsMargins(0, 0, 0, 0);
+    }
     parts.layout->insertWidget(4, snapshotsPage, 1);
     placeholderPanel = parts.emptyState->parentWidget();
     placeholderPanel->setVisible(false);

@@ -1,4 +1,5 @@
 #include "backend/backend_p.h"
+#include "mainwindow.h"
 #include "pagetest.h"
 #include "protectionpage.h"
 #include "snapshotspage.h"
@@ -7,6 +8,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QJsonObject>
+#include <QTableWidget>
 
 #include "zguiapplicationhelper.h"
 
@@ -116,6 +118,36 @@ private slots:
                 qPrintable(
                     QStringLiteral("%1 vs %2").arg(meanLightness(dark[i])).arg(meanLightness(light[i]))));
         }
+    }
+
+    // Both pages inside the window, after their first load.
+    void insideTheWindow()
+    {
+        applyTheme(ZGuiApplicationHelper::LightType);
+        MainWindow window;
+        window.resize(1100, 760);
+        window.show();
+        const std::pair<PageId, QString> shots[] = {{VersionManagement, QStringLiteral("window-versions")},
+                                                    {Protection, QStringLiteral("window-protection")}};
+        for (const auto &[id, name] : shots) {
+            window.gotoPage(id);
+            BasePage *page = window.page(id);
+            QVERIFY(QTest::qWaitFor([page] { return !page->isBusy(); }, 120000));
+            QCoreApplication::processEvents();
+            const QImage image = window.grab().toImage();
+            QVERIFY(!image.isNull());
+            const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
+            if (!dir.isEmpty())
+                image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+        }
+        auto *table = window.page(VersionManagement)->findChild<QTableWidget *>();
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), Tavrin::getSnapshots().size());
+        // The table fills the page's width: no strip right of the last column.
+        int columns = 0;
+        for (int c = 0; c < table->columnCount(); ++c)
+            columns += table->columnWidth(c);
+        QCOMPARE(columns, table->viewport()->width());
     }
 };
 

@@ -308,6 +308,23 @@ private slots:
         QVERIFY(label->width() <= table()->columnWidth(0));
         QVERIFY(!label->toolTip().isEmpty());
         QVERIFY(table()->columnWidth(5) >= 170);
+        QVERIFY(!banner()->text().isEmpty());
+        QVERIFY(!Qt::mightBeRichText(banner()->text()));
+
+        // The delete question names it without taking it for markup.
+        QString factLine;
+        PageTest::onNextDialog([&factLine](QDialog *d) {
+            const auto labels = d->findChildren<QLabel *>();
+            for (QLabel *l : labels) {
+                const bool shownPlain = l->textFormat() == Qt::PlainText || !Qt::mightBeRichText(l->text());
+                if (l->text().startsWith(QStringLiteral("目标备份: ")) && shownPlain)
+                    factLine = l->text();
+            }
+            PageTest::findButton(d, QStringLiteral("取消"))->click();
+        });
+        rowButton(row, QStringLiteral("删除"))->click();
+        QVERIFY2(!factLine.isEmpty(), "the fact line would be shown as markup");
+        QVERIFY(factLine.size() <= 80);
     }
 
     void initialSnapshotCannotBeDeleted()
