@@ -293,448 +293,448 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
 <context>
     <name>SnapshotsPage</name>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="112"/>
+        <location filename="../src/snapshotspage.cpp" line="115"/>
         <source>备份数量上限</source>
         <translation>Backup Limit</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="113"/>
+        <location filename="../src/snapshotspage.cpp" line="116"/>
         <source>当前数量</source>
         <translation>Current Count</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="114"/>
+        <location filename="../src/snapshotspage.cpp" line="117"/>
         <source>回滚前安全备份</source>
         <translation>Pre-Rollback Backup</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="120"/>
-        <location filename="../src/snapshotspage.cpp" line="176"/>
+        <location filename="../src/snapshotspage.cpp" line="123"/>
+        <location filename="../src/snapshotspage.cpp" line="179"/>
         <source>正在读取快照列表...</source>
         <translation>Reading the snapshot list...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>名称</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>类型</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>创建时间</source>
         <translation>Created</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>占用空间</source>
         <translation>Size</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>ID</source>
         <translation>ID</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="127"/>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
         <source>操作</source>
         <translation>Actions</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="128"/>
+        <location filename="../src/snapshotspage.cpp" line="131"/>
         <source>系统备份列表</source>
         <translation>System backup list</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="152"/>
+        <location filename="../src/snapshotspage.cpp" line="155"/>
         <source>暂无备份</source>
         <translation>No Backups Yet</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="154"/>
+        <location filename="../src/snapshotspage.cpp" line="157"/>
         <source>创建备份后可在系统出问题时还原到当前状态。系统初始备份由Tavrin自动创建，受保护、不可删除。</source>
         <translation>Create a backup to return to the current state if something goes wrong with the system. The initial system backup is created by Tavrin automatically; it is protected and cannot be deleted.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="155"/>
-        <location filename="../src/snapshotspage.cpp" line="447"/>
+        <location filename="../src/snapshotspage.cpp" line="158"/>
+        <location filename="../src/snapshotspage.cpp" line="450"/>
         <source>创建备份</source>
         <translation>Create Backup</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="161"/>
+        <location filename="../src/snapshotspage.cpp" line="164"/>
         <source>提示：悬停名称列可查看完整描述与用途；系统初始备份受Tavrin保护，不可删除。</source>
         <translation>Tip: hover over a name to see its full description and purpose; the initial system backup is protected by Tavrin and cannot be deleted.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="242"/>
+        <location filename="../src/snapshotspage.cpp" line="245"/>
         <source>%1
 描述: %2</source>
         <translation>%1
 Description: %2</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="245"/>
+        <location filename="../src/snapshotspage.cpp" line="248"/>
         <source>%1，%2</source>
         <translation>%1, %2</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="248"/>
+        <location filename="../src/snapshotspage.cpp" line="251"/>
         <source>初始</source>
         <translation>Initial</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="249"/>
+        <location filename="../src/snapshotspage.cpp" line="252"/>
         <source>系统初始备份, 受Tavrin保护, 不可删除</source>
         <translation>Initial system backup, protected by Tavrin, cannot be deleted</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="253"/>
+        <location filename="../src/snapshotspage.cpp" line="256"/>
         <source>回滚前</source>
         <translation>Pre-rollback</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="254"/>
+        <location filename="../src/snapshotspage.cpp" line="257"/>
         <source>还原前自动创建的安全备份, 回滚成功后可在本页手动删除</source>
         <translation>Safety backup taken automatically before a restore; you can delete it here once the rollback has succeeded</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
         <source>系统初始备份</source>
         <translation>Initial</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
         <source>回滚前备份</source>
         <translation>Pre-rollback</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="265"/>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
         <source>普通备份</source>
         <translation>Regular</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="273"/>
+        <location filename="../src/snapshotspage.cpp" line="276"/>
         <source>计算中...</source>
         <translation>Calculating...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="285"/>
+        <location filename="../src/snapshotspage.cpp" line="288"/>
         <source>增量数据: %1
 独占对象: %2</source>
         <translation>Incremental data: %1
 Exclusive objects: %2</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="293"/>
+        <location filename="../src/snapshotspage.cpp" line="296"/>
         <source>还原</source>
         <translation>Restore</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="295"/>
+        <location filename="../src/snapshotspage.cpp" line="298"/>
         <source>将系统还原到此备份的状态（重启后生效）</source>
         <translation>Restore the system to the state of this backup (takes effect after a reboot)</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="296"/>
+        <location filename="../src/snapshotspage.cpp" line="299"/>
         <source>还原到备份：%1</source>
         <translation>Restore backup: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="301"/>
-        <location filename="../src/snapshotspage.cpp" line="529"/>
+        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <location filename="../src/snapshotspage.cpp" line="532"/>
         <source>删除</source>
         <translation>Delete</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <location filename="../src/snapshotspage.cpp" line="307"/>
         <source>系统初始备份受保护, 不可删除</source>
         <translation>The initial system backup is protected and cannot be deleted</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <location filename="../src/snapshotspage.cpp" line="307"/>
         <source>删除此备份</source>
         <translation>Delete this backup</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="305"/>
+        <location filename="../src/snapshotspage.cpp" line="308"/>
         <source>删除备份：%1</source>
         <translation>Delete backup: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="351"/>
+        <location filename="../src/snapshotspage.cpp" line="354"/>
         <source>不限制</source>
         <translation>Unlimited</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="352"/>
+        <location filename="../src/snapshotspage.cpp" line="355"/>
         <source>%1 个</source>
         <translation>%1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="354"/>
+        <location filename="../src/snapshotspage.cpp" line="357"/>
         <source>未启用</source>
         <translation>Not enabled</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="359"/>
+        <location filename="../src/snapshotspage.cpp" line="362"/>
         <source>手动</source>
         <translation>Manual</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="361"/>
+        <location filename="../src/snapshotspage.cpp" line="364"/>
         <source>失败</source>
         <translation>Failed</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="363"/>
+        <location filename="../src/snapshotspage.cpp" line="366"/>
         <source>重启 3 次后</source>
         <translation>After 3 boots</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="365"/>
+        <location filename="../src/snapshotspage.cpp" line="368"/>
         <source>已完成</source>
         <translation>Done</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="367"/>
+        <location filename="../src/snapshotspage.cpp" line="370"/>
         <source>已取消</source>
         <translation>Cancelled</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="369"/>
+        <location filename="../src/snapshotspage.cpp" line="372"/>
         <source>进行中</source>
         <translation>In progress</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="439"/>
+        <location filename="../src/snapshotspage.cpp" line="442"/>
         <source>上一项操作尚未完成，请稍候再试。</source>
         <translation>The previous action has not finished yet. Please try again in a moment.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="453"/>
+        <location filename="../src/snapshotspage.cpp" line="456"/>
         <source>备份名称</source>
         <translation>Backup name</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="458"/>
+        <location filename="../src/snapshotspage.cpp" line="461"/>
         <source>例如: 更新前备份</source>
         <translation>For example: Before-update</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="459"/>
+        <location filename="../src/snapshotspage.cpp" line="462"/>
         <source>手动备份-</source>
         <translation>Manual-backup-</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="462"/>
+        <location filename="../src/snapshotspage.cpp" line="465"/>
         <source>描述(可选)</source>
         <translation>Description (optional)</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="467"/>
+        <location filename="../src/snapshotspage.cpp" line="470"/>
         <source>记录该备份的用途...</source>
         <translation>What this backup is for...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="470"/>
-        <location filename="../src/snapshotspage.cpp" line="530"/>
-        <location filename="../src/snapshotspage.cpp" line="606"/>
+        <location filename="../src/snapshotspage.cpp" line="473"/>
+        <location filename="../src/snapshotspage.cpp" line="533"/>
+        <location filename="../src/snapshotspage.cpp" line="609"/>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="471"/>
+        <location filename="../src/snapshotspage.cpp" line="474"/>
         <source>创建</source>
         <translation>Create</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="486"/>
+        <location filename="../src/snapshotspage.cpp" line="489"/>
         <source>备份名称不能为空，请填写后重试。</source>
         <translation>The backup name cannot be empty. Enter a name and try again.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="490"/>
+        <location filename="../src/snapshotspage.cpp" line="493"/>
         <source>正在创建备份, 请稍候...</source>
         <translation>Creating the backup, please wait...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="507"/>
+        <location filename="../src/snapshotspage.cpp" line="510"/>
         <source>备份“%1”创建成功。</source>
         <translation>Backup “%1” created.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="511"/>
+        <location filename="../src/snapshotspage.cpp" line="514"/>
         <source>创建失败，请查看详情了解具体原因。</source>
         <translation>Creating the backup failed. See the details for the reason.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="511"/>
-        <location filename="../src/snapshotspage.cpp" line="556"/>
-        <location filename="../src/snapshotspage.cpp" line="697"/>
+        <location filename="../src/snapshotspage.cpp" line="514"/>
+        <location filename="../src/snapshotspage.cpp" line="559"/>
+        <location filename="../src/snapshotspage.cpp" line="700"/>
         <source>完整输出</source>
         <translation>Full Output</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="525"/>
+        <location filename="../src/snapshotspage.cpp" line="528"/>
         <source>删除备份</source>
         <translation>Delete Backup</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="526"/>
+        <location filename="../src/snapshotspage.cpp" line="529"/>
         <source>删除后该备份的增量数据将被释放，且无法恢复。</source>
         <translation>Deleting the backup frees its incremental data. This cannot be undone.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="527"/>
-        <location filename="../src/snapshotspage.cpp" line="595"/>
-        <location filename="../src/snapshotspage.cpp" line="679"/>
+        <location filename="../src/snapshotspage.cpp" line="530"/>
+        <location filename="../src/snapshotspage.cpp" line="598"/>
+        <location filename="../src/snapshotspage.cpp" line="682"/>
         <source>目标备份: %1</source>
         <translation>Backup: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="528"/>
-        <location filename="../src/snapshotspage.cpp" line="596"/>
+        <location filename="../src/snapshotspage.cpp" line="531"/>
+        <location filename="../src/snapshotspage.cpp" line="599"/>
         <source>创建时间: %1</source>
         <translation>Created: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="536"/>
+        <location filename="../src/snapshotspage.cpp" line="539"/>
         <source>正在删除备份...</source>
         <translation>Deleting the backup...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="552"/>
+        <location filename="../src/snapshotspage.cpp" line="555"/>
         <source>备份已删除，占用空间已释放。</source>
         <translation>Backup deleted; its space has been freed.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="556"/>
+        <location filename="../src/snapshotspage.cpp" line="559"/>
         <source>删除失败，请查看详情了解具体原因。</source>
         <translation>Deleting the backup failed. See the details for the reason.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="575"/>
+        <location filename="../src/snapshotspage.cpp" line="578"/>
         <source>可写层冲突</source>
         <translation>Writable Layer Conflict</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="576"/>
+        <location filename="../src/snapshotspage.cpp" line="579"/>
         <source>当前可写层（只读保护已关闭）处于开启状态，Tavrin会拒绝还原操作。
 请先关闭可写层、恢复只读保护。</source>
         <translation>The writable layer is on (read-only protection is off), so Tavrin will refuse to restore.
 Turn off the writable layer and restore read-only protection first.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="578"/>
+        <location filename="../src/snapshotspage.cpp" line="581"/>
         <source>要还原的备份: %1</source>
         <translation>Backup to restore: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="579"/>
+        <location filename="../src/snapshotspage.cpp" line="582"/>
         <source>前往设置</source>
         <translation>Go to Settings</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="593"/>
+        <location filename="../src/snapshotspage.cpp" line="596"/>
         <source>还原到备份</source>
         <translation>Restore Backup</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="594"/>
+        <location filename="../src/snapshotspage.cpp" line="597"/>
         <source>系统将还原到所选备份的状态，重启后生效。</source>
         <translation>The system will be restored to the state of the selected backup; this takes effect after a reboot.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <location filename="../src/snapshotspage.cpp" line="600"/>
         <source>描述: %1</source>
         <translation>Description: %1</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <location filename="../src/snapshotspage.cpp" line="600"/>
         <source>无</source>
         <translation>None</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="598"/>
+        <location filename="../src/snapshotspage.cpp" line="601"/>
         <source>该备份之后对【系统层】的修改（安装的软件、系统配置）将丢失</source>
         <translation>Changes to the system layer made after this backup (installed software, system configuration) will be lost</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="599"/>
+        <location filename="../src/snapshotspage.cpp" line="602"/>
         <source>用户数据（/home 数据分区）不受影响</source>
         <translation>User data (the /home data partition) is not affected</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="600"/>
+        <location filename="../src/snapshotspage.cpp" line="603"/>
         <source>还原期间请勿断电，系统会在失败时自动回退</source>
         <translation>Do not cut the power during the restore; if it fails, the system rolls back automatically</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="601"/>
+        <location filename="../src/snapshotspage.cpp" line="604"/>
         <source>自动创建回滚前备份，保留待手动删除（推荐）</source>
         <translation>Create a pre-rollback backup and keep it until you delete it (recommended)</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="602"/>
+        <location filename="../src/snapshotspage.cpp" line="605"/>
         <source>自动创建，且系统重启 3 次正常后自动删除</source>
         <translation>Create one and delete it automatically after 3 successful boots</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="602"/>
+        <location filename="../src/snapshotspage.cpp" line="605"/>
         <source>不创建回滚前备份（不推荐）</source>
         <translation>Do not create a pre-rollback backup (not recommended)</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="605"/>
+        <location filename="../src/snapshotspage.cpp" line="608"/>
         <source>开始还原</source>
         <translation>Start Restore</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="620"/>
+        <location filename="../src/snapshotspage.cpp" line="623"/>
         <source>正在准备还原...</source>
         <translation>Preparing the restore...</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="622"/>
+        <location filename="../src/snapshotspage.cpp" line="625"/>
         <source>回滚前备份-</source>
         <translation>Pre-rollback-backup-</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="623"/>
+        <location filename="../src/snapshotspage.cpp" line="626"/>
         <source>回滚到[%1]前的系统状态</source>
         <translation>System state before rolling back to [%1]</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="677"/>
+        <location filename="../src/snapshotspage.cpp" line="680"/>
         <source>还原已就绪</source>
         <translation>Restore Ready</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="678"/>
+        <location filename="../src/snapshotspage.cpp" line="681"/>
         <source>系统将在重启后自动还原到所选备份。请先保存您的工作。</source>
         <translation>The system will be restored to the selected backup when it reboots. Save your work first.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="680"/>
+        <location filename="../src/snapshotspage.cpp" line="683"/>
         <source>立即重启</source>
         <translation>Reboot Now</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="681"/>
+        <location filename="../src/snapshotspage.cpp" line="684"/>
         <source>稍后手动重启</source>
         <translation>Reboot Later</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="693"/>
+        <location filename="../src/snapshotspage.cpp" line="696"/>
         <source>还原已就绪，请稍后手动重启系统以生效。</source>
         <translation>The restore is ready. Reboot the system later for it to take effect.</translation>
     </message>
     <message>
-        <location filename="../src/snapshotspage.cpp" line="697"/>
+        <location filename="../src/snapshotspage.cpp" line="700"/>
         <source>还原失败，请查看详情了解具体原因。</source>
         <translation>The restore failed. See the details for the reason.</translation>
     </message>
@@ -1340,32 +1340,32 @@ Turn off the writable layer and restore read-only protection first.</translation
 <context>
     <name>VersionManagementPage</name>
     <message>
-        <location filename="../src/versionpage.cpp" line="15"/>
+        <location filename="../src/versionpage.cpp" line="16"/>
         <source>备份与版本</source>
         <translation>Backups &amp; Versions</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="15"/>
+        <location filename="../src/versionpage.cpp" line="16"/>
         <source>系统快照是可还原的备份点，系统部署实例是可启动的系统</source>
         <translation>Snapshots are restore points; deployments are bootable systems</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="21"/>
+        <location filename="../src/versionpage.cpp" line="22"/>
         <source>系统快照</source>
         <translation>Snapshots</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="22"/>
+        <location filename="../src/versionpage.cpp" line="23"/>
         <source>系统部署实例</source>
         <translation>Deployments</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="88"/>
+        <location filename="../src/versionpage.cpp" line="94"/>
         <source>这里记录的是「可还原的备份点」：可以创建、删除，也可以把系统还原回它记录的那一刻。</source>
         <translation>These are restore points: you can create and delete them, and restore the system to the moment one was taken.</translation>
     </message>
     <message>
-        <location filename="../src/versionpage.cpp" line="89"/>
+        <location filename="../src/versionpage.cpp" line="95"/>
         <source>这里列出的是「一整套可启动的系统」：只能删除以释放磁盘空间，删除后该系统无法再启动。</source>
         <translation>These are complete bootable systems: you can only delete one to free disk space, and a deleted system can no longer be booted.</translation>
     </message>
