@@ -4,6 +4,9 @@
 
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTimer>
+
+#include <algorithm>
 
 #include "zlabel.h"
 #include "zswitchbutton.h"
@@ -126,8 +129,23 @@ private slots:
         QVERIFY(!outcome);
     }
 
+    void flashHoldsThenFades_data()
+    {
+        QTest::addColumn<QByteArray>("animations");
+        QTest::newRow("animated") << QByteArray("true");
+        QTest::newRow("reduced motion") << QByteArray("false");
+    }
+
     void flashHoldsThenFades()
     {
+        QFETCH(QByteArray, animations);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", Tavrin::Test::sourcePath(QStringLiteral("tests/fakes/ui")).toUtf8() + ':' + path);
+        qputenv("FAKE_GSETTINGS_OUTPUT", animations);
+        TavrinUi::resetReduceMotionCache();
+        QCOMPARE(TavrinUi::reduceMotionRequested(), animations == "false");
+        qputenv("PATH", path);
+
         BasePage page;
         auto *row = new TavrinSwitchRow(&page, false, &page);
         page.registerSearchTarget(QStringLiteral("Tavrin功能"), row, nullptr);
@@ -138,10 +156,21 @@ private slots:
         QCOMPARE(row->highlight(), 1.0);
         QTRY_COMPARE_WITH_TIMEOUT(row->highlight(), 0.0, 5000);
 
-        // A second flash starts over from full strength.
+        // A second flash starts over from full strength; with reduced motion
+        // the highlight only ever takes the values 1 and 0.
+        QList<double> seen;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] { seen << row->highlight(); });
         row->flashHighlight();
         QCOMPARE(row->highlight(), 1.0);
+        probe.start(5);
         QTRY_COMPARE_WITH_TIMEOUT(row->highlight(), 0.0, 5000);
+        probe.stop();
+        const bool onlyExtremes =
+            std::all_of(seen.cbegin(), seen.cend(), [](double v) { return v == 0.0 || v == 1.0; });
+        if (animations == "false")
+            QVERIFY(onlyExtremes);
+        TavrinUi::resetReduceMotionCache();
     }
 };
 
