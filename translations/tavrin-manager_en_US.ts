@@ -1,4 +1,1373 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>AboutPage</name>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="43"/>
+        <source>Tavrin设置</source>
+        <translation>Tavrin Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="55"/>
+        <source>Tavrin系统技术参考</source>
+        <translation>Tavrin Technical Reference</translation>
+    </message>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="55"/>
+        <source>Tavrin系统的核心机制</source>
+        <translation>Core mechanisms of the Tavrin system</translation>
+    </message>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="59"/>
+        <source>常用命令参考</source>
+        <translation>Command Reference</translation>
+    </message>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="59"/>
+        <source>与本程序操作对应的命令行</source>
+        <translation>Command lines equivalent to the actions of this program</translation>
+    </message>
+    <message>
+        <location filename="../src/aboutpage.cpp" line="60"/>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+</context>
+<context>
+    <name>Backend</name>
+    <message>
+        <location filename="../src/backend/rollback.cpp" line="165"/>
+        <source>无法写入临时状态文件</source>
+        <translation>Cannot write the temporary state file</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/rollback.cpp" line="196"/>
+        <source>安装 systemd 服务失败</source>
+        <translation>Failed to install the systemd service</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="205"/>
+        <source>无法启动进程: %1</source>
+        <translation>Cannot start process: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="208"/>
+        <source>命令执行超时: %1</source>
+        <translation>Command timed out: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="211"/>
+        <source>命令输出过大: %1</source>
+        <translation>Command output too large: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="235"/>
+        <location filename="../src/backend/runner.cpp" line="243"/>
+        <source>命令执行失败</source>
+        <translation>Command failed</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="245"/>
+        <source>已取消授权，未执行操作</source>
+        <translation>Authorization was cancelled; nothing was done</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="247"/>
+        <source>没有权限执行此操作</source>
+        <translation>You are not allowed to perform this action</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="249"/>
+        <source>身份验证失败，请检查密码后重试</source>
+        <translation>Authentication failed; check your password and try again</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="251"/>
+        <source>密码错误，请重试</source>
+        <translation>Wrong password, please try again</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="253"/>
+        <source>权限不足，无法执行此操作</source>
+        <translation>Insufficient privileges to perform this action</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/runner.cpp" line="255"/>
+        <source>命令执行超时</source>
+        <translation>Command timed out</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/writable.cpp" line="191"/>
+        <source>无效的配置项: %1</source>
+        <translation>Invalid configuration key: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/writable.cpp" line="202"/>
+        <location filename="../src/backend/writable.cpp" line="209"/>
+        <source>无法读取系统配置文件</source>
+        <translation>Cannot read the system configuration file</translation>
+    </message>
+    <message>
+        <location filename="../src/backend/writable.cpp" line="216"/>
+        <source>无法写入临时配置文件</source>
+        <translation>Cannot write the temporary configuration file</translation>
+    </message>
+</context>
+<context>
+    <name>DiskUsagePage</name>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="13"/>
+        <source>磁盘空间</source>
+        <translation>Disk Space</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="13"/>
+        <source>系统盘占用历史、增长分析与异常告警</source>
+        <translation>System disk usage history, growth analysis and abnormal growth alerts</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="26"/>
+        <source>查看日期：%1</source>
+        <translation>Showing day: %1</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="47"/>
+        <location filename="../src/mainwindow.cpp" line="52"/>
+        <source>Tavrin设置</source>
+        <translation>Tavrin Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="112"/>
+        <source>概览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="113"/>
+        <source>总览</source>
+        <translation>Dashboard</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="115"/>
+        <source>系统维护</source>
+        <translation>System Maintenance</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="116"/>
+        <source>磁盘空间</source>
+        <translation>Disk Space</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="118"/>
+        <source>系统保护</source>
+        <translation>System Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="121"/>
+        <source>备份与版本</source>
+        <translation>Backups</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="122"/>
+        <source>系统更新</source>
+        <translation>System Update</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="123"/>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="124"/>
+        <source>策略与设置</source>
+        <translation>Policy &amp; Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="126"/>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="291"/>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="302"/>
+        <source>跟随系统</source>
+        <translation>System Default</translation>
+    </message>
+    <message>
+        <location filename="../src/mainwindow.cpp" line="303"/>
+        <source>简体中文</source>
+        <translation>简体中文</translation>
+    </message>
+</context>
+<context>
+    <name>OverviewPage</name>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="8"/>
+        <source>总览</source>
+        <translation>Dashboard</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="8"/>
+        <source>Tavrin系统运行状态一览</source>
+        <translation>Tavrin system status at a glance</translation>
+    </message>
+</context>
+<context>
+    <name>PolicyPage</name>
+    <message>
+        <location filename="../src/policypage.cpp" line="9"/>
+        <source>策略与设置</source>
+        <translation>Policy &amp; Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="9"/>
+        <source>备份保留策略与Tavrin系统参数</source>
+        <translation>Backup retention policy and Tavrin system parameters</translation>
+    </message>
+</context>
+<context>
+    <name>ProtectionPage</name>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="39"/>
+        <source>系统保护</source>
+        <translation>System Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="39"/>
+        <source>Tavrin系统只读保护(可写层)管理</source>
+        <translation>Tavrin read-only protection (writable layer) management</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="47"/>
+        <location filename="../src/protectionpage.cpp" line="91"/>
+        <source>正在读取保护状态...</source>
+        <translation>Reading the protection status...</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="61"/>
+        <location filename="../src/protectionpage.cpp" line="142"/>
+        <source>保护开关</source>
+        <translation>Protection Switch</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="61"/>
+        <source>总开关：开启或关闭Tavrin系统保护</source>
+        <translation>Master switch: turn Tavrin system protection on or off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="66"/>
+        <source>说明</source>
+        <translation>How It Works</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="68"/>
+        <source>Tavrin系统将核心目录(/usr 等)以只读方式挂载, 防止误操作或恶意软件破坏系统。
+开启“可写层”将解除只读保护(适合开发调试), 关闭后恢复保护。</source>
+        <translation>Tavrin mounts the core directories (/usr and others) read-only, so that mistakes or malware cannot damage the system.
+Turning on the “writable layer” lifts the read-only protection (useful for development and debugging); turning it off restores the protection.</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="72"/>
+        <source>注意: 开启可写层后系统将拒绝执行快照还原。</source>
+        <translation>Note: while the writable layer is on, the system refuses to restore snapshots.</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="79"/>
+        <location filename="../src/protectionpage.cpp" line="143"/>
+        <source>Tavrin功能</source>
+        <translation>Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="144"/>
+        <source>总开关：控制Tavrin系统保护的启用状态</source>
+        <translation>Master switch: controls whether Tavrin system protection is on</translation>
+    </message>
+</context>
+<context>
+    <name>SnapshotsPage</name>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="115"/>
+        <source>备份数量上限</source>
+        <translation>Backup Limit</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="116"/>
+        <source>当前数量</source>
+        <translation>Current Count</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="117"/>
+        <source>回滚前安全备份</source>
+        <translation>Pre-Rollback Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="123"/>
+        <location filename="../src/snapshotspage.cpp" line="179"/>
+        <source>正在读取快照列表...</source>
+        <translation>Reading the snapshot list...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>创建时间</source>
+        <translation>Created</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>占用空间</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="130"/>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="131"/>
+        <source>系统备份列表</source>
+        <translation>System backup list</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="155"/>
+        <source>暂无备份</source>
+        <translation>No Backups Yet</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="157"/>
+        <source>创建备份后可在系统出问题时还原到当前状态。系统初始备份由Tavrin自动创建，受保护、不可删除。</source>
+        <translation>Create a backup to return to the current state if something goes wrong with the system. The initial system backup is created by Tavrin automatically; it is protected and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="158"/>
+        <location filename="../src/snapshotspage.cpp" line="450"/>
+        <source>创建备份</source>
+        <translation>Create Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="164"/>
+        <source>提示：悬停名称列可查看完整描述与用途；系统初始备份受Tavrin保护，不可删除。</source>
+        <translation>Tip: hover over a name to see its full description and purpose; the initial system backup is protected by Tavrin and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="245"/>
+        <source>%1
+描述: %2</source>
+        <translation>%1
+Description: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="248"/>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="251"/>
+        <source>初始</source>
+        <translation>Initial</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="252"/>
+        <source>系统初始备份, 受Tavrin保护, 不可删除</source>
+        <translation>Initial system backup, protected by Tavrin, cannot be deleted</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="256"/>
+        <source>回滚前</source>
+        <translation>Pre-rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="257"/>
+        <source>还原前自动创建的安全备份, 回滚成功后可在本页手动删除</source>
+        <translation>Safety backup taken automatically before a restore; you can delete it here once the rollback has succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
+        <source>系统初始备份</source>
+        <translation>Initial</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
+        <source>回滚前备份</source>
+        <translation>Pre-rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="268"/>
+        <source>普通备份</source>
+        <translation>Regular</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="276"/>
+        <source>计算中...</source>
+        <translation>Calculating...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="288"/>
+        <source>增量数据: %1
+独占对象: %2</source>
+        <translation>Incremental data: %1
+Exclusive objects: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="296"/>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="298"/>
+        <source>将系统还原到此备份的状态（重启后生效）</source>
+        <translation>Restore the system to the state of this backup (takes effect after a reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="299"/>
+        <source>还原到备份：%1</source>
+        <translation>Restore backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="304"/>
+        <location filename="../src/snapshotspage.cpp" line="532"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="307"/>
+        <source>系统初始备份受保护, 不可删除</source>
+        <translation>The initial system backup is protected and cannot be deleted</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="307"/>
+        <source>删除此备份</source>
+        <translation>Delete this backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="308"/>
+        <source>删除备份：%1</source>
+        <translation>Delete backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="354"/>
+        <source>不限制</source>
+        <translation>Unlimited</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="355"/>
+        <source>%1 个</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="357"/>
+        <source>未启用</source>
+        <translation>Not enabled</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="362"/>
+        <source>手动</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="364"/>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="366"/>
+        <source>重启 3 次后</source>
+        <translation>After 3 boots</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="368"/>
+        <source>已完成</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="370"/>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="372"/>
+        <source>进行中</source>
+        <translation>In progress</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="442"/>
+        <source>上一项操作尚未完成，请稍候再试。</source>
+        <translation>The previous action has not finished yet. Please try again in a moment.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="456"/>
+        <source>备份名称</source>
+        <translation>Backup name</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="461"/>
+        <source>例如: 更新前备份</source>
+        <translation>For example: Before-update</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="462"/>
+        <source>手动备份-</source>
+        <translation>Manual-backup-</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="465"/>
+        <source>描述(可选)</source>
+        <translation>Description (optional)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="470"/>
+        <source>记录该备份的用途...</source>
+        <translation>What this backup is for...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="473"/>
+        <location filename="../src/snapshotspage.cpp" line="533"/>
+        <location filename="../src/snapshotspage.cpp" line="609"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="474"/>
+        <source>创建</source>
+        <translation>Create</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="489"/>
+        <source>备份名称不能为空，请填写后重试。</source>
+        <translation>The backup name cannot be empty. Enter a name and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="493"/>
+        <source>正在创建备份, 请稍候...</source>
+        <translation>Creating the backup, please wait...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="510"/>
+        <source>备份“%1”创建成功。</source>
+        <translation>Backup “%1” created.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="514"/>
+        <source>创建失败，请查看详情了解具体原因。</source>
+        <translation>Creating the backup failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="514"/>
+        <location filename="../src/snapshotspage.cpp" line="559"/>
+        <location filename="../src/snapshotspage.cpp" line="700"/>
+        <source>完整输出</source>
+        <translation>Full Output</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="528"/>
+        <source>删除备份</source>
+        <translation>Delete Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="529"/>
+        <source>删除后该备份的增量数据将被释放，且无法恢复。</source>
+        <translation>Deleting the backup frees its incremental data. This cannot be undone.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="530"/>
+        <location filename="../src/snapshotspage.cpp" line="598"/>
+        <location filename="../src/snapshotspage.cpp" line="682"/>
+        <source>目标备份: %1</source>
+        <translation>Backup: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="531"/>
+        <location filename="../src/snapshotspage.cpp" line="599"/>
+        <source>创建时间: %1</source>
+        <translation>Created: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="539"/>
+        <source>正在删除备份...</source>
+        <translation>Deleting the backup...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="555"/>
+        <source>备份已删除，占用空间已释放。</source>
+        <translation>Backup deleted; its space has been freed.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="559"/>
+        <source>删除失败，请查看详情了解具体原因。</source>
+        <translation>Deleting the backup failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="578"/>
+        <source>可写层冲突</source>
+        <translation>Writable Layer Conflict</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="579"/>
+        <source>当前可写层（只读保护已关闭）处于开启状态，Tavrin会拒绝还原操作。
+请先关闭可写层、恢复只读保护。</source>
+        <translation>The writable layer is on (read-only protection is off), so Tavrin will refuse to restore.
+Turn off the writable layer and restore read-only protection first.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="581"/>
+        <source>要还原的备份: %1</source>
+        <translation>Backup to restore: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="582"/>
+        <source>前往设置</source>
+        <translation>Go to Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="596"/>
+        <source>还原到备份</source>
+        <translation>Restore Backup</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <source>系统将还原到所选备份的状态，重启后生效。</source>
+        <translation>The system will be restored to the state of the selected backup; this takes effect after a reboot.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="600"/>
+        <source>描述: %1</source>
+        <translation>Description: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="600"/>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="601"/>
+        <source>该备份之后对【系统层】的修改（安装的软件、系统配置）将丢失</source>
+        <translation>Changes to the system layer made after this backup (installed software, system configuration) will be lost</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="602"/>
+        <source>用户数据（/home 数据分区）不受影响</source>
+        <translation>User data (the /home data partition) is not affected</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="603"/>
+        <source>还原期间请勿断电，系统会在失败时自动回退</source>
+        <translation>Do not cut the power during the restore; if it fails, the system rolls back automatically</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="604"/>
+        <source>自动创建回滚前备份，保留待手动删除（推荐）</source>
+        <translation>Create a pre-rollback backup and keep it until you delete it (recommended)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="605"/>
+        <source>自动创建，且系统重启 3 次正常后自动删除</source>
+        <translation>Create one and delete it automatically after 3 successful boots</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="605"/>
+        <source>不创建回滚前备份（不推荐）</source>
+        <translation>Do not create a pre-rollback backup (not recommended)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="608"/>
+        <source>开始还原</source>
+        <translation>Start Restore</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="623"/>
+        <source>正在准备还原...</source>
+        <translation>Preparing the restore...</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="625"/>
+        <source>回滚前备份-</source>
+        <translation>Pre-rollback-backup-</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="626"/>
+        <source>回滚到[%1]前的系统状态</source>
+        <translation>System state before rolling back to [%1]</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="680"/>
+        <source>还原已就绪</source>
+        <translation>Restore Ready</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="681"/>
+        <source>系统将在重启后自动还原到所选备份。请先保存您的工作。</source>
+        <translation>The system will be restored to the selected backup when it reboots. Save your work first.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="683"/>
+        <source>立即重启</source>
+        <translation>Reboot Now</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="684"/>
+        <source>稍后手动重启</source>
+        <translation>Reboot Later</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="696"/>
+        <source>还原已就绪，请稍后手动重启系统以生效。</source>
+        <translation>The restore is ready. Reboot the system later for it to take effect.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="700"/>
+        <source>还原失败，请查看详情了解具体原因。</source>
+        <translation>The restore failed. See the details for the reason.</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <location filename="../src/startup.cpp" line="83"/>
+        <source>Tavrin设置</source>
+        <translation>Tavrin Settings</translation>
+    </message>
+</context>
+<context>
+    <name>Tavrin::DiskMonitor</name>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="135"/>
+        <source>磁盘空间异常增长</source>
+        <translation>Abnormal disk space growth</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="136"/>
+        <source>系统盘 %1 增长 %2，主要来源：%3</source>
+        <translation>System disk grew by %2 on %1, mainly in %3</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="138"/>
+        <source>查看详情</source>
+        <translation>View Details</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="188"/>
+        <source>监控周期已在运行</source>
+        <translation>A monitor cycle is already running</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="193"/>
+        <source>监控未开启</source>
+        <translation>Monitoring is off</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="206"/>
+        <source>df 查询失败</source>
+        <translation>df query failed</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="317"/>
+        <source>监控周期超时</source>
+        <translation>Monitor cycle timed out</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="327"/>
+        <source>监控完成</source>
+        <translation>Monitor cycle finished</translation>
+    </message>
+</context>
+<context>
+    <name>Tavrin::DiskScanner</name>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="87"/>
+        <source>无法启动 df 进程</source>
+        <translation>Cannot start df</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="93"/>
+        <source>df 执行超时</source>
+        <translation>df timed out</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="329"/>
+        <location filename="../src/disk/diskscanner.cpp" line="398"/>
+        <source>扫描已取消</source>
+        <translation>Scan cancelled</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="338"/>
+        <source>无法启动 du 进程</source>
+        <translation>Cannot start du</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="423"/>
+        <source>扫描未完整完成</source>
+        <translation>Scan did not complete</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="445"/>
+        <source>无法解析 df 输出</source>
+        <translation>Cannot parse the output of df</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinAbout</name>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="68"/>
+        <source>版本 %1  ·  Zarnex 25 Tavrin系统管理工具</source>
+        <translation>Version %1  ·  Tavrin system administration tool for Zarnex 25</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="87"/>
+        <source>技术基础</source>
+        <translation>Technology</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="89"/>
+        <source>支持平台</source>
+        <translation>Platforms</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="89"/>
+        <source>Zarnex 25（X11 / Wayland），ZDE 桌面风格（ZENTK）</source>
+        <translation>Zarnex 25 (X11 / Wayland), ZDE desktop style (ZENTK)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="90"/>
+        <source>开发者</source>
+        <translation>Developer</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="90"/>
+        <source>Tavrin 开发团队</source>
+        <translation>Tavrin development team</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="116"/>
+        <source>核心目录只读保护</source>
+        <translation>Read-only protection of core directories</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="117"/>
+        <source>/usr 只读 overlay，/etc /opt 可写 overlay</source>
+        <translation>/usr as a read-only overlay, /etc and /opt as writable overlays</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="118"/>
+        <source>原子更新</source>
+        <translation>Atomic updates</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="119"/>
+        <source>升级失败自动回滚（auto-rollback-on-failure）</source>
+        <translation>Automatic rollback when an upgrade fails (auto-rollback-on-failure)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="120"/>
+        <source>快照备份</source>
+        <translation>Snapshot backups</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="121"/>
+        <source>基于 OSTree 秒级增量快照，支持导出/导入</source>
+        <translation>Incremental OSTree snapshots in seconds, with export/import</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="122"/>
+        <source>初始备份保护</source>
+        <translation>Protected initial backup</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="122"/>
+        <source>初始备份受系统保护，不可删除/修改</source>
+        <translation>The initial backup is protected by the system and cannot be deleted or modified</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="123"/>
+        <source>还原需重启</source>
+        <translation>Restore takes effect on reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="124"/>
+        <source>快照还原需重启生效，可写层开启时禁止还原</source>
+        <translation>A snapshot restore takes effect after a reboot; restoring is blocked while the writable layer is on</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="125"/>
+        <source>分层存储</source>
+        <translation>Layered storage</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="126"/>
+        <source>系统与数据分区分层，/home 等数据分区不受还原影响</source>
+        <translation>System and data partitions are kept apart; data partitions such as /home are not affected by a restore</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="140"/>
+        <source>列出快照</source>
+        <translation>List snapshots</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="141"/>
+        <source>创建快照</source>
+        <translation>Create snapshot</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="141"/>
+        <source>sudo zarnex-immutable-ctl snapshot create &lt;名称&gt; &lt;描述&gt;</source>
+        <translation>sudo zarnex-immutable-ctl snapshot create &lt;name&gt; &lt;description&gt;</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="142"/>
+        <source>还原快照</source>
+        <translation>Restore snapshot</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="143"/>
+        <source>保护状态</source>
+        <translation>Protection status</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="144"/>
+        <source>开/关可写层</source>
+        <translation>Writable layer on/off</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="145"/>
+        <source>部署状态</source>
+        <translation>Deployment status</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="154"/>
+        <location filename="../src/ui/aboutdialog.cpp" line="161"/>
+        <source>复制版本信息</source>
+        <translation>Copy Version Info</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="158"/>
+        <source>Tavrin设置</source>
+        <translation>Tavrin Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="160"/>
+        <source>已复制</source>
+        <translation>Copied</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinConfirm</name>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="39"/>
+        <source>高风险操作确认</source>
+        <translation>Confirm High-Risk Action</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="43"/>
+        <source>此为高风险操作，请务必确认后再继续</source>
+        <translation>This is a high-risk action. Make sure before you continue.</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="46"/>
+        <location filename="../src/ui/confirmdialog.cpp" line="147"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="68"/>
+        <source>我已知晓风险（%1s）</source>
+        <translation>I Understand the Risk (%1s)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="72"/>
+        <source>我已知晓风险</source>
+        <translation>I Understand the Risk</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/confirmdialog.cpp" line="149"/>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinCountdownDialog</name>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="76"/>
+        <location filename="../src/countdowndialog.cpp" line="92"/>
+        <source>即将完全关闭Tavrin保护</source>
+        <translation>Tavrin Protection Off for Good</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="98"/>
+        <source>此为高风险操作，请务必确认后再继续</source>
+        <translation>This is a high-risk action. Make sure before you continue.</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="108"/>
+        <source>核心目录(/usr 等)将失去只读保护</source>
+        <translation>Core directories (/usr and others) lose their read-only protection</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="108"/>
+        <source>恶意软件与误操作可直接破坏系统</source>
+        <translation>Malware and mistakes can damage the system directly</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="109"/>
+        <source>重启后仍保持关闭，需手动重新开启保护</source>
+        <translation>Protection stays off after a reboot until you turn it on again</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="124"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="184"/>
+        <source>我已知晓风险，完全关闭</source>
+        <translation>I Understand, Turn It Off</translation>
+    </message>
+    <message>
+        <location filename="../src/countdowndialog.cpp" line="185"/>
+        <source>我已知晓风险，完全关闭（%1s）</source>
+        <translation>I Understand, Turn It Off (%1s)</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinPageBlocks</name>
+    <message>
+        <location filename="../src/ui/pageblocks.cpp" line="242"/>
+        <source>复制命令</source>
+        <translation>Copy command</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/pageblocks.cpp" line="248"/>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/pageblocks.cpp" line="259"/>
+        <source>已复制</source>
+        <translation>Copied</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinPlaceholder</name>
+    <message>
+        <location filename="../src/placeholderpage.cpp" line="47"/>
+        <source>该功能将在后续版本中提供</source>
+        <translation>This feature will be available in a later version</translation>
+    </message>
+    <message>
+        <location filename="../src/placeholderpage.cpp" line="48"/>
+        <source>此页面的内容正在开发中，暂不显示任何系统数据。</source>
+        <translation>This page is under development and does not show any system data yet.</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinProtection</name>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="52"/>
+        <source>只读保护</source>
+        <translation>Read-Only Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="53"/>
+        <source>可写层</source>
+        <translation>Writable Layer</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="54"/>
+        <source>重启后状态</source>
+        <translation>After Reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="117"/>
+        <source>已开启</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="118"/>
+        <source>核心目录只读</source>
+        <translation>Core directories read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="119"/>
+        <source>已锁定</source>
+        <translation>Locked</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="120"/>
+        <source>未启用</source>
+        <translation>Not enabled</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="121"/>
+        <source>仍为只读</source>
+        <translation>Still read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="122"/>
+        <source>未做变更</source>
+        <translation>No change</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="125"/>
+        <source>已关闭</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="126"/>
+        <source>核心目录可写</source>
+        <translation>Core directories writable</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="127"/>
+        <source>已解锁</source>
+        <translation>Unlocked</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="128"/>
+        <source>开发调试模式</source>
+        <translation>Development mode</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="130"/>
+        <source>恢复只读</source>
+        <translation>Read-only again</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="131"/>
+        <source>临时关闭</source>
+        <translation>Temporarily off</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="133"/>
+        <source>仍保持可写</source>
+        <translation>Stays writable</translation>
+    </message>
+    <message>
+        <location filename="../src/protectionpage.cpp" line="134"/>
+        <source>永久关闭</source>
+        <translation>Permanently off</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinSwitch</name>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="47"/>
+        <source>设置成功，请重启系统使设置生效。</source>
+        <translation>Setting saved. Reboot the system for it to take effect.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="54"/>
+        <source>设置失败，请查看详情了解具体原因。</source>
+        <translation>The setting failed. See the details for the reason.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="55"/>
+        <source>完整输出</source>
+        <translation>Full Output</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="79"/>
+        <source>未知状态 · 无法读取Tavrin配置</source>
+        <translation>Unknown · Cannot read the Tavrin configuration</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="86"/>
+        <source>保护中 · 核心目录只读</source>
+        <translation>Protected · Core directories read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="89"/>
+        <source>已临时关闭 · 重启后自动恢复</source>
+        <translation>Temporarily off · Restored after reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="92"/>
+        <source>已完全关闭 · 重启后仍保持关闭</source>
+        <translation>Fully off · Stays off after reboot</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="108"/>
+        <source>开启Tavrin保护</source>
+        <translation>Turn On Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="109"/>
+        <source>确定要恢复核心目录只读保护吗？此操作需要重启后生效。</source>
+        <translation>Restore the read-only protection of the core directories? This takes effect after a reboot.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="110"/>
+        <source>恢复保护</source>
+        <translation>Restore Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="111"/>
+        <location filename="../src/masterswitch.cpp" line="130"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="120"/>
+        <source>关闭Tavrin保护</source>
+        <translation>Turn Off Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="121"/>
+        <source>关闭后核心目录将解除只读保护，恶意软件与误操作可能直接破坏系统。</source>
+        <translation>Turning it off lifts the read-only protection of the core directories; malware or mistakes can then damage the system directly.</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="122"/>
+        <source>核心系统目录将变为可写</source>
+        <translation>Core system directories become writable</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="123"/>
+        <source>恶意软件或误操作可直接破坏系统文件</source>
+        <translation>Malware or mistakes can damage system files directly</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="124"/>
+        <source>重启后按所选方式决定是否恢复保护</source>
+        <translation>After a reboot, protection comes back or not as chosen below</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="125"/>
+        <source>临时关闭（重启后自动恢复）</source>
+        <translation>Turn off temporarily (restored after reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="126"/>
+        <source>完全关闭（重启后仍保持关闭）</source>
+        <translation>Turn off completely (stays off after reboot)</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="129"/>
+        <source>关闭保护</source>
+        <translation>Turn Off Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="165"/>
+        <location filename="../src/masterswitch.cpp" line="186"/>
+        <source>Tavrin功能</source>
+        <translation>Tavrin Protection</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="176"/>
+        <source>详情</source>
+        <translation>Details</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinUi::TavrinAboutDialog</name>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="168"/>
+        <source>Tavrin设置</source>
+        <translation>Tavrin Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="170"/>
+        <source>关于Tavrin设置</source>
+        <translation>About Tavrin Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="184"/>
+        <source>Tavrin系统技术参考</source>
+        <translation>Tavrin Technical Reference</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/aboutdialog.cpp" line="187"/>
+        <source>常用命令参考</source>
+        <translation>Command Reference</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinUi::TavrinInlineBanner</name>
+    <message>
+        <location filename="../src/ui/components.cpp" line="561"/>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/components.cpp" line="562"/>
+        <source>关闭提示</source>
+        <translation>Close message</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinUi::TavrinSidebar</name>
+    <message>
+        <location filename="../src/ui/sidebar.cpp" line="25"/>
+        <source>主导航</source>
+        <translation>Main navigation</translation>
+    </message>
+</context>
+<context>
+    <name>UpdatePage</name>
+    <message>
+        <location filename="../src/updatepage.cpp" line="9"/>
+        <source>系统更新</source>
+        <translation>System Update</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="9"/>
+        <source>通过Tavrin系统原子更新机制升级系统</source>
+        <translation>Upgrade the system with Tavrin atomic updates</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="15"/>
+        <source>更新检查将在后续版本中提供</source>
+        <translation>Update checks will be available in a later version</translation>
+    </message>
+</context>
+<context>
+    <name>VersionManagementPage</name>
+    <message>
+        <location filename="../src/versionpage.cpp" line="16"/>
+        <source>备份与版本</source>
+        <translation>Backups &amp; Versions</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="16"/>
+        <source>系统快照是可还原的备份点，系统部署实例是可启动的系统</source>
+        <translation>Snapshots are restore points; deployments are bootable systems</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="22"/>
+        <source>系统快照</source>
+        <translation>Snapshots</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="23"/>
+        <source>系统部署实例</source>
+        <translation>Deployments</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="94"/>
+        <source>这里记录的是「可还原的备份点」：可以创建、删除，也可以把系统还原回它记录的那一刻。</source>
+        <translation>These are restore points: you can create and delete them, and restore the system to the moment one was taken.</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="95"/>
+        <source>这里列出的是「一整套可启动的系统」：只能删除以释放磁盘空间，删除后该系统无法再启动。</source>
+        <translation>These are complete bootable systems: you can only delete one to free disk space, and a deleted system can no longer be booted.</translation>
+    </message>
+</context>
 </TS>
