@@ -5,7 +5,6 @@
 #include "zguiapplicationhelper.h"
 #include "zpaint_p.h"
 
-
 namespace {
 
 ZPalette appPalette()
@@ -79,4 +78,34 @@ void ZentkPlainButton::paintEvent(QPaintEvent *event)
     ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, QPalette::Button),
                                   pal.color(QPalette::Active, QPalette::ButtonText),
                                   pal.color(QPalette::Active, ZPalette::FrameBorder));
+}
+
+QSize ZSuggestButton::sizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
+}
+
+QSize ZSuggestButton::minimumSizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
+}
+
+QSize ZWarningButton::sizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
+}
+
+QSize ZWarningButton::minimumSizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
+}
+
+QSize ZentkPlainButton::sizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
+}
+
+QSize ZentkPlainButton::minimumSizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
 }

@@ -192,6 +192,15 @@ void paintFilledButton(QPushButton *button, QColor fill, QColor text, const QCol
     p.drawText(area, Qt::AlignCenter | Qt::TextShowMnemonic, button->text());
 }
 
+QSize filledButtonSizeHint(const QPushButton *button, const QSize &styleHint)
+{
+    int content = button->fontMetrics().horizontalAdvance(button->text());
+    if (!button->icon().isNull())
+        content += button->iconSize().width() + (button->text().isEmpty() ? 0 : 6);
+    // 8 px of margin each side as painted, plus a little air so the text never touches the rounding.
+    return QSize(qMax(styleHint.width(), content + 2 * 8 + 8), styleHint.height());
+}
+
 } // namespace ZentkPaint
 
 ZentkWindowButton::ZentkWindowButton(ZentkPaint::Glyph glyph, QWidget *parent)

@@ -24,6 +24,9 @@ QIcon glyphIcon(Glyph glyph);
 // Paints a rounded push button: `fill` (deepened until `text` reads on it),
 // with a 1 px `outline` when that is valid; greyed when disabled.
 void paintFilledButton(QPushButton *button, QColor fill, QColor text, const QColor &outline = QColor());
+// The style's size hint widened to what paintFilledButton needs: the text
+// (and icon) plus its side margins, so a button at its hint never cuts its text.
+QSize filledButtonSizeHint(const QPushButton *button, const QSize &styleHint);
 
 } // namespace ZentkPaint
 
@@ -32,6 +35,8 @@ class ZentkPlainButton : public QPushButton
 {
 public:
     explicit ZentkPlainButton(const QString &text, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

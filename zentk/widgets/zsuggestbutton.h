@@ -10,6 +10,9 @@ public:
     explicit ZSuggestButton(QWidget *parent = nullptr);
     explicit ZSuggestButton(const QString &text, QWidget *parent = nullptr);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 };

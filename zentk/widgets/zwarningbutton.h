@@ -10,6 +10,9 @@ public:
     explicit ZWarningButton(QWidget *parent = nullptr);
     explicit ZWarningButton(const QString &text, QWidget *parent = nullptr);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 };
