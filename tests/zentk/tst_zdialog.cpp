@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <functional>
 
@@ -131,6 +132,28 @@ private slots:
         });
         dialog->exec();
         QCOMPARE(hadFocus, expected);
+    }
+
+    // Wrapped lines must sit together: the first size of the window follows the
+    // text's real height at its width, not the labels' own guesses.
+    void heightFitsWrappedText()
+    {
+        ZDialog dialog;
+        dialog.setTitle(QStringLiteral("关闭Tavrin保护"));
+        dialog.setMessage(QStringLiteral("关闭后核心目录将解除只读保护，恶意软件与误操作可能直接破坏系统。"));
+        auto *content = new QWidget;
+        auto *layout = new QVBoxLayout(content);
+        for (const char *line : {"· 核心系统目录将变为可写", "· 恶意软件或误操作可直接破坏系统文件",
+                                 "· 重启后按所选方式决定是否恢复保护"}) {
+            auto *label = new QLabel(QString::fromUtf8(line));
+            label->setWordWrap(true);
+            layout->addWidget(label);
+        }
+        dialog.addContent(content);
+        dialog.addButton(QStringLiteral("取消"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.height(), dialog.layout()->totalHeightForWidth(dialog.width()));
     }
 
     void partsAreReachable()

@@ -180,6 +180,13 @@ void ZDialog::showEvent(QShowEvent *event)
                 pb->setFocus();
         }
     }
+    // A window's first size comes from the labels' own guesses at their wrapped
+    // height, which leaves gaps between wrapped lines; fit the height to the width.
+    if (QLayout *l = layout(); l && l->hasHeightForWidth()) {
+        const int h = l->totalHeightForWidth(width());
+        if (h > 0 && h < height())
+            resize(width(), qMax(h, minimumHeight()));
+    }
     ZAbstractDialog::showEvent(event);
 }
 
