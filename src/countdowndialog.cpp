@@ -12,6 +12,7 @@
 
 #include "zfontsizemanager.h"
 #include "zlabel.h"
+#include "zpushbutton.h"
 #include "zwarningbutton.h"
 
 namespace {
@@ -121,7 +122,7 @@ TavrinCountdownDialog::TavrinCountdownDialog(QWidget *parent) : ZAbstractDialog(
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(12);
-    auto *cancel = new QPushButton(tr("取消"), this);
+    auto *cancel = new ZPushButton(tr("取消"), this);
     cancel->setObjectName(QStringLiteral("tavrinCountdownCancel"));
     cancel->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -23,6 +23,7 @@
 
 #include "zdialog.h"
 #include "zlabel.h"
+#include "zpushbutton.h"
 #include "zwarningbutton.h"
 
 namespace {
@@ -293,7 +294,7 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMa
         auto *actionLayout = new QHBoxLayout(actions);
         actionLayout->setContentsMargins(4, 2, 4, 2);
         actionLayout->setSpacing(6);
-        auto *restore = new QPushButton(tr("还原"), actions);
+        auto *restore = new ZPushButton(tr("还原"), actions);
         restore->setCursor(Qt::PointingHandCursor);
         restore->setToolTip(tr("将系统还原到此备份的状态（重启后生效）"));
         restore->setAccessibleName(tr("还原到备份：%1").arg(oneLine(snap.name)));

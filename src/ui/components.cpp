@@ -25,6 +25,7 @@
 #include "zguiapplicationhelper.h"
 #include "zicontheme.h"
 #include "zlabel.h"
+#include "zpushbutton.h"
 #include "zspinner.h"
 #include "zsuggestbutton.h"
 
@@ -70,7 +71,11 @@ void fillRounded(QWidget *widget, const QRectF &rect, qreal radius, const QColor
 
 QPushButton *makeActionButton(const QString &text, bool primary, QWidget *parent)
 {
-    QPushButton *button = primary ? new ZSuggestButton(text, parent) : new QPushButton(text, parent);
+    QPushButton *button = nullptr;
+    if (primary)
+        button = new ZSuggestButton(text, parent);
+    else
+        button = new ZPushButton(text, parent);
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }

@@ -16,6 +16,7 @@
 #include "zguiapplicationhelper.h"
 #include "ziconbutton.h"
 #include "zicontheme.h"
+#include "zpushbutton.h"
 #include "zsuggestbutton.h"
 #include "zwarningbutton.h"
 
@@ -154,7 +155,7 @@ QPushButton *button(const QString &text, bool primary, bool warning)
     else if (warning)
         b = new ZWarningButton(text);
     else
-        b = new QPushButton(text);
+        b = new ZPushButton(text);
     b->setCursor(Qt::PointingHandCursor);
     return b;
 }

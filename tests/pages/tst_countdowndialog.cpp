@@ -1,6 +1,7 @@
 #include "countdowndialog.h"
 #include "pagetest.h"
 #include "ui/confirmdialog.h"
+#include "widgetchecks.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -24,6 +25,11 @@ private slots:
         QVERIFY(!confirm->isEnabled());
         QCOMPARE(confirm->text(), QStringLiteral("我已知晓风险，完全关闭（30s）"));
         QCOMPARE(ring->remain(), 30);
+        // Cancel, the default, is drawn as a toolkit button like the confirm one.
+        auto *cancel = dialog.findChild<QPushButton *>(QStringLiteral("tavrinCountdownCancel"));
+        QVERIFY(cancel && cancel->isDefault());
+        const QStringList square = Tavrin::Test::defaultStyledButtons(&dialog);
+        QVERIFY2(square.isEmpty(), qPrintable(square.join(QStringLiteral(" | "))));
 
         // Observe every tick: the button must stay locked for the first 29.
         int ticks = 0;

@@ -13,6 +13,8 @@
 #include "ui/components.h"
 #include "zguiapplicationhelper.h"
 #include "zlabel.h"
+#include "zpushbutton.h"
+#include "zsuggestbutton.h"
 
 using namespace TavrinUi;
 
@@ -49,6 +51,7 @@ private slots:
     void bannerAutoDismiss();
     void bannerNewTextCancelsDismiss();
     void bannerCloseAndDetails();
+    void actionButtonKinds();
 
     void collapsible();
     void skeletonRows_data();
@@ -409,6 +412,22 @@ void TestComponents::bannerCloseAndDetails()
     QVERIFY(action);
     QCOMPARE(action->text(), QStringLiteral("重试"));
     QVERIFY(!action->parentWidget()->isHidden());
+}
+
+// Secondary actions of the banner and the empty state are toolkit buttons too,
+// not Qt's square default.
+void TestComponents::actionButtonKinds()
+{
+    TavrinInlineBanner banner;
+    TavrinEmptyState empty;
+    const QList<QPushButton *> plain = {banner.addAction(QStringLiteral("详情"), false),
+                                        empty.addAction(QStringLiteral("刷新"), false)};
+    const QList<QPushButton *> primary = {banner.addAction(QStringLiteral("重试"), true),
+                                          empty.addAction(QStringLiteral("创建备份"), true)};
+    for (QPushButton *b : plain)
+        QVERIFY2(qobject_cast<ZPushButton *>(b), qPrintable(b->text()));
+    for (QPushButton *b : primary)
+        QVERIFY2(qobject_cast<ZSuggestButton *>(b), qPrintable(b->text()));
 }
 
 void TestComponents::collapsible()

@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "ui/pageblocks.h"
 #include "zguiapplicationhelper.h"
+#include "zpushbutton.h"
 #include "zsuggestbutton.h"
 #include "zwarningbutton.h"
 
@@ -92,6 +93,9 @@ void TestPageBlocks::buttonKinds()
     QVERIFY(qobject_cast<ZSuggestButton *>(primary.data())); // primary wins over warning
     QVERIFY(qobject_cast<ZWarningButton *>(warning.data()));
     QVERIFY(!qobject_cast<ZSuggestButton *>(plain.data()) && !qobject_cast<ZWarningButton *>(plain.data()));
+    // The ordinary kind is the toolkit's rounded button, wide enough for its text.
+    QVERIFY(qobject_cast<ZPushButton *>(plain.data()));
+    QVERIFY(plain->sizeHint().width() > plain->fontMetrics().horizontalAdvance(plain->text()));
     for (QPushButton *b : {primary.data(), warning.data(), plain.data()})
         QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
 }

@@ -1,4 +1,5 @@
 #include "ziconbutton.h"
+#include "zpushbutton.h"
 #include "zsuggestbutton.h"
 #include "zwarningbutton.h"
 
@@ -66,12 +67,17 @@ QSize ZIconButton::sizeHint() const
     return iconSize() + QSize(12, 12);
 }
 
-ZentkPlainButton::ZentkPlainButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
+ZPushButton::ZPushButton(QWidget *parent) : QPushButton(parent)
 {
     setAttribute(Qt::WA_Hover);
 }
 
-void ZentkPlainButton::paintEvent(QPaintEvent *event)
+ZPushButton::ZPushButton(const QString &text, QWidget *parent) : ZPushButton(parent)
+{
+    setText(text);
+}
+
+void ZPushButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
     const ZPalette pal = appPalette();
@@ -100,12 +106,12 @@ QSize ZWarningButton::minimumSizeHint() const
     return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
 }
 
-QSize ZentkPlainButton::sizeHint() const
+QSize ZPushButton::sizeHint() const
 {
     return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
 }
 
-QSize ZentkPlainButton::minimumSizeHint() const
+QSize ZPushButton::minimumSizeHint() const
 {
     return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
 }

@@ -2,6 +2,7 @@
 
 #include "zpaint_p.h"
 
+#include "zpushbutton.h"
 #include "zsuggestbutton.h"
 #include "zwarningbutton.h"
 
@@ -112,7 +113,7 @@ int ZDialog::addButton(const QString &text, bool isDefault, ButtonType type)
         button = new ZSuggestButton(text, this);
         break;
     case ButtonNormal:
-        button = new ZentkPlainButton(text, this);
+        button = new ZPushButton(text, this);
         break;
     }
     const int index = int(m_buttons.size());

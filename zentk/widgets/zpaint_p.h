@@ -30,18 +30,6 @@ QSize filledButtonSizeHint(const QPushButton *button, const QSize &styleHint);
 
 } // namespace ZentkPaint
 
-// The dialogs' ordinary button, in the shape of the primary and warning ones.
-class ZentkPlainButton : public QPushButton
-{
-public:
-    explicit ZentkPlainButton(const QString &text, QWidget *parent = nullptr);
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-};
-
 // A flat button of a window's title bar or a dialog's corner: hover and
 // press shown by a soft rounded backdrop; a danger button (close) turns to
 // the warning colour with a light glyph.

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QPushButton>
+
+// An ordinary (non-primary) button in the toolkit's rounded shape: the button
+// colour with a thin frame border, colours from the palette at paint time.
+class ZPushButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit ZPushButton(QWidget *parent = nullptr);
+    explicit ZPushButton(const QString &text, QWidget *parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
