@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -55,6 +57,28 @@ QWidget *techRow(const QString &icon, const QString &title, const QString &descr
     layout->addLayout(column, 1);
     return row;
 }
+
+// Asks for room for all of its content, so the dialog shows every row when
+// the screen is tall enough (QScrollArea caps its own hint at 24 lines).
+class FittingScrollArea : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        QWidget *content = widget();
+        if (!content)
+            return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        const int width = qMax(minimumWidth(), content->sizeHint().width() + bar + frame);
+        const int contentWidth = width - bar - frame;
+        const int height = content->hasHeightForWidth() ? content->heightForWidth(contentWidth)
+                                                        : content->sizeHint().height();
+        return QSize(width, height + frame);
+    }
+};
 
 } // namespace
 
@@ -176,7 +200,9 @@ TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
 
     auto *content = new QWidget;
     auto *layout = new QVBoxLayout(content);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Room between the rows and the scroll bar, and below the last row when
+    // scrolled to the end.
+    layout->setContentsMargins(0, 0, 12, 12);
     layout->setSpacing(12);
     layout->addWidget(createProductFacts(content));
     layout->addWidget(createCopyVersionButton(content), 0, Qt::AlignLeft);
@@ -187,7 +213,7 @@ TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
     layout->addWidget(makeLabel(tr("常用命令参考"), SectionTitle, Normal));
     layout->addWidget(createCommandReference(content));
 
-    auto *scroll = new QScrollArea;
+    auto *scroll = new FittingScrollArea;
     scroll->setObjectName(QStringLiteral("tavrinScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -197,6 +223,20 @@ TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
     addContent(scroll);
+}
+
+void TavrinAboutDialog::showEvent(QShowEvent *event)
+{
+    // Before the base class centres the dialog: as tall as the content wants,
+    // within the screen; the scroll area takes over only on a short screen.
+    if (!m_fitted) {
+        m_fitted = true;
+        QSize size = sizeHint();
+        if (const QScreen *s = screen())
+            size = size.boundedTo(s->availableGeometry().size() * 9 / 10);
+        resize(size.expandedTo(minimumSizeHint()).expandedTo(minimumSize()));
+    }
+    ZAboutDialog::showEvent(event);
 }
 
 } // namespace TavrinUi

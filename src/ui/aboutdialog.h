@@ -30,6 +30,12 @@ class TavrinAboutDialog : public ZAboutDialog
 
 public:
     explicit TavrinAboutDialog(QWidget *parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool m_fitted = false;
 };
 
 } // namespace TavrinUi

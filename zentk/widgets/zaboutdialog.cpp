@@ -49,14 +49,20 @@ ZAboutDialog::ZAboutDialog(QWidget *parent) : ZAbstractDialog(parent)
     m_acknowledgement = makeLabel(this, "ZAboutAcknowledgement");
     m_acknowledgement->setText(tr("鸣谢：Qt 及所有开源贡献者"));
 
+    // The close button sits in the corner; the body keeps the same margin on
+    // both sides, so a scroll bar in the added content stays off the border.
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 8, 8, 20);
+    layout->setContentsMargins(8, 8, 8, 20);
     layout->setSpacing(8);
     layout->addWidget(close, 0, Qt::AlignRight);
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(12, 0, 12, 0);
+    body->setSpacing(8);
     for (QLabel *l : {m_icon, m_name, m_version, m_description, m_website, m_license, m_acknowledgement})
-        layout->addWidget(l);
+        body->addWidget(l);
     m_content = new QVBoxLayout;
-    layout->addLayout(m_content);
+    body->addLayout(m_content);
+    layout->addLayout(body);
     layout->addStretch(1);
 }
 
