@@ -31,13 +31,19 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
     // placeholder until its page exists.
     snapshotsPage = new SnapshotsPage(window);
     snapshotsPage->setParent(this);
-    snapshotsPage->setMinimumHeight(560);
     // This page already keeps the page margins.
     if (auto *area = snapshotsPage->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"))) {
         if (area->widget() && area->widget()->layout())
             area->widget()->layout()->setContentsMargins(0, 0, 0, 0);
     }
     parts.layout->insertWidget(4, snapshotsPage, 1);
+    // The sub-page scrolls in its own area; this page's area only lays out
+    // header, tabs and hint above it, so the two never scroll together. The
+    // trailing stretch yields to the sub-page while it is shown.
+    if (auto *outerArea =
+            findChild<QScrollArea *>(QStringLiteral("tavrinScroll"), Qt::FindDirectChildrenOnly))
+        outerArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    parts.layout->setStretch(parts.layout->count() - 1, 0);
     placeholderPanel = parts.emptyState->parentWidget();
     placeholderPanel->setVisible(false);
     connect(snapshotsPage, &BasePage::idleReached, this, [this] {

@@ -4,10 +4,14 @@
 #include "protectionpage.h"
 #include "snapshotspage.h"
 #include "ui/components.h"
+#include "widgetchecks.h"
 
 #include <QIcon>
 #include <QImage>
 #include <QJsonObject>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTableWidget>
 
 #include "zguiapplicationhelper.h"
@@ -148,6 +152,58 @@ private slots:
         for (int c = 0; c < table->columnCount(); ++c)
             columns += table->columnWidth(c);
         QCOMPARE(columns, table->viewport()->width());
+    }
+
+    // The version page at the window's minimum and default sizes: one scroll
+    // bar at most (the snapshot list's own), the header and tabs stay put,
+    // the sub-page is not cut by the page, and its last row can be reached.
+    void versionPageScrollsOnce_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("minimum") << QSize(920, 620);
+        QTest::newRow("default") << QSize(1060, 700);
+    }
+
+    void versionPageScrollsOnce()
+    {
+        QFETCH(QSize, size);
+        applyTheme(ZGuiApplicationHelper::LightType);
+        MainWindow window;
+        window.resize(size);
+        window.show();
+        window.gotoPage(VersionManagement);
+        BasePage *page = window.page(VersionManagement);
+        QVERIFY(QTest::qWaitFor([page] { return !page->isBusy(); }, 120000));
+        QCoreApplication::processEvents();
+        const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            window.grab().save(
+                QStringLiteral("%1/window-versions-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+
+        QCOMPARE(window.size(), size);
+        QVERIFY2(Tavrin::Test::visibleVerticalScrollBars(page) <= 1,
+                 qPrintable(QString::number(Tavrin::Test::visibleVerticalScrollBars(page))));
+        const QStringList square = Tavrin::Test::defaultStyledButtons(&window);
+        QVERIFY2(square.isEmpty(), qPrintable(square.join(QStringLiteral(" | "))));
+
+        auto *sub = page->findChild<SnapshotsPage *>();
+        QVERIFY(sub);
+        QVERIFY(sub->mapTo(page, QPoint(0, sub->height())).y() <= page->height());
+        auto *tabs = page->findChild<QTabBar *>(QStringLiteral("tavrinTabBar"));
+        QVERIFY(tabs);
+        const QPoint tabsAt = tabs->mapTo(&window, QPoint());
+
+        auto *inner = sub->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"));
+        QVERIFY(inner);
+        inner->verticalScrollBar()->setValue(inner->verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+        auto *table = sub->findChild<QTableWidget *>();
+        QVERIFY(table && table->rowCount() > 0);
+        const int last = table->rowCount() - 1;
+        const int rowBottom = table->rowViewportPosition(last) + table->rowHeight(last);
+        QVERIFY(table->viewport()->mapTo(inner->viewport(), QPoint(0, rowBottom)).y() <=
+                inner->viewport()->height());
+        QCOMPARE(tabs->mapTo(&window, QPoint()), tabsAt);
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "ui/sidebar.h"
+#include "widgetchecks.h"
 #include "zguiapplicationhelper.h"
 
 // Renders the main window on every page in the light and the dark theme to
@@ -129,6 +131,8 @@ void TestScreenshots::renderEveryPage()
         BasePage *page = window.page(PageId(id));
         const QStringList clipped = clippedLabels(page);
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(" | "))));
+        const QStringList square = Tavrin::Test::defaultStyledButtons(&window);
+        QVERIFY2(square.isEmpty(), qPrintable(square.join(QStringLiteral(" | "))));
         if (auto *icon = page->findChild<QLabel *>(QStringLiteral("tavrinPageIcon")))
             QVERIFY(!icon->pixmap().isNull());
         if (auto *heading = page->findChild<QLabel *>(QStringLiteral("tavrinPageTitle")))
@@ -166,6 +170,40 @@ void TestScreenshots::renderAboutDialog()
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(" | "))));
     // Six command rows, each with its own copy button.
     QCOMPARE(dialog.findChildren<QAbstractButton *>(QStringLiteral("tavrinCopyButton")).size(), 6);
+    const QStringList square = Tavrin::Test::defaultStyledButtons(&dialog);
+    QVERIFY2(square.isEmpty(), qPrintable(square.join(QStringLiteral(" | "))));
+
+    auto *scroll = dialog.findChild<QScrollArea *>(QStringLiteral("tavrinScroll"));
+    QVERIFY(scroll && scroll->widget());
+    QWidget *content = scroll->widget();
+    QScrollBar *bar = scroll->verticalScrollBar();
+    // Bottom edge of the lowest row, in the viewport's coordinates.
+    auto lowestRow = [&] {
+        int bottom = 0;
+        for (QLabel *label : content->findChildren<QLabel *>()) {
+            if (label->isVisibleTo(content))
+                bottom = qMax(bottom, label->mapTo(scroll->viewport(), QPoint(0, label->height())).y());
+        }
+        return bottom;
+    };
+    if (bar->isVisibleTo(&dialog)) {
+        const int barRight = bar->mapTo(&dialog, QPoint(bar->width(), 0)).x();
+        QVERIFY2(dialog.width() - barRight >= 12, "the scroll bar touches the dialog's border");
+    }
+    // Scrolled to the end, the last row shows whole, with room below it.
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    QVERIFY2(
+        lowestRow() + 8 <= scroll->viewport()->height(),
+        qPrintable(
+            QStringLiteral("last row ends at %1 of %2").arg(lowestRow()).arg(scroll->viewport()->height())));
+    QVERIFY2(dialog.grab().save(QStringLiteral("%1/%2-about-dialog-end.png").arg(m_dir, name)), "save");
+
+    // At its own size hint the dialog shows everything without scrolling.
+    dialog.resize(dialog.width(), dialog.sizeHint().height());
+    QCoreApplication::processEvents();
+    QVERIFY(!bar->isVisibleTo(&dialog));
+    QVERIFY(lowestRow() <= scroll->viewport()->height());
 }
 
 TAVRIN_TEST_MAIN(TestScreenshots)
