@@ -46,8 +46,9 @@ app="$build/bin/tavrin-manager"
 run_with_xvfb() {
     local display=":$((90 + RANDOM % 100))"
     Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    local xvfb=$!
-    trap 'kill $xvfb 2>/dev/null || true' EXIT
+    # Global on purpose: the exit trap runs after this function has returned.
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
     sleep 1
     export DISPLAY="$display"
     if [ -n "$screenshot" ]; then
