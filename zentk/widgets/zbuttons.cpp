@@ -15,40 +15,60 @@ ZPalette appPalette()
 
 } // namespace
 
-ZSuggestButton::ZSuggestButton(QWidget *parent) : QPushButton(parent)
+ZPushButton::ZPushButton(QWidget *parent) : QPushButton(parent)
 {
     setAttribute(Qt::WA_Hover);
 }
 
-ZSuggestButton::ZSuggestButton(const QString &text, QWidget *parent) : ZSuggestButton(parent)
+ZPushButton::ZPushButton(const QString &text, QWidget *parent) : ZPushButton(parent)
 {
     setText(text);
 }
 
-void ZSuggestButton::paintEvent(QPaintEvent *event)
+ZPushButton::Colors ZPushButton::colors() const
+{
+    const ZPalette pal = appPalette();
+    return {pal.color(QPalette::Active, QPalette::Button), pal.color(QPalette::Active, QPalette::ButtonText),
+            pal.color(QPalette::Active, ZPalette::FrameBorder)};
+}
+
+void ZPushButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
+    const Colors c = colors();
+    ZentkPaint::paintFilledButton(this, c.fill, c.text, c.outline);
+}
+
+QSize ZPushButton::sizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
+}
+
+QSize ZPushButton::minimumSizeHint() const
+{
+    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
+}
+
+ZSuggestButton::ZSuggestButton(QWidget *parent) : ZPushButton(parent) {}
+
+ZSuggestButton::ZSuggestButton(const QString &text, QWidget *parent) : ZPushButton(text, parent) {}
+
+ZPushButton::Colors ZSuggestButton::colors() const
+{
     const ZPalette pal = appPalette();
-    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, QPalette::Highlight),
-                                  pal.color(QPalette::Active, QPalette::HighlightedText));
+    return {pal.color(QPalette::Active, QPalette::Highlight),
+            pal.color(QPalette::Active, QPalette::HighlightedText), QColor()};
 }
 
-ZWarningButton::ZWarningButton(QWidget *parent) : QPushButton(parent)
-{
-    setAttribute(Qt::WA_Hover);
-}
+ZWarningButton::ZWarningButton(QWidget *parent) : ZPushButton(parent) {}
 
-ZWarningButton::ZWarningButton(const QString &text, QWidget *parent) : ZWarningButton(parent)
-{
-    setText(text);
-}
+ZWarningButton::ZWarningButton(const QString &text, QWidget *parent) : ZPushButton(text, parent) {}
 
-void ZWarningButton::paintEvent(QPaintEvent *event)
+ZPushButton::Colors ZWarningButton::colors() const
 {
-    Q_UNUSED(event)
     const ZPalette pal = appPalette();
-    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, ZPalette::TextWarning),
-                                  pal.color(QPalette::Active, QPalette::BrightText));
+    return {pal.color(QPalette::Active, ZPalette::TextWarning),
+            pal.color(QPalette::Active, QPalette::BrightText), QColor()};
 }
 
 ZIconButton::ZIconButton(QWidget *parent) : QPushButton(parent)
@@ -65,53 +85,4 @@ ZIconButton::ZIconButton(const QIcon &icon, QWidget *parent) : ZIconButton(paren
 QSize ZIconButton::sizeHint() const
 {
     return iconSize() + QSize(12, 12);
-}
-
-ZPushButton::ZPushButton(QWidget *parent) : QPushButton(parent)
-{
-    setAttribute(Qt::WA_Hover);
-}
-
-ZPushButton::ZPushButton(const QString &text, QWidget *parent) : ZPushButton(parent)
-{
-    setText(text);
-}
-
-void ZPushButton::paintEvent(QPaintEvent *event)
-{
-    Q_UNUSED(event)
-    const ZPalette pal = appPalette();
-    ZentkPaint::paintFilledButton(this, pal.color(QPalette::Active, QPalette::Button),
-                                  pal.color(QPalette::Active, QPalette::ButtonText),
-                                  pal.color(QPalette::Active, ZPalette::FrameBorder));
-}
-
-QSize ZSuggestButton::sizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
-}
-
-QSize ZSuggestButton::minimumSizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
-}
-
-QSize ZWarningButton::sizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
-}
-
-QSize ZWarningButton::minimumSizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
-}
-
-QSize ZPushButton::sizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::sizeHint());
-}
-
-QSize ZPushButton::minimumSizeHint() const
-{
-    return ZentkPaint::filledButtonSizeHint(this, QPushButton::minimumSizeHint());
 }

@@ -4,6 +4,7 @@
 
 // An ordinary (non-primary) button in the toolkit's rounded shape: the button
 // colour with a thin frame border, colours from the palette at paint time.
+// The primary and warning buttons share its shape and sizing.
 class ZPushButton : public QPushButton
 {
     Q_OBJECT
@@ -15,5 +16,13 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    struct Colors
+    {
+        QColor fill;
+        QColor text;
+        QColor outline; // invalid: no outline
+    };
+    // Read at every paint so a theme switch needs no refresh.
+    virtual Colors colors() const;
     void paintEvent(QPaintEvent *event) override;
 };

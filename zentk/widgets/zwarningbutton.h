@@ -1,18 +1,15 @@
 #pragma once
 
-#include <QPushButton>
+#include "zpushbutton.h"
 
-// An warning-coloured button for destructive actions; colours from the palette at paint time.
-class ZWarningButton : public QPushButton
+// A warning-coloured button for destructive actions; colours from the palette at paint time.
+class ZWarningButton : public ZPushButton
 {
     Q_OBJECT
 public:
     explicit ZWarningButton(QWidget *parent = nullptr);
     explicit ZWarningButton(const QString &text, QWidget *parent = nullptr);
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    Colors colors() const override;
 };
