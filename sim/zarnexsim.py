@@ -44,8 +44,15 @@ class Refusal(Exception):
 # ---------------------------------------------------------------- common
 
 
+# Set for a stand-in installed inside a root (found from its own location);
+# the PATH stand-ins of sim/bin take the root from TAVRIN_SYSROOT.
+ROOT_OVERRIDE = None
+
+
 def sim_root(tool):
-    """The simulated root from TAVRIN_SYSROOT, checked to be one of ours."""
+    """The simulated root, checked to be one of ours."""
+    if ROOT_OVERRIDE:
+        return ROOT_OVERRIDE
     root = os.environ.get("TAVRIN_SYSROOT", "")
     if not root:
         raise Refusal("%s: TAVRIN_SYSROOT is not set; the simulated system refuses to act on the host" % tool)
@@ -177,9 +184,25 @@ def check_elevated_program(root, tool, args):
     return path
 
 
+# What the real sudo (env_reset, secure_path) and pkexec hand to the command:
+# a fixed PATH and a few locale and terminal variables. Nothing of the caller's
+# own environment (TAVRIN_*, HOME, PATH, TMPDIR) crosses; the SIM_* failure
+# knobs are test instrumentation and do.
+ELEVATED_PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
+KEPT_ACROSS_ELEVATION = ("LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "TERM", "COLORTERM",
+                         "DISPLAY", "XAUTHORITY")
+
+
+def elevated_environment():
+    env = {k: v for k, v in os.environ.items()
+           if k in KEPT_ACROSS_ELEVATION or (k.startswith("SIM_") and k != "SIM_PRIVILEGED")}
+    env.update({"PATH": ELEVATED_PATH, "HOME": "/root", "USER": "root", "LOGNAME": "root",
+                "SHELL": "/bin/sh", "SIM_PRIVILEGED": "1"})
+    return env
+
+
 def exec_privileged(path, args):
-    env = dict(os.environ)
-    env["SIM_PRIVILEGED"] = "1"
+    env = elevated_environment()
     try:
         os.execve(path, [path] + list(args[1:]), env)
     except OSError as e:
@@ -440,18 +463,36 @@ def write_version_files(root, version):
 
 
 class ToolCall:
-    """Parsed command line of a control tool: positional words plus -j."""
+    """Command line of a control tool read as a real option parser reads it:
+    every argument that begins with "-" (up to a "--") is an option, wherever it
+    stands, so a name or description like "--help" or "-d" is one too."""
 
     def __init__(self, tool, args):
         self.tool = tool
-        # Only a trailing -j is the flag, and never for the calls whose last
-        # argument is the user's description.
-        describes = len(args) > 1 and args[0] == "snapshot" and args[1] in ("create", "modify")
-        self.json = bool(args) and args[-1] in ("-j", "--json") and not describes
-        self.words = list(args[:-1]) if self.json else list(args)
+        self.words, self.opts = [], []
+        done = False
+        for a in args:
+            if not done and a == "--":
+                done = True
+            elif not done and a.startswith("-") and a != "-":
+                self.opts.append(a)
+            else:
+                self.words.append(a)
+        self.json = any(o in ("-j", "--json") for o in self.opts)
+        self.help = any(o in ("-h", "--help") for o in self.opts)
+        # What the failure knobs match against: the arguments without -j.
+        self.raw = [a for a in args if a not in ("-j", "--json")]
 
     def command(self):
-        return " ".join(self.words)
+        return " ".join(self.raw)
+
+    def options(self):
+        return [o for o in self.opts if o not in ("-j", "--json")]
+
+    def allow(self, allowed):
+        for o in self.options():
+            if o not in allowed:
+                usage_error(self.tool, "unknown option: %s" % o)
 
 
 def env_selects(var, command):
@@ -545,6 +586,7 @@ def ctl_snapshot(root, call):
     if len(w) < 2:
         usage_error(CTL_NAME, "missing snapshot command")
     sub, rest = w[1], w[2:]
+    call.allow(("--delete-others",) if sub == "rollback" else ())
     if sub == "list":
         if rest:
             usage_error(CTL_NAME, "unexpected argument: %s" % rest[0])
@@ -577,7 +619,7 @@ def ctl_snapshot(root, call):
         usage_error(CTL_NAME, "snapshot modify takes ID [NAME] DESC")
     if sub == "delete" and len(rest) != 1:
         usage_error(CTL_NAME, "snapshot delete takes one ID")
-    if sub == "rollback" and not (len(rest) == 1 or (len(rest) == 2 and rest[1] == "--delete-others")):
+    if sub == "rollback" and len(rest) != 1:
         usage_error(CTL_NAME, "snapshot rollback takes ID [--delete-others]")
     require_root(CTL_NAME)
     with Locked(root):
@@ -605,7 +647,7 @@ def ctl_snapshot(root, call):
             save_state(root, state)
             out("Snapshot %s deleted" % s["id"])
         else:
-            snapshot_rollback(root, state, rest[0], len(rest) == 2)
+            snapshot_rollback(root, state, rest[0], "--delete-others" in call.options())
 
 
 def snapshot_create(root, state, rest):
@@ -661,6 +703,7 @@ def ctl_admin(root, call):
     w = call.words
     if len(w) < 2:
         usage_error(CTL_NAME, "missing admin command")
+    call.allow(())
     if w[1] == "status":
         if len(w) != 2:
             usage_error(CTL_NAME, "unexpected argument: %s" % w[2])
@@ -708,6 +751,7 @@ def ctl_admin(root, call):
 def ctl_upgrade(root, call):
     w = call.words
     sub = w[1] if len(w) > 1 else ""
+    call.allow(("-a",) if sub == "clean" else ())
     if sub == "check":
         if len(w) != 2:
             usage_error(CTL_NAME, "unexpected argument: %s" % w[2])
@@ -720,15 +764,16 @@ def ctl_upgrade(root, call):
             out("Total count: %d, Need download count: %d" % (u["total"], u["need_download"]))
         return
     if sub == "clean":
-        if len(w) > 3 or (len(w) == 3 and w[2] != "-a") or call.json:
+        if len(w) > 2 or call.json:
             usage_error(CTL_NAME, "upgrade clean takes [-a]")
+        clean_all = "-a" in call.options()
         require_root(CTL_NAME)
         with Locked(root):
             cache = os.path.join(root, CACHE_DIR)
             freed = 0
             for base, _dirs, files in os.walk(cache):
                 for f in files:
-                    if len(w) == 3 or base.endswith("downloads"):
+                    if clean_all or base.endswith("downloads"):
                         p = os.path.join(base, f)
                         freed += os.path.getsize(p)
                         os.unlink(p)
@@ -774,12 +819,16 @@ def main_ctl(root, argv):
     args = argv[1:]
     log_call(root, CTL_NAME, args)
     call = ToolCall(CTL_NAME, args)
-    if not call.words:
+    if call.help:
+        # As a real parser does: usage on standard output, nothing else, success.
+        out(USAGE[CTL_NAME])
+        return
+    if not call.words and not call.opts:
         usage_error(CTL_NAME, "missing command")
     if inject("SIM_CTL", CTL_NAME, call.command()):
         return
-    head = call.words[0]
-    if head == "-s" and len(call.words) == 1:
+    head = call.words[0] if call.words else ""
+    if not call.words and call.options() == ["-s"] and not call.json:
         ctl_status(root, call)
     elif head == "snapshot":
         ctl_snapshot(root, call)
@@ -798,11 +847,16 @@ def main_writable(root, argv):
     args = argv[1:]
     log_call(root, WRITABLE_NAME, args)
     call = ToolCall(WRITABLE_NAME, args)
+    if call.help:
+        out(USAGE[WRITABLE_NAME])
+        return
     if not call.words:
         usage_error(WRITABLE_NAME, "missing command")
     if inject("SIM_WRITABLE", WRITABLE_NAME, call.command()):
         return
-    sub, opts = call.words[0], call.words[1:]
+    sub, opts = call.words[0], call.options()
+    if len(call.words) > 1:
+        usage_error(WRITABLE_NAME, "unexpected argument: %s" % call.words[1])
     if sub == "status":
         if opts:
             usage_error(WRITABLE_NAME, "unexpected argument: %s" % opts[0])
@@ -832,6 +886,16 @@ def main_writable(root, argv):
             msg = "Writable layer disabled; read-only protection restored"
         save_state(root, state)
         out(msg)
+
+
+def run_rooted(tool, script_path, argv):
+    """A general stand-in installed in ROOT/usr/bin serves the root it lives in."""
+    try:
+        root = tool_root(script_path)
+    except Refusal as r:
+        err(r.message)
+        return r.code
+    return run(tool, argv, root)
 
 
 def tool_root(script_path):
@@ -942,10 +1006,20 @@ def main_install(argv):
         os.makedirs(parent, exist_ok=True)
     if not os.path.isdir(parent):
         raise Refusal("install: cannot create regular file '%s': No such file or directory" % dest)
+    # As GNU install: the destination is removed and written in place, so a cut
+    # (full disk, power loss) leaves a short file. SIM_INSTALL_CUT selects that.
+    cut = env_selects_path("SIM_INSTALL_CUT", dest) if os.environ.get("SIM_INSTALL_CUT") else False
     try:
-        atomic_write(dest, data, mode)
+        if os.path.lexists(dest) and not os.path.isdir(dest):
+            os.unlink(dest)
+        fd = os.open(dest, os.O_WRONLY | os.O_CREAT | os.O_TRUNC | os.O_NOFOLLOW, 0o600)
+        with os.fdopen(fd, "wb") as f:
+            f.write(data[:len(data) // 2] if cut else data)
+        os.chmod(dest, mode)
     except OSError as e:
         raise Refusal("install: cannot create regular file '%s': %s" % (dest, e.strerror))
+    if cut:
+        raise Refusal("install: error writing '%s': No space left on device" % dest)
     if os.geteuid() == 0 and (owner or group):
         try:
             shutil.chown(dest, owner, group)
@@ -1006,6 +1080,44 @@ def main_rm(argv):
             code = 1
     if code:
         raise Refusal("", code)
+
+
+def needs_privilege(root, path):
+    rel = os.path.relpath(os.path.abspath(path), root)
+    return rel.split("/")[0] in ("usr", "etc", "var", "ostree", "persistent")
+
+
+def main_mv(argv):
+    """mv [-f] [-T] SRC DEST inside the root: one rename, as the real mv on one file system."""
+    args = argv[1:]
+    root = sim_root("mv")
+    log_call(root, "mv", args)
+    paths = []
+    options_done = False
+    for a in args:
+        if not options_done and a == "--":
+            options_done = True
+        elif not options_done and a.startswith("-") and len(a) > 1:
+            if a not in ("-f", "-T", "-fT", "-Tf", "--force", "--no-target-directory"):
+                raise Refusal("mv: invalid option -- '%s'" % a.lstrip("-"))
+        else:
+            paths.append(a)
+    if len(paths) != 2:
+        raise Refusal("mv: the simulated mv takes SRC DEST")
+    src, dest = paths
+    for p in paths:
+        if not under(p, root) or os.path.realpath(p) == root:
+            raise Refusal("mv: refusing to move '%s' outside the simulated system root" % p)
+    if (needs_privilege(root, src) or needs_privilege(root, dest)) and not privileged():
+        raise Refusal("mv: cannot move '%s' to '%s': Permission denied" % (src, dest))
+    if not os.path.lexists(src):
+        raise Refusal("mv: cannot stat '%s': No such file or directory" % src)
+    if os.path.isdir(dest) and not os.path.islink(dest):
+        raise Refusal("mv: cannot overwrite directory '%s' with non-directory" % dest)
+    try:
+        os.replace(src, dest)
+    except OSError as e:
+        raise Refusal("mv: cannot move '%s' to '%s': %s" % (src, dest, e.strerror))
 
 
 def main_gio(argv):
@@ -1228,8 +1340,8 @@ def run_counter_script(root):
         boot_log(root, "refused to run %s: it names paths outside the simulated root" % COUNTER_SCRIPT)
         err("systemctl: simulated boot: %s names paths outside the root; not run" % COUNTER_SCRIPT)
         return
-    env = dict(os.environ)
-    env.update({"SIM_PRIVILEGED": "1", "TAVRIN_SYSROOT": root, "PATH": SIM_BIN + ":" + env.get("PATH", "")})
+    # A system service: root, a fixed PATH, nothing of the user's environment.
+    env = elevated_environment()
     try:
         p = subprocess.run(["/bin/sh", script], env=env, capture_output=True, text=True, timeout=120)
         boot_log(root, "reboot-counter.sh exited %d %s" % (p.returncode, p.stderr.strip()))
@@ -1268,6 +1380,16 @@ import sys
 sys.path.insert(0, %(simdir)r)
 import zarnexsim
 sys.exit(zarnexsim.run_tool(%(tool)r, __file__, sys.argv))
+"""
+
+ROOTED_TOOLS = ("install", "rm", "mv", "systemctl")
+
+ROOTED_TEMPLATE = """#!/usr/bin/python3
+# Simulated %(tool)s: serves the system root this file is installed in.
+import sys
+sys.path.insert(0, %(simdir)r)
+import zarnexsim
+sys.exit(zarnexsim.run_rooted(%(tool)r, __file__, sys.argv))
 """
 
 USER_TIMER = """[Unit]
@@ -1371,6 +1493,10 @@ def build_root(root, files, snapshot_count, rng):
             f.write("zarnex simulated system root\n")
     for tool, rel in ((CTL_NAME, "usr/sbin/" + CTL_NAME), (WRITABLE_NAME, "usr/bin/" + WRITABLE_NAME)):
         atomic_write(os.path.join(root, rel), TOOL_TEMPLATE % {"tool": tool, "simdir": SIM_DIR}, 0o755)
+    # The general tools the program runs as root, by absolute path.
+    for tool in ROOTED_TOOLS:
+        atomic_write(os.path.join(root, "usr/bin", tool), ROOTED_TEMPLATE % {"tool": tool, "simdir": SIM_DIR},
+                     0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.
     os.symlink(OSTREE, os.path.join(root, "usr/bin/ostree"))
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
@@ -1456,13 +1582,16 @@ TOOLS = {
     "pkexec": main_pkexec,
     "install": main_install,
     "rm": main_rm,
+    "mv": main_mv,
     "gio": main_gio,
     "systemctl": main_systemctl,
     "make-root": make_root,
 }
 
 
-def run(tool, argv):
+def run(tool, argv, root=None):
+    global ROOT_OVERRIDE
+    ROOT_OVERRIDE = root
     try:
         TOOLS[tool](argv)
         return 0

@@ -355,6 +355,8 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
     limitCard->setValue(tr("不限制"), TavrinUi::Normal, TavrinUi::Hero);
     countCard->setValue(tr("%1 个").arg(count), TavrinUi::Normal, TavrinUi::Hero);
     if (!state.valid) {
+        backupCard->setToolTip(QString());
+        backupCard->setAccessibleDescription(QString());
         backupCard->setValue(tr("未启用"), TavrinUi::Normal, TavrinUi::Hero);
         return;
     }
@@ -371,6 +373,12 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
         text = tr("已取消");
     else
         text = tr("进行中");
+    // A pending "reboot3" waits for the rolled-back system, or cannot tell it and never deletes.
+    const QString note = Tavrin::rollbackStateNote(state);
+    if (!note.isEmpty())
+        text = state.rollbackCommit.isEmpty() ? tr("需手动清理") : tr("等待还原生效");
+    backupCard->setToolTip(note);
+    backupCard->setAccessibleDescription(note);
     backupCard->setValue(text, TavrinUi::Warning, TavrinUi::Hero);
 }
 
@@ -504,6 +512,14 @@ void SnapshotsPage::onCreate()
         banner->setClosable(true);
         banner->setDetails(QString(), QString());
         banner->setText(tr("备份名称不能为空，请填写后重试。"));
+        return;
+    }
+    const QString problem = Tavrin::snapshotTextProblem(name, desc);
+    if (!problem.isEmpty()) {
+        banner->setSemantic(TavrinUi::Danger);
+        banner->setClosable(true);
+        banner->setDetails(QString(), QString());
+        banner->setText(problem);
         return;
     }
 
@@ -664,6 +680,7 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
                 state.insert(QStringLiteral("backup_snapshot_id"), backupId);
                 state.insert(QStringLiteral("backup_snapshot_name"), backupName);
                 state.insert(QStringLiteral("original_booted"), bootedId);
+                state.insert(QStringLiteral("rollback_commit"), Tavrin::getStagedDeployId());
                 state.insert(QStringLiteral("created_at"), QDateTime::currentSecsSinceEpoch());
                 state.insert(QStringLiteral("reboot_count"), 0);
                 state.insert(QStringLiteral("reboot_limit"), 3);

@@ -37,6 +37,30 @@
 <context>
     <name>Backend</name>
     <message>
+        <source>命令执行超时，操作可能仍在后台运行，请稍后查看系统状态: %1</source>
+        <translation>Command timed out; the operation may still be running. Check the system state later: %1</translation>
+    </message>
+    <message>
+        <source>备份名称不能以“-”开头。</source>
+        <translation>A backup name cannot begin with “-”.</translation>
+    </message>
+    <message>
+        <source>备份描述不能以“-”开头。</source>
+        <translation>A backup description cannot begin with “-”.</translation>
+    </message>
+    <message>
+        <source>无效的备份标识: %1</source>
+        <translation>Invalid backup ID: %1</translation>
+    </message>
+    <message>
+        <source>无法确认还原后启动的系统，备份不会自动删除，请手动清理</source>
+        <translation>The system booted after the restore cannot be confirmed. The backup will not be deleted automatically; remove it by hand.</translation>
+    </message>
+    <message>
+        <source>等待还原后的系统启动，之后开始计数</source>
+        <translation>Waiting for the restored system to boot; counting starts then.</translation>
+    </message>
+    <message>
         <location filename="../src/backend/rollback.cpp" line="165"/>
         <source>无法写入临时状态文件</source>
         <translation>Cannot write the temporary state file</translation>
@@ -292,6 +316,14 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
 </context>
 <context>
     <name>SnapshotsPage</name>
+    <message>
+        <source>需手动清理</source>
+        <translation>Remove by Hand</translation>
+    </message>
+    <message>
+        <source>等待还原生效</source>
+        <translation>Waiting for Restore</translation>
+    </message>
     <message>
         <location filename="../src/snapshotspage.cpp" line="115"/>
         <source>备份数量上限</source>

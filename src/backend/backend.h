@@ -77,6 +77,9 @@ struct RollbackState
     QString backupSnapshotId;
     QString backupSnapshotName;
     QString originalBooted;
+    /// Commit of the deployment the rollback staged ("rollback_commit"); only its
+    /// boot moves a "reboot3" state from "pending" to "active".
+    QString rollbackCommit;
     QString strategy;
     /// "pending", "active", "done", "failed" or "cancelled".
     QString status;
@@ -127,7 +130,11 @@ QList<SnapshotInfo> getSnapshots();
 /// One snapshot (`isInitial` always false); all fields empty on failure.
 SnapshotInfo getSnapshotDetail(const QString &id);
 
-/// Creates a snapshot (elevated). An empty `name` is left out; `desc` is always passed.
+/// Why a snapshot name or description cannot be passed to the control tool (a
+/// leading "-" would read as an option), or "" when both are fine.
+QString snapshotTextProblem(const QString &name, const QString &desc);
+/// Creates a snapshot (elevated). An empty `name` is left out; `desc` is always
+/// passed. Refused without running anything when snapshotTextProblem() objects.
 CommandResult createSnapshot(const QString &name, const QString &desc);
 
 /// Deletes a snapshot (elevated).
@@ -199,8 +206,17 @@ CommandResult installRollbackCleanup();
 /// Disables the timer and removes the three clean-up files (elevated).
 CommandResult uninstallRollbackCleanup();
 
-/// Whether the clean-up timer is enabled (asks "systemctl is-enabled", elevated).
+/// Whether the clean-up files are in place and the timer is enabled (reads
+/// them and asks "systemctl is-enabled", unelevated).
 bool rollbackCleanupInstalled();
+/// Commit of the deployment staged for the next boot (hidden, not booted); ""
+/// when none is staged or on failure. Recorded as "rollback_commit" right after
+/// a rollback.
+QString getStagedDeployId();
+/// A line for the user about a "reboot3" state that is still pending: whether
+/// the clean-up waits for the rolled-back system to boot or cannot tell and
+/// leaves the backup to be removed by hand; "" for any other state.
+QString rollbackStateNote(const RollbackState &state);
 
 /// The boot counter script text for the given state file, control tool and
 /// interpreter paths (what installRollbackCleanup installs, exposed so it can
@@ -230,8 +246,21 @@ CommandResult disableWritable();
 /// in one map); empty when the file cannot be read.
 QMap<QString, QString> getCtlConfig();
 
-/// Sets keys of the "[global]" section of the control tool's configuration file
-/// and installs it as root. Everything else in the file is kept byte for byte;
+/// One value of the control tool's configuration file and the section it was
+/// read from ("[global]", "[upgrade]", …; "" before the first header).
+struct CtlConfigEntry
+{
+    QString value;
+    QString section;
+};
+/// The same merged view as getCtlConfig() (a later entry wins), with the section
+/// each value came from, so a caller can tell a "[global]" value from one read
+/// elsewhere; empty when the file cannot be read.
+QMap<QString, CtlConfigEntry> getCtlConfigEntries();
+/// Writes exactly the keys of `values` into the "[global]" section of the control
+/// tool's configuration file and installs it as root: pass only the keys the
+/// user changed, since a value read from another section would otherwise be
+/// copied into "[global]". Everything else in the file is kept byte for byte;
 /// keys the section lacks are added at its end.
 CommandResult setCtlConfig(const QMap<QString, QString> &values);
 

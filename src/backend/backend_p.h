@@ -33,6 +33,12 @@ QString rebootCounterScriptPath();
 QString cleanupServicePath();
 QString cleanupTimerPath();
 QString rebootCounterRunMarkerPath();
+// Programs run elevated: always by absolute path, since sudo and pkexec may
+// resolve a bare name through the caller's search path.
+QString installToolPath();
+QString rmToolPath();
+QString mvToolPath();
+QString systemctlToolPath();
 
 inline constexpr int kStartTimeoutMs = 5000;
 inline constexpr int kKillGraceMs = 3000;
@@ -45,10 +51,11 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
 // Top-level object of a JSON text; empty for anything else.
 QJsonObject parseJson(const QString &text);
 
-// Writes `content` to a fresh file in a private temporary directory and copies
-// it to `destination` with the elevated "install" (owner root, `mode`). The
-// directory is removed afterwards. When the copy cannot be written, the result
-// carries `writeError`.
+// Writes `content` to a fresh file in a private temporary directory, copies it
+// beside `destination` with the elevated "install" (owner root, `mode`) and
+// renames it into place, so the destination is either the old or the new file.
+// The directory is removed afterwards. When the copy cannot be written, the
+// result carries `writeError`.
 CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,
                                  int timeoutMs, const QString &writeError);
 
@@ -58,11 +65,13 @@ SnapshotInfo snapshotFromJson(const QJsonObject &object);
 QList<DeployInfo> parseDeployList(const QString &json);
 QString bootedDeployFromList(const QList<DeployInfo> &deploys);
 QString deployVersionFromList(const QList<DeployInfo> &deploys);
+QString stagedDeployFromList(const QList<DeployInfo> &deploys);
 QHash<QString, qint64> parseOstreeListing(const QByteArray &output);
 qint64 parseDuOutput(const QString &output);
 void applyOsVersionText(const QString &text, QJsonObject &into);
 RollbackState parseRollbackState(const QByteArray &data);
 QMap<QString, QString> parseCtlConfig(const QString &text);
+QMap<QString, CtlConfigEntry> parseCtlConfigEntries(const QString &text);
 WritableStatus parseWritableStatus(const QString &json);
 bool isImmutableAnswer(const QString &output);
 
@@ -70,8 +79,10 @@ bool isImmutableAnswer(const QString &output);
 qint64 duPath(const QString &path);
 
 // Content checksum -> size of every regular file of `commit`, from the cache
-// file of `key` when it records the same commit, else from "ostree ls".
-QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit);
+// file of `key` when it records the same commit, else from "ostree ls". Only a
+// successful, non-empty listing is cached; `listed` says whether the answer is
+// a real listing (false when "ostree ls" failed).
+QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit, bool *listed = nullptr);
 
 // Cache file name part for a key: anything but [A-Za-z0-9_-] becomes "_".
 QString treeCacheFileName(const QString &key);
@@ -81,6 +92,12 @@ QString treeCacheFileName(const QString &key);
 using RunObserver =
     std::function<void(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)>;
 void setRunObserverForTesting(RunObserver observer);
+
+// Test hook: a time-out sends no signal, as when the child runs as root and
+// the user may not kill it.
+void setKillDisabledForTesting(bool disabled);
+// Test hook: timed-out children still running, held until they end.
+int runningOrphansForTesting();
 
 // Test hook: the most output a command may print before it is stopped (0
 // restores the default).

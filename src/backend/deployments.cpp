@@ -127,9 +127,15 @@ CommandResult cleanUpgradeCache(bool all)
 
 void applyOsVersionText(const QString &text, QJsonObject &into)
 {
-    static const QRegularExpression systemRe(QStringLiteral("SystemName\\s*=\\s*(.+)"));
-    static const QRegularExpression versionRe(QStringLiteral("Version\\s*=\\s*(\\S+)"));
-    static const QRegularExpression editionRe(QStringLiteral("EditionName(?:\\[zh_CN\\])?\\s*=\\s*(.+)"));
+    // A key counts only as a whole word at the start of a line: "MajorVersion=25"
+    // is not the version.
+    static const QRegularExpression systemRe(QStringLiteral("^[ \\t]*SystemName[ \\t]*=[ \\t]*(.+)"),
+                                             QRegularExpression::MultilineOption);
+    static const QRegularExpression versionRe(QStringLiteral("^[ \\t]*Version[ \\t]*=[ \\t]*(\\S+)"),
+                                              QRegularExpression::MultilineOption);
+    static const QRegularExpression editionRe(
+        QStringLiteral("^[ \\t]*EditionName(?:\\[zh_CN\\])?[ \\t]*=[ \\t]*(.+)"),
+        QRegularExpression::MultilineOption);
     const struct
     {
         const QRegularExpression &re;

@@ -2,6 +2,7 @@
 #include "backend/syspaths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -63,9 +64,11 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
                             const QString &python)
 {
     // The counter moves a "reboot3" state from "pending" to "active" at the first
-    // boot whose booted deployment differs from the one recorded at rollback
-    // time (the rollback has taken effect) and counts that boot. The state is
-    // replaced through a file beside it, so a cut during the write keeps the old one.
+    // boot of the deployment the rollback staged, and counts that boot. Any other
+    // booted deployment (an upgrade staged after the rollback, the old one) leaves
+    // the state pending: only the rolled-back system may drop the backup. The
+    // state is replaced through a file beside it, so a cut during the write
+    // keeps the old one, and that file never stays behind.
     const QString marker = shellWord(runMarker);
     QString script;
     script += QLatin1String("#!/bin/sh\n");
@@ -77,10 +80,11 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
     script +=
         QStringLiteral("if [ -x $PY ]; then $PY -c \"import json,os,sys;f=%1;c=%2;d=json.load(open(f));"
                        "l=d.get('reboot_limit',3);b=d.get('backup_snapshot_id','');st=d.get('status','');"
-                       "o=d.get('original_booted','')\n")
+                       "r=d.get('rollback_commit','')\n")
             .arg(pythonLiteralInDoubleQuotes(stateFile), pythonLiteralInDoubleQuotes(ctlPath));
     script += QLatin1String("import subprocess\n");
-    script += QLatin1String("if st=='pending' and o and d.get('strategy')=='reboot3':\n");
+    script +=
+        QLatin1String("if st=='pending' and isinstance(r,str) and r and d.get('strategy')=='reboot3':\n");
     script += QLatin1String(" try:\n");
     script += QLatin1String(
         "  q=subprocess.run([c,'admin','status','-j'],capture_output=True,text=True,timeout=300);"
@@ -88,7 +92,7 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
         "if x.get('IsBooted') is True] if q.returncode==0 else []\n");
     script += QLatin1String(" except Exception:\n");
     script += QLatin1String("  n=[]\n");
-    script += QLatin1String(" if n and isinstance(n[0],str) and n[0] and n[0]!=o:\n");
+    script += QLatin1String(" if n==[r]:\n");
     script += QLatin1String("  st='active';d['status']=st\n");
     script += QLatin1String("if st!='active':\n");
     script += QLatin1String(" sys.exit(0)\n");
@@ -96,8 +100,14 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
     script += QLatin1String("if d['reboot_count']>=l and b:\n");
     script += QLatin1String(" p=subprocess.run([c,'snapshot','delete',b],capture_output=True,text=True)\n");
     script += QLatin1String(" d['status']='done' if p.returncode==0 else 'failed'\n");
-    script += QLatin1String("t=f+'.tmp';h=open(t,'w');json.dump(d,h,ensure_ascii=False,indent=2);h.flush();"
-                            "os.fsync(h.fileno());h.close();os.replace(t,f)\" ; fi\n");
+    script += QLatin1String("t=f+'.tmp'\n");
+    script += QLatin1String("try:\n");
+    script += QLatin1String(" with open(t,'w') as h:\n");
+    script += QLatin1String("  json.dump(d,h,ensure_ascii=False,indent=2);h.flush();os.fsync(h.fileno())\n");
+    script += QLatin1String(" os.replace(t,f)\n");
+    script += QLatin1String("finally:\n");
+    script += QLatin1String(" os.path.lexists(t) and os.unlink(t)\n");
+    script += QLatin1String("\" ; fi\n");
     return script;
 }
 
@@ -139,6 +149,7 @@ RollbackState parseRollbackState(const QByteArray &data)
     state.backupSnapshotId = o.value(QLatin1String("backup_snapshot_id")).toString();
     state.backupSnapshotName = o.value(QLatin1String("backup_snapshot_name")).toString();
     state.originalBooted = o.value(QLatin1String("original_booted")).toString();
+    state.rollbackCommit = o.value(QLatin1String("rollback_commit")).toString();
     state.strategy = o.value(QLatin1String("strategy")).toString();
     state.status = o.value(QLatin1String("status")).toString();
     state.rebootCount = o.value(QLatin1String("reboot_count")).toInt();
@@ -167,7 +178,7 @@ CommandResult saveRollbackState(const QJsonObject &state)
 
 void clearRollbackState()
 {
-    elevated(QStringLiteral("rm"), {QStringLiteral("-f"), stateFilePath()}, 20000);
+    elevated(rmToolPath(), {QStringLiteral("-f"), stateFilePath()}, 20000);
 }
 
 CommandResult installRollbackCleanup()
@@ -196,27 +207,54 @@ CommandResult installRollbackCleanup()
         result.error = Backend::tr("安装 systemd 服务失败");
         return result;
     }
-    elevated(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000);
-    elevated(QStringLiteral("systemctl"), {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName},
-             60000);
+    elevated(systemctlToolPath(), {QStringLiteral("daemon-reload")}, 30000);
+    elevated(systemctlToolPath(), {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName}, 60000);
     result.ok = true;
     return result;
 }
 
 CommandResult uninstallRollbackCleanup()
 {
-    elevated(QStringLiteral("systemctl"), {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName},
-             60000);
+    elevated(systemctlToolPath(), {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName}, 60000);
     const CommandResult removed = elevated(
-        QStringLiteral("rm"),
+        rmToolPath(),
         {QStringLiteral("-f"), cleanupServicePath(), cleanupTimerPath(), rebootCounterScriptPath()}, 20000);
-    elevated(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000);
+    elevated(systemctlToolPath(), {QStringLiteral("daemon-reload")}, 30000);
     return removed;
 }
 
 bool rollbackCleanupInstalled()
 {
-    return elevated(QStringLiteral("systemctl"), {QStringLiteral("is-enabled"), kTimerName}, 20000).ok;
+    // Unit files and their enablement are readable by everyone: no password for a look.
+    for (const QString &path : {rebootCounterScriptPath(), cleanupServicePath(), cleanupTimerPath()}) {
+        if (!QFileInfo::exists(path))
+            return false;
+    }
+    return runProcess(systemctlToolPath(), {QStringLiteral("is-enabled"), kTimerName}, 20000, false).ok;
+}
+
+QString stagedDeployFromList(const QList<DeployInfo> &deploys)
+{
+    for (const DeployInfo &d : deploys) {
+        if (d.hidden && !d.isBooted && !d.commit.isEmpty())
+            return d.commit;
+    }
+    return QString();
+}
+
+QString getStagedDeployId()
+{
+    return stagedDeployFromList(getDeploys());
+}
+
+QString rollbackStateNote(const RollbackState &state)
+{
+    if (!state.valid || state.strategy != QLatin1String("reboot3") ||
+        state.status != QLatin1String("pending"))
+        return QString();
+    if (state.rollbackCommit.isEmpty())
+        return Backend::tr("无法确认还原后启动的系统，备份不会自动删除，请手动清理");
+    return Backend::tr("等待还原后的系统启动，之后开始计数");
 }
 
 } // namespace Tavrin

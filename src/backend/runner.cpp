@@ -11,9 +11,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
 #include <ctime>
+#include <memory>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -75,6 +77,22 @@ QString rebootCounterRunMarkerPath()
 {
     return systemPath(QStringLiteral("/run/tavrin-rollback-counter-run"));
 }
+QString installToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/install"));
+}
+QString rmToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/rm"));
+}
+QString mvToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/mv"));
+}
+QString systemctlToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/systemctl"));
+}
 
 namespace {
 
@@ -86,12 +104,39 @@ constexpr qint64 kMaxOutputBytes = qint64(512) * 1024 * 1024;
 QAtomicInteger<qint64> outputLimit(kMaxOutputBytes);
 constexpr int kPollMs = 250;
 
+QAtomicInt killDisabled(0);
+
 struct Run
 {
-    QProcess process;
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QByteArray out;
     QByteArray err;
 };
+
+// A root child outlives its time-out: the user may not signal it, and
+// destroying its QProcess would block for half a minute. The process object
+// moves to a thread of its own and is deleted once the child has ended.
+QThread *reaperThread()
+{
+    static QThread *thread = [] {
+        auto *t = new QThread;
+        t->setObjectName(QStringLiteral("tavrin-reaper"));
+        t->start();
+        return t;
+    }();
+    return thread;
+}
+
+QAtomicInt orphans(0);
+
+void releaseToReaper(std::unique_ptr<QProcess> process)
+{
+    QProcess *p = process.release();
+    orphans.ref();
+    QObject::connect(p, &QObject::destroyed, [] { orphans.deref(); });
+    QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
+    p->moveToThread(reaperThread());
+}
 
 // Each child leads its own process group so a time-out also ends whatever it
 // started (sudo's or a wrapper script's children).
@@ -104,16 +149,18 @@ void startInOwnGroup(QProcess &process, const QString &program, const QList<QStr
 
 void killGroup(QProcess &process)
 {
-    const qint64 pid = process.processId();
-    if (pid > 0)
-        ::kill(-static_cast<pid_t>(pid), SIGKILL);
-    process.kill();
+    if (!killDisabled.loadRelaxed()) {
+        const qint64 pid = process.processId();
+        if (pid > 0)
+            ::kill(-static_cast<pid_t>(pid), SIGKILL);
+        process.kill();
+    }
     process.waitForFinished(kKillGraceMs);
 }
 
 RunOutcome runToEnd(Run &run, const QString &program, const QList<QString> &args, int timeoutMs)
 {
-    QProcess &process = run.process;
+    QProcess &process = *run.process;
     startInOwnGroup(process, program, args);
     if (!process.waitForStarted(kStartTimeoutMs)) {
         if (process.state() != QProcess::NotRunning)
@@ -148,9 +195,17 @@ bool asksForPassword(const QString &errorOutput)
            errorOutput.contains(QStringLiteral("密码"));
 }
 
+// A child that is still there after the kill (a root child of sudo or pkexec)
+// is left to the reaper instead of blocking this thread in ~QProcess.
+void letGo(Run &run)
+{
+    if (run.process->state() != QProcess::NotRunning)
+        releaseToReaper(std::move(run.process));
+}
+
 void takeOutputs(const Run &run, CommandResult &result)
 {
-    result.exitCode = run.process.exitCode();
+    result.exitCode = run.process->exitCode();
     result.output = QString::fromUtf8(run.out).trimmed();
     result.errorOutput = QString::fromUtf8(run.err).trimmed();
 }
@@ -167,7 +222,24 @@ Observer &observer()
     return o;
 }
 
+QString timeoutMessage(const QString &program, bool elevated)
+{
+    if (elevated)
+        return Backend::tr("命令执行超时，操作可能仍在后台运行，请稍后查看系统状态: %1").arg(program);
+    return Backend::tr("命令执行超时: %1").arg(program);
+}
+
 } // namespace
+
+void setKillDisabledForTesting(bool disabled)
+{
+    killDisabled.storeRelaxed(disabled ? 1 : 0);
+}
+
+int runningOrphansForTesting()
+{
+    return orphans.loadRelaxed();
+}
 
 void setOutputLimitForTesting(qint64 bytes)
 {
@@ -200,12 +272,14 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
     }
 
     Run run;
-    switch (runToEnd(run, started, startArgs, timeoutMs)) {
+    const RunOutcome outcome = runToEnd(run, started, startArgs, timeoutMs);
+    letGo(run);
+    switch (outcome) {
     case RunOutcome::NotStarted:
         result.error = Backend::tr("无法启动进程: %1").arg(program);
         return result;
     case RunOutcome::TimedOut:
-        result.error = Backend::tr("命令执行超时: %1").arg(program);
+        result.error = timeoutMessage(program, viaSudo);
         return result;
     case RunOutcome::TooLarge:
         result.error = Backend::tr("命令输出过大: %1").arg(program);
@@ -214,19 +288,27 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
         break;
     }
     takeOutputs(run, result);
-    if (run.process.exitStatus() == QProcess::NormalExit && run.process.exitCode() == 0) {
+    if (run.process->exitStatus() == QProcess::NormalExit && run.process->exitCode() == 0) {
         result.ok = true;
         return result;
     }
 
     if (viaSudo && asksForPassword(result.errorOutput)) {
         Run pkexec;
-        if (runToEnd(pkexec, QStringLiteral("pkexec"), QList<QString>{program} + args, timeoutMs) ==
-            RunOutcome::Finished) {
+        const RunOutcome pkexecOutcome =
+            runToEnd(pkexec, QStringLiteral("pkexec"), QList<QString>{program} + args, timeoutMs);
+        letGo(pkexec);
+        if (pkexecOutcome == RunOutcome::Finished) {
             takeOutputs(pkexec, result);
-            result.ok = pkexec.process.exitStatus() == QProcess::NormalExit && pkexec.process.exitCode() == 0;
+            result.ok =
+                pkexec.process->exitStatus() == QProcess::NormalExit && pkexec.process->exitCode() == 0;
             if (result.ok)
                 return result;
+        } else if (pkexecOutcome == RunOutcome::TimedOut) {
+            // The password may have been given: the root command may still be at work.
+            result.exitCode = -1;
+            result.error = timeoutMessage(program, true);
+            return result;
         }
     }
 
@@ -356,10 +438,22 @@ CommandResult installPrivateCopy(const QByteArray &content, const QString &mode,
     if (!written || file.error() != QFileDevice::NoError)
         return failed;
 
-    return runProcess(QStringLiteral("install"),
-                      {QStringLiteral("-o"), QStringLiteral("root"), QStringLiteral("-g"),
-                       QStringLiteral("root"), QStringLiteral("-m"), mode, path, destination},
-                      timeoutMs, true);
+    // "install" writes the destination in place (a cut leaves a short file):
+    // copy beside it under a hidden name, then rename over it in one step.
+    const QFileInfo target(destination);
+    const QString staged =
+        target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".tavrin-new");
+    CommandResult result = runProcess(installToolPath(),
+                                      {QStringLiteral("-o"), QStringLiteral("root"), QStringLiteral("-g"),
+                                       QStringLiteral("root"), QStringLiteral("-m"), mode, path, staged},
+                                      timeoutMs, true);
+    if (result.ok) {
+        result = runProcess(mvToolPath(), {QStringLiteral("-f"), QStringLiteral("-T"), staged, destination},
+                            timeoutMs, true);
+    }
+    if (!result.ok && QFileInfo::exists(staged))
+        runProcess(rmToolPath(), {QStringLiteral("-f"), staged}, timeoutMs, true);
+    return result;
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <optional>
 
 namespace Tavrin {
 
@@ -54,6 +55,7 @@ struct SizeCaches
     QMutex mapMutex;
     qint64 mapAt = 0;
     SnapshotSizeMap map;
+    QStringList mapIds;
 
     // Serialises whole computations: a second caller waits and takes the
     // fresh result instead of listing the same trees again.
@@ -139,6 +141,7 @@ void resetSizeCachesForTesting()
     }
     QMutexLocker lock(&c.mapMutex);
     c.map.clear();
+    c.mapIds.clear();
     c.mapAt = 0;
 }
 
@@ -193,8 +196,37 @@ SnapshotInfo getSnapshotDetail(const QString &id)
     return snapshotFromJson(parseJson(r.output).value(QLatin1String("data")).toObject());
 }
 
+QString snapshotTextProblem(const QString &name, const QString &desc)
+{
+    // The control tool parses its arguments: a leading "-" would be an option.
+    if (name.startsWith(QLatin1Char('-')))
+        return Backend::tr("备份名称不能以“-”开头。");
+    if (desc.startsWith(QLatin1Char('-')))
+        return Backend::tr("备份描述不能以“-”开头。");
+    return QString();
+}
+
+namespace {
+
+CommandResult refused(const QString &message)
+{
+    CommandResult r;
+    r.error = message;
+    return r;
+}
+
+bool usableId(const QString &id)
+{
+    return !id.isEmpty() && !id.startsWith(QLatin1Char('-'));
+}
+
+} // namespace
+
 CommandResult createSnapshot(const QString &name, const QString &desc)
 {
+    const QString problem = snapshotTextProblem(name, desc);
+    if (!problem.isEmpty())
+        return refused(problem);
     QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("create")};
     if (!name.isEmpty())
         args << name;
@@ -204,12 +236,19 @@ CommandResult createSnapshot(const QString &name, const QString &desc)
 
 CommandResult deleteSnapshot(const QString &id)
 {
+    if (!usableId(id))
+        return refused(Backend::tr("无效的备份标识: %1").arg(id));
     return runProcess(ctlPath(), {QStringLiteral("snapshot"), QStringLiteral("delete"), id},
                       kCreateDeleteTimeoutMs, true);
 }
 
 CommandResult modifySnapshot(const QString &id, const QString &name, const QString &desc)
 {
+    if (!usableId(id))
+        return refused(Backend::tr("无效的备份标识: %1").arg(id));
+    const QString problem = snapshotTextProblem(name, desc);
+    if (!problem.isEmpty())
+        return refused(problem);
     QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("modify"), id};
     if (!name.isEmpty())
         args << name;
@@ -219,6 +258,8 @@ CommandResult modifySnapshot(const QString &id, const QString &name, const QStri
 
 CommandResult rollbackSnapshot(const QString &id, bool deleteOthers)
 {
+    if (!usableId(id))
+        return refused(Backend::tr("无效的备份标识: %1").arg(id));
     QList<QString> args{QStringLiteral("snapshot"), QStringLiteral("rollback"), id};
     if (deleteOthers)
         args << QStringLiteral("--delete-others");
@@ -287,36 +328,39 @@ QString treeCacheFileName(const QString &key)
     return QStringLiteral("tree_%1.json").arg(safe);
 }
 
-QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit)
+namespace {
+
+// The cached listing of `commit`, or nothing when the file is missing, does not
+// parse, records another commit or holds no files (an empty listing is never
+// written, so an empty file is a leftover of an older failure).
+std::optional<QHash<QString, qint64>> readTreeCache(const QString &cachePath, const QString &commit)
 {
-    const QString cachePath = QDir(treeCacheDir()).filePath(treeCacheFileName(key));
-    {
-        QFile file(cachePath);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
-            const QJsonObject object = doc.object();
-            if (doc.isObject() && object.value(QLatin1String("commit")).toString() == commit &&
-                object.value(QLatin1String("files")).isObject()) {
-                QHash<QString, qint64> files;
-                const QJsonObject stored = object.value(QLatin1String("files")).toObject();
-                files.reserve(stored.size());
-                for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
-                    files.insert(it.key(), it.value().toInteger());
-                return files;
-            }
-        }
+    QFile file(cachePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject object = doc.object();
+    const QJsonValue files = object.value(QLatin1String("files"));
+    if (object.value(QLatin1String("commit")).toString() != commit || !files.isObject())
+        return std::nullopt;
+    const QJsonObject stored = files.toObject();
+    if (stored.isEmpty())
+        return std::nullopt;
+    QHash<QString, qint64> listing;
+    listing.reserve(stored.size());
+    for (auto it = stored.constBegin(); it != stored.constEnd(); ++it) {
+        if (!it.value().isDouble() || it.value().toDouble() < 0 || !isChecksum(it.key().toLatin1()))
+            return std::nullopt;
+        listing.insert(it.key(), it.value().toInteger());
     }
+    return listing;
+}
 
-    QHash<QString, qint64> files;
-    if (usableCommit(commit)) {
-        const CommandResult r = runProcess(ostreePath(),
-                                           {QStringLiteral("--repo=") + sysRepoPath(), QStringLiteral("ls"),
-                                            QStringLiteral("-R"), QStringLiteral("-C"), commit},
-                                           kOstreeLsTimeoutMs, false);
-        if (r.ok)
-            files = parseOstreeListing(r.output.toUtf8());
-    }
-
+void writeTreeCache(const QString &cachePath, const QString &commit, const QHash<QString, qint64> &files)
+{
     // Written by hand: QJsonObject inserts are linear each, far too slow for a
     // tree of tens of thousands of files. The keys are plain hex checksums.
     QByteArray data = QJsonDocument(QJsonArray{commit}).toJson(QJsonDocument::Compact);
@@ -338,6 +382,37 @@ QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &com
         else
             save.cancelWriting();
     }
+}
+
+} // namespace
+
+QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &commit, bool *listed)
+{
+    const QString cachePath = QDir(treeCacheDir()).filePath(treeCacheFileName(key));
+    if (const auto cached = readTreeCache(cachePath, commit)) {
+        if (listed)
+            *listed = true;
+        return *cached;
+    }
+
+    QHash<QString, qint64> files;
+    bool ok = false;
+    if (usableCommit(commit)) {
+        const CommandResult r = runProcess(ostreePath(),
+                                           {QStringLiteral("--repo=") + sysRepoPath(), QStringLiteral("ls"),
+                                            QStringLiteral("-R"), QStringLiteral("-C"), commit},
+                                           kOstreeLsTimeoutMs, false);
+        if (r.ok) {
+            files = parseOstreeListing(r.output.toUtf8());
+            ok = true;
+        }
+    }
+    if (listed)
+        *listed = ok;
+    // A failed or cut-off listing is never kept: it would read as a tree
+    // without files in every later run.
+    if (ok && !files.isEmpty())
+        writeTreeCache(cachePath, commit, files);
     return files;
 }
 
@@ -345,15 +420,19 @@ SnapshotSizeMap computeSnapshotSizes()
 {
     SizeCaches &c = caches();
     QMutexLocker computeLock(&c.computeMutex);
-    {
-        QMutexLocker lock(&c.mapMutex);
-        if (!c.map.isEmpty() && backendNow() - c.mapAt <= kSizeMapValidSecs)
-            return c.map;
-    }
 
     const QList<SnapshotInfo> snapshots = getSnapshots();
     if (snapshots.isEmpty())
         return {};
+    QStringList ids;
+    for (const SnapshotInfo &snapshot : snapshots)
+        ids.append(snapshot.id);
+    {
+        // The cached sizes only serve the list they were computed for.
+        QMutexLocker lock(&c.mapMutex);
+        if (!c.map.isEmpty() && c.mapIds == ids && backendNow() - c.mapAt <= kSizeMapValidSecs)
+            return c.map;
+    }
 
     const QString heads = sysRepoPath() + QStringLiteral("/refs/heads/");
     const auto snapshotRefs = readRefs(heads + QStringLiteral("snapshot"));
@@ -365,16 +444,23 @@ SnapshotSizeMap computeSnapshotSizes()
         ++refsPerCommit[ref.second];
     }
 
-    QList<QFuture<QHash<QString, qint64>>> tasks;
+    QList<QFuture<std::optional<QHash<QString, qint64>>>> tasks;
     for (const QString &commit : std::as_const(referenceCommits)) {
         const QString key = QStringLiteral("share_") + prefix8(commit);
-        tasks.append(QtConcurrent::run([key, commit] { return ostreeLsTreeCached(key, commit); }));
+        tasks.append(QtConcurrent::run([key, commit] {
+            bool listed = false;
+            QHash<QString, qint64> files = ostreeLsTreeCached(key, commit, &listed);
+            return listed ? std::optional<QHash<QString, qint64>>(std::move(files)) : std::nullopt;
+        }));
     }
+    bool complete = true;
     // How many refs keep each object alive; a snapshot's own ref is one of them.
     QHash<QString, QHash<QString, qint64>> listings;
     QHash<QString, int> holders;
     for (qsizetype i = 0; i < tasks.size(); ++i) {
-        const QHash<QString, qint64> listing = tasks[i].result();
+        const std::optional<QHash<QString, qint64>> listed = tasks[i].result();
+        complete = complete && listed.has_value();
+        const QHash<QString, qint64> listing = listed.value_or(QHash<QString, qint64>());
         const int refs = refsPerCommit.value(referenceCommits.at(i));
         for (auto it = listing.constBegin(); it != listing.constEnd(); ++it)
             holders[it.key()] += refs;
@@ -396,9 +482,12 @@ SnapshotSizeMap computeSnapshotSizes()
         const QString commit = snapshotCommits.value(snapshot.id);
         if (!commit.isEmpty()) {
             const bool ownRefCounted = listings.contains(commit);
+            bool listed = true;
             const QHash<QString, qint64> listing =
-                ownRefCounted ? listings.value(commit)
-                              : ostreeLsTreeCached(QStringLiteral("snap_") + prefix8(snapshot.id), commit);
+                ownRefCounted
+                    ? listings.value(commit)
+                    : ostreeLsTreeCached(QStringLiteral("snap_") + prefix8(snapshot.id), commit, &listed);
+            complete = complete && listed;
             const int own = ownRefCounted ? 1 : 0;
             for (auto it = listing.constBegin(); it != listing.constEnd(); ++it) {
                 if (holders.value(it.key()) <= own)
@@ -408,9 +497,13 @@ SnapshotSizeMap computeSnapshotSizes()
         result.insert(snapshot.id, qMakePair(extra, unique));
     }
 
-    QMutexLocker lock(&c.mapMutex);
-    c.map = result;
-    c.mapAt = backendNow();
+    // Sizes from a failed listing are kept for nobody: the next call lists again.
+    if (complete) {
+        QMutexLocker lock(&c.mapMutex);
+        c.map = result;
+        c.mapIds = ids;
+        c.mapAt = backendNow();
+    }
     return result;
 }
 

@@ -99,6 +99,32 @@ QMap<QString, QString> parseCtlConfig(const QString &text)
     return values;
 }
 
+QMap<QString, CtlConfigEntry> parseCtlConfigEntries(const QString &text)
+{
+    QMap<QString, CtlConfigEntry> entries;
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1Char('['))) {
+            section = trimmed;
+            continue;
+        }
+        const QString key = entryKey(trimmed);
+        if (!key.isEmpty())
+            entries.insert(key, CtlConfigEntry{entryValue(trimmed), section});
+    }
+    return entries;
+}
+
+QMap<QString, CtlConfigEntry> getCtlConfigEntries()
+{
+    QFile file(ctlConfPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseCtlConfigEntries(QString::fromUtf8(file.read(kMaxConfigBytes)));
+}
+
 QMap<QString, QString> getCtlConfig()
 {
     QFile file(ctlConfPath());

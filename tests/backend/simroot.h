@@ -1,9 +1,10 @@
 #pragma once
 
 // A throw-away system root for the backend tests: the control tools are the
-// recording stand-in, "sudo", "pkexec", "install", "rm", "systemctl", "du" and
-// "ostree" the recording stand-ins of tests/fakes/backend, and every answer of
-// a tool is a file the test writes.
+// recording stand-in, "sudo", "pkexec", "install", "rm", "mv", "systemctl",
+// "du" and "ostree" the recording stand-ins of tests/fakes/backend ("sudo",
+// "pkexec" and "du" on PATH, the others linked into the root), and every
+// answer of a tool is a file the test writes.
 
 #include "testsupport.h"
 
@@ -35,6 +36,10 @@ public:
         QFile::link(fake, r + QStringLiteral("/usr/sbin/zarnex-immutable-ctl"));
         QFile::link(fake, r + QStringLiteral("/usr/bin/zarnex-immutable-writable"));
         QFile::link(fakesDir() + QStringLiteral("/ostree"), r + QStringLiteral("/usr/bin/ostree"));
+        // Run elevated by absolute path; each finds the root from where it lies.
+        for (const char *tool : {"install", "rm", "mv", "systemctl"})
+            QFile::link(fakesDir() + QLatin1Char('/') + QLatin1String(tool),
+                        r + QStringLiteral("/usr/bin/") + QLatin1String(tool));
 
         qputenv("TAVRIN_SYSROOT", r.toLocal8Bit());
         qputenv("TAVRIN_SIM_EUID", "1000");

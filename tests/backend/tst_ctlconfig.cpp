@@ -138,11 +138,14 @@ private slots:
             setCtlConfig({{"auto-rollback-on-failure", "false"}, {"max-backup-deploys", "2"}});
         setRunObserverForTesting({});
         QVERIFY2(r.ok, qPrintable(r.error));
-        QCOMPARE(runs.size(), 1);
-        QVERIFY(runs.first().second);
+        // Installed beside the file and renamed over it: "install" alone writes in place.
+        const QString staged = sim->path("/etc/zarnex-immutable-ctl/.zarnex-immutable-ctl.conf.tavrin-new");
+        QCOMPARE(runs.size(), 2);
+        QVERIFY(runs.first().second && runs.last().second);
         QCOMPARE(runs.first().first.mid(0, 7),
-                 QStringList({"install", "-o", "root", "-g", "root", "-m", "0644"}));
-        QCOMPARE(runs.first().first.value(8), confPath());
+                 QStringList({sim->path("/usr/bin/install"), "-o", "root", "-g", "root", "-m", "0644"}));
+        QCOMPARE(runs.first().first.value(8), staged);
+        QCOMPARE(runs.last().first, QStringList({sim->path("/usr/bin/mv"), "-f", "-T", staged, confPath()}));
         QCOMPARE(SimRoot::readFile(confPath()),
                  QByteArray(kShipped).replace("auto-rollback-on-failure = true",
                                               "auto-rollback-on-failure=false"));

@@ -214,9 +214,15 @@ private slots:
                                << QByteArray() << "Zarnex OS"
                                << "25.1"
                                << "Pro";
-        QTest::newRow("longer key first wins")
-            << QByteArray("MajorVersion = 25\nVersion=25.1.3\n") << QByteArray() << "Zarnex"
-            << "25"
+        QTest::newRow("a longer key ending in Version is not the version")
+            << QByteArray("MajorVersion = 25\nSystemVersion=9\n  Version=25.1.3\n") << QByteArray()
+            << "Zarnex"
+            << "25.1.3"
+            << "";
+        QTest::newRow("key only at the start of a line")
+            << QByteArray("# SystemName=Old Version=1\nSystemNameX=Y\nSystemName = Zarnex 25\n")
+            << QByteArray() << "Zarnex 25"
+            << ""
             << "";
         QTest::newRow("Chinese edition first")
             << QByteArray("EditionName[zh_CN]=专业版\nEditionName=Professional\n") << QByteArray() << "Zarnex"

@@ -28,6 +28,7 @@ QJsonObject pendingState(const QString &strategy = QStringLiteral("reboot3"))
                        {"backup_snapshot_id", kOddId},
                        {"backup_snapshot_name", "回滚前备份-20260101-120000"},
                        {"original_booted", "aaa"},
+                       {"rollback_commit", "bbb"},
                        {"created_at", 1700000000},
                        {"reboot_count", 0},
                        {"reboot_limit", 3},
@@ -118,13 +119,20 @@ private slots:
         const CommandResult r = saveRollbackState(pendingState());
         QVERIFY2(r.ok, qPrintable(r.error));
 
+        // Copied beside the file, then renamed over it: never a half-written state.
         const auto installs = sim->calls("install");
         QCOMPARE(installs.size(), 1);
         const QStringList args = installs.first().args;
         QCOMPARE(args.mid(0, 6), QStringList({"-o", "root", "-g", "root", "-m", "0644"}));
-        QCOMPARE(args.value(7), sim->path("/var/lib/tavrin-manager/rollback-state.json"));
+        const QString staged = sim->path("/var/lib/tavrin-manager/.rollback-state.json.tavrin-new");
+        QCOMPARE(args.value(7), staged);
         checkPrivateCopy(args.value(6));
-        QCOMPARE(sim->calls("sudo").size(), euid == "0" ? 0 : 1);
+        const auto moves = sim->calls("mv");
+        QCOMPARE(moves.size(), 1);
+        QCOMPARE(moves.first().args,
+                 QStringList({"-f", "-T", staged, sim->path("/var/lib/tavrin-manager/rollback-state.json")}));
+        QCOMPARE(sim->calls("sudo").size(), euid == "0" ? 0 : 2);
+        QVERIFY(!QFile::exists(staged));
 
         const RollbackState s = getRollbackState();
         QVERIFY(s.valid);
@@ -161,9 +169,11 @@ private slots:
         qputenv("FAKE_INSTALL_FAIL", "rollback-state");
         const CommandResult r = saveRollbackState(pendingState());
         QVERIFY(!r.ok);
-        QCOMPARE(r.error, error.contains("%1")
-                              ? error.arg(sim->path("/var/lib/tavrin-manager/rollback-state.json"))
-                              : error);
+        QCOMPARE(r.error,
+                 error.contains("%1")
+                     ? error.arg(sim->path("/var/lib/tavrin-manager/.rollback-state.json.tavrin-new"))
+                     : error);
+        QVERIFY(sim->calls("mv").isEmpty());
         QCOMPARE(QDir(sim->tmp()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
         QVERIFY(!QFile::exists(sim->path("/var/lib/tavrin-manager/rollback-state.json")));
@@ -232,8 +242,8 @@ private slots:
         clearRollbackState();
         setRunObserverForTesting({});
         QCOMPARE(runs.size(), 1);
-        QCOMPARE(runs.first().first,
-                 QStringList({"rm", "-f", sim->path("/var/lib/tavrin-manager/rollback-state.json")}));
+        QCOMPARE(runs.first().first, QStringList({sim->path("/usr/bin/rm"), "-f",
+                                                  sim->path("/var/lib/tavrin-manager/rollback-state.json")}));
         QCOMPARE(runs.first().second, 20000);
         QVERIFY(!getRollbackState().valid);
     }
@@ -257,21 +267,27 @@ private slots:
                                 sim->path("/usr/lib/systemd/system/tavrin-rollback-cleanup.service"),
                                 sim->path("/usr/lib/systemd/system/tavrin-rollback-cleanup.timer")};
         const QStringList modes{"0755", "0644", "0644"};
-        QCOMPARE(runs.size(), 5);
+        QCOMPARE(runs.size(), 8);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(runs[i].first.value(0), QStringLiteral("install"));
-            QCOMPARE(runs[i].first.value(6), modes[i]);
-            QCOMPARE(runs[i].first.value(8), dests[i]);
-            QCOMPARE(runs[i].second, 30000);
-            checkPrivateCopy(runs[i].first.value(7));
+            const QFileInfo dest(dests[i]);
+            const QString staged = dest.path() + "/." + dest.fileName() + ".tavrin-new";
+            const auto &install = runs[2 * i];
+            QCOMPARE(install.first.value(0), sim->path("/usr/bin/install"));
+            QCOMPARE(install.first.value(6), modes[i]);
+            QCOMPARE(install.first.value(8), staged);
+            QCOMPARE(install.second, 30000);
+            checkPrivateCopy(install.first.value(7));
+            QCOMPARE(runs[2 * i + 1].first,
+                     QStringList({sim->path("/usr/bin/mv"), "-f", "-T", staged, dests[i]}));
             QVERIFY(QFile::exists(dests[i]));
+            QVERIFY(!QFile::exists(staged));
         }
         QVERIFY(QFileInfo(dests[0]).isExecutable());
-        QCOMPARE(runs[3].first, QStringList({"systemctl", "daemon-reload"}));
-        QCOMPARE(runs[3].second, 30000);
-        QCOMPARE(runs[4].first,
-                 QStringList({"systemctl", "enable", "--now", "tavrin-rollback-cleanup.timer"}));
-        QCOMPARE(runs[4].second, 60000);
+        QCOMPARE(runs[6].first, QStringList({sim->path("/usr/bin/systemctl"), "daemon-reload"}));
+        QCOMPARE(runs[6].second, 30000);
+        QCOMPARE(runs[7].first, QStringList({sim->path("/usr/bin/systemctl"), "enable", "--now",
+                                             "tavrin-rollback-cleanup.timer"}));
+        QCOMPARE(runs[7].second, 60000);
         QVERIFY(SimRoot::readFile(dests[1]).contains(
             "ConditionPathExists=" + sim->path("/var/lib/tavrin-manager/rollback-state.json").toUtf8() +
             "\n"));
@@ -331,17 +347,29 @@ private slots:
         QVERIFY(!QFile::exists(sim->path("/usr/libexec/tavrin-manager/reboot-counter.sh")));
     }
 
+    // A look at world-readable files: never a password prompt.
     void cleanupInstalledProbe()
     {
+        qputenv("FAKE_TIMER_ENABLED", "1");
         QList<QPair<int, bool>> runs;
         setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
             runs.append({timeout, elevate});
         });
-        QVERIFY(!rollbackCleanupInstalled());
-        qputenv("FAKE_TIMER_ENABLED", "1");
-        QVERIFY(rollbackCleanupInstalled());
+        QVERIFY(!rollbackCleanupInstalled()); // no files, no question
+        QVERIFY(runs.isEmpty());
         setRunObserverForTesting({});
-        QCOMPARE(runs, (QList<QPair<int, bool>>{{20000, true}, {20000, true}}));
+        QVERIFY(installRollbackCleanup().ok);
+        sim->clearCalls();
+        setRunObserverForTesting([&](const QString &, const QList<QString> &, int timeout, bool elevate) {
+            runs.append({timeout, elevate});
+        });
+        QVERIFY(rollbackCleanupInstalled());
+        qunsetenv("FAKE_TIMER_ENABLED");
+        QVERIFY(!rollbackCleanupInstalled());
+        setRunObserverForTesting({});
+        QCOMPARE(runs, (QList<QPair<int, bool>>{{20000, false}, {20000, false}}));
+        QVERIFY(sim->calls("sudo").isEmpty());
+        QVERIFY(sim->calls("pkexec").isEmpty());
         QCOMPARE(sim->calls("systemctl").last().args,
                  QStringList({"is-enabled", "tavrin-rollback-cleanup.timer"}));
     }
@@ -454,9 +482,11 @@ private slots:
         QTest::newRow("status of the wrong shape")
             << pendingState() << QByteArray(R"({"data":{"deploy_list":[7]}})") << 0;
         QTest::newRow("manual strategy") << pendingState("manual") << statusBootedOn("bbb") << 0;
-        QJsonObject unknownOrigin = pendingState();
-        unknownOrigin.insert("original_booted", "");
-        QTest::newRow("original deployment unknown") << unknownOrigin << statusBootedOn("bbb") << 0;
+        // An upgrade staged after the rollback replaced it: the rolled-back system never ran.
+        QTest::newRow("another deployment booted") << pendingState() << statusBootedOn("ccc") << 0;
+        QJsonObject unknownStaged = pendingState();
+        unknownStaged.insert("rollback_commit", "");
+        QTest::newRow("staged deployment unknown") << unknownStaged << statusBootedOn("bbb") << 0;
     }
     void counterWaitsForTheRollbackToApply()
     {
@@ -499,6 +529,7 @@ private slots:
         const QByteArray before = SimRoot::readFile(statePath());
         runCounter(QStringLiteral("ulimit -f 2; "));
         QCOMPARE(SimRoot::readFile(statePath()), before);
+        QVERIFY(!QFile::exists(statePath() + ".tmp"));
     }
 
     void counterKilledMidRunKeepsValidJson()

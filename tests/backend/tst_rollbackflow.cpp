@@ -1,6 +1,9 @@
 // The backend against the simulated system (sim/): the rollback with a backup
 // and the "reboot3" clean-up from the first call to the third simulated boot,
-// plus the readers on the simulated tools' real answers.
+// plus the readers on the simulated tools' real answers. A user-writable
+// directory early on PATH holds hostile "install", "rm", "mv" and "systemctl":
+// the privileged stand-ins would run them as root if the program named a root
+// helper by bare name.
 
 #include "backend/backend_p.h"
 #include "testsupport.h"
@@ -27,9 +30,17 @@ private slots:
         QVERIFY(root.isValid());
         QVERIFY(tmp.isValid());
         const QString simBin = Test::sourcePath(QStringLiteral("sim/bin"));
-        qputenv("PATH", simBin.toLocal8Bit() + ':' + qgetenv("PATH"));
-        // Every elevated program must be a stand-in; never the host's.
-        for (const char *tool : {"sudo", "pkexec", "install", "rm", "systemctl"})
+        const QString planted = tmp.path() + QStringLiteral("/.local/bin");
+        QVERIFY(QDir().mkpath(planted));
+        for (const char *tool : {"install", "rm", "mv", "systemctl"}) {
+            QFile f(planted + QLatin1Char('/') + QLatin1String(tool));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("#!/bin/sh\necho \"$0 $*\" >>" + plantedLog().toLocal8Bit() + "\nexit 0\n");
+            f.close();
+            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        }
+        qputenv("PATH", planted.toLocal8Bit() + ':' + simBin.toLocal8Bit() + ':' + qgetenv("PATH"));
+        for (const char *tool : {"sudo", "pkexec"})
             QCOMPARE(QStandardPaths::findExecutable(QLatin1String(tool)),
                      simBin + QLatin1Char('/') + QLatin1String(tool));
 
@@ -40,6 +51,13 @@ private slots:
         qputenv("TAVRIN_SYSROOT", root.path().toLocal8Bit());
         qputenv("TAVRIN_SIM_EUID", "1000");
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(!QFile::exists(plantedLog()), readFile(plantedLog()).constData());
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{".local"});
     }
 
     void readersOnTheSimulatedTools()
@@ -55,8 +73,8 @@ private slots:
         QVERIFY(!deploys.isEmpty());
         QVERIFY(!getBootedDeployId().isEmpty());
         QVERIFY(!isDeployDeletable(deploys.first()));
-        // "MajorVersion=25" comes first in the simulated files and wins.
-        QCOMPARE(getOsVersion().value("version").toString(), QStringLiteral("25"));
+        // "MajorVersion=25" comes first in the simulated files; it is not the version.
+        QCOMPARE(getOsVersion().value("version").toString(), QStringLiteral("25.1.2"));
         QVERIFY(isImmutable());
         QVERIFY(!getWritableStatus().enabled);
 
@@ -87,6 +105,72 @@ private slots:
         QVERIFY(setCtlConfig(same).ok);
         QCOMPARE(getCtlConfig().value("max-backup-deploys"), QStringLiteral("4"));
         QCOMPARE(readFile(conf).size(), before.size());
+
+        // "install" writes in place and is cut half-way (disk full): the file
+        // keeps its old content and the half copy beside it is removed.
+        const QByteArray saved = readFile(conf);
+        qputenv("SIM_INSTALL_CUT", "zarnex-immutable-ctl.conf");
+        const CommandResult cut = setCtlConfig({{"max-backup-deploys", "5"}});
+        qunsetenv("SIM_INSTALL_CUT");
+        QVERIFY(!cut.ok);
+        QVERIFY2(cut.error.contains("No space left on device"), qPrintable(cut.error));
+        QCOMPARE(readFile(conf), saved);
+        QCOMPARE(QDir(QFileInfo(conf).path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"zarnex-immutable-ctl.conf"});
+
+        // A value read from another section says so: the policy page writes it
+        // into "[global]" only when the user changes it.
+        QFile file(conf);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\n[upgrade]\nmax-backup-deploys = 9\n");
+        file.close();
+        const QMap<QString, CtlConfigEntry> entries = getCtlConfigEntries();
+        QCOMPARE(entries.value("max-backup-deploys").value, QStringLiteral("9"));
+        QCOMPARE(entries.value("max-backup-deploys").section, QStringLiteral("[upgrade]"));
+        QCOMPARE(entries.value("auto-refresh-size-threshold").section, QStringLiteral("[global]"));
+        QVERIFY(setCtlConfig({{"auto-refresh-size-threshold", "300"}}).ok);
+        QVERIFY(readFile(conf).contains("[global]\n"));
+        QVERIFY(readFile(conf).contains("max-backup-deploys=4\n"));
+        QCOMPARE(getCtlConfigEntries().value("max-backup-deploys").value, QStringLiteral("9"));
+    }
+
+    // The tool parses options wherever they stand and exits 0 on "--help": such
+    // a name must never reach it. Other text is one argument, unchanged.
+    void snapshotTextsReachTheToolAsGiven_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("desc");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("name --help") << "--help"
+                                     << "d" << false;
+        QTest::newRow("name -d") << "-d"
+                                 << "" << false;
+        QTest::newRow("description -j") << "n"
+                                        << "-j" << false;
+        QTest::newRow("dash inside") << "系统 -d 备份"
+                                     << "a --help b" << true;
+        QTest::newRow("quotes and spaces") << "it's \"x\"  y"
+                                           << "" << true;
+    }
+    void snapshotTextsReachTheToolAsGiven()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, desc);
+        QFETCH(bool, accepted);
+        const int before = getSnapshots().size();
+        const CommandResult r = createSnapshot(name, desc);
+        QCOMPARE(r.ok, accepted);
+        QCOMPARE(r.error.isEmpty(), accepted);
+        QCOMPARE(snapshotTextProblem(name, desc).isEmpty(), accepted);
+        const QList<SnapshotInfo> after = getSnapshots();
+        QCOMPARE(after.size(), before + (accepted ? 1 : 0));
+        if (accepted) {
+            QCOMPARE(after.last().name, name);
+            QCOMPARE(after.last().desc, desc);
+            QVERIFY(modifySnapshot(after.last().id, QStringLiteral("-x"), desc).error ==
+                    snapshotTextProblem(QStringLiteral("-x"), desc));
+            QCOMPARE(getSnapshotDetail(after.last().id).name, name);
+        }
     }
 
     void rollbackWithBackupIsCleanedAfterThreeBoots()
@@ -109,32 +193,14 @@ private slots:
         }
         QVERIFY(!backupId.isEmpty());
 
-        const CommandResult rolled = rollbackSnapshot(target.id, false);
-        QVERIFY2(rolled.ok, qPrintable(rolled.error));
-        const CommandResult saved =
-            saveRollbackState(QJsonObject{{"rollback_target", target.id},
-                                          {"rollback_target_name", target.name},
-                                          {"backup_snapshot_id", backupId},
-                                          {"backup_snapshot_name", backupName},
-                                          {"original_booted", booted},
-                                          {"created_at", QDateTime::currentSecsSinceEpoch()},
-                                          {"reboot_count", 0},
-                                          {"reboot_limit", 3},
-                                          {"strategy", "reboot3"},
-                                          {"status", "pending"}});
-        QVERIFY2(saved.ok, qPrintable(saved.error));
-        const CommandResult installed = installRollbackCleanup();
-        QVERIFY2(installed.ok, qPrintable(installed.error));
-        QVERIFY(rollbackCleanupInstalled());
-        QCOMPARE(getRollbackState().status, QStringLiteral("pending"));
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList());
+        const QString staged = rollBackWithCleanup(target, backupId, backupName, booted);
+        QVERIFY(!staged.isEmpty());
 
         reboot(); // applies the rollback: counted as the first boot
         RollbackState state = getRollbackState();
         QVERIFY2(state.status == QLatin1String("active"), qPrintable(bootLog()));
         QCOMPARE(state.rebootCount, 1);
-        QVERIFY(getBootedDeployId() != booted);
+        QCOMPARE(getBootedDeployId(), staged);
 
         reboot();
         QCOMPARE(getRollbackState().rebootCount, 2);
@@ -152,7 +218,69 @@ private slots:
         QVERIFY(!getRollbackState().valid);
     }
 
+    // An upgrade staged after the rollback replaces it: the system never boots
+    // the rolled-back tree, so the backup stays and the state stays pending.
+    void upgradeAfterRollbackKeepsTheBackup()
+    {
+        const QList<SnapshotInfo> snaps = getSnapshots();
+        const SnapshotInfo target = snaps.at(1);
+        const QString booted = getBootedDeployId();
+        const QString backupName = QStringLiteral("回滚前备份-upgrade");
+        QVERIFY(createSnapshot(backupName, QStringLiteral("d")).ok);
+        QString backupId;
+        for (const SnapshotInfo &s : getSnapshots()) {
+            if (s.name == backupName)
+                backupId = s.id;
+        }
+        QVERIFY(!backupId.isEmpty());
+        const QString staged = rollBackWithCleanup(target, backupId, backupName, booted);
+        QVERIFY(!staged.isEmpty());
+        QVERIFY(!rollbackStateNote(getRollbackState()).isEmpty());
+
+        const CommandResult upgraded = runUpgrade();
+        QVERIFY2(upgraded.ok, qPrintable(upgraded.error));
+        for (int boot = 0; boot < 4; ++boot)
+            reboot();
+        QVERIFY(getBootedDeployId() != staged);
+        const RollbackState state = getRollbackState();
+        QVERIFY2(state.status == QLatin1String("pending"), qPrintable(bootLog()));
+        QCOMPARE(state.rebootCount, 0);
+        QVERIFY(hasSnapshot(backupId));
+        QVERIFY(!rollbackStateNote(state).isEmpty());
+        QVERIFY(uninstallRollbackCleanup().ok);
+        clearRollbackState();
+    }
+
 private:
+    QString plantedLog() const { return tmp.path() + QStringLiteral("/planted.log"); }
+
+    // Rolls back to `target` and records it as the Snapshots page does; returns the staged commit.
+    QString rollBackWithCleanup(const SnapshotInfo &target, const QString &backupId,
+                                const QString &backupName, const QString &booted)
+    {
+        const CommandResult rolled = rollbackSnapshot(target.id, false);
+        if (!rolled.ok)
+            return QString();
+        const QString staged = getStagedDeployId();
+        const CommandResult saved =
+            saveRollbackState(QJsonObject{{"rollback_target", target.id},
+                                          {"rollback_target_name", target.name},
+                                          {"backup_snapshot_id", backupId},
+                                          {"backup_snapshot_name", backupName},
+                                          {"original_booted", booted},
+                                          {"rollback_commit", staged},
+                                          {"created_at", QDateTime::currentSecsSinceEpoch()},
+                                          {"reboot_count", 0},
+                                          {"reboot_limit", 3},
+                                          {"strategy", "reboot3"},
+                                          {"status", "pending"}});
+        if (!saved.ok || !installRollbackCleanup().ok || !rollbackCleanupInstalled() ||
+            getRollbackState().status != QLatin1String("pending") ||
+            getRollbackState().rollbackCommit != staged)
+            return QString();
+        return staged;
+    }
+
     static QByteArray readFile(const QString &path)
     {
         QFile f(path);

@@ -128,8 +128,8 @@ private slots:
         qputenv("FAKE_PKEXEC", "hang");
         const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 5000, true);
         QVERIFY(!r.ok);
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.error, QStringLiteral("sudo: a password is required"));
+        QCOMPARE(r.exitCode, -1);
+        QCOMPARE(r.error, elevatedTimeOut());
     }
 
     void timeOutKillsTheChild()
@@ -153,8 +153,30 @@ private slots:
         qputenv("FAKE_SUDO", "hang");
         const CommandResult r = runProcess(ctl(), {QStringLiteral("upgrade")}, 500, true);
         QCOMPARE(r.exitCode, -1);
-        QCOMPARE(r.error, QStringLiteral("命令执行超时: %1").arg(ctl()));
+        QCOMPARE(r.error, elevatedTimeOut());
         QVERIFY(sim->calls(QStringLiteral("pkexec")).isEmpty());
+    }
+
+    // A root child cannot be killed by the user: the call returns at once, says
+    // the operation may still run, and the process is reaped when it ends.
+    void elevatedTimeOutLetsTheRootChildRunOn()
+    {
+        sim->hang(kCtl, QStringLiteral("snapshot-delete"));
+        setKillDisabledForTesting(true);
+        const CommandResult r = runProcess(
+            ctl(), {QStringLiteral("snapshot"), QStringLiteral("delete"), QStringLiteral("x")}, 300, true);
+        setKillDisabledForTesting(false);
+        QCOMPARE(r.exitCode, -1);
+        QCOMPARE(r.error, elevatedTimeOut());
+        const pid_t pid =
+            SimRoot::readFile(sim->root() + QStringLiteral("/fake/") + kCtl + QStringLiteral(".pid"))
+                .trimmed()
+                .toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), 0); // still at work
+        QCOMPARE(runningOrphansForTesting(), 1);
+        QCOMPARE(::kill(pid, SIGKILL), 0); // the operation ends on its own
+        QTRY_COMPARE_WITH_TIMEOUT(runningOrphansForTesting(), 0, 20000);
     }
 
     void startFailure_data()
@@ -248,6 +270,11 @@ private slots:
     }
 
 private:
+    QString elevatedTimeOut() const
+    {
+        return QStringLiteral("命令执行超时，操作可能仍在后台运行，请稍后查看系统状态: %1").arg(ctl());
+    }
+
     QString ctl() const { return sim->path(QStringLiteral("/usr/sbin/zarnex-immutable-ctl")); }
     std::unique_ptr<SimRoot> sim;
 };

@@ -44,7 +44,7 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("timeout");
         QTest::addColumn<bool>("elevate");
-        const QString odd = QStringLiteral("-x \"q\" 'n'\n回滚");
+        const QString odd = QStringLiteral("x -y \"q\" 'n'\n回滚");
         QTest::newRow("create") << 0 << QStringList{"snapshot", "create", "name", "desc"} << 900000 << true;
         QTest::newRow("create, empty name")
             << 1 << QStringList{"snapshot", "create", "only desc"} << 900000 << true;
@@ -52,7 +52,7 @@ private slots:
             << 2 << QStringList{"snapshot", "create", "name", ""} << 900000 << true;
         QTest::newRow("create, odd text")
             << 3 << QStringList{"snapshot", "create", odd, odd} << 900000 << true;
-        QTest::newRow("delete") << 4 << QStringList{"snapshot", "delete", "-id 1"} << 900000 << true;
+        QTest::newRow("delete") << 4 << QStringList{"snapshot", "delete", "id -1"} << 900000 << true;
         QTest::newRow("modify") << 5 << QStringList{"snapshot", "modify", "id1", "new", "d"} << 300000
                                 << true;
         QTest::newRow("modify, empty name")
@@ -69,7 +69,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, timeout);
         QFETCH(bool, elevate);
-        const QString odd = QStringLiteral("-x \"q\" 'n'\n回滚");
+        const QString odd = QStringLiteral("x -y \"q\" 'n'\n回滚");
         switch (op) {
         case 0:
             QVERIFY(createSnapshot("name", "desc").ok);
@@ -84,7 +84,7 @@ private slots:
             QVERIFY(createSnapshot(odd, odd).ok);
             break;
         case 4:
-            QVERIFY(deleteSnapshot("-id 1").ok);
+            QVERIFY(deleteSnapshot("id -1").ok);
             break;
         case 5:
             QVERIFY(modifySnapshot("id1", "new", "d").ok);
@@ -115,6 +115,34 @@ private slots:
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().args, args);
         QCOMPARE(sim->calls(QStringLiteral("sudo")).size(), elevate ? 1 : 0);
+    }
+
+    // A leading "-" is an option to the tool's parser ("--help" exits 0 and would
+    // read as success): refused with a message, nothing is run.
+    void optionLikeTextsAreRefused_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<QString>("error");
+        const QString name = QStringLiteral("备份名称不能以“-”开头。");
+        const QString desc = QStringLiteral("备份描述不能以“-”开头。");
+        QTest::newRow("create, name --help") << 0 << name;
+        QTest::newRow("create, description -d") << 1 << desc;
+        QTest::newRow("modify, name -h") << 2 << name;
+        QTest::newRow("delete, id --all") << 3 << QStringLiteral("无效的备份标识: --all");
+        QTest::newRow("rollback, id -x") << 4 << QStringLiteral("无效的备份标识: -x");
+    }
+    void optionLikeTextsAreRefused()
+    {
+        QFETCH(int, op);
+        QFETCH(QString, error);
+        const CommandResult r = op == 0   ? createSnapshot("--help", "d")
+                                : op == 1 ? createSnapshot("n", "-d")
+                                : op == 2 ? modifySnapshot("id1", "-h", "")
+                                : op == 3 ? deleteSnapshot("--all")
+                                          : rollbackSnapshot("-x", false);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, error);
+        QVERIFY(runs.isEmpty());
     }
 
     void failedChangeCarriesTheToolsReason()

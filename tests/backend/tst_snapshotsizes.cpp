@@ -140,17 +140,33 @@ private slots:
         const int lists = sim->calls(kCtl).size();
         QCOMPARE(du, 5);
 
-        now += 59;
+        now += 59; // the list is read again to know the sizes still belong to it
         QCOMPARE(computeSnapshotSizes(), first);
         QCOMPARE(sim->calls(QStringLiteral("du")).size(), du);
         QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), ostree);
-        QCOMPARE(sim->calls(kCtl).size(), lists);
+        QCOMPARE(sim->calls(kCtl).size(), lists + 1);
 
         now += 1; // 60 s: recomputed, the tree listings still come from their files
         QCOMPARE(computeSnapshotSizes(), first);
-        QCOMPARE(sim->calls(kCtl).size(), lists + 1);
+        QCOMPARE(sim->calls(kCtl).size(), lists + 2);
         QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), ostree);
         QCOMPARE(sim->calls(QStringLiteral("du")).size(), du + 5);
+    }
+
+    void changedListIsRecomputed()
+    {
+        buildSystem();
+        QCOMPARE(computeSnapshotSizes().size(), 5);
+        const QString dir = sim->path("/persistent/ostree/snapshot/s6");
+        QDir().mkpath(dir);
+        SimRoot::writeFile(dir + "/extra", QByteArray(3000, 'x'));
+        sim->respond(kCtl, "snapshot-list", R"({"data":{"snapshot_list":[
+            {"id":"s1","name":"one","desc":"","time":1},{"id":"s6","name":"six","desc":"","time":6}]}})");
+        now += 10;
+        const SnapshotSizeMap sizes = computeSnapshotSizes();
+        QCOMPARE(sizes.keys(), QStringList({"s1", "s6"}));
+        QCOMPARE(sizes.value("s6").first, realDu(dir));
+        QCOMPARE(sizes.value("s1").second, qint64(400));
     }
 
     void directorySizeCache()
@@ -213,20 +229,41 @@ private slots:
     void oddKeysAndCommitsStayInside()
     {
         QCOMPARE(treeCacheFileName("snap_../../x"), QStringLiteral("tree_snap_______x.json"));
-        // A commit that looks like an option never reaches ostree; the empty
-        // listing is still recorded for it.
+        // A commit that looks like an option never reaches ostree.
         QVERIFY(ostreeLsTreeCached("share_-x", "--help").isEmpty());
         QVERIFY(sim->calls(QStringLiteral("ostree")).isEmpty());
     }
 
-    void failedListingIsEmptyAndRecorded()
+    // One failed listing must not zero the sizes for good: nothing of it is
+    // cached, in memory or on disk, and an empty cache file is not trusted.
+    void failedListingIsNotKept()
     {
-        QVERIFY(ostreeLsTreeCached("share_deadbeef", QString(64, QLatin1Char('d'))).isEmpty());
-        QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), 1);
-        const QJsonObject o =
-            QJsonDocument::fromJson(SimRoot::readFile(cacheDir() + "/tree_share_deadbeef.json")).object();
-        QCOMPARE(o.value("commit").toString(), QString(64, QLatin1Char('d')));
-        QVERIFY(o.value("files").toObject().isEmpty());
+        buildSystem();
+        qputenv("FAKE_OSTREE_FAIL", "simulated failure");
+        const SnapshotSizeMap failed = computeSnapshotSizes();
+        qunsetenv("FAKE_OSTREE_FAIL");
+        QCOMPARE(failed.value("s1").second, qint64(0));
+        QVERIFY(QDir(cacheDir()).entryList({"tree_*"}, QDir::Files).isEmpty());
+
+        const SnapshotSizeMap recovered = computeSnapshotSizes(); // same second
+        QCOMPARE(recovered.value("s1").second, qint64(400));
+        QCOMPARE(recovered.value("s2").second, qint64(1100));
+
+        // A file an older version left for a failed listing, and one that does not parse.
+        const QString commit = referenceCommits.first();
+        const QString key = QStringLiteral("share_") + commit.left(8);
+        const QString path = cacheDir() + QLatin1Char('/') + treeCacheFileName(key);
+        for (const QByteArray &stale :
+             {QByteArray(R"({"commit":")" + commit.toLatin1() + R"(","files":{}})"),
+              QByteArray(R"({"commit":")" + commit.toLatin1() + R"(","files":{"x":"y"}})")}) {
+            SimRoot::writeFile(path, stale);
+            sim->clearCalls();
+            QCOMPARE(ostreeLsTreeCached(key, commit).size(), 3);
+            QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), 1);
+            QCOMPARE(
+                QJsonDocument::fromJson(SimRoot::readFile(path)).object().value("files").toObject().size(),
+                3);
+        }
     }
 
     void noSnapshotsNothingCached()

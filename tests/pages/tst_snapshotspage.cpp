@@ -245,18 +245,28 @@ private slots:
     void blankNameRunsNothing_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("blanks") << QStringLiteral("    ");
+        QTest::addColumn<QString>("desc");
+        QTest::addColumn<QString>("message");
+        const QString blank = QStringLiteral("备份名称不能为空，请填写后重试。");
+        QTest::newRow("empty") << QString() << QStringLiteral("desc") << blank;
+        QTest::newRow("blanks") << QStringLiteral("    ") << QStringLiteral("desc") << blank;
+        // The tool would take these for options ("--help" even exits 0).
+        QTest::newRow("name --help") << QStringLiteral("--help") << QStringLiteral("desc")
+                                     << QStringLiteral("备份名称不能以“-”开头。");
+        QTest::newRow("description -y") << QStringLiteral("n") << QStringLiteral(" -y")
+                                        << QStringLiteral("备份描述不能以“-”开头。");
     }
 
     void blankNameRunsNothing()
     {
         QFETCH(QString, name);
+        QFETCH(QString, desc);
+        QFETCH(QString, message);
         const int before = table()->rowCount();
-        createThroughDialog(name, QStringLiteral("desc"));
+        createThroughDialog(name, desc);
         QVERIFY(waitIdle());
         QCOMPARE(banner()->semantic(), TavrinUi::Danger);
-        QCOMPARE(banner()->text(), QStringLiteral("备份名称不能为空，请填写后重试。"));
+        QCOMPARE(banner()->text(), message);
         QCOMPARE(callCount(QStringLiteral("snapshot create")), 0);
         QCOMPARE(Tavrin::getSnapshots().size(), before);
     }
@@ -275,7 +285,7 @@ private slots:
         QTest::addColumn<QString>("desc");
         QTest::newRow("quotes") << QStringLiteral("he said \"hi\" & 'bye'")
                                 << QStringLiteral("it's \"quoted\"");
-        QTest::newRow("leading dash") << QStringLiteral("-rf --delete-others") << QStringLiteral("-y");
+        QTest::newRow("dashes inside") << QStringLiteral("a -rf --delete-others") << QStringLiteral("x -y");
         QTest::newRow("markup") << QStringLiteral("<b>bold</b>") << QStringLiteral("<i>x</i>");
         QTest::newRow("non-ascii") << QStringLiteral("系统备份 ✓ émoji 🙂")
                                    << QStringLiteral("说明：测试");
@@ -515,7 +525,11 @@ private slots:
             QCOMPARE(state.value(QStringLiteral("reboot_limit")).toInt(), 3);
             QVERIFY(qAbs(state.value(QStringLiteral("created_at")).toInteger() -
                          QDateTime::currentSecsSinceEpoch()) < 600);
-            QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("进行中"));
+            // The clean-up waits for the boot of exactly the deployment the rollback staged.
+            QCOMPARE(state.value(QStringLiteral("rollback_commit")).toString(),
+                     pendingRollback().value(QStringLiteral("commit")).toString());
+            QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")),
+                     strategy == QLatin1String("reboot3") ? QStringLiteral("等待还原生效") : QStringLiteral("进行中"));
             const int row = rowOf(backup.name);
             QVERIFY(row >= 0);
             QCOMPARE(cell(row, 1), QStringLiteral("回滚前备份"));

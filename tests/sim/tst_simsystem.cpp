@@ -157,6 +157,8 @@ private slots:
     void undeployRefusals();
     void unknownArgumentsGiveUsage_data();
     void unknownArgumentsGiveUsage();
+    void helpAnywhereChangesNothing_data();
+    void helpAnywhereChangesNothing();
     void unprivilegedChangeRefused_data();
     void unprivilegedChangeRefused();
     void rollbackRefusedWhileWritable();
@@ -170,6 +172,8 @@ private slots:
     void callLogRecordsPrivilege();
     void installAndRmStayInsideRoot_data();
     void installAndRmStayInsideRoot();
+    void elevationResetsTheEnvironment();
+    void rootedToolsServeTheirRoot();
     void systemctlUnits();
 
     void rebootAppliesPendingRollback();
@@ -211,7 +215,7 @@ Run TestSimSystem::run(const QString &program, const QStringList &args, const QS
     for (const char *var :
          {"TAVRIN_SIM_EUID", "SIM_PRIVILEGED", "SIM_SUDO", "SIM_PKEXEC", "SIM_CTL_FAIL", "SIM_CTL_GARBAGE",
           "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG",
-          "SIM_INSTALL_FAIL", "SIM_SYSTEMCTL_FAIL"})
+          "SIM_INSTALL_FAIL", "SIM_INSTALL_CUT", "SIM_SYSTEMCTL_FAIL"})
         e.remove(QString::fromLatin1(var));
     e.insert(QStringLiteral("PATH"), simBin + QLatin1Char(':') + e.value(QStringLiteral("PATH")));
     e.insert(QStringLiteral("TAVRIN_SYSROOT"), root);
@@ -461,9 +465,9 @@ void TestSimSystem::changesTakeEffect_data()
     QTest::newRow("create with empty description")
         << false << QStringList{"snapshot", "create", "named", ""} << list
         << QStringList{"data/snapshot_list/-1/name=named", "data/snapshot_list/-1/desc="};
-    QTest::newRow("description that looks like a flag")
-        << false << QStringList{"snapshot", "create", "odd", "-j"} << list
-        << QStringList{"data/snapshot_list/-1/name=odd", "data/snapshot_list/-1/desc=-j"};
+    QTest::newRow("text after a double dash")
+        << false << QStringList{"snapshot", "create", "--", "-odd", "-d"} << list
+        << QStringList{"data/snapshot_list/-1/name=-odd", "data/snapshot_list/-1/desc=-d"};
     QTest::newRow("modify name and description")
         << false << QStringList{"snapshot", "modify", "%SNAP%", "renamed", "new text"} << list
         << QStringList{"data/snapshot_list/1/name=renamed", "data/snapshot_list/1/desc=new text"};
@@ -585,6 +589,33 @@ void TestSimSystem::unknownArgumentsGiveUsage_data()
     QTest::newRow("clean with unknown flag") << false << QStringList{"upgrade", "clean", "-z"};
     QTest::newRow("writable unknown option") << true << QStringList{"enable", "-q", "-y"};
     QTest::newRow("writable unknown command") << true << QStringList{"toggle"};
+    // Options are options wherever they stand, as a real parser reads them.
+    QTest::newRow("name that looks like an option") << false << QStringList{"snapshot", "create", "-d", "x"};
+    QTest::newRow("description that looks like an option")
+        << false << QStringList{"snapshot", "create", "odd", "-j"};
+    QTest::newRow("option among the positionals") << false << QStringList{"snapshot", "delete", "-f", "x"};
+}
+
+void TestSimSystem::helpAnywhereChangesNothing_data()
+{
+    QTest::addColumn<bool>("writableTool");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("create named --help") << false << QStringList{"snapshot", "create", "--help", "d"};
+    QTest::newRow("modify to -h") << false << QStringList{"snapshot", "modify", "%SNAP%", "-h", "d"};
+    QTest::newRow("writable enable --help") << true << QStringList{"enable", "-y", "--help"};
+}
+
+// The trap a real tool sets: "--help" as a snapshot name succeeds and does nothing.
+void TestSimSystem::helpAnywhereChangesNothing()
+{
+    QFETCH(bool, writableTool);
+    QFETCH(QStringList, args);
+    const QByteArray before = stateBytes();
+    const Run r = writableTool ? writable(expand(args), {"TAVRIN_SIM_EUID=0"})
+                               : ctl(expand(args), {"TAVRIN_SIM_EUID=0"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains("usage:"), qPrintable(r.out));
+    QCOMPARE(stateBytes(), before);
 }
 
 void TestSimSystem::unknownArgumentsGiveUsage()
@@ -854,6 +885,13 @@ void TestSimSystem::installAndRmStayInsideRoot_data()
         << "%ROOT%/var/lib/tavrin-manager/none" << false;
     QTest::newRow("rm the root itself") << "rm" << QStringList{"-rf", "%ROOT%"} << true << 1 << "outside"
                                         << "%ROOT%" << true;
+    QTest::newRow("mv as root") << "mv" << QStringList{"-f", "-T", "%ROOT%/etc/os-version", state} << true
+                                << 0 << QString() << state << true;
+    QTest::newRow("mv unprivileged") << "mv" << QStringList{"-f", "-T", "%ROOT%/etc/os-version", state}
+                                     << false << 1 << "Permission denied" << state << false;
+    QTest::newRow("mv out of the root")
+        << "mv" << QStringList{"-f", "-T", "%ROOT%/etc/os-version", "%OUT%/x"} << true << 1 << "outside"
+        << "%OUT%/x" << false;
 }
 
 void TestSimSystem::installAndRmStayInsideRoot()
@@ -878,12 +916,66 @@ void TestSimSystem::installAndRmStayInsideRoot()
     QVERIFY2(r.err.contains(expand(stderrText)), qPrintable(r.err));
     QCOMPARE(QFileInfo::exists(expand(path)), exists);
     QVERIFY(QFileInfo::exists(work->path() + "/outside/keep"));
+    if (tool == QLatin1String("mv"))
+        QCOMPARE(QFileInfo::exists(root + "/etc/os-version"), exitCode != 0);
     if (tool == QLatin1String("install") && exists) {
         QCOMPARE(readFile(expand(path)), QStringLiteral("{\"status\": \"pending\"}\n"));
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(expand(path)).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0644));
     }
+}
+
+// Nothing of the caller's environment crosses sudo or pkexec but the failure knobs.
+void TestSimSystem::elevationResetsTheEnvironment()
+{
+    const QString printer = work->path() + "/outside/printenv.sh";
+    writeFile(printer, "#!/bin/sh\nexec /usr/bin/env\n");
+    QFile::setPermissions(printer, QFile::permissions(printer) | QFileDevice::ExeOwner);
+    for (const QString &elevator : {QStringLiteral("sudo"), QStringLiteral("pkexec")}) {
+        const Run r =
+            run(simBin + "/" + elevator, {printer},
+                {"TAVRIN_SIM_EUID=1000", "HOME=/home/someone", "TMPDIR=/tmp/x", "SIM_CTL_FAIL=upgrade"});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList env = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(env.contains("PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"),
+                 qPrintable(r.out));
+        QVERIFY(env.contains("HOME=/root"));
+        QVERIFY(env.contains("SIM_PRIVILEGED=1"));
+        QVERIFY(env.contains("SIM_CTL_FAIL=upgrade"));
+        for (const QString &line : env)
+            QVERIFY2(!line.startsWith("TAVRIN_") && !line.startsWith("TMPDIR="), qPrintable(line));
+    }
+}
+
+// A tool run as root by absolute path finds its root from where it lies; a
+// bare name resolves on the caller's PATH to the PATH stand-in, which then
+// has no root to act on. GNU install writes in place: a cut leaves a short file.
+void TestSimSystem::rootedToolsServeTheirRoot()
+{
+    const QString src = work->path() + "/outside/src";
+    writeFile(src, QByteArray(1000, 'n'));
+    const QString dest = root + "/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf";
+    Run r = run(simBin + "/sudo", {"-n", "install", "-m", "0644", src, dest}, {"TAVRIN_SIM_EUID=1000"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("TAVRIN_SYSROOT is not set"), qPrintable(r.err));
+    QVERIFY(readFile(dest).startsWith("# Configuration"));
+
+    r = run(simBin + "/sudo", {"-n", root + "/usr/bin/install", "-m", "0644", src, dest},
+            {"TAVRIN_SIM_EUID=1000", "SIM_INSTALL_CUT=zarnex-immutable-ctl.conf"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("No space left on device"), qPrintable(r.err));
+    QCOMPARE(readFile(dest).size(), 500);
+
+    r = run(simBin + "/pkexec", {root + "/usr/bin/install", "-m", "0600", src, dest},
+            {"TAVRIN_SIM_EUID=1000"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(dest).size(), 1000);
+    r = run(simBin + "/sudo", {"-n", root + "/usr/bin/systemctl", "daemon-reload"}, {"TAVRIN_SIM_EUID=1000"});
+    QCOMPARE(r.exitCode, 0);
+    r = run(root + "/usr/bin/rm", {"-f", dest}, {"TAVRIN_SIM_EUID=1000", "TAVRIN_SYSROOT="});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(QFileInfo::exists(dest));
 }
 
 void TestSimSystem::systemctlUnits()
@@ -901,10 +993,11 @@ void TestSimSystem::systemctlUnits()
     QVERIFY(r.err.contains("permission denied"));
     QCOMPARE(run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}, user).exitCode, 1);
 
-    QCOMPARE(
-        run(simBin + "/sudo", {"-n", "systemctl", "enable", "--now", "tavrin-rollback-cleanup.timer"}, user)
-            .exitCode,
-        0);
+    QCOMPARE(run(simBin + "/sudo",
+                 {"-n", root + "/usr/bin/systemctl", "enable", "--now", "tavrin-rollback-cleanup.timer"},
+                 user)
+                 .exitCode,
+             0);
     r = run(sc, {"is-enabled", "tavrin-rollback-cleanup.timer"}, user);
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out.trimmed(), QStringLiteral("enabled"));
