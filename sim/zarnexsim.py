@@ -675,6 +675,8 @@ def write_snapshot_dir(root, sid, rng):
         f.write(fill_bytes(rng, rng.randint(16 * 1024, 512 * 1024)))
     with open(os.path.join(d, "info.json"), "w", encoding="utf-8") as f:
         json.dump({"id": sid}, f)
+    # Snapshot data is root's alone, as on the real system.
+    os.chmod(d, 0o700)
 
 
 def remove_snapshot(root, state, s):
@@ -1120,6 +1122,33 @@ def main_mv(argv):
         raise Refusal("mv: cannot move '%s' to '%s': %s" % (src, dest, e.strerror))
 
 
+def main_du(argv):
+    """The host's du, except that an ordinary user cannot read root-only
+    directories inside the simulated root (the tests often run as real root)."""
+    args = argv[1:]
+    root = os.environ.get("TAVRIN_SYSROOT", "")
+    denied = []
+    if root and not privileged():
+        try:
+            root = checked_root("du", root)
+        except Refusal:
+            root = ""
+        for p in [a for a in args if not a.startswith("-")]:
+            if not root or not under(p, root):
+                continue
+            for base, dirs, _files in os.walk(p):
+                if base != root and os.stat(base).st_mode & 0o005 != 0o005:
+                    denied.append(base)
+                    dirs[:] = []
+    if not denied:
+        os.execv("/usr/bin/du", ["du"] + args)
+    p = subprocess.run(["/usr/bin/du"] + args, capture_output=True, text=True)
+    sys.stdout.write(p.stdout)
+    for d in denied:
+        err("du: cannot read directory '%s': Permission denied" % d)
+    raise Refusal("", 1)
+
+
 def main_gio(argv):
     # "gio open" would start a file manager on the host; the call log is enough.
     root = sim_root("gio")
@@ -1500,6 +1529,7 @@ def build_root(root, files, snapshot_count, rng):
     # Real tools the program (and the boot-counter script) call by absolute path.
     os.symlink(OSTREE, os.path.join(root, "usr/bin/ostree"))
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
+    os.symlink("/usr/bin/du", os.path.join(root, "usr/bin/du"))
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.timer"), USER_TIMER)
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.service"), USER_SERVICE)
     atomic_write(os.path.join(root, CONF), CONF_TEXT)
@@ -1584,6 +1614,7 @@ TOOLS = {
     "rm": main_rm,
     "mv": main_mv,
     "gio": main_gio,
+    "du": main_du,
     "systemctl": main_systemctl,
     "make-root": make_root,
 }

@@ -39,6 +39,7 @@ QString installToolPath();
 QString rmToolPath();
 QString mvToolPath();
 QString systemctlToolPath();
+QString duToolPath();
 
 inline constexpr int kStartTimeoutMs = 5000;
 inline constexpr int kKillGraceMs = 3000;
@@ -75,7 +76,9 @@ QMap<QString, CtlConfigEntry> parseCtlConfigEntries(const QString &text);
 WritableStatus parseWritableStatus(const QString &json);
 bool isImmutableAnswer(const QString &output);
 
-// Directory size through "du -sb", cached for 30 seconds per path.
+// Directory size through "du -sb", cached for 30 seconds per path. A directory
+// only root may read is measured through "sudo -n" when that needs no password;
+// otherwise, as on any failure, the size is 0.
 qint64 duPath(const QString &path);
 
 // Content checksum -> size of every regular file of `commit`, from the cache

@@ -89,6 +89,10 @@ QString mvToolPath()
 {
     return systemPath(QStringLiteral("/usr/bin/mv"));
 }
+QString duToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/du"));
+}
 QString systemctlToolPath()
 {
     return systemPath(QStringLiteral("/usr/bin/systemctl"));

@@ -86,6 +86,19 @@ private slots:
             unique += pair.second;
         }
         QVERIFY(unique > 0);
+
+        // Snapshot data is root's: measured through a sudo that needs no
+        // password, never behind a password prompt on every refresh.
+        resetSizeCachesForTesting();
+        qputenv("SIM_SUDO", "password");
+        const SnapshotSizeMap unmeasured = computeSnapshotSizes();
+        qunsetenv("SIM_SUDO");
+        QCOMPARE(unmeasured.size(), snaps.size());
+        for (const auto &pair : unmeasured)
+            QCOMPARE(pair.first, qint64(0));
+        QVERIFY(!readFile(root.path() + QStringLiteral("/var/log/zarnex-sim/calls.jsonl"))
+                     .contains("\"pkexec\""));
+        resetSizeCachesForTesting();
     }
 
     void configurationRoundTrip()

@@ -584,7 +584,8 @@ private slots:
         rowButton(1, QStringLiteral("还原"))->click();
         QVERIFY(waitIdle());
         QVERIFY(pendingRollback().isEmpty());
-        QCOMPARE(callCount(QStringLiteral("snapshot")), callCount(QStringLiteral("snapshot list")));
+        QCOMPARE(callCount(QStringLiteral("zarnex-immutable-ctl snapshot")),
+                 callCount(QStringLiteral("zarnex-immutable-ctl snapshot list")));
     }
 
     void clicksIgnoredWhileOperationRuns()
