@@ -1029,32 +1029,40 @@ def main_install(argv):
             raise Refusal("install: cannot change ownership of '%s': %s" % (dest, e))
 
 
+def split_options(args):
+    """(options, operands) as getopt reads them: a "--" ends the options."""
+    opts, operands = [], []
+    done = False
+    for a in args:
+        if not done and a == "--":
+            done = True
+        elif not done and a.startswith("-") and len(a) > 1:
+            opts.append(a)
+        else:
+            operands.append(a)
+    return opts, operands
+
+
 def main_rm(argv):
     args = argv[1:]
     root = sim_root("rm")
     log_call(root, "rm", args)
     force = recursive = False
-    paths = []
-    options_done = False
-    for a in args:
-        if not options_done and a == "--":
-            options_done = True
-        elif not options_done and a.startswith("-") and len(a) > 1:
-            for c in a.lstrip("-") if not a.startswith("--") else []:
-                if c == "f":
-                    force = True
-                elif c in "rR":
-                    recursive = True
-                elif c != "v":
-                    raise Refusal("rm: invalid option -- '%s'" % c)
-            if a in ("--force",):
+    opts, paths = split_options(args)
+    for a in opts:
+        for c in a.lstrip("-") if not a.startswith("--") else []:
+            if c == "f":
                 force = True
-            elif a in ("--recursive",):
+            elif c in "rR":
                 recursive = True
-            elif a.startswith("--") and a not in ("--verbose",):
-                raise Refusal("rm: unrecognized option '%s'" % a)
-        else:
-            paths.append(a)
+            elif c != "v":
+                raise Refusal("rm: invalid option -- '%s'" % c)
+        if a in ("--force",):
+            force = True
+        elif a in ("--recursive",):
+            recursive = True
+        elif a.startswith("--") and a not in ("--verbose",):
+            raise Refusal("rm: unrecognized option '%s'" % a)
     if not paths:
         if force:
             return
@@ -1064,8 +1072,7 @@ def main_rm(argv):
             raise Refusal("rm: refusing to remove '%s' outside the simulated system root" % p)
     code = 0
     for p in paths:
-        rel = os.path.relpath(os.path.abspath(p), root)
-        if rel.split("/")[0] in ("usr", "etc", "var", "ostree", "persistent") and not privileged():
+        if needs_privilege(root, p) and not privileged():
             err("rm: cannot remove '%s': Permission denied" % p)
             code = 1
             continue
@@ -1094,16 +1101,10 @@ def main_mv(argv):
     args = argv[1:]
     root = sim_root("mv")
     log_call(root, "mv", args)
-    paths = []
-    options_done = False
-    for a in args:
-        if not options_done and a == "--":
-            options_done = True
-        elif not options_done and a.startswith("-") and len(a) > 1:
-            if a not in ("-f", "-T", "-fT", "-Tf", "--force", "--no-target-directory"):
-                raise Refusal("mv: invalid option -- '%s'" % a.lstrip("-"))
-        else:
-            paths.append(a)
+    opts, paths = split_options(args)
+    for a in opts:
+        if a not in ("-f", "-T", "-fT", "-Tf", "--force", "--no-target-directory"):
+            raise Refusal("mv: invalid option -- '%s'" % a.lstrip("-"))
     if len(paths) != 2:
         raise Refusal("mv: the simulated mv takes SRC DEST")
     src, dest = paths
