@@ -84,9 +84,18 @@ void TestSidebar::keyboardActivates()
     QListView *list = m_bar->listView();
     list->setFocus();
     m_bar->setCurrentData(0);
+    int entered = 0;
+    m_bar->onEnterPage = [&entered] { ++entered; };
+    // The page follows the arrows; Enter goes on into the page.
     QTest::keyClick(list, Qt::Key_Down); // skips the heading at row 2
-    QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(m_navigated, QList<int>({3}));
+    QCOMPARE(entered, 0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_navigated, QList<int>({3, 3}));
+    QCOMPARE(entered, 1);
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(m_navigated, QList<int>({3, 3, 0}));
+    m_bar->onEnterPage = nullptr;
 }
 
 void TestSidebar::setCurrentDataDoesNotNavigate()
