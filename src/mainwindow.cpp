@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QListView>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
@@ -89,6 +90,8 @@ MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent)
     }
 
     gotoPage(Overview);
+    // The keyboard starts in the navigation, not on the title bar's buttons.
+    sidebar->listView()->setFocus(Qt::OtherFocusReason);
 }
 
 MainWindow::~MainWindow()

@@ -636,6 +636,10 @@ void TestComponents::controlsStandOutInBothThemes()
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     const QImage image = RenderChecks::render(&host);
+    if (const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR"); !dir.isEmpty())
+        image.save(QStringLiteral("%1/controls-%2.png")
+                       .arg(dir, theme == ZGuiApplicationHelper::DarkType ? QStringLiteral("dark")
+                                                                          : QStringLiteral("light")));
 
     auto indicator = [](QAbstractButton *b, QStyle::SubElement element) {
         QStyleOptionButton option;
