@@ -777,6 +777,39 @@ private slots:
         QCOMPARE(callCount(QStringLiteral("snapshot delete")), 0);
     }
 
+    // The create dialog by keyboard alone: Tab moves through the fields
+    // (never typed into the description), Return on the focused button creates.
+    void createDialogByKeyboard()
+    {
+        QStringList names;
+        QString typedDesc;
+        PageTest::onNextDialog([&names, &typedDesc](QDialog *d) {
+            auto *nameEdit = d->findChild<QLineEdit *>(QStringLiteral("tavrinSnapshotName"));
+            auto *descEdit = d->findChild<QTextEdit *>(QStringLiteral("tavrinSnapshotDesc"));
+            names << QAccessible::queryAccessibleInterface(nameEdit)->text(QAccessible::Name)
+                  << QAccessible::queryAccessibleInterface(descEdit)->text(QAccessible::Name);
+            nameEdit->setFocus();
+            nameEdit->setText(QStringLiteral("keyboard-made"));
+            QTest::keyClick(nameEdit, Qt::Key_Tab);
+            QTRY_VERIFY(descEdit->hasFocus());
+            QTest::keyClicks(descEdit, QStringLiteral("why"));
+            QTest::keyClick(descEdit, Qt::Key_Tab);
+            typedDesc = descEdit->toPlainText();
+            QAbstractButton *create = PageTest::findButton(d, QStringLiteral("创建"));
+            create->setFocus();
+            QTest::keyClick(create, Qt::Key_Return);
+            if (d->isVisible())
+                d->reject();
+        });
+        QMetaObject::invokeMethod(page.get(), "onCreate");
+        QVERIFY(waitIdle());
+        QCOMPARE(names, QStringList({QStringLiteral("备份名称"), QStringLiteral("描述(可选)")}));
+        QCOMPARE(typedDesc, QStringLiteral("why"));
+        const Tavrin::SnapshotInfo *made = byName(Tavrin::getSnapshots(), QStringLiteral("keyboard-made"));
+        QVERIFY2(made, "Return on the focused button did not create");
+        QCOMPARE(made->desc, QStringLiteral("why"));
+    }
+
     // The initial snapshot's menu offers no delete, and Delete on it asks nothing.
     void initialRowOffersNoDelete()
     {
