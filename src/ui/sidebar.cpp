@@ -44,6 +44,15 @@ TavrinSidebar::TavrinSidebar(QWidget *parent) : QWidget(parent)
     connect(m_list, &QListView::clicked, this, &TavrinSidebar::handleActivated);
     connect(m_list, &QListView::activated, this, &TavrinSidebar::handleActivated);
     m_list->installEventFilter(this);
+    // An assistive tool's "select" on an entry opens it, as a click does;
+    // clicks and keys move the current entry along and navigate themselves.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                const QModelIndexList indexes = selected.indexes();
+                if (m_keyMoving || indexes.isEmpty() || indexes.first() == m_list->currentIndex())
+                    return;
+                handleActivated(indexes.first());
+            });
     connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged, this,
             &TavrinSidebar::refreshIcons);
 }
@@ -61,7 +70,9 @@ bool TavrinSidebar::eventFilter(QObject *watched, QEvent *event)
         case Qt::Key_PageDown: {
             // The page follows the arrows, as the highlight does.
             const QModelIndex before = m_list->currentIndex();
+            m_keyMoving = true;
             static_cast<QObject *>(m_list)->event(event);
+            m_keyMoving = false;
             if (m_list->currentIndex() != before)
                 handleActivated(m_list->currentIndex());
             return true;

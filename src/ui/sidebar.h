@@ -48,6 +48,7 @@ private:
 
     QStandardItemModel *m_model = nullptr;
     QListView *m_list = nullptr;
+    bool m_keyMoving = false;
 };
 
 class TavrinSidebarDelegate : public QStyledItemDelegate
