@@ -62,6 +62,15 @@ private slots:
             d->getButton(1)->setFocus();
             QTest::keyClick(d->getButton(1), Qt::Key_Return);
         }) << 1;
+        // Closes, rather than reaching the dialog's Enter button.
+        QTest::newRow("Return on the focused close button") << DialogAction([](ZDialog *d) {
+            d->setEnterButton(qobject_cast<QPushButton *>(d->getButton(2)));
+            auto *close = d->findChild<QToolButton *>(QStringLiteral("ZDialogCloseButton"));
+            close->setFocus();
+            QTest::keyClick(close, Qt::Key_Return);
+            if (d->isVisible())
+                d->getButton(0)->click();
+        }) << -1;
         QTest::newRow("Space on the focused last button") << DialogAction([](ZDialog *d) {
             d->getButton(2)->setFocus();
             QTest::keyClick(d->getButton(2), Qt::Key_Space);

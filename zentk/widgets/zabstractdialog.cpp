@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWindow>
 
 ZAbstractDialog::ZAbstractDialog(QWidget *parent, Qt::WindowFlags f) : QDialog(parent, f)
@@ -33,8 +34,10 @@ void ZAbstractDialog::keyPressEvent(QKeyEvent *event)
     }
     // QDialog would click whichever button Qt last made the default, which may
     // be a button the user tabbed away from; decide here instead.
-    auto *focused = qobject_cast<QPushButton *>(focusWidget());
-    QPushButton *target = focused && focused->window() == this ? focused : m_enterButton.data();
+    QAbstractButton *focused = qobject_cast<QPushButton *>(focusWidget());
+    if (!focused)
+        focused = qobject_cast<QToolButton *>(focusWidget());
+    QAbstractButton *target = focused && focused->window() == this ? focused : m_enterButton.data();
     if (target && target->isVisible() && target->isEnabled())
         target->click();
     event->accept();
