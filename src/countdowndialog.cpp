@@ -124,7 +124,9 @@ TavrinCountdownDialog::TavrinCountdownDialog(QWidget *parent) : ZAbstractDialog(
     buttons->setSpacing(12);
     auto *cancel = new ZPushButton(tr("取消"), this);
     cancel->setObjectName(QStringLiteral("tavrinCountdownCancel"));
+    cancel->setAutoDefault(false);
     cancel->setDefault(true);
+    setEnterButton(cancel);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(cancel);
     buttons->addStretch(1);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QListView>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
@@ -89,6 +90,8 @@ MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent)
     }
 
     gotoPage(Overview);
+    // The keyboard starts in the navigation, not on the title bar's buttons.
+    sidebar->listView()->setFocus(Qt::OtherFocusReason);
 }
 
 MainWindow::~MainWindow()
@@ -126,6 +129,19 @@ void MainWindow::initSidebar()
     sidebar->addItem(QStringLiteral("info-badge"), QStringLiteral("dialog-information"), tr("关于"), About);
 
     sidebar->onNavigate = [this](int id) { gotoPage(PageId(id)); };
+    sidebar->onEnterPage = [this] {
+        QWidget *current = stack->currentWidget();
+        if (!current)
+            return;
+        // The first control of the page that Tab would reach.
+        for (QWidget *w = current->nextInFocusChain(); w && w != current; w = w->nextInFocusChain()) {
+            if (current->isAncestorOf(w) && w->isVisibleTo(current) && w->isEnabled() &&
+                (w->focusPolicy() & Qt::TabFocus)) {
+                w->setFocus(Qt::TabFocusReason);
+                return;
+            }
+        }
+    };
     layout->addWidget(sidebar);
 }
 

@@ -18,8 +18,11 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
+#include <memory>
+
 #include "zicontheme.h"
 #include "zlabel.h"
+#include "zspinner.h"
 #include "zswitchbutton.h"
 
 namespace TavrinSwitch {
@@ -36,26 +39,57 @@ struct SwitchText
 constexpr int kFlashMarginX = 12;
 constexpr int kFlashMarginY = 4;
 
+// One switch of the protection at a time, whichever row started it: the
+// privileged call outlives page refreshes and page changes.
+enum class Activity { Idle, Asking, Running };
+Activity g_activity = Activity::Idle;
+
+QList<QPointer<TavrinSwitchRow>> &rows()
+{
+    static QList<QPointer<TavrinSwitchRow>> list;
+    return list;
+}
+
+void setActivity(Activity activity)
+{
+    g_activity = activity;
+    auto &list = rows();
+    list.removeAll(nullptr);
+    for (const QPointer<TavrinSwitchRow> &row : std::as_const(list))
+        QMetaObject::invokeMethod(row, "updateBusy", Qt::DirectConnection);
+}
+
 void runSwitch(BasePage *page, bool enableProtection, bool clearAfterReboot,
                const std::function<void(bool)> &done)
 {
+    setActivity(Activity::Running);
     auto *watcher = new QFutureWatcher<Tavrin::CommandResult>(page);
-    QObject::connect(watcher, &QFutureWatcher<Tavrin::CommandResult>::finished, page, [page, watcher, done] {
-        const Tavrin::CommandResult result = watcher->result();
-        watcher->deleteLater();
-        if (result.ok) {
-            page->showFeedback(TavrinUi::Success, SwitchText::tr("设置成功，请重启系统使设置生效。"), true);
-        } else {
-            const QString friendly = Tavrin::friendlyExecError(result.error);
-            const QString raw = result.error.trimmed();
-            const QString details =
-                friendly == raw || raw.isEmpty() ? friendly : friendly + QLatin1Char('\n') + raw;
-            page->showFeedbackWithDetails(TavrinUi::Danger,
-                                          SwitchText::tr("设置失败，请查看详情了解具体原因。"),
-                                          SwitchText::tr("完整输出"), details, false);
-        }
-        done(result.ok);
+    // A page closed under a running switch never reports; the next switch
+    // must not wait for it.
+    auto reported = std::make_shared<bool>(false);
+    QObject::connect(watcher, &QObject::destroyed, [reported] {
+        if (!*reported)
+            setActivity(Activity::Idle);
     });
+    QObject::connect(
+        watcher, &QFutureWatcher<Tavrin::CommandResult>::finished, page, [page, watcher, done, reported] {
+            *reported = true;
+            const Tavrin::CommandResult result = watcher->result();
+            watcher->deleteLater();
+            if (result.ok) {
+                page->showFeedback(TavrinUi::Success, SwitchText::tr("设置成功，请重启系统使设置生效。"),
+                                   true);
+            } else {
+                const QString friendly = Tavrin::friendlyExecError(result.error);
+                const QString raw = result.error.trimmed();
+                const QString details =
+                    friendly == raw || raw.isEmpty() ? friendly : friendly + QLatin1Char('\n') + raw;
+                page->showFeedbackWithDetails(TavrinUi::Danger,
+                                              SwitchText::tr("设置失败，请查看详情了解具体原因。"),
+                                              SwitchText::tr("完整输出"), details, false);
+            }
+            done(result.ok);
+        });
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [enableProtection, clearAfterReboot] {
         return enableProtection ? Tavrin::disableWritable() : Tavrin::enableWritable(clearAfterReboot, true);
     }));
@@ -95,12 +129,27 @@ Presentation presentationFor(const Tavrin::WritableStatus &status)
     return p;
 }
 
-void requestSwitch(BasePage *page, bool enableProtection, const std::function<void(bool)> &done)
+bool switchInProgress()
 {
-    if (!page) {
-        done(false);
+    return g_activity != Activity::Idle;
+}
+
+bool switchRunning()
+{
+    return g_activity == Activity::Running;
+}
+
+void requestSwitch(BasePage *page, bool enableProtection, const std::function<void(bool)> &finished)
+{
+    if (!page || switchInProgress()) {
+        finished(false);
         return;
     }
+    setActivity(Activity::Asking);
+    const auto done = [finished](bool ok) {
+        setActivity(Activity::Idle);
+        finished(ok);
+    };
 
     bool clearAfterReboot = false;
     if (enableProtection) {
@@ -181,14 +230,29 @@ TavrinSwitchRow::TavrinSwitchRow(BasePage *page, bool showDetailButton, QWidget 
         layout->addWidget(detailButton, 0, Qt::AlignVCenter);
     }
 
+    busySpinner = new ZSpinner(this);
+    busySpinner->setObjectName(QStringLiteral("tavrinSwitchSpinner"));
+    busySpinner->setVisible(false);
+    layout->addWidget(busySpinner, 0, Qt::AlignVCenter);
+    busyLabel = TavrinUi::makeLabel(SwitchText::tr("正在切换…"), TavrinUi::Body, TavrinUi::Muted);
+    busyLabel->setObjectName(QStringLiteral("tavrinSwitchBusy"));
+    busyLabel->setVisible(false);
+    layout->addWidget(busyLabel, 0, Qt::AlignVCenter);
+
     switchButton = new ZSwitchButton(this);
     switchButton->setObjectName(QStringLiteral("tavrinMasterSwitch"));
     switchButton->setAccessibleName(SwitchText::tr("Tavrin功能"));
     layout->addWidget(switchButton, 0, Qt::AlignVCenter);
     connect(switchButton, &ZSwitchButton::toggled, this, &TavrinSwitchRow::onToggled);
 
+    rows().append(this);
     refreshIcon();
     applyStatus(presentationFor(Tavrin::WritableStatus{}));
+}
+
+TavrinSwitchRow::~TavrinSwitchRow()
+{
+    rows().removeAll(this);
 }
 
 void TavrinSwitchRow::applyStatus(const Presentation &p)
@@ -197,9 +261,24 @@ void TavrinSwitchRow::applyStatus(const Presentation &p)
         const QSignalBlocker blocker(switchButton);
         switchButton->setChecked(p.known && p.checked);
     }
-    switchButton->setEnabled(p.known);
+    known = p.known;
     statusLabel->setText(p.text);
     TavrinUi::applySemantic(statusLabel, p.known ? p.semantic : TavrinUi::Muted);
+    updateBusy();
+}
+
+void TavrinSwitchRow::updateBusy()
+{
+    const bool busy = pending || switchInProgress();
+    switchButton->setEnabled(known && !busy);
+    const bool running = switchRunning();
+    busyLabel->setVisible(running);
+    busySpinner->setVisible(running);
+    if (running)
+        busySpinner->start();
+    else
+        busySpinner->stop();
+    switchButton->setAccessibleDescription(running ? busyLabel->text() : statusLabel->text());
 }
 
 QString TavrinSwitchRow::statusText() const
@@ -209,13 +288,19 @@ QString TavrinSwitchRow::statusText() const
 
 void TavrinSwitchRow::onToggled(bool checked)
 {
-    switchButton->setEnabled(false);
+    pending = true;
+    updateBusy();
+    // The dialogs run their own event loops: not inside the click (or the
+    // assistive tool's action request) that toggled the switch.
     QPointer<TavrinSwitchRow> self(this);
-    requestSwitch(page, checked, [self](bool) {
-        if (!self)
-            return;
-        self->switchButton->setEnabled(true);
-        emit self->switchChanged();
+    QTimer::singleShot(0, this, [self, checked] {
+        requestSwitch(self->page, checked, [self](bool) {
+            if (!self)
+                return;
+            self->pending = false;
+            self->updateBusy();
+            emit self->switchChanged();
+        });
     });
 }
 

@@ -14,6 +14,7 @@ class QPropertyAnimation;
 class QPushButton;
 class QTimer;
 class ZLabel;
+class ZSpinner;
 class ZSwitchButton;
 
 namespace TavrinSwitch {
@@ -31,7 +32,13 @@ Presentation presentationFor(const Tavrin::WritableStatus &status);
 // Confirms with the user, then switches the writable layer off the GUI thread
 // and reports on `page`. `done(ok)` runs exactly once on the GUI thread, with
 // false when the user declines at any step.
+// A second request while one is asked or running is declined at once.
 void requestSwitch(BasePage *page, bool enableProtection, const std::function<void(bool)> &done);
+
+// A switch is being confirmed or carried out.
+bool switchInProgress();
+// The privileged call of a switch is running.
+bool switchRunning();
 
 // Theme name of the protection icon: "security", or a close relative when the
 // icon theme lacks it.
@@ -44,6 +51,7 @@ class TavrinSwitchRow : public QWidget
 
 public:
     TavrinSwitchRow(BasePage *page, bool showDetailButton, QWidget *parent = nullptr);
+    ~TavrinSwitchRow() override;
 
     void applyStatus(const Presentation &p);
     Q_INVOKABLE void flashHighlight();
@@ -63,6 +71,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    Q_INVOKABLE void updateBusy();
     void onToggled(bool checked);
     void refreshIcon();
 
@@ -74,6 +83,11 @@ private:
     QPropertyAnimation *flashAnimation = nullptr;
     QTimer *flashTimer = nullptr;
     QLabel *iconLabel = nullptr;
+    ZSpinner *busySpinner = nullptr;
+    ZLabel *busyLabel = nullptr;
+    bool known = false;
+    // Toggled by the user; the request starts from the event loop.
+    bool pending = false;
 };
 
 } // namespace TavrinSwitch

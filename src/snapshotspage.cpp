@@ -5,12 +5,15 @@
 #include "ui/confirmdialog.h"
 #include "ui/pageblocks.h"
 
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -30,9 +33,7 @@ namespace {
 
 constexpr int kColumnCount = 6;
 constexpr int kActionColumn = 5;
-constexpr int kActionMinWidth = 170;
-constexpr int kNameMinWidth = 140;
-constexpr int kNameWidth = 180;
+constexpr int kIdColumn = 4;
 constexpr int kDialogNameLimit = 60;
 constexpr int kMaxSizeRetries = 3;
 int g_sizeRetryDelay = 60000;
@@ -60,8 +61,8 @@ QString oneLine(const QString &text)
     return out;
 }
 
-// For the kit's labels, which guess the text format: a zero-width space after
-// every "<" keeps a name like "<b>x</b>" from being taken for markup.
+// Names shortened for dialogs and banners, which show their texts as plain
+// text.
 QString shortText(const QString &text, int limit = kDialogNameLimit)
 {
     QString line = oneLine(text);
@@ -69,7 +70,7 @@ QString shortText(const QString &text, int limit = kDialogNameLimit)
         const int head = (limit - 1) / 2;
         line = line.left(head) + QChar(0x2026) + line.right(limit - 1 - head);
     }
-    return line.replace(QLatin1Char('<'), QStringLiteral("<\u200b"));
+    return line;
 }
 
 QString plainToolTip(const QString &text)
@@ -79,13 +80,24 @@ QString plainToolTip(const QString &text)
     return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
-QTableWidgetItem *textItem(const QString &text, Qt::Alignment align, const QString &tip)
+// Quiet until pointed at or focused: a column of red buttons would make
+// deleting look like the page's main business.
+class RowDeleteButton : public ZWarningButton
 {
-    auto *item = new QTableWidgetItem(text);
-    item->setTextAlignment(align | Qt::AlignVCenter);
-    item->setToolTip(plainToolTip(tip));
-    return item;
-}
+public:
+    using ZWarningButton::ZWarningButton;
+
+protected:
+    Colors colors() const override
+    {
+        if (isEnabled() && (underMouse() || hasFocus() || isDown()))
+            return ZWarningButton::colors();
+        Colors quiet = ZPushButton::colors();
+        if (isEnabled())
+            quiet.text = TavrinUi::semanticColor(TavrinUi::Warning);
+        return quiet;
+    }
+};
 
 } // namespace
 
@@ -149,6 +161,10 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     table->setMinimumSize(320, 320);
     connect(header, &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
+    table->installEventFilter(this);
+    // One Tab stop: arrows move between rows, Tab leaves the table.
+    table->setTabKeyNavigation(false);
+    table->setContextMenuPolicy(Qt::DefaultContextMenu);
     layout->addWidget(table, 1);
 
     emptyState = new TavrinUi::TavrinEmptyState(content);
@@ -160,6 +176,17 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     connect(emptyCreate, &QPushButton::clicked, this, &SnapshotsPage::onCreate);
     emptyState->setVisible(false);
     layout->addWidget(emptyState);
+
+    loadError = new TavrinUi::TavrinInlineBanner(content);
+    loadError->setObjectName(QStringLiteral("tavrinSnapshotLoadError"));
+    loadError->setSemantic(TavrinUi::Danger);
+    loadError->setClosable(false);
+    loadError->setText(tr("无法读取备份列表。这不表示系统中没有备份，请查看详情或重试。"));
+    QPushButton *retry = loadError->addAction(tr("重试"), true);
+    retry->setObjectName(QStringLiteral("tavrinSnapshotRetry"));
+    connect(retry, &QPushButton::clicked, this, &SnapshotsPage::refresh);
+    loadError->setVisible(false);
+    layout->addWidget(loadError);
 
     ZLabel *hint =
         TavrinUi::makeLabel(tr("提示：悬停名称列可查看完整描述与用途；系统初始备份受Tavrin保护，不可删除。"),
@@ -188,7 +215,10 @@ void SnapshotsPage::refresh()
 QVariant SnapshotsPage::loadPayload()
 {
     QVariantMap payload;
-    payload.insert(QStringLiteral("snaps"), QVariant::fromValue(Tavrin::getSnapshots()));
+    const Tavrin::SnapshotListResult listed = Tavrin::readSnapshots();
+    payload.insert(QStringLiteral("ok"), listed.ok);
+    payload.insert(QStringLiteral("error"), listed.error);
+    payload.insert(QStringLiteral("snaps"), QVariant::fromValue(listed.snapshots));
     const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes();
     QVariantMap sizes;
     for (auto it = sizeMap.cbegin(); it != sizeMap.cend(); ++it) {
@@ -206,6 +236,10 @@ QVariant SnapshotsPage::loadPayload()
 void SnapshotsPage::onLoaded(const QVariant &payload)
 {
     const QVariantMap map = payload.toMap();
+    if (!map.value(QStringLiteral("ok"), true).toBool()) {
+        showLoadFailure(map.value(QStringLiteral("error")).toString());
+        return;
+    }
     const auto list = map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>();
     SizeMap sizeMap;
     const QVariantMap rawSizes = map.value(QStringLiteral("sizes")).toMap();
@@ -222,105 +256,175 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMa
 {
     snapshots = list;
     sizes = sizeMap;
-    table->setRowCount(0);
     updatePolicyCards(list.size(), state);
-    table->setVisible(!list.isEmpty());
-    emptyState->setVisible(list.isEmpty());
+    showListState(list.isEmpty() ? ListState::Empty : ListState::Rows);
 
-    for (const Tavrin::SnapshotInfo &snap : list) {
-        const int row = table->rowCount();
-        table->insertRow(row);
+    // Rows are updated in place rather than rebuilt: an assistive tool may
+    // still hold the cells and their widgets while the list is read again.
+    for (int row = int(list.size()); row < table->rowCount(); ++row) {
+        table->removeCellWidget(row, 0);
+        table->removeCellWidget(row, kActionColumn);
+    }
+    table->setRowCount(int(list.size()));
+    for (int row = 0; row < list.size(); ++row) {
+        const Tavrin::SnapshotInfo &snap = list.at(row);
         const bool isBackup = !state.backupSnapshotId.isEmpty() && snap.id == state.backupSnapshotId;
-
-        auto *nameCell = new QWidget(table);
-        auto *nameLayout = new QHBoxLayout(nameCell);
-        nameLayout->setContentsMargins(6, 2, 6, 2);
-        nameLayout->setSpacing(8);
-        auto *nameLabel = new Ui::ElidedLabel(QString(), nameCell);
-        nameLabel->setTextFormat(Qt::PlainText);
-        nameLabel->setText(oneLine(snap.name));
-        QFont bold = nameLabel->font();
-        bold.setWeight(QFont::Bold);
-        nameLabel->setFont(bold);
-        nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        const QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
-        nameLabel->setToolTip(plainToolTip(tip));
-        nameLabel->setAccessibleName(snap.desc.isEmpty() ? snap.name
-                                                         : tr("%1，%2").arg(snap.name, snap.desc));
-        nameLayout->addWidget(nameLabel, 1);
-        if (snap.isInitial) {
-            auto *badge = new TavrinUi::TavrinBadge(tr("初始"), TavrinUi::Accent, nameCell);
-            badge->setToolTip(tr("系统初始备份, 受Tavrin保护, 不可删除"));
-            nameLayout->addWidget(badge, 0, Qt::AlignVCenter);
-        }
-        if (isBackup) {
-            auto *badge = new TavrinUi::TavrinBadge(tr("回滚前"), TavrinUi::Warning, nameCell);
-            badge->setToolTip(tr("还原前自动创建的安全备份, 回滚成功后可在本页手动删除"));
-            nameLayout->addWidget(badge, 0, Qt::AlignVCenter);
-        }
-        // The item carries the text for sorting-free lookups and accessibility.
-        auto *nameItem = new QTableWidgetItem(oneLine(snap.name));
-        nameItem->setData(Qt::UserRole, snap.id);
-        nameItem->setForeground(Qt::transparent);
-        table->setItem(row, 0, nameItem);
-        table->setCellWidget(row, 0, nameCell);
-
-        const QString type =
-            snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
-        table->setItem(row, 1, textItem(type, Qt::AlignHCenter, type));
-
-        const QString time = Tavrin::formatTime(snap.time);
-        table->setItem(row, 2, textItem(time, Qt::AlignLeft, time));
-
-        qint64 extra = 0;
-        qint64 unique = 0;
-        QString sizeText = tr("计算中...");
-        const auto size = sizeMap.constFind(snap.id);
-        if (size != sizeMap.constEnd()) {
-            extra = size->first;
-            unique = size->second;
-            if (extra + unique > 0)
-                sizeText = Tavrin::formatSize(extra + unique);
-        }
-        table->setItem(
-            row, 3,
-            textItem(
-                sizeText, Qt::AlignHCenter,
-                tr("增量数据: %1\n独占对象: %2").arg(Tavrin::formatSize(extra), Tavrin::formatSize(unique))));
-
-        table->setItem(row, 4, textItem(snap.id.left(12) + QStringLiteral("..."), Qt::AlignHCenter, snap.id));
-
-        auto *actions = new QWidget(table);
-        auto *actionLayout = new QHBoxLayout(actions);
-        actionLayout->setContentsMargins(4, 2, 4, 2);
-        actionLayout->setSpacing(6);
-        auto *restore = new ZPushButton(tr("还原"), actions);
-        restore->setCursor(Qt::PointingHandCursor);
-        restore->setToolTip(tr("将系统还原到此备份的状态（重启后生效）"));
-        restore->setAccessibleName(tr("还原到备份：%1").arg(oneLine(snap.name)));
-        const QString id = snap.id;
-        connect(restore, &QPushButton::clicked, this, [this, id] { onRollback(id); });
-        actionLayout->addWidget(restore);
-        auto *remove = new ZWarningButton(actions);
-        remove->setText(tr("删除"));
-        remove->setCursor(Qt::PointingHandCursor);
-        remove->setEnabled(!snap.isInitial);
-        remove->setToolTip(snap.isInitial ? tr("系统初始备份受保护, 不可删除") : tr("删除此备份"));
-        remove->setAccessibleName(tr("删除备份：%1").arg(oneLine(snap.name)));
-        connect(remove, &QPushButton::clicked, this, [this, id] { onDelete(id); });
-        actionLayout->addWidget(remove);
-        actionLayout->addStretch(1);
-        table->setItem(row, kActionColumn, new QTableWidgetItem());
-        table->setCellWidget(row, kActionColumn, actions);
+        fillRow(row, snap, isBackup, sizeMap);
     }
 
     applyColumnWidths();
     TavrinUi::finalizeTableAccessible(table);
+    // The name and the actions live in cell widgets, which the table's cells
+    // do not expose; the cells say what they hold.
+    for (int row = 0; row < list.size(); ++row) {
+        const Tavrin::SnapshotInfo &snap = list.at(row);
+        const QString name = oneLine(snap.name);
+        const QString described = snap.desc.isEmpty() ? name : tr("%1，%2").arg(name, oneLine(snap.desc));
+        const QString actions =
+            snap.isInitial ? tr("还原（Enter 或菜单键）") : tr("还原、删除（Enter 或菜单键）");
+        table->item(row, 0)->setData(
+            Qt::AccessibleTextRole,
+            QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(0)->text(), described));
+        table->item(row, kActionColumn)
+            ->setData(
+                Qt::AccessibleTextRole,
+                QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(kActionColumn)->text(), actions));
+    }
 
     bool sizesMissing = false;
     for (const Tavrin::SnapshotInfo &snap : list)
         sizesMissing = sizesMissing || !sizeMap.contains(snap.id);
     scheduleSizeRetry(sizesMissing);
+}
+
+// The system always holds its initial snapshot: an unreadable list is a
+// failure to show, never "no snapshots".
+void SnapshotsPage::showLoadFailure(const QString &error)
+{
+    snapshots.clear();
+    sizes.clear();
+    countCard->setValue(tr("未知"), TavrinUi::Muted, TavrinUi::Hero);
+    loadError->setDetails(tr("完整输出"), failureDetails(error));
+    showListState(ListState::Failed);
+}
+
+void SnapshotsPage::showListState(ListState state)
+{
+    table->setVisible(state == ListState::Rows);
+    emptyState->setVisible(state == ListState::Empty);
+    loadError->setVisible(state == ListState::Failed);
+}
+
+void SnapshotsPage::setCell(int row, int column, const QString &text, Qt::Alignment align, const QString &tip)
+{
+    QTableWidgetItem *item = table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        table->setItem(row, column, item);
+    }
+    item->setText(text);
+    item->setTextAlignment(align | Qt::AlignVCenter);
+    item->setToolTip(plainToolTip(tip));
+}
+
+void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup, const SizeMap &sizeMap)
+{
+    QWidget *nameCell = table->cellWidget(row, 0);
+    if (!nameCell) {
+        nameCell = new QWidget(table);
+        auto *nameLayout = new QHBoxLayout(nameCell);
+        nameLayout->setContentsMargins(6, 2, 6, 2);
+        nameLayout->setSpacing(8);
+        auto *label = new Ui::ElidedLabel(QString(), nameCell);
+        label->setObjectName(QStringLiteral("tavrinSnapshotNameLabel"));
+        label->setElideMode(Qt::ElideRight);
+        label->setTextFormat(Qt::PlainText);
+        QFont bold = label->font();
+        bold.setWeight(QFont::Bold);
+        label->setFont(bold);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        nameLayout->addWidget(label, 1);
+        auto *initial = new TavrinUi::TavrinBadge(tr("初始"), TavrinUi::Accent, nameCell);
+        initial->setObjectName(QStringLiteral("tavrinInitialBadge"));
+        initial->setToolTip(tr("系统初始备份, 受Tavrin保护, 不可删除"));
+        nameLayout->addWidget(initial, 0, Qt::AlignVCenter);
+        auto *backup = new TavrinUi::TavrinBadge(tr("回滚前"), TavrinUi::Warning, nameCell);
+        backup->setObjectName(QStringLiteral("tavrinBackupBadge"));
+        backup->setToolTip(tr("还原前自动创建的安全备份, 回滚成功后可在本页手动删除"));
+        nameLayout->addWidget(backup, 0, Qt::AlignVCenter);
+        table->setCellWidget(row, 0, nameCell);
+    }
+    auto *nameLabel = static_cast<Ui::ElidedLabel *>(
+        nameCell->findChild<QWidget *>(QStringLiteral("tavrinSnapshotNameLabel")));
+    nameLabel->setText(oneLine(snap.name));
+    const QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
+    nameLabel->setToolTip(plainToolTip(tip));
+    nameLabel->setAccessibleName(snap.desc.isEmpty() ? snap.name : tr("%1，%2").arg(snap.name, snap.desc));
+    nameCell->findChild<QWidget *>(QStringLiteral("tavrinInitialBadge"))->setVisible(snap.isInitial);
+    nameCell->findChild<QWidget *>(QStringLiteral("tavrinBackupBadge"))->setVisible(isBackup);
+
+    // The name is drawn by the cell widget; a text in the item would be painted
+    // a second time underneath it in the selection colour.
+    setCell(row, 0, QString(), Qt::AlignLeft, QString());
+    table->item(row, 0)->setData(Qt::UserRole, snap.id);
+
+    const QString type = snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
+    setCell(row, 1, type, Qt::AlignHCenter, type);
+
+    const QString time = Tavrin::formatTime(snap.time);
+    setCell(row, 2, time, Qt::AlignLeft, time);
+
+    qint64 extra = 0;
+    qint64 unique = 0;
+    QString sizeText = tr("计算中...");
+    const auto size = sizeMap.constFind(snap.id);
+    if (size != sizeMap.constEnd()) {
+        extra = size->first;
+        unique = size->second;
+        if (extra + unique > 0)
+            sizeText = Tavrin::formatSize(extra + unique);
+    }
+    setCell(row, 3, sizeText, Qt::AlignHCenter,
+            tr("增量数据: %1\n独占对象: %2").arg(Tavrin::formatSize(extra), Tavrin::formatSize(unique)));
+
+    setCell(row, 4, snap.id.left(12) + QStringLiteral("..."), Qt::AlignHCenter, snap.id);
+
+    QWidget *actions = table->cellWidget(row, kActionColumn);
+    if (!actions) {
+        actions = new QWidget(table);
+        auto *actionLayout = new QHBoxLayout(actions);
+        actionLayout->setContentsMargins(4, 2, 4, 2);
+        actionLayout->setSpacing(6);
+        auto *restore = new ZPushButton(tr("还原"), actions);
+        restore->setObjectName(QStringLiteral("tavrinRestoreButton"));
+        restore->setCursor(Qt::PointingHandCursor);
+        restore->setToolTip(tr("将系统还原到此备份的状态（重启后生效）"));
+        // One Tab stop for the whole table: the row's actions are reached
+        // through Enter, the menu key or Delete on the selected row.
+        restore->setFocusPolicy(Qt::NoFocus);
+        connect(restore, &QPushButton::clicked, this,
+                [this, restore] { onRollback(restore->property("snapshotId").toString()); });
+        actionLayout->addWidget(restore);
+        auto *remove = new RowDeleteButton(actions);
+        remove->setObjectName(QStringLiteral("tavrinDeleteButton"));
+        remove->setText(tr("删除"));
+        remove->setCursor(Qt::PointingHandCursor);
+        remove->setFocusPolicy(Qt::NoFocus);
+        connect(remove, &QPushButton::clicked, this,
+                [this, remove] { onDelete(remove->property("snapshotId").toString()); });
+        actionLayout->addWidget(remove);
+        actionLayout->addStretch(1);
+        table->setCellWidget(row, kActionColumn, actions);
+    }
+    auto *restore = actions->findChild<QPushButton *>(QStringLiteral("tavrinRestoreButton"));
+    restore->setProperty("snapshotId", snap.id);
+    restore->setAccessibleName(tr("还原到备份：%1").arg(oneLine(snap.name)));
+    auto *remove = actions->findChild<QPushButton *>(QStringLiteral("tavrinDeleteButton"));
+    remove->setProperty("snapshotId", snap.id);
+    remove->setEnabled(!snap.isInitial);
+    remove->setToolTip(snap.isInitial ? tr("系统初始备份受保护, 不可删除") : tr("删除此备份"));
+    remove->setAccessibleName(tr("删除备份：%1").arg(oneLine(snap.name)));
+    setCell(row, kActionColumn, QString(), Qt::AlignLeft, QString());
 }
 
 void SnapshotsPage::setSizeRetryDelay(int ms)
@@ -382,42 +486,147 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
     backupCard->setValue(text, TavrinUi::Warning, TavrinUi::Hero);
 }
 
+// Widths follow the font and the content, so large fonts do not cut the
+// type, time and id; the actions always stay in view and the name gives way
+// first, then the id column, whose full text is also in its tooltip.
 void SnapshotsPage::applyColumnWidths()
 {
-    if (columnsApplied)
-        return;
     columnsApplied = true;
-    const int widths[kColumnCount] = {kNameWidth, 85, 150, 90, 85, 170};
-    for (int i = 0; i < kColumnCount; ++i)
-        table->setColumnWidth(i, widths[i]);
+    const QFontMetrics fm(table->font());
+    const int padding = fm.averageCharWidth() * 3;
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 1; column < kActionColumn; ++column) {
+        int wanted = header->sectionSizeHint(column);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (const QTableWidgetItem *item = table->item(row, column))
+                wanted = qMax(wanted, fm.horizontalAdvance(item->text()) + padding);
+        }
+        table->setColumnWidth(column, wanted);
+    }
+    int actions = header->sectionSizeHint(kActionColumn);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (const QWidget *cell = table->cellWidget(row, kActionColumn))
+            actions = qMax(actions, cell->sizeHint().width());
+    }
+    actionWidth = actions;
+    table->setColumnWidth(kActionColumn, actions);
+
+    int rowHeight = qMax(48, fm.height() + 24);
+    if (table->rowCount() > 0) {
+        if (const QWidget *cell = table->cellWidget(0, kActionColumn))
+            rowHeight = qMax(rowHeight, cell->sizeHint().height() + 4);
+    }
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
+    for (int row = 0; row < table->rowCount(); ++row)
+        table->setRowHeight(row, rowHeight);
+    header->setFixedHeight(qMax(42, header->sizeHint().height() + 8));
     fitNameColumn();
 }
 
-// The name column takes the width the fixed columns leave, so the table has no
-// empty strip at its right edge.
+int SnapshotsPage::nameMinWidth() const
+{
+    return QFontMetrics(table->font()).averageCharWidth() * 18;
+}
+
 void SnapshotsPage::fitNameColumn()
 {
     if (!columnsApplied)
         return;
-    int others = 0;
-    for (int i = 1; i < kColumnCount; ++i)
-        others += table->columnWidth(i);
-    table->setColumnWidth(0, qMax(kNameWidth, table->viewport()->width() - others));
+    const int room = table->viewport()->width();
+    auto othersWidth = [this] {
+        int others = 0;
+        for (int column = 1; column < kColumnCount; ++column) {
+            if (!table->isColumnHidden(column))
+                others += table->columnWidth(column);
+        }
+        return others;
+    };
+    table->setColumnHidden(kIdColumn, false);
+    if (room - othersWidth() < nameMinWidth())
+        table->setColumnHidden(kIdColumn, true);
+    table->setColumnWidth(0, qMax(nameMinWidth(), room - othersWidth()));
 }
 
 bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == table->viewport() && event->type() == QEvent::Resize)
         fitNameColumn();
+    if ((watched == table || watched == table->viewport()) && event->type() == QEvent::ContextMenu) {
+        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+        if (menuEvent->reason() == QContextMenuEvent::Mouse && watched == table->viewport()) {
+            const int row = table->rowAt(menuEvent->pos().y());
+            if (row >= 0) {
+                table->selectRow(row);
+                showRowMenu(row, menuEvent->globalPos());
+            }
+        } else {
+            showRowMenu(table->currentRow(), QPoint());
+        }
+        return true;
+    }
+    if (watched == table && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return BasePage::eventFilter(watched, event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+        case Qt::Key_Menu:
+            showRowMenu(table->currentRow(), QPoint());
+            return true;
+        case Qt::Key_Delete:
+            if (table->currentRow() >= 0)
+                onDelete(rowId(table->currentRow()));
+            return true;
+        default:
+            break;
+        }
+    }
     return BasePage::eventFilter(watched, event);
+}
+
+QString SnapshotsPage::rowId(int row) const
+{
+    const QTableWidgetItem *item = row >= 0 ? table->item(row, 0) : nullptr;
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
+// The keyboard's and the context menu's way to the row's buttons.
+void SnapshotsPage::showRowMenu(int row, QPoint globalPos)
+{
+    const Tavrin::SnapshotInfo *snap = findSnapshot(rowId(row));
+    if (!snap)
+        return;
+    const QString id = snap->id;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("tavrinSnapshotMenu"));
+    menu.setAccessibleName(tr("备份操作：%1").arg(oneLine(snap->name)));
+    QAction *restore = menu.addAction(tr("还原到此备份…"));
+    restore->setEnabled(!operationRunning);
+    QAction *remove = menu.addAction(tr("删除此备份…"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setEnabled(!snap->isInitial && !operationRunning);
+    if (globalPos.isNull()) {
+        const QRect cell = table->visualRect(table->model()->index(row, kActionColumn));
+        globalPos = table->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint());
+    }
+    QPointer<SnapshotsPage> self(this);
+    QAction *chosen = menu.exec(globalPos);
+    if (!self)
+        return;
+    if (chosen == restore)
+        onRollback(id);
+    else if (chosen == remove)
+        onDelete(id);
 }
 
 void SnapshotsPage::onSectionResized(int logicalIndex, int, int newSize)
 {
-    if (logicalIndex == kActionColumn && newSize < kActionMinWidth)
-        table->setColumnWidth(kActionColumn, kActionMinWidth);
-    else if (logicalIndex == 0 && newSize <= kNameMinWidth - 1)
-        table->setColumnWidth(0, kNameMinWidth);
+    if (logicalIndex == kActionColumn && newSize < actionWidth)
+        table->setColumnWidth(kActionColumn, actionWidth);
+    else if (logicalIndex == 0 && newSize < nameMinWidth())
+        table->setColumnWidth(0, nameMinWidth());
 }
 
 const Tavrin::SnapshotInfo *SnapshotsPage::findSnapshot(const QString &id) const
@@ -486,9 +695,16 @@ void SnapshotsPage::onCreate()
     nameEdit->setPlaceholderText(tr("例如: 更新前备份"));
     nameEdit->setText(tr("手动备份-") +
                       QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm")));
+    nameLabel->setBuddy(nameEdit);
+    nameEdit->setAccessibleName(nameLabel->text());
     formLayout->addWidget(nameEdit);
-    formLayout->addWidget(TavrinUi::makeLabel(tr("描述(可选)"), TavrinUi::Body, TavrinUi::Normal));
+    ZLabel *descLabel = TavrinUi::makeLabel(tr("描述(可选)"), TavrinUi::Body, TavrinUi::Normal);
+    formLayout->addWidget(descLabel);
     auto *descEdit = new QTextEdit(form);
+    descLabel->setBuddy(descEdit);
+    descEdit->setAccessibleName(descLabel->text());
+    // A description has no use for tab characters; Tab moves on to the buttons.
+    descEdit->setTabChangesFocus(true);
     descEdit->setObjectName(QStringLiteral("tavrinSnapshotDesc"));
     descEdit->setAcceptRichText(false);
     descEdit->setFixedHeight(76);

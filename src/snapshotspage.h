@@ -42,10 +42,17 @@ private:
     void onLoaded(const QVariant &payload);
     void render(const QList<Tavrin::SnapshotInfo> &list, const SizeMap &sizes,
                 const Tavrin::RollbackState &state);
+    enum class ListState { Rows, Empty, Failed };
+    void showListState(ListState state);
+    void showLoadFailure(const QString &error);
+    void fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup, const SizeMap &sizeMap);
+    void setCell(int row, int column, const QString &text, Qt::Alignment align, const QString &tip);
     void updatePolicyCards(int count, const Tavrin::RollbackState &state);
     void applyColumnWidths();
     const Tavrin::SnapshotInfo *findSnapshot(const QString &id) const;
     void onDelete(const QString &id);
+    QString rowId(int row) const;
+    void showRowMenu(int row, QPoint globalPos);
     void onRollback(const QString &id);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
@@ -55,6 +62,7 @@ private:
     void showFailure(const QString &text, const QString &raw);
     void scheduleSizeRetry(bool sizesMissing);
     void fitNameColumn();
+    int nameMinWidth() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -69,10 +77,12 @@ private:
     TavrinUi::TavrinStateCard *backupCard = nullptr;
     TavrinUi::TavrinLocalLoading *loading = nullptr;
     TavrinUi::TavrinEmptyState *emptyState = nullptr;
+    TavrinUi::TavrinInlineBanner *loadError = nullptr;
     QList<Tavrin::SnapshotInfo> snapshots;
     SizeMap sizes;
     bool operationRunning = false;
     bool columnsApplied = false;
+    int actionWidth = 0;
     QTimer *sizeRetryTimer = nullptr;
     int sizeRetries = 0;
 };

@@ -137,6 +137,11 @@
         <source>无法写入临时配置文件</source>
         <translation>Cannot write the temporary configuration file</translation>
     </message>
+    <message>
+        <location filename="../src/backend/snapshots.cpp" line="200"/>
+        <source>无法解析快照列表: %1</source>
+        <translation>Cannot parse the snapshot list: %1</translation>
+    </message>
 </context>
 <context>
     <name>DiskUsagePage</name>
@@ -770,6 +775,46 @@ Turn off the writable layer and restore read-only protection first.</translation
         <source>还原失败，请查看详情了解具体原因。</source>
         <translation>The restore failed. See the details for the reason.</translation>
     </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="184"/>
+        <source>无法读取备份列表。这不表示系统中没有备份，请查看详情或重试。</source>
+        <translation>The snapshot list could not be read. This does not mean there are no snapshots: see the details or try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="185"/>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="284"/>
+        <source>还原（Enter 或菜单键）</source>
+        <translation>Restore (Enter or the menu key)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="284"/>
+        <source>还原、删除（Enter 或菜单键）</source>
+        <translation>Restore, delete (Enter or the menu key)</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="306"/>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="596"/>
+        <source>备份操作：%1</source>
+        <translation>Snapshot actions: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="597"/>
+        <source>还原到此备份…</source>
+        <translation>Restore to this snapshot…</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="599"/>
+        <source>删除此备份…</source>
+        <translation>Delete this snapshot…</translation>
+    </message>
 </context>
 <context>
     <name>Startup</name>
@@ -1095,6 +1140,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <source>已复制</source>
         <translation>Copied</translation>
     </message>
+    <message>
+        <location filename="../src/ui/pageblocks.cpp" line="257"/>
+        <source>复制命令：%1</source>
+        <translation>Copy command: %1</translation>
+    </message>
 </context>
 <context>
     <name>TavrinPlaceholder</name>
@@ -1305,6 +1355,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/masterswitch.cpp" line="176"/>
         <source>详情</source>
         <translation>Details</translation>
+    </message>
+    <message>
+        <location filename="../src/masterswitch.cpp" line="237"/>
+        <source>正在切换…</source>
+        <translation>Switching…</translation>
     </message>
 </context>
 <context>

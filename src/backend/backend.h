@@ -127,6 +127,19 @@ bool isImmutable();
 /// All snapshots, oldest first; empty on any failure.
 QList<SnapshotInfo> getSnapshots();
 
+/// The snapshot list with the outcome of reading it, so that a failed read is
+/// not taken for an empty list.
+struct SnapshotListResult
+{
+    bool ok = false;
+    QList<SnapshotInfo> snapshots;
+    /// Message for the user with the tool's own text; empty when `ok` is true.
+    QString error;
+};
+
+/// All snapshots, oldest first, or the failure of the list command.
+SnapshotListResult readSnapshots();
+
 /// One snapshot (`isInitial` always false); all fields empty on failure.
 SnapshotInfo getSnapshotDetail(const QString &id);
 

@@ -187,6 +187,28 @@ QList<SnapshotInfo> getSnapshots()
     return parseSnapshotList(r.output);
 }
 
+SnapshotListResult readSnapshots()
+{
+    const CommandResult r =
+        runProcess(ctlPath(), {QStringLiteral("snapshot"), QStringLiteral("list"), QStringLiteral("-j")},
+                   kListTimeoutMs, false);
+    SnapshotListResult out;
+    if (!r.ok) {
+        out.error = r.error.isEmpty() ? r.errorOutput : r.error;
+        return out;
+    }
+    // An answer without the list is a failure too, not an empty list.
+    const QJsonValue list =
+        parseJson(r.output).value(QLatin1String("data")).toObject().value(QLatin1String("snapshot_list"));
+    if (!list.isArray()) {
+        out.error = Backend::tr("无法解析快照列表: %1").arg(r.output.left(2000));
+        return out;
+    }
+    out.ok = true;
+    out.snapshots = parseSnapshotList(r.output);
+    return out;
+}
+
 SnapshotInfo getSnapshotDetail(const QString &id)
 {
     const CommandResult r =

@@ -1,6 +1,7 @@
 #include "ui/components.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
@@ -25,6 +26,7 @@
 #include "zguiapplicationhelper.h"
 #include "zicontheme.h"
 #include "zlabel.h"
+#include "zpaint_p.h"
 #include "zpushbutton.h"
 #include "zspinner.h"
 #include "zsuggestbutton.h"
@@ -548,6 +550,7 @@ TavrinInlineBanner::TavrinInlineBanner(QWidget *parent) : QWidget(parent)
     m_textColumn->setContentsMargins(0, 0, 0, 0);
     m_textColumn->setSpacing(4);
     m_text = makeLabel(QString(), Body, Normal);
+    m_text->setTextFormat(Qt::PlainText);
     m_textColumn->addWidget(m_text);
     layout->addLayout(m_textColumn, 1);
 
@@ -561,7 +564,9 @@ TavrinInlineBanner::TavrinInlineBanner(QWidget *parent) : QWidget(parent)
     m_close = new QPushButton(this);
     m_close->setFlat(true);
     m_close->setFixedSize(36, 36);
-    m_close->setIcon(themedIcon(QStringLiteral("dialog-close"), QStyle::SP_DialogCloseButton));
+    // The toolkit's plain cross: the theme's close icon is a red disc that
+    // reads as an error on a success banner.
+    m_close->setIcon(ZentkPaint::glyphIcon(ZentkPaint::Glyph::Close));
     m_close->setIconSize(QSize(16, 16));
     m_close->setToolTip(tr("关闭"));
     m_close->setAccessibleName(tr("关闭提示"));
@@ -580,7 +585,14 @@ void TavrinInlineBanner::setText(const QString &text)
     if (!text.isEmpty() && m_dismissTimer)
         m_dismissTimer->stop();
     m_text->setText(text);
+    setAccessibleName(text);
     setVisible(!text.isEmpty());
+    // Screen readers speak an alert at once; a banner is news the user did not
+    // ask to read.
+    if (!text.isEmpty() && QAccessible::isActive()) {
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 QString TavrinInlineBanner::text() const
@@ -1083,6 +1095,16 @@ QMainWindow, ZMainWindow { background: %BG%; }
 #tavrinMaskText { }
 #tavrinGroupTitle { font-weight: 600; color: %TEXTSUB%; padding-top: 4px; }
 #tavrinSep { background: %BORDER%; border: none; max-height: 1px; }
+#tavrinSnapshotTable { background: %CARD%; border: 1px solid %BORDER%; border-radius: 10px; selection-background-color: %SELECTION%; selection-color: %INPUTTEXT%; alternate-background-color: %ALTBASE%; }
+#tavrinSnapshotTable QHeaderView::section { background: %CARD%; color: %TEXTSUB%; border: none; border-bottom: 1px solid %BORDER%; padding: 0 8px; font-weight: 600; }
+QRadioButton::indicator { width: 12px; height: 12px; border-radius: 8px; border: 2px solid %CONTROL%; background: %INPUTBG%; }
+QRadioButton::indicator:checked { width: 6px; height: 6px; border: 5px solid %ACCENT%; }
+QRadioButton::indicator:focus { border-color: %ACCENT%; }
+QRadioButton::indicator:disabled { border-color: %BORDER%; }
+QCheckBox::indicator { width: 12px; height: 12px; border-radius: 3px; border: 2px solid %CONTROL%; background: %INPUTBG%; }
+QCheckBox::indicator:checked { border-color: %ACCENT%; background: %ACCENT%; }
+QLineEdit, QTextEdit, QPlainTextEdit { background: %INPUTBG%; color: %INPUTTEXT%; border: 1px solid %CONTROL%; border-radius: 6px; padding: 4px 6px; }
+QLineEdit:focus, QTextEdit:focus, QPlainTextEdit:focus { border: 2px solid %ACCENT%; padding: 3px 5px; }
 )";
     const ZPalette pal = TavrinUi::appPalette();
     const QPalette::ColorGroup group = pal.currentColorGroup();
@@ -1097,5 +1119,18 @@ QMainWindow, ZMainWindow { background: %BG%; }
     sheet.replace(QStringLiteral("%INPUTTEXT%"), pal.color(group, QPalette::Text).name());
     sheet.replace(QStringLiteral("%INPUTBORDER%"), border);
     sheet.replace(QStringLiteral("%RADIUS_ELEMENT%"), QString::number(4));
+    // Outlines of controls need 3:1 on the window in both themes; the plain
+    // frame colour is a separator, far below that.
+    sheet.replace(QStringLiteral("%CONTROL%"), pal.color(group, ZPalette::TextTips).name());
+    sheet.replace(QStringLiteral("%ACCENT%"), pal.color(group, QPalette::Highlight).name());
+    // Selected rows keep their normal text readable: the row's widgets draw
+    // their own text and do not switch to the highlighted-text colour.
+    const QColor selection = TavrinUi::softFill(TavrinUi::Accent, 46);
+    sheet.replace(QStringLiteral("%SELECTION%"), QStringLiteral("rgba(%1, %2, %3, %4)")
+                                                     .arg(selection.red())
+                                                     .arg(selection.green())
+                                                     .arg(selection.blue())
+                                                     .arg(selection.alpha()));
+    sheet.replace(QStringLiteral("%ALTBASE%"), pal.color(group, QPalette::AlternateBase).name());
     return sheet;
 }

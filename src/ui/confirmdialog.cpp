@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -21,7 +22,6 @@ class ConfirmText
     Q_DECLARE_TR_FUNCTIONS(TavrinConfirm)
 };
 
-
 // The countdown dialog has its own fixed length; the request's number only
 // selects it.
 bool runCountdownConfirm(QWidget *parent)
@@ -29,6 +29,14 @@ bool runCountdownConfirm(QWidget *parent)
     TavrinCountdownDialog dialog(parent);
     makeDialogNonBlockingWindowModal(&dialog);
     return dialog.exec() == QDialog::Accepted;
+}
+
+ZLabel *plainLabel(const QString &text, TextLevel level, Semantic semantic)
+{
+    ZLabel *label = makeLabel(QString(), level, semantic);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    return label;
 }
 
 } // namespace
@@ -47,6 +55,9 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
                        : themedIcon(QStringLiteral("dialog-question"), QStyle::SP_MessageBoxQuestion));
     if (!request.message.isEmpty())
         dialog.setMessage(request.message);
+    // Texts here carry names users chose; none of it is markup.
+    if (auto *message = dialog.findChild<QLabel *>(QStringLiteral("ZDialogMessage")))
+        message->setTextFormat(Qt::PlainText);
 
     auto *content = new QWidget;
     auto *layout = new QVBoxLayout(content);
@@ -58,11 +69,11 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
         facts->contentLayout()->setContentsMargins(12, 8, 12, 8);
         facts->contentLayout()->setSpacing(4);
         for (const QString &line : request.facts)
-            facts->contentLayout()->addWidget(makeLabel(line, Body, Normal));
+            facts->contentLayout()->addWidget(plainLabel(line, Body, Normal));
         layout->addWidget(facts);
     }
     for (const QString &line : request.consequences) {
-        ZLabel *label = makeLabel(QStringLiteral("· ") + line, Body, Warning);
+        ZLabel *label = plainLabel(QStringLiteral("· ") + line, Body, Warning);
         label->setObjectName(QStringLiteral("tavrinConsequence"));
         layout->addWidget(label);
     }
@@ -84,13 +95,13 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
     else
         delete content;
 
-    dialog.addButton(request.cancelText.isEmpty() ? ConfirmText::tr("取消") : request.cancelText, false,
+    // Every question here changes the system, so the safe answer is the one
+    // Enter reaches from anywhere but the confirm button itself.
+    dialog.addButton(request.cancelText.isEmpty() ? ConfirmText::tr("取消") : request.cancelText, true,
                      ZDialog::ButtonNormal);
-    dialog.addButton(request.confirmText.isEmpty() ? ConfirmText::tr("确定") : request.confirmText, true,
+    dialog.addButton(request.confirmText.isEmpty() ? ConfirmText::tr("确定") : request.confirmText, false,
                      request.tone != 0 ? ZDialog::ButtonWarning : ZDialog::ButtonRecommend);
-
-    if (QPushButton *first = dialog.findChild<QPushButton *>())
-        first->setFocus();
+    dialog.getButton(0)->setFocus();
 
     if (dialog.exec() != 1)
         return false;

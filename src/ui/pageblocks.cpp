@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -70,6 +71,12 @@ ElidedLabel::ElidedLabel(const QString &text, QWidget *parent) : ZLabel(text, pa
     setWordWrap(false);
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elideMode = mode;
+    update();
+}
+
 QSize ElidedLabel::sizeHint() const
 {
     QSize hint = ZLabel::sizeHint();
@@ -86,7 +93,7 @@ QSize ElidedLabel::minimumSizeHint() const
 
 QString ElidedLabel::elidedText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+    return fontMetrics().elidedText(text(), m_elideMode, contentsRect().width());
 }
 
 void ElidedLabel::paintEvent(QPaintEvent *)
@@ -235,12 +242,20 @@ QWidget *makeCommandRow(const QString &label, const QString &command, QWidget *p
     name->setMinimumWidth(90);
     ZLabel *text = paletteLabel(command, ZPalette::TextTips, ZFontSizeManager::T8);
     text->setObjectName(QStringLiteral("tavrinCommandText"));
+    // Commands read as commands.
+    QFont mono = text->font();
+    mono.setFamilies(QFontDatabase::systemFont(QFontDatabase::FixedFont).families());
+    mono.setStyleHint(QFont::Monospace);
+    text->setFont(mono);
     text->setWordWrap(false);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(name);
     layout->addWidget(text, 1);
-    layout->addWidget(
-        makeCopyButton(command, row, copyText.isEmpty() ? BlockText::tr("复制命令") : copyText));
+    QAbstractButton *copy =
+        makeCopyButton(command, row, copyText.isEmpty() ? BlockText::tr("复制命令") : copyText);
+    // Several rows share the tooltip; the name says which command it copies.
+    copy->setAccessibleName(BlockText::tr("复制命令：%1").arg(label));
+    layout->addWidget(copy);
     return row;
 }
 

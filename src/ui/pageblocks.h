@@ -21,9 +21,15 @@ public:
     QSize minimumSizeHint() const override;
     // The text as drawn at the current width.
     QString elidedText() const;
+    // Middle by default; names that end in a date or number read better cut
+    // at the end, with the whole text in the tooltip.
+    void setElideMode(Qt::TextElideMode mode);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    Qt::TextElideMode m_elideMode = Qt::ElideMiddle;
 };
 
 class LegendDot : public QWidget

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -42,8 +43,53 @@ TavrinSidebar::TavrinSidebar(QWidget *parent) : QWidget(parent)
 
     connect(m_list, &QListView::clicked, this, &TavrinSidebar::handleActivated);
     connect(m_list, &QListView::activated, this, &TavrinSidebar::handleActivated);
+    m_list->installEventFilter(this);
+    // An assistive tool's "select" on an entry opens it, as a click does;
+    // clicks and keys move the current entry along and navigate themselves.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                const QModelIndexList indexes = selected.indexes();
+                if (m_keyMoving || indexes.isEmpty() || indexes.first() == m_list->currentIndex())
+                    return;
+                handleActivated(indexes.first());
+            });
     connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged, this,
             &TavrinSidebar::refreshIcons);
+}
+
+bool TavrinSidebar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            // The page follows the arrows, as the highlight does.
+            const QModelIndex before = m_list->currentIndex();
+            m_keyMoving = true;
+            static_cast<QObject *>(m_list)->event(event);
+            m_keyMoving = false;
+            if (m_list->currentIndex() != before)
+                handleActivated(m_list->currentIndex());
+            return true;
+        }
+        default:
+            break;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const QModelIndex current = m_list->currentIndex();
+            handleActivated(current);
+            // Enter means "go there": the keyboard continues on the page.
+            if (current.isValid() && !current.data(HeadingRole).toBool() && onEnterPage)
+                onEnterPage();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TavrinSidebar::beginGroup(const QString &title)

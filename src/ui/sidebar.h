@@ -36,6 +36,11 @@ public:
     static QIcon lookupIcon(const QString &iconName, const QString &fallbackIconName);
 
     std::function<void(int)> onNavigate;
+    // Enter on an entry: the window moves the focus into the page.
+    std::function<void()> onEnterPage;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void handleActivated(const QModelIndex &index);
@@ -43,6 +48,7 @@ private:
 
     QStandardItemModel *m_model = nullptr;
     QListView *m_list = nullptr;
+    bool m_keyMoving = false;
 };
 
 class TavrinSidebarDelegate : public QStyledItemDelegate

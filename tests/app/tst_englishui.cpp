@@ -323,6 +323,8 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
     check(&protection, QStringLiteral("protection-sim"));
     checkDialog(QStringLiteral("protection-off"));
     protection.masterSwitchRow()->switchControl()->click();
+    // The question opens from the event loop once the click has returned.
+    QVERIFY(QTest::qWaitFor([] { return PageTest::DialogAnswerer::pending == 0; }, 120000));
     QVERIFY(QTest::qWaitFor([&] { return !protection.isBusy(); }, 120000));
     QCOMPARE(PageTest::dropPendingAnswers(), 0);
 

@@ -62,6 +62,10 @@ private slots:
         QTest::newRow("escape after countdown") << true << "escape";
         QTest::newRow("confirm after countdown") << true << "confirm";
         QTest::newRow("confirm clicked while locked") << false << "confirm";
+        // Keys act on the focused button, never on another one.
+        QTest::newRow("Return on cancel") << true << "return:tavrinCountdownCancel";
+        QTest::newRow("Return on confirm") << true << "return:tavrinCountdownConfirm";
+        QTest::newRow("Space on confirm") << true << "space:tavrinCountdownConfirm";
     }
 
     void closingDeclines()
@@ -75,7 +79,14 @@ private slots:
         PageTest::onNextDialog([&](QDialog *d) {
             if (waitForUnlock)
                 QTRY_VERIFY(confirm->isEnabled());
-            if (how == QLatin1String("escape")) {
+            if (how.contains(QLatin1Char(':'))) {
+                auto *button = d->findChild<QPushButton *>(how.section(QLatin1Char(':'), 1));
+                button->setFocus();
+                QTest::keyClick(button,
+                                how.startsWith(QLatin1String("space")) ? Qt::Key_Space : Qt::Key_Return);
+                if (d->isVisible())
+                    d->done(-5);
+            } else if (how == QLatin1String("escape")) {
                 QTest::keyClick(d, Qt::Key_Escape);
             } else if (how == QLatin1String("confirm")) {
                 clickedWhileLocked = !confirm->isEnabled();
@@ -87,7 +98,9 @@ private slots:
             }
         });
         const int result = dialog.exec();
-        const bool accepted = how == QLatin1String("confirm") && waitForUnlock;
+        const bool accepted =
+            (how == QLatin1String("confirm") || how.endsWith(QLatin1String("Confirm"))) && waitForUnlock;
+        QVERIFY(result != -5);
         QCOMPARE(result == QDialog::Accepted, accepted);
     }
 

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
@@ -70,6 +71,10 @@ private slots:
 
     void init()
     {
+        // The large-font run repeats the layout checks only.
+        if (qEnvironmentVariableIsSet("QT_FONT_DPI") &&
+            qstrcmp(QTest::currentTestFunction(), "versionPageScrollsOnce") != 0)
+            QSKIP("layout checks only at this font size");
         Tavrin::resetSizeCachesForTesting();
         sim = std::make_unique<PageTest::SimRoot>();
         QVERIFY(sim->isReady());
@@ -178,7 +183,11 @@ private slots:
         const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
         if (!dir.isEmpty())
             window.grab().save(
-                QStringLiteral("%1/window-versions-%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+                QStringLiteral("%1/window-versions-%2x%3%4.png")
+                    .arg(dir)
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(qEnvironmentVariableIsSet("QT_FONT_DPI") ? QStringLiteral("-144dpi") : QString()));
 
         QCOMPARE(window.size(), size);
         QVERIFY2(Tavrin::Test::visibleVerticalScrollBars(page) <= 1,
@@ -204,6 +213,31 @@ private slots:
         QVERIFY(table->viewport()->mapTo(inner->viewport(), QPoint(0, rowBottom)).y() <=
                 inner->viewport()->height());
         QCOMPARE(tabs->mapTo(&window, QPoint()), tabsAt);
+
+        // Every row's actions in view without scrolling sideways, and the
+        // short columns whole, at any font size.
+        QVERIFY(!table->horizontalScrollBar()->isVisible());
+        const int viewWidth = table->viewport()->width();
+        for (int r = 0; r < table->rowCount(); ++r) {
+            for (QPushButton *b : table->cellWidget(r, 5)->findChildren<QPushButton *>()) {
+                const int left = b->mapTo(table->viewport(), QPoint()).x();
+                QVERIFY2(left >= 0 && left + b->width() <= viewWidth,
+                         qPrintable(QStringLiteral("%1 at %2..%3 of %4")
+                                        .arg(b->text())
+                                        .arg(left)
+                                        .arg(left + b->width())
+                                        .arg(viewWidth)));
+                QVERIFY(b->width() >= b->sizeHint().width());
+            }
+            for (int c = 1; c < 5; ++c) {
+                if (table->isColumnHidden(c))
+                    continue;
+                const QString text = table->item(r, c)->text();
+                QVERIFY2(table->fontMetrics().horizontalAdvance(text) < table->columnWidth(c),
+                         qPrintable(text));
+            }
+        }
+        QVERIFY(table->columnWidth(0) >= table->fontMetrics().averageCharWidth() * 12);
     }
 };
 

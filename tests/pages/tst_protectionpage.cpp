@@ -280,6 +280,51 @@ private slots:
         QVERIFY(row()->switchControl()->isChecked());
     }
 
+    // A refresh (any visit to the page) while the privileged call waits must
+    // not offer a second switch, here or on another page's row.
+    void switchStaysLockedWhileRequestRuns()
+    {
+        TavrinSwitchRow otherRow(page.get(), true);
+        otherRow.applyStatus(TavrinSwitch::presentationFor(Tavrin::getWritableStatus()));
+        QVERIFY(otherRow.switchControl()->isEnabled());
+
+        qputenv("SIM_WRITABLE_DELAY", "20");
+        PageTest::answerNextDialog(QStringLiteral("关闭保护"));
+        QSignalSpy changed(row(), &TavrinSwitchRow::switchChanged);
+        row()->switchControl()->click();
+        QVERIFY(!row()->switchControl()->isEnabled());
+        // Once the privileged call has started, reads run without the delay.
+        const QString log = sim->path(QStringLiteral("/var/log/zarnex-sim/calls.jsonl"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QFile f(log);
+                return f.open(QIODevice::ReadOnly) && f.readAll().contains("\"enable\"");
+            }(),
+            60000);
+        qunsetenv("SIM_WRITABLE_DELAY");
+
+        auto *busy = row()->findChild<QWidget *>(QStringLiteral("tavrinSwitchBusy"));
+        QVERIFY(busy);
+        QTRY_VERIFY(busy->isVisible());
+        QVERIFY(loadPage());
+        QVERIFY2(TavrinSwitch::switchRunning(), "the switch ended before the refresh; raise the delay");
+        QVERIFY(!row()->switchControl()->isEnabled());
+        QVERIFY(busy->isVisible());
+        otherRow.applyStatus(TavrinSwitch::presentationFor(Tavrin::getWritableStatus()));
+        QVERIFY(!otherRow.switchControl()->isEnabled());
+        // Even a direct second request is refused at once, without a dialog.
+        int calls = 0;
+        TavrinSwitch::requestSwitch(page.get(), true, [&calls](bool ok) { calls += ok ? 100 : 1; });
+        QCOMPARE(calls, 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 120000);
+        QVERIFY(!busy->isVisible());
+        QVERIFY(loadPage());
+        QVERIFY(row()->switchControl()->isEnabled());
+        QVERIFY(otherRow.switchControl()->isEnabled());
+        QCOMPARE(systemState(), (Shown{true, true}));
+    }
+
     void highlightBringsSwitchIntoView()
     {
         page->resize(600, 200);

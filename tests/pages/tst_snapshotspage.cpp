@@ -8,10 +8,13 @@
 #include "ui/pageblocks.h"
 #include "versionpage.h"
 
+#include <QAccessible>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -100,8 +103,10 @@ private:
     {
         QStringList out;
         for (TavrinUi::TavrinBadge *b :
-             PageTest::childrenOfType<TavrinUi::TavrinBadge>(table()->cellWidget(row, 0)))
-            out << b->text();
+             PageTest::childrenOfType<TavrinUi::TavrinBadge>(table()->cellWidget(row, 0))) {
+            if (b->isVisibleTo(table()->cellWidget(row, 0)))
+                out << b->text();
+        }
         return out;
     }
 
@@ -317,9 +322,16 @@ private slots:
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QVERIFY(label->width() <= table()->columnWidth(0));
         QVERIFY(!label->toolTip().isEmpty());
-        QVERIFY(table()->columnWidth(5) >= 170);
+        QVERIFY(table()->columnWidth(5) >= table()->cellWidget(row, 5)->sizeHint().width());
         QVERIFY(!banner()->text().isEmpty());
-        QVERIFY(!Qt::mightBeRichText(banner()->text()));
+        // Shown as the characters typed, never as markup.
+        bool shownPlain = false;
+        for (QLabel *l : banner()->findChildren<QLabel *>()) {
+            if (l->text() == banner()->text())
+                shownPlain = l->textFormat() == Qt::PlainText || !Qt::mightBeRichText(l->text());
+        }
+        QVERIFY(shownPlain);
+        QVERIFY(banner()->text().contains(name.left(20)));
 
         // The delete question names it without taking it for markup.
         QString factLine;
@@ -690,23 +702,297 @@ private slots:
         QVERIFY(QTest::qWaitFor([versions] { return !versions->isBusy(); }, 60000));
     }
 
-    void emptyListShowsEmptyState()
+    // Every row action without the mouse: the table is one Tab stop, arrows
+    // pick the row, and Enter, Space, the menu key or a right click offer the
+    // row's actions; Delete asks to delete the selected one.
+    void keyboardReachesRowActions_data()
     {
-        // A list that cannot be read shows as empty.
-        qputenv("SIM_CTL_FAIL", "snapshot list");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("choice"); // menu entry, empty for Delete
+        QTest::addColumn<QString>("dialogTitle");
+        QTest::newRow("Return, restore") << "return"
+                                         << "还原到此备份…"
+                                         << "还原到备份";
+        QTest::newRow("Space, delete") << "space"
+                                       << "删除此备份…"
+                                       << "删除备份";
+        QTest::newRow("menu key, delete") << "menu"
+                                          << "删除此备份…"
+                                          << "删除备份";
+        QTest::newRow("right click, restore") << "mouse"
+                                              << "还原到此备份…"
+                                              << "还原到备份";
+        QTest::newRow("Delete key") << "delete" << QString() << "删除备份";
+    }
+
+    void keyboardReachesRowActions()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, choice);
+        QFETCH(QString, dialogTitle);
+        const int last = table()->rowCount() - 1;
+        QVERIFY(last >= 1);
+        table()->setFocus();
+        QTRY_VERIFY(table()->hasFocus());
+        table()->setCurrentCell(0, 1);
+        for (int r = 0; r < last; ++r)
+            QTest::keyClick(table(), Qt::Key_Down);
+        QCOMPARE(table()->currentRow(), last);
+        // Tab leaves the table instead of walking its cells and buttons.
+        const auto buttons = table()->findChildren<QPushButton *>();
+        for (QPushButton *b : buttons)
+            QVERIFY(!(b->focusPolicy() & Qt::TabFocus));
+        QVERIFY(!table()->tabKeyNavigation());
+
+        QStringList entries;
+        QStringList disabled;
+        if (!choice.isEmpty()) {
+            QTimer *poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [&entries, &disabled, choice, poll] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                if (!menu)
+                    return;
+                poll->deleteLater();
+                for (QAction *a : menu->actions()) {
+                    entries << a->text();
+                    if (!a->isEnabled())
+                        disabled << a->text();
+                    if (a->text() == choice)
+                        menu->setActiveAction(a);
+                }
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+            poll->start(10);
+        }
+        QString asked;
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &asked);
+        if (how == QLatin1String("return"))
+            QTest::keyClick(table(), Qt::Key_Return);
+        else if (how == QLatin1String("space"))
+            QTest::keyClick(table(), Qt::Key_Space);
+        else if (how == QLatin1String("menu"))
+            QTest::keyClick(table(), Qt::Key_Menu);
+        else if (how == QLatin1String("delete"))
+            QTest::keyClick(table(), Qt::Key_Delete);
+        else {
+            const QRect rect = table()->visualItemRect(table()->item(last, 2));
+            QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
+                                    table()->viewport()->mapToGlobal(rect.center()));
+            table()->setCurrentCell(0, 1);
+            QCoreApplication::sendEvent(table()->viewport(), &event);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 10000);
+        QVERIFY2(asked.contains(dialogTitle), qPrintable(asked));
+        const Tavrin::SnapshotInfo target = Tavrin::getSnapshots().at(last);
+        QVERIFY2(asked.contains(target.name.left(20)), qPrintable(asked));
+        if (!choice.isEmpty()) {
+            QCOMPARE(entries, QStringList({QStringLiteral("还原到此备份…"), QStringLiteral("删除此备份…")}));
+            QVERIFY(disabled.isEmpty());
+        }
+        QCOMPARE(callCount(QStringLiteral("snapshot delete")), 0);
+    }
+
+    // The create dialog by keyboard alone: Tab moves through the fields
+    // (never typed into the description), Return on the focused button creates.
+    void createDialogByKeyboard()
+    {
+        QStringList names;
+        QString typedDesc;
+        PageTest::onNextDialog([&names, &typedDesc](QDialog *d) {
+            auto *nameEdit = d->findChild<QLineEdit *>(QStringLiteral("tavrinSnapshotName"));
+            auto *descEdit = d->findChild<QTextEdit *>(QStringLiteral("tavrinSnapshotDesc"));
+            names << QAccessible::queryAccessibleInterface(nameEdit)->text(QAccessible::Name)
+                  << QAccessible::queryAccessibleInterface(descEdit)->text(QAccessible::Name);
+            nameEdit->setFocus();
+            nameEdit->setText(QStringLiteral("keyboard-made"));
+            QTest::keyClick(nameEdit, Qt::Key_Tab);
+            QTRY_VERIFY(descEdit->hasFocus());
+            QTest::keyClicks(descEdit, QStringLiteral("why"));
+            QTest::keyClick(descEdit, Qt::Key_Tab);
+            typedDesc = descEdit->toPlainText();
+            QAbstractButton *create = PageTest::findButton(d, QStringLiteral("创建"));
+            create->setFocus();
+            QTest::keyClick(create, Qt::Key_Return);
+            if (d->isVisible())
+                d->reject();
+        });
+        QMetaObject::invokeMethod(page.get(), "onCreate");
+        QVERIFY(waitIdle());
+        QCOMPARE(names, QStringList({QStringLiteral("备份名称"), QStringLiteral("描述(可选)")}));
+        QCOMPARE(typedDesc, QStringLiteral("why"));
+        const Tavrin::SnapshotInfo *made = byName(Tavrin::getSnapshots(), QStringLiteral("keyboard-made"));
+        QVERIFY2(made, "Return on the focused button did not create");
+        QCOMPARE(made->desc, QStringLiteral("why"));
+    }
+
+    // The initial snapshot's menu offers no delete, and Delete on it asks nothing.
+    void initialRowOffersNoDelete()
+    {
+        int initial = -1;
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        for (int r = 0; r < snaps.size(); ++r) {
+            if (snaps.at(r).isInitial)
+                initial = r;
+        }
+        QVERIFY(initial >= 0);
+        table()->setFocus();
+        table()->setCurrentCell(initial, 1);
+        bool asked = false;
+        PageTest::onNextDialog([&asked](QDialog *d) {
+            asked = true;
+            d->reject();
+        });
+        QTest::keyClick(table(), Qt::Key_Delete);
+        QVERIFY(!asked);
+        QCOMPARE(PageTest::dropPendingAnswers(), 1);
+        QStringList disabled;
+        QTimer::singleShot(0, this, [&disabled] {
+            QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            for (QAction *a : menu->actions()) {
+                if (!a->isEnabled())
+                    disabled << a->text();
+            }
+            menu->close();
+        });
+        QTest::keyClick(table(), Qt::Key_Return);
+        QCOMPARE(disabled, QStringList({QStringLiteral("删除此备份…")}));
+    }
+
+    // A selected row shows its name once: what the table paints under the
+    // name cell's widget is background only, selected or not.
+    void selectedRowShowsNameOnce()
+    {
+        for (bool selected : {false, true}) {
+            table()->clearSelection();
+            if (selected)
+                table()->selectRow(1);
+            QCoreApplication::processEvents();
+            const QRect cell = table()->visualItemRect(table()->item(1, 0)).adjusted(2, 2, -2, -2);
+            // The viewport alone, without the cell widgets on it.
+            QImage image(cell.size(), QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            table()->viewport()->render(&image, QPoint(), QRegion(cell), QWidget::DrawWindowBackground);
+            if (!qEnvironmentVariableIsEmpty("TAVRIN_SCREENSHOT_DIR"))
+                image.save(qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR") +
+                           QStringLiteral("/snapshot-name-cell-%1.png").arg(selected ? "selected" : "plain"));
+            QHash<QRgb, int> counts;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x)
+                    ++counts[image.pixel(x, y)];
+            }
+            int most = 0;
+            for (int n : std::as_const(counts))
+                most = qMax(most, n);
+            const double share = double(most) / (image.width() * image.height());
+            QVERIFY2(share > 0.97, qPrintable(QStringLiteral("selected %1: only %2 of the cell is background")
+                                                  .arg(selected)
+                                                  .arg(share)));
+        }
+    }
+
+    // Rows are refilled while an assistive tool holds the table's interfaces:
+    // every handed-out interface stays safe to ask.
+    void refillWhileAssistiveToolReads()
+    {
+        QAccessible::setActive(true);
+        QList<QAccessible::Id> ids;
+        auto walk = [&ids](QAccessibleInterface *iface, int depth, auto &&self) -> void {
+            if (!iface || !iface->isValid() || depth > 6)
+                return;
+            ids << QAccessible::uniqueId(iface);
+            (void)iface->text(QAccessible::Name);
+            for (int i = 0; i < iface->childCount(); ++i)
+                self(iface->child(i), depth + 1, self);
+        };
+        const QString extra = QStringLiteral("a11y-extra");
+        for (int round = 0; round < 4; ++round) {
+            walk(QAccessible::queryAccessibleInterface(table()), 0, walk);
+            if (round % 2 == 0)
+                QVERIFY(Tavrin::createSnapshot(extra + QString::number(round), QString()).ok);
+            else
+                QVERIFY(Tavrin::deleteSnapshot(Tavrin::getSnapshots().last().id).ok);
+            QVERIFY(reload());
+            for (QAccessible::Id id : std::as_const(ids)) {
+                QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
+                if (iface && iface->isValid()) {
+                    (void)iface->text(QAccessible::Name);
+                    (void)iface->childCount();
+                }
+            }
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(table()->rowCount(), Tavrin::getSnapshots().size());
+        QAccessible::setActive(false);
+    }
+
+    // The system always has its initial snapshot: a list that cannot be read
+    // is a failure with the tool's text and a retry, never "no snapshots".
+    void failedReadIsNotAnEmptyList_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("detailsContain"); // empty: a real empty list
+        QTest::newRow("tool fails") << QByteArray("SIM_CTL_FAIL") << "simulated failure";
+        QTest::newRow("answer is not a list") << QByteArray("SIM_CTL_GARBAGE") << "无法解析快照列表";
+        QTest::newRow("really empty") << QByteArray() << QString();
+    }
+
+    void failedReadIsNotAnEmptyList()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, detailsContain);
+        const QString stateFile = sim->path(QStringLiteral("/var/lib/zarnex-sim/state.json"));
+        if (variable.isEmpty()) {
+            QJsonObject state = sim->readJson(QStringLiteral("/var/lib/zarnex-sim/state.json"));
+            state.insert(QStringLiteral("snapshots"), QJsonArray());
+            QFile f(stateFile);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QJsonDocument(state).toJson());
+        } else {
+            qputenv(variable.constData(), "snapshot list");
+        }
         QVERIFY(reload());
-        qunsetenv("SIM_CTL_FAIL");
-        QVERIFY(table()->isHidden());
+        if (!variable.isEmpty())
+            qunsetenv(variable.constData());
+
+        auto *failure =
+            page->findChild<TavrinUi::TavrinInlineBanner *>(QStringLiteral("tavrinSnapshotLoadError"));
         TavrinUi::TavrinEmptyState *empty =
             PageTest::childrenOfType<TavrinUi::TavrinEmptyState>(page.get()).value(0);
-        QVERIFY(empty && empty->isVisible());
-        QCOMPARE(cardValue(QStringLiteral("当前数量")), QStringLiteral("0 个"));
-
-        createThroughDialog(QStringLiteral("from empty"), QString());
-        QVERIFY(waitIdle());
-        QVERIFY(table()->isVisible());
+        QVERIFY(failure && empty);
+        QVERIFY(table()->isHidden());
+        if (detailsContain.isEmpty()) {
+            QVERIFY(empty->isVisible());
+            QVERIFY(failure->isHidden());
+            QCOMPARE(cardValue(QStringLiteral("当前数量")), QStringLiteral("0 个"));
+            // The empty state's own button creates the first one.
+            PageTest::onNextDialog([](QDialog *d) {
+                auto *nameEdit = d->findChild<QLineEdit *>(QStringLiteral("tavrinSnapshotName"));
+                nameEdit->setText(QStringLiteral("from empty"));
+                PageTest::findButton(d, QStringLiteral("创建"))->click();
+            });
+            PageTest::findButton(empty, QStringLiteral("创建备份"))->click();
+            QVERIFY(waitIdle());
+            QVERIFY(table()->isVisible());
+            QVERIFY(empty->isHidden());
+            QVERIFY(rowOf(QStringLiteral("from empty")) >= 0);
+            return;
+        }
         QVERIFY(empty->isHidden());
-        QVERIFY(rowOf(QStringLiteral("from empty")) >= 0);
+        QVERIFY(failure->isVisible());
+        QCOMPARE(failure->semantic(), TavrinUi::Danger);
+        QCOMPARE(failure->details()->headerButton()->text().mid(2), QStringLiteral("完整输出"));
+        const QString details = bannerDetails(failure);
+        QVERIFY2(details.contains(detailsContain), qPrintable(details));
+        QVERIFY(cardValue(QStringLiteral("当前数量")) != QStringLiteral("0 个"));
+
+        auto *retry = failure->findChild<QPushButton *>(QStringLiteral("tavrinSnapshotRetry"));
+        QVERIFY(retry && retry->isVisible());
+        retry->click();
+        QVERIFY(waitIdle());
+        QVERIFY(failure->isHidden());
+        QVERIFY(table()->isVisible());
+        QCOMPARE(table()->rowCount(), Tavrin::getSnapshots().size());
     }
 };
 

@@ -15,6 +15,16 @@
 #include "zlabel.h"
 #include "zpushbutton.h"
 #include "zsuggestbutton.h"
+#include "zswitchbutton.h"
+#include "zwarningbutton.h"
+
+#include "../zentk/renderchecks.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
 
 using namespace TavrinUi;
 
@@ -60,6 +70,8 @@ private slots:
     void stateCardStatus();
     void tableAccessibleText();
     void windowModalFreezesContent();
+    void controlsStandOutInBothThemes_data();
+    void controlsStandOutInBothThemes();
 
 private:
     QString m_fakes;
@@ -583,6 +595,87 @@ void TestComponents::windowModalFreezesContent()
     QCOMPARE(orphan->parentWidget(), &plain);
     QVERIFY(!orphan->isWindow());
     makeDialogNonBlockingWindowModal(nullptr);
+}
+
+// Outlines of controls 3:1 and texts 4.5:1 against what they sit on, in the
+// light and the dark theme, as the program styles them.
+void TestComponents::controlsStandOutInBothThemes_data()
+{
+    QTest::addColumn<int>("theme");
+    QTest::newRow("light") << int(ZGuiApplicationHelper::LightType);
+    QTest::newRow("dark") << int(ZGuiApplicationHelper::DarkType);
+}
+
+void TestComponents::controlsStandOutInBothThemes()
+{
+    QFETCH(int, theme);
+    ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
+    qApp->setStyleSheet(tavrinStyleSheet());
+    const QColor window = TavrinUi::windowColor();
+
+    QWidget host;
+    host.setAutoFillBackground(true);
+    QPalette pal = host.palette();
+    pal.setColor(QPalette::Window, window);
+    host.setPalette(pal);
+    auto *layout = new QVBoxLayout(&host);
+    auto *radioOff = new QRadioButton(QStringLiteral("临时关闭"), &host);
+    auto *radioOn = new QRadioButton(QStringLiteral("完全关闭"), &host);
+    radioOn->setChecked(true);
+    auto *check = new QCheckBox(QStringLiteral("选项"), &host);
+    auto *switchOff = new ZSwitchButton(&host);
+    auto *switchOn = new ZSwitchButton(&host);
+    switchOn->setChecked(true);
+    auto *edit = new QLineEdit(&host);
+    auto *plain = new ZPushButton(QStringLiteral("还原"), &host);
+    auto *warning = new ZWarningButton(QStringLiteral("删除"), &host);
+    auto *primary = new ZSuggestButton(QStringLiteral("创建"), &host);
+    for (QWidget *w : std::initializer_list<QWidget *>{radioOff, radioOn, check, switchOff, switchOn, edit,
+                                                       plain, warning, primary})
+        layout->addWidget(w);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    const QImage image = RenderChecks::render(&host);
+    if (const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR"); !dir.isEmpty())
+        image.save(QStringLiteral("%1/controls-%2.png")
+                       .arg(dir, theme == ZGuiApplicationHelper::DarkType ? QStringLiteral("dark")
+                                                                          : QStringLiteral("light")));
+
+    auto indicator = [](QAbstractButton *b, QStyle::SubElement element) {
+        QStyleOptionButton option;
+        option.initFrom(b);
+        return b->style()->subElementRect(element, &option, b).translated(b->pos());
+    };
+    const struct
+    {
+        const char *what;
+        QRect region;
+    } outlines[] = {
+        {"unchecked radio", indicator(radioOff, QStyle::SE_RadioButtonIndicator)},
+        {"checked radio", indicator(radioOn, QStyle::SE_RadioButtonIndicator)},
+        {"check box", indicator(check, QStyle::SE_CheckBoxIndicator)},
+        {"switch off", switchOff->geometry()},
+        {"switch on", switchOn->geometry()},
+        {"edit field", edit->geometry()},
+    };
+    for (const auto &o : outlines) {
+        const qreal c = RenderChecks::maxContrast(image, window, o.region);
+        QVERIFY2(c >= 3.0, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(o.what)).arg(c)));
+    }
+    // The off switch's knob stands out from its own track.
+    const QImage knob = RenderChecks::render(switchOff);
+    const QColor track = knob.pixelColor(knob.width() - 6, knob.height() / 2);
+    QVERIFY(RenderChecks::maxContrast(knob, track,
+                                      QRect(knob.height() / 2 - 3, knob.height() / 2 - 2, 6, 4)) >= 3.0);
+    // Button labels on their own fills.
+    for (QPushButton *b : {static_cast<QPushButton *>(plain), static_cast<QPushButton *>(warning),
+                           static_cast<QPushButton *>(primary)}) {
+        const QImage img = RenderChecks::render(b);
+        const QColor fill = img.pixelColor(6, img.height() / 2);
+        QVERIFY2(RenderChecks::maxContrast(img, fill) >= 4.5, qPrintable(b->text()));
+    }
+    qApp->setStyleSheet(QString());
+    ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType);
 }
 
 TAVRIN_TEST_MAIN(TestComponents)

@@ -52,6 +52,8 @@ private slots:
 
     void onlyTheConfirmButtonConfirms_data();
     void onlyTheConfirmButtonConfirms();
+    void keysActOnTheFocusedButton_data();
+    void keysActOnTheFocusedButton();
     void optionsWrittenBackOnConfirm_data();
     void optionsWrittenBackOnConfirm();
     void dangerShowsConsequences();
@@ -100,6 +102,68 @@ void TestConfirmDialog::onlyTheConfirmButtonConfirms()
              confirmed);
     QCOMPARE(seenTitle, QStringLiteral("删除快照"));
     QCOMPARE(confirmText, QStringLiteral("确定")); // empty confirm text falls back
+}
+
+// Enter must never confirm from anywhere but the confirm button itself.
+void TestConfirmDialog::keysActOnTheFocusedButton_data()
+{
+    QTest::addColumn<int>("tone");
+    QTest::addColumn<QString>("focus"); // "start": where the dialog puts it
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("confirmed");
+    const struct
+    {
+        const char *name;
+        int key;
+    } keys[] = {{"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter}, {"Space", Qt::Key_Space}};
+    for (int tone : {0, 1}) {
+        for (const auto &k : keys) {
+            for (const char *focus : {"start", "cancel", "confirm"}) {
+                QTest::addRow("tone %d, %s on %s", tone, k.name, focus)
+                    << tone << QString::fromLatin1(focus) << k.key << (QLatin1String(focus) == "confirm");
+            }
+        }
+        QTest::addRow("tone %d, Escape on confirm", tone)
+            << tone << "confirm" << int(Qt::Key_Escape) << false;
+        QTest::addRow("tone %d, Return on an option", tone)
+            << tone << "radio" << int(Qt::Key_Return) << false;
+    }
+}
+
+void TestConfirmDialog::keysActOnTheFocusedButton()
+{
+    QFETCH(int, tone);
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, confirmed);
+    ConfirmRequest request;
+    request.title = QStringLiteral("删除备份");
+    request.confirmText = QStringLiteral("删除");
+    request.options = {QStringLiteral("甲"), QStringLiteral("乙")};
+    request.tone = tone;
+    bool startedOnCancel = false;
+    bool keyClosed = false;
+    answerDialog<ZDialog>([&](ZDialog *dialog) {
+        startedOnCancel = dialog->focusWidget() == dialog->getButton(0);
+        QWidget *target = nullptr;
+        if (focus == QLatin1String("cancel"))
+            target = dialog->getButton(0);
+        else if (focus == QLatin1String("confirm"))
+            target = dialog->getButton(1);
+        else if (focus == QLatin1String("radio"))
+            target = dialog->findChildren<QRadioButton *>().value(1);
+        if (target)
+            target->setFocus();
+        QWidget *receiver = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+        QTest::keyClick(receiver, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        keyClosed = !dialog->isVisible();
+        if (!keyClosed)
+            dialog->reject();
+    });
+    QCOMPARE(askConfirm(nullptr, request), confirmed);
+    QVERIFY(startedOnCancel);
+    if (focus != QLatin1String("radio"))
+        QVERIFY2(keyClosed, "the key did nothing on a focused button");
 }
 
 void TestConfirmDialog::optionsWrittenBackOnConfirm_data()

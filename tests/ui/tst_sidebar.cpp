@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QListView>
 #include <QStandardItemModel>
 #include <QtTest>
@@ -19,6 +20,7 @@ private slots:
     void headingsDoNothing();
     void entriesNavigate();
     void keyboardActivates();
+    void accessibleSelectNavigates();
     void setCurrentDataDoesNotNavigate();
     void rowHeights();
     void iconLookup();
@@ -84,8 +86,34 @@ void TestSidebar::keyboardActivates()
     QListView *list = m_bar->listView();
     list->setFocus();
     m_bar->setCurrentData(0);
+    int entered = 0;
+    m_bar->onEnterPage = [&entered] { ++entered; };
+    // The page follows the arrows; Enter goes on into the page.
     QTest::keyClick(list, Qt::Key_Down); // skips the heading at row 2
+    QCOMPARE(m_navigated, QList<int>({3}));
+    QCOMPARE(entered, 0);
     QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_navigated, QList<int>({3, 3}));
+    QCOMPARE(entered, 1);
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(m_navigated, QList<int>({3, 3, 0}));
+    m_bar->onEnterPage = nullptr;
+}
+
+// A screen reader's "select" on an entry opens its page, as a click does.
+void TestSidebar::accessibleSelectNavigates()
+{
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(m_bar->listView());
+    QVERIFY(list);
+    QAccessibleInterface *entry = nullptr;
+    for (int i = 0; i < list->childCount(); ++i) {
+        if (list->child(i)->text(QAccessible::Name) == QStringLiteral("系统保护"))
+            entry = list->child(i);
+    }
+    QVERIFY(entry && entry->actionInterface());
+    const QStringList actions = entry->actionInterface()->actionNames();
+    QVERIFY2(actions.contains(QAccessibleActionInterface::toggleAction()), qPrintable(actions.join(u',')));
+    entry->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     QCOMPARE(m_navigated, QList<int>({3}));
 }
 

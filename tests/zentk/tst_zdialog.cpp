@@ -54,8 +54,27 @@ private slots:
         QTest::newRow("last button") << DialogAction([](ZDialog *d) { d->getButton(2)->click(); }) << 2;
         QTest::newRow("mouse on warning button")
             << DialogAction([](ZDialog *d) { QTest::mouseClick(d->getButton(1), Qt::LeftButton); }) << 1;
-        QTest::newRow("Return hits the default")
-            << DialogAction([](ZDialog *d) { QTest::keyClick(d, Qt::Key_Return); }) << 1;
+        // A warning button asked to be the default is not: Return from the
+        // focused safe button acts on that button.
+        QTest::newRow("Return on the first button")
+            << DialogAction([](ZDialog *d) { QTest::keyClick(d->focusWidget(), Qt::Key_Return); }) << 0;
+        QTest::newRow("Return on the focused warning button") << DialogAction([](ZDialog *d) {
+            d->getButton(1)->setFocus();
+            QTest::keyClick(d->getButton(1), Qt::Key_Return);
+        }) << 1;
+        // Closes, rather than reaching the dialog's Enter button.
+        QTest::newRow("Return on the focused close button") << DialogAction([](ZDialog *d) {
+            d->setEnterButton(qobject_cast<QPushButton *>(d->getButton(2)));
+            auto *close = d->findChild<QToolButton *>(QStringLiteral("ZDialogCloseButton"));
+            close->setFocus();
+            QTest::keyClick(close, Qt::Key_Return);
+            if (d->isVisible())
+                d->getButton(0)->click();
+        }) << -1;
+        QTest::newRow("Space on the focused last button") << DialogAction([](ZDialog *d) {
+            d->getButton(2)->setFocus();
+            QTest::keyClick(d->getButton(2), Qt::Key_Space);
+        }) << 2;
         QTest::newRow("Escape") << DialogAction([](ZDialog *d) { QTest::keyClick(d, Qt::Key_Escape); }) << -1;
         QTest::newRow("close button") << DialogAction([](ZDialog *d) {
             d->findChild<QToolButton *>(QStringLiteral("ZDialogCloseButton"))->click();
@@ -111,7 +130,7 @@ private slots:
     {
         QTest::addColumn<int>("focused"); // -1: nothing chosen
         QTest::addColumn<int>("expected");
-        QTest::newRow("default button by default") << -1 << 1;
+        QTest::newRow("first button when the default is a warning") << -1 << 0;
         QTest::newRow("caller focused the safe button") << 0 << 0;
     }
 

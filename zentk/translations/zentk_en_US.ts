@@ -18,6 +18,10 @@
         <source>关闭</source>
         <translation>Close</translation>
     </message>
+    <message>
+        <source>关闭对话框</source>
+        <translation>Close dialog</translation>
+    </message>
 </context>
 <context>
     <name>ZTitlebar</name>
@@ -32,6 +36,10 @@
     <message>
         <source>主菜单</source>
         <translation>Main menu</translation>
+    </message>
+    <message>
+        <source>主菜单 (F10)</source>
+        <translation>Main menu (F10)</translation>
     </message>
     <message>
         <source>最小化</source>

@@ -30,6 +30,7 @@ ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
     close->setDanger(true);
     close->setFixedSize(32, 32);
     close->setToolTip(tr("关闭"));
+    close->setAccessibleName(tr("关闭对话框"));
     close->setObjectName(QStringLiteral("ZDialogCloseButton"));
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
 
@@ -119,12 +120,15 @@ int ZDialog::addButton(const QString &text, bool isDefault, ButtonType type)
     const int index = int(m_buttons.size());
     button->setObjectName(QStringLiteral("ZDialogButton%1").arg(index));
     button->setAutoDefault(false);
-    if (isDefault) {
+    // A destructive button is never the default: Enter from another control
+    // must not reach it.
+    if (isDefault && type != ButtonWarning) {
         for (QAbstractButton *b : std::as_const(m_buttons)) {
             if (auto *pb = qobject_cast<QPushButton *>(b))
                 pb->setDefault(false);
         }
         button->setDefault(true);
+        setEnterButton(button);
     }
     connect(button, &QPushButton::clicked, this, &ZDialog::onButtonClicked);
     m_buttons.append(button);
@@ -144,6 +148,7 @@ int ZDialog::buttonCount() const
 
 void ZDialog::clearButtons()
 {
+    setEnterButton(nullptr);
     qDeleteAll(m_buttons);
     m_buttons.clear();
 }
@@ -175,11 +180,10 @@ void ZDialog::showEvent(QShowEvent *event)
     m_clicked = -1;
     // A focus the caller chose (e.g. the safe button) is kept.
     if (!focusWidget()) {
-        for (QAbstractButton *b : std::as_const(m_buttons)) {
-            auto *pb = qobject_cast<QPushButton *>(b);
-            if (pb && pb->isDefault())
-                pb->setFocus();
-        }
+        if (QPushButton *enter = enterButton())
+            enter->setFocus();
+        else if (!m_buttons.isEmpty())
+            m_buttons.first()->setFocus();
     }
     // A window's first size comes from the labels' own guesses at their wrapped
     // height, which leaves gaps between wrapped lines; fit the height to the width.

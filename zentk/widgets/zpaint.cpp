@@ -207,7 +207,8 @@ ZentkWindowButton::ZentkWindowButton(ZentkPaint::Glyph glyph, QWidget *parent)
     : QToolButton(parent), m_glyph(glyph)
 {
     setAutoRaise(true);
-    setFocusPolicy(Qt::NoFocus);
+    // Reachable by Tab, not taken by a click.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     setIconSize(QSize(16, 16));
     setIcon(ZentkPaint::glyphIcon(glyph));
@@ -244,6 +245,8 @@ bool ZentkWindowButton::event(QEvent *event)
     case QEvent::HoverLeave:
     case QEvent::Enter:
     case QEvent::Leave:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
         update();
         break;
     default:
@@ -263,6 +266,12 @@ void ZentkWindowButton::paintEvent(QPaintEvent *event)
         p.setPen(Qt::NoPen);
         p.setBrush(backdrop);
         p.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 6, 6);
+    }
+    if (hasFocus()) {
+        const ZPalette pal = ZGuiApplicationHelper::instance()->applicationPalette();
+        p.setPen(QPen(pal.color(QPalette::Active, QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 6, 6);
     }
     QIcon::Mode mode = QIcon::Normal;
     if (!isEnabled())

@@ -61,23 +61,31 @@ void ZSwitchButton::paintEvent(QPaintEvent *event)
     const qreal r = track.height() / 2.0;
     const qreal pos = knobPosition();
     const QColor on = pal.color(group, QPalette::Highlight);
-    // The frame colour alone nearly vanishes on the window; a touch of the tips text shows the track.
+    // The off track needs 3:1 on the window in both themes: mostly the tips
+    // text, a little of the frame colour to keep it quieter than text.
     const QColor border = pal.color(group, ZPalette::FrameBorder);
     const QColor tips = pal.color(QPalette::Active, ZPalette::TextTips);
-    const QColor off = QColor::fromRgbF(border.redF() + (tips.redF() - border.redF()) * 0.35,
-                                        border.greenF() + (tips.greenF() - border.greenF()) * 0.35,
-                                        border.blueF() + (tips.blueF() - border.blueF()) * 0.35);
+    const QColor off = QColor::fromRgbF(border.redF() + (tips.redF() - border.redF()) * 0.75,
+                                        border.greenF() + (tips.greenF() - border.greenF()) * 0.75,
+                                        border.blueF() + (tips.blueF() - border.blueF()) * 0.75);
     QColor trackColor = QColor::fromRgbF(off.redF() + (on.redF() - off.redF()) * pos,
                                          off.greenF() + (on.greenF() - off.greenF()) * pos,
                                          off.blueF() + (on.blueF() - off.blueF()) * pos);
     if (!isEnabled())
         trackColor.setAlphaF(0.5);
-    p.setPen(hasFocus() ? QPen(pal.color(group, QPalette::Highlight).darker(130), 1.5) : QPen(Qt::NoPen));
+    p.setPen(Qt::NoPen);
     p.setBrush(trackColor);
     p.drawRoundedRect(track, r, r);
+    if (hasFocus()) {
+        // A ring outside the track, visible on both the on and the off colour.
+        p.setPen(QPen(pal.color(group, QPalette::Highlight), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), r + 1, r + 1);
+    }
     const qreal knob = track.height() - 4;
     const qreal x = track.left() + 2 + (track.width() - 4 - knob) * pos;
     p.setPen(Qt::NoPen);
-    p.setBrush(pal.color(group, QPalette::Base));
+    // A light knob in both themes: a dark one on the dark track reads as a hole.
+    p.setBrush(pal.color(group, QPalette::HighlightedText));
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QToolButton>
 #include <QWindow>
 
@@ -51,6 +52,17 @@ ZTitlebar::ZTitlebar(QWidget *parent) : QFrame(parent)
     m_minButton->setToolTip(tr("最小化"));
     m_maxButton->setToolTip(tr("最大化"));
     m_closeButton->setToolTip(tr("关闭"));
+    for (QToolButton *b : {m_menuButton, m_minButton, m_maxButton, m_closeButton})
+        b->setAccessibleName(b->toolTip());
+    m_menuButton->setToolTip(tr("主菜单 (F10)"));
+
+    // The menu from the keyboard, wherever the focus is in the window.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("ZTitlebarMenuShortcut"));
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        if (m_menu && m_menuButton->isVisible())
+            m_menuButton->showMenu();
+    });
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 0, 3, 0);
@@ -176,6 +188,7 @@ void ZTitlebar::updateMaxButton()
     const bool max = window()->isMaximized();
     static_cast<ZentkWindowButton *>(m_maxButton)->setGlyph(max ? Glyph::Restore : Glyph::Maximize);
     m_maxButton->setToolTip(max ? tr("还原") : tr("最大化"));
+    m_maxButton->setAccessibleName(m_maxButton->toolTip());
 }
 
 void ZTitlebar::mousePressEvent(QMouseEvent *event)
