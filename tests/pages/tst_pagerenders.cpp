@@ -144,7 +144,7 @@ private slots:
             if (!dir.isEmpty())
                 image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
         }
-        auto *table = window.page(VersionManagement)->findChild<QTableWidget *>();
+        auto *table = window.page(VersionManagement)->findChild<QTableWidget *>(QStringLiteral("tavrinSnapshotTable"));
         QVERIFY(table);
         QCOMPARE(table->rowCount(), Tavrin::getSnapshots().size());
         // The table fills the page's width: no strip right of the last column.
