@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -140,6 +141,7 @@ DeploysPage::DeploysPage(MainWindow *window) : BasePage(window), window(window)
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setMinimumSize(320, 260);
     connect(header, &QHeaderView::sectionResized, this, &DeploysPage::onSectionResized);
+    table->viewport()->installEventFilter(this);
     table->setVisible(false);
     layout->addWidget(table, 1);
 
@@ -313,6 +315,26 @@ void DeploysPage::applyColumnWidths()
     const int widths[kColumnCount] = {50, 210, 90, 140, 100, 120};
     for (int i = 0; i < kColumnCount; ++i)
         table->setColumnWidth(i, widths[i]);
+    fitVersionColumn();
+}
+
+// The version column takes the width the fixed columns leave, so the table
+// has no empty strip at its right edge.
+void DeploysPage::fitVersionColumn()
+{
+    if (!columnsApplied)
+        return;
+    int others = 0;
+    for (int i = 0; i < kColumnCount; ++i)
+        others += i == 1 ? 0 : table->columnWidth(i);
+    table->setColumnWidth(1, qMax(210, table->viewport()->width() - others));
+}
+
+bool DeploysPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table->viewport() && event->type() == QEvent::Resize)
+        fitVersionColumn();
+    return BasePage::eventFilter(watched, event);
 }
 
 void DeploysPage::onSectionResized(int logicalIndex, int, int newSize)

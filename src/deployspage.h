@@ -36,7 +36,12 @@ private:
     void applyColumnWidths();
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void setCards(const QString &total, const QString &booted, const QString &deletable);
+    void fitVersionColumn();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     MainWindow *window = nullptr;
     QTableWidget *table = nullptr;
     TavrinUi::TavrinInlineBanner *banner = nullptr;

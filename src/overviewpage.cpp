@@ -40,7 +40,9 @@ QColor barColor(BarRole role)
     case FreeSpaceRole:
         break;
     }
-    return pal.color(ZPalette::ItemBackground);
+    // On a card the item background can be the card's own colour (dark theme):
+    // the empty part of the bar still has to show.
+    return TavrinUi::ensureContrast(pal.color(ZPalette::ItemBackground), TavrinUi::baseColor(), 1.35);
 }
 
 RoleDot::RoleDot(BarRole role, QWidget *parent) : QWidget(parent), role(role)
