@@ -25,6 +25,15 @@ struct CardText
 {
     Q_DECLARE_TR_FUNCTIONS(TavrinProtection)
 };
+// New texts and the content shown in place of the skeleton are laid out at
+// once rather than on a later pass of the event loop, so nothing is painted
+// with a stale layout. Each pass can post requests for the parents.
+void settleLayouts()
+{
+    for (int pass = 0; pass < 12; ++pass)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
 } // namespace
 
 QColor barColor(BarRole role)
@@ -247,8 +256,12 @@ QWidget *OverviewPage::makeLegendRow(const QString &title, BarRole role, ZLabel 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
     layout->addWidget(new RoleDot(role, row), 0, Qt::AlignVCenter);
-    layout->addWidget(TavrinUi::makeLabel(title, TavrinUi::Body, TavrinUi::Muted), 1);
+    // One line each: a wrapping label gives up its width to its neighbour.
+    ZLabel *name = TavrinUi::makeLabel(title, TavrinUi::Body, TavrinUi::Muted);
+    name->setWordWrap(false);
+    layout->addWidget(name, 1);
     ZLabel *value = TavrinUi::makeLabel(QStringLiteral("-"), TavrinUi::Body, TavrinUi::Normal);
+    value->setWordWrap(false);
     value->setAccessibleName(title);
     layout->addWidget(value);
     *valueOut = value;
@@ -336,6 +349,8 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
     for (ZLabel *label : {systemName, systemVersion, kernelVersion, deployVersion})
         label->setToolTip(label->text());
 
+    settleLayouts();
+
     loading->setText(tr("正在统计存储空间…"));
     loading->start();
     runAsync([] { return QVariant::fromValue(Tavrin::getRepoSizes()); },
@@ -355,4 +370,5 @@ void OverviewPage::onLoadedSizes(const QVariant &payload)
         legendValues[i]->setText(Tavrin::formatSize(values[i]));
     storageBar->setValues({sizes.systemRepo, sizes.persistentRepo, sizes.snapshotDir},
                           sizes.systemRepo + sizes.persistentRepo + sizes.snapshotDir + sizes.rootAvailable);
+    settleLayouts();
 }
