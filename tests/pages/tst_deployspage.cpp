@@ -2,6 +2,7 @@
 #include "backend/reclaim.h"
 #include "deployspage.h"
 #include "pagetest.h"
+#include "snapshotspage.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 
@@ -257,6 +258,38 @@ private slots:
         QVERIFY(shown);
         QCOMPARE(Tavrin::deployFreedBytes(commit), expected);
         QCOMPARE(Tavrin::deployFreedBytes(QStringLiteral("0123")), qint64(-1));
+    }
+    // The snapshot's delete dialog: its own directory plus the files of its
+    // tree that nothing else holds.
+    void snapshotDeleteSaysWhatItFrees()
+    {
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        QCOMPARE(snaps.size(), 2);
+        const Tavrin::SnapshotInfo snap = snaps.at(1);
+        QFile ref(sim->path(QStringLiteral("/ostree/repo/refs/heads/snapshot/") + snap.id));
+        QVERIFY(ref.open(QIODevice::ReadOnly));
+        const QString commit = QString::fromLatin1(ref.readAll()).trimmed();
+        const qint64 unique = ownFilesSize(commit, snap.id.left(8));
+        const qint64 dir = sim->run(QStringLiteral("du"),
+                                    {QStringLiteral("-sb"),
+                                     sim->path(QStringLiteral("/persistent/ostree/snapshot/") + snap.id)})
+                               .split('\t')
+                               .first()
+                               .toLongLong();
+        QVERIFY(unique > 0 && dir > 0);
+
+        SnapshotsPage snapshots(nullptr);
+        snapshots.resize(1000, 700);
+        snapshots.show();
+        snapshots.refresh();
+        QVERIFY(QTest::qWaitFor([&snapshots] { return !snapshots.isBusy(); }, 120000));
+        auto *list = snapshots.findChild<QTableWidget *>();
+        QString seen;
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
+        PageTest::findButton(list->cellWidget(1, 5), QStringLiteral("删除"))->click();
+        QVERIFY2(seen.contains(QStringLiteral("可释放空间: ") + Tavrin::formatSize(unique + dir)),
+                 qPrintable(seen));
+        QCOMPARE(Tavrin::getSnapshots().size(), 2);
     }
 };
 
