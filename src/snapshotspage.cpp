@@ -770,8 +770,12 @@ void SnapshotsPage::onDelete(const QString &id)
     TavrinUi::ConfirmRequest req;
     req.title = tr("删除备份");
     req.message = tr("删除后该备份的增量数据将被释放，且无法恢复。");
+    // What the deletion frees: the snapshot's own data and the objects no other tree holds.
+    const auto size = sizes.constFind(id);
     req.facts = {tr("目标备份: %1").arg(shortText(snap->name)),
-                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time))};
+                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
+                 tr("可释放空间: %1")
+                     .arg(size == sizes.constEnd() ? tr("计算中…") : Tavrin::formatSize(size->first + size->second))};
     req.confirmText = tr("删除");
     req.cancelText = tr("取消");
     req.tone = 2;

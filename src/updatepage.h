@@ -2,7 +2,19 @@
 
 #include "basepage.h"
 
+#include <QPair>
+
 class MainWindow;
+class QLabel;
+class QPushButton;
+class ZLabel;
+
+namespace TavrinUi {
+class TavrinBadge;
+class TavrinCollapsible;
+class TavrinInlineBanner;
+class TavrinLocalLoading;
+} // namespace TavrinUi
 
 class UpdatePage : public BasePage
 {
@@ -12,4 +24,37 @@ public:
     explicit UpdatePage(MainWindow *window);
 
     Q_INVOKABLE void requestCheckUpdate();
+
+    // (updatable items, items to download) of a check's answer; (-1, -1) when
+    // the answer holds no readable summary.
+    static QPair<int, int> parseCheckCounts(const QString &text);
+
+    // Free space below which the upgrade asks the user to think again; the
+    // check reports item counts only, so this is the safe minimum.
+    static void setRequiredFreeBytes(qint64 bytes);
+    static qint64 requiredFreeBytes();
+
+public slots:
+    void onCheck();
+    void onUpgrade();
+    void onClean();
+
+private:
+    void startUpgrade();
+    void showResult(TavrinUi::Semantic semantic, const QString &text, bool autoDismiss);
+    void setOutput(const QString &output);
+    void updateStatusCard(TavrinUi::Semantic semantic, const QString &text);
+    void begin(const QString &loadingText);
+    void finish();
+
+    MainWindow *window = nullptr;
+    TavrinUi::TavrinInlineBanner *banner = nullptr;
+    TavrinUi::TavrinLocalLoading *loading = nullptr;
+    TavrinUi::TavrinCollapsible *detailsBox = nullptr;
+    ZLabel *outputLabel = nullptr;
+    QPushButton *rebootButton = nullptr;
+    QLabel *statusIcon = nullptr;
+    ZLabel *statusText = nullptr;
+    TavrinUi::TavrinBadge *statusBadge = nullptr;
+    bool operationRunning = false;
 };

@@ -1,80 +1,165 @@
 #include "versionpage.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "deployspage.h"
 #include "mainwindow.h"
-#include "placeholderpage.h"
 #include "snapshotspage.h"
 #include "ui/components.h"
+#include "ui/pageblocks.h"
 #include "zlabel.h"
 #include "ztabbar.h"
 
+namespace {
+
+// The hosted pages keep their own scroll areas; this page already keeps the margins.
+void dropPageMargins(BasePage *page)
+{
+    if (auto *area = page->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"))) {
+        if (area->widget() && area->widget()->layout())
+            area->widget()->layout()->setContentsMargins(0, 0, 0, 0);
+    }
+}
+
+} // namespace
+
 VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window)
 {
-    const PlaceholderParts parts = buildPlaceholderPage(
-        this, tr("备份与版本"), tr("系统快照是可还原的备份点，系统部署实例是可启动的系统"),
-        QStringLiteral("document-save"));
-    feedbackBanner = parts.banner;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 12);
+    layout->setSpacing(12);
+
+    QWidget *header =
+        Ui::pageHeader(tr("备份与版本"), tr("系统快照是可还原的备份点，系统部署实例是可启动的系统"),
+                       QStringLiteral("document-save"));
+    auto *headerLayout = qobject_cast<QHBoxLayout *>(header->layout());
+    QPushButton *refreshButton = Ui::button(tr("刷新"));
+    refreshButton->setAccessibleName(tr("刷新当前列表"));
+    createButton = Ui::button(tr("创建备份"), true);
+    createButton->setObjectName(QStringLiteral("tavrinCreateSnapshotButton"));
+    createButton->setAccessibleName(tr("创建备份"));
+    for (QPushButton *b : {refreshButton, createButton}) {
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setAutoDefault(false);
+        headerLayout->addWidget(b, 0, Qt::AlignVCenter);
+    }
+    layout->addWidget(header);
+
+    auto *banner = new TavrinUi::TavrinInlineBanner(this);
+    banner->setVisible(false);
+    feedbackBanner = banner;
+    layout->addWidget(banner);
 
     tabBar = new ZTabBar(this);
     tabBar->setObjectName(QStringLiteral("tavrinTabBar"));
     tabBar->addTab(tr("系统快照"));
     tabBar->addTab(tr("系统部署实例"));
     tabBar->setExpanding(false);
+    tabBar->setFocusPolicy(Qt::StrongFocus);
+    tabBar->setAccessibleName(tr("备份与版本分类"));
+    layout->addWidget(tabBar, 0, Qt::AlignLeft);
+
     hintLabel = TavrinUi::makeLabel(QString(), TavrinUi::Body, TavrinUi::Muted);
     hintLabel->setObjectName(QStringLiteral("tavrinRowDesc"));
-    parts.layout->insertWidget(2, tabBar, 0, Qt::AlignLeft);
-    parts.layout->insertWidget(3, hintLabel);
+    hintLabel->setWordWrap(true);
+    layout->addWidget(hintLabel);
 
-    // The snapshot list is the first sub-page; the deployments tab keeps the
-    // placeholder until its page exists.
+    auto *compare = new TavrinUi::TavrinCollapsible(tr("「系统快照」和「系统部署实例」有什么区别？"), this);
+    compare->setObjectName(QStringLiteral("tavrinCompareBox"));
+    compare->setContent(buildCompareWidget());
+    layout->addWidget(compare);
+
+    stack = new QStackedWidget(this);
+    stack->setObjectName(QStringLiteral("tavrinContent"));
     snapshotsPage = new SnapshotsPage(window);
-    snapshotsPage->setParent(this);
-    // This page already keeps the page margins.
-    if (auto *area = snapshotsPage->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"))) {
-        if (area->widget() && area->widget()->layout())
-            area->widget()->layout()->setContentsMargins(0, 0, 0, 0);
+    deploysPage = new DeploysPage(window);
+    for (BasePage *page : {static_cast<BasePage *>(snapshotsPage), static_cast<BasePage *>(deploysPage)}) {
+        page->setParent(stack);
+        dropPageMargins(page);
+        stack->addWidget(page);
+        connect(page, &BasePage::idleReached, this, &VersionManagementPage::onSubPageIdle);
     }
-    parts.layout->insertWidget(4, snapshotsPage, 1);
-    // The sub-page scrolls in its own area; this page's area only lays out
-    // header, tabs and hint above it, so the two never scroll together. The
-    // trailing stretch yields to the sub-page while it is shown.
-    if (auto *outerArea =
-            findChild<QScrollArea *>(QStringLiteral("tavrinScroll"), Qt::FindDirectChildrenOnly))
-        outerArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    parts.layout->setStretch(parts.layout->count() - 1, 0);
-    placeholderPanel = parts.emptyState->parentWidget();
-    placeholderPanel->setVisible(false);
-    connect(snapshotsPage, &BasePage::idleReached, this, [this] {
-        if (!isBusy())
-            emit idleReached();
-    });
+    layout->addWidget(stack, 1);
 
+    connect(refreshButton, &QPushButton::clicked, this, &VersionManagementPage::refresh);
+    connect(createButton, &QPushButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(snapshotsPage, "onCreate"); });
     connect(tabBar, &QTabBar::currentChanged, this, [this](int index) {
-        snapshotsPage->setVisible(index == 0);
-        placeholderPanel->setVisible(index != 0);
+        stack->setCurrentIndex(index);
+        createButton->setVisible(index == 0);
         updateHint(index);
         if (index == 0)
             snapshotsPage->refresh();
+        else
+            deploysPage->refresh();
     });
     updateHint(0);
+}
+
+QWidget *VersionManagementPage::buildCompareWidget()
+{
+    auto *panel = new TavrinUi::TavrinPanel(nullptr, TavrinUi::TavrinPanel::Subtle);
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(8);
+    const QStringList heads = {tr("对比项"), tr("系统快照"), tr("系统部署实例")};
+    for (int c = 0; c < heads.size(); ++c) {
+        ZLabel *label = TavrinUi::makeLabel(heads.at(c), TavrinUi::ItemTitle, TavrinUi::Normal);
+        grid->addWidget(label, 0, c);
+    }
+    const QList<QStringList> rows = {
+        {tr("是什么"), tr("可还原的备份点，只记录系统层的差异"), tr("一整套可启动的系统，占用完整磁盘空间")},
+        {tr("怎么来的"), tr("你手动创建，或系统初始化时自动生成"), tr("系统升级、回滚时自动生成")},
+        {tr("能做什么"), tr("可以创建、删除，也可以还原回它记录的时刻"), tr("只能删除，用来释放磁盘空间")},
+        {tr("删除后"), tr("只是少一个还原点，系统照常运行"), tr("该系统将无法再启动")}};
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < 3; ++c) {
+            ZLabel *label = TavrinUi::makeLabel(rows.at(r).at(c), TavrinUi::Body,
+                                                c == 0 ? TavrinUi::Muted : TavrinUi::Normal);
+            label->setWordWrap(true);
+            grid->addWidget(label, r + 1, c);
+        }
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+    panel->contentLayout()->addLayout(grid);
+    ZLabel *note = TavrinUi::makeLabel(
+        tr("两者关系：还原一个快照后，系统会自动生成一个新的部署实例（带「回滚前」标记），"
+           "可在「系统部署实例」页看到它。"),
+        TavrinUi::Body, TavrinUi::Muted);
+    note->setWordWrap(true);
+    panel->contentLayout()->addWidget(note);
+    return panel;
+}
+
+void VersionManagementPage::onSubPageIdle()
+{
+    if (!snapshotsPage->isBusy() && !deploysPage->isBusy())
+        emit idleReached();
 }
 
 void VersionManagementPage::refresh()
 {
     if (currentSubPage() == 0)
         snapshotsPage->refresh();
+    else
+        deploysPage->refresh();
 }
 
 void VersionManagementPage::shutdown()
 {
     snapshotsPage->shutdown();
+    deploysPage->shutdown();
 }
 
 bool VersionManagementPage::isBusy() const
 {
-    return BasePage::isBusy() || snapshotsPage->isBusy();
+    return BasePage::isBusy() || snapshotsPage->isBusy() || deploysPage->isBusy();
 }
 
 void VersionManagementPage::showSubPage(int index)

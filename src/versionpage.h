@@ -2,8 +2,10 @@
 
 #include "basepage.h"
 
+class DeploysPage;
 class MainWindow;
 class QPushButton;
+class QStackedWidget;
 class SnapshotsPage;
 class ZLabel;
 class ZTabBar;
@@ -26,9 +28,13 @@ public:
 
 private:
     void updateHint(int index);
+    QWidget *buildCompareWidget();
+    void onSubPageIdle();
 
     ZTabBar *tabBar = nullptr;
-    ZLabel *hintLabel = nullptr;
+    QStackedWidget *stack = nullptr;
     SnapshotsPage *snapshotsPage = nullptr;
-    QWidget *placeholderPanel = nullptr;
+    DeploysPage *deploysPage = nullptr;
+    ZLabel *hintLabel = nullptr;
+    QPushButton *createButton = nullptr;
 };

@@ -142,6 +142,11 @@
         <source>无法解析快照列表: %1</source>
         <translation>Cannot parse the snapshot list: %1</translation>
     </message>
+    <message>
+        <location filename="../src/backend/reclaim.cpp" line="54"/>
+        <source>部署状态无法解析</source>
+        <translation>The deployment status cannot be read</translation>
+    </message>
 </context>
 <context>
     <name>DiskUsagePage</name>
@@ -247,6 +252,144 @@
         <source>Tavrin系统运行状态一览</source>
         <translation>Tavrin system status at a glance</translation>
     </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="63"/>
+        <source>存储空间占用</source>
+        <translation>Storage use</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="120"/>
+        <location filename="../src/overviewpage.cpp" line="121"/>
+        <source>刷新状态</source>
+        <translation>Refresh status</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="141"/>
+        <source>Tavrin保护</source>
+        <translation>Tavrin protection</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="142"/>
+        <source>系统可写层</source>
+        <translation>Writable layer</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="143"/>
+        <source>系统快照</source>
+        <translation>Snapshots</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="144"/>
+        <source>系统盘剩余</source>
+        <translation>System disk free</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="161"/>
+        <source>存储空间</source>
+        <translation>Storage</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="161"/>
+        <source>Tavrin系统各仓库占用（物理）</source>
+        <translation>Physical use of the Tavrin repositories</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="167"/>
+        <source>系统仓库 /ostree</source>
+        <translation>System repository /ostree</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="167"/>
+        <source>数据仓库 /persistent</source>
+        <translation>Data repository /persistent</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="167"/>
+        <source>快照数据</source>
+        <translation>Snapshot data</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="168"/>
+        <source>可用空间</source>
+        <translation>Free space</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="174"/>
+        <source>系统信息</source>
+        <translation>System information</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="174"/>
+        <source>当前运行的系统与内核</source>
+        <translation>The running system and kernel</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="178"/>
+        <source>系统名称</source>
+        <translation>System name</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="179"/>
+        <source>系统版本</source>
+        <translation>System version</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="180"/>
+        <source>内核版本</source>
+        <translation>Kernel version</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="181"/>
+        <source>Tavrin部署</source>
+        <translation>Tavrin deployment</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="187"/>
+        <source>快速操作</source>
+        <translation>Quick actions</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="187"/>
+        <source>常用功能快捷入口</source>
+        <translation>Shortcuts to common tasks</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="190"/>
+        <source>立即创建备份</source>
+        <translation>Create backup now</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="191"/>
+        <source>检查系统更新</source>
+        <translation>Check for system updates</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="192"/>
+        <source>保护设置</source>
+        <translation>Protection settings</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="272"/>
+        <source>正在读取Tavrin系统状态…</source>
+        <translation>Reading the Tavrin system state…</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="324"/>
+        <location filename="../src/overviewpage.cpp" line="357"/>
+        <source>%1 个</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="326"/>
+        <location filename="../src/overviewpage.cpp" line="329"/>
+        <source>统计中…</source>
+        <translation>Measuring…</translation>
+    </message>
+    <message>
+        <location filename="../src/overviewpage.cpp" line="345"/>
+        <source>正在统计存储空间…</source>
+        <translation>Measuring storage…</translation>
+    </message>
 </context>
 <context>
     <name>PolicyPage</name>
@@ -259,6 +402,181 @@
         <location filename="../src/policypage.cpp" line="9"/>
         <source>备份保留策略与Tavrin系统参数</source>
         <translation>Backup retention policy and Tavrin system parameters</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="98"/>
+        <location filename="../src/policypage.cpp" line="265"/>
+        <source>正在读取配置...</source>
+        <translation>Reading configuration...</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="102"/>
+        <source>备份保留</source>
+        <translation>Backup retention</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="105"/>
+        <source>系统升级会自动创建备份（系统内置，不可关闭）。以下策略控制备份保留与清理，避免无限累积。</source>
+        <translation>Upgrades always create a backup (built in, cannot be turned off). These policies control how backups are kept and cleaned so they do not pile up.</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="107"/>
+        <location filename="../src/policypage.cpp" line="118"/>
+        <source>即时生效</source>
+        <translation>Applies at once</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="108"/>
+        <location filename="../src/policypage.cpp" line="128"/>
+        <source>个</source>
+        <translation>items</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="108"/>
+        <location filename="../src/policypage.cpp" line="109"/>
+        <source>备份数量上限</source>
+        <translation>Backup limit</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="109"/>
+        <source>0 表示不限；超出后按清理策略处理</source>
+        <translation>0 means no limit; beyond it the cleanup policy applies</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="111"/>
+        <location filename="../src/policypage.cpp" line="112"/>
+        <source>超限自动清理</source>
+        <translation>Clean up beyond the limit</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="115"/>
+        <source>更新与回滚</source>
+        <translation>Updates and rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="117"/>
+        <source>以下策略控制系统升级失败时的回滚与清理流程。</source>
+        <translation>These policies control rollback and cleanup when an upgrade fails.</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="119"/>
+        <location filename="../src/policypage.cpp" line="121"/>
+        <source>升级失败自动回滚</source>
+        <translation>Roll back failed upgrades</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="121"/>
+        <source>失败时回滚到升级前状态，避免系统无法启动</source>
+        <translation>Return to the state before the upgrade when it fails, so the system still boots</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="124"/>
+        <source>手动清理（默认）</source>
+        <translation>Manual cleanup (default)</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="124"/>
+        <source>重启 3 次正常后自动清理</source>
+        <translation>Clean up after 3 normal restarts</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="125"/>
+        <location filename="../src/policypage.cpp" line="126"/>
+        <source>回滚前备份清理</source>
+        <translation>Pre-rollback backup cleanup</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="127"/>
+        <source>还原前自动创建回滚前备份；回滚成功后按所选方式清理</source>
+        <translation>A pre-rollback backup is made before restoring; it is cleaned up as chosen after a successful rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="128"/>
+        <location filename="../src/policypage.cpp" line="130"/>
+        <source>保留旧部署数</source>
+        <translation>Old deployments kept</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="131"/>
+        <source>升级/回滚时保留的旧系统部署数量（默认 1，新备份自动覆盖旧备份）</source>
+        <translation>Old deployments kept on upgrade or rollback (default 1; newer ones replace older ones)</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="134"/>
+        <source>Tavrin系统参数</source>
+        <translation>Tavrin system parameters</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="136"/>
+        <source>以下参数写入系统配置文件，需管理员权限；修改后点击「保存系统参数」生效。</source>
+        <translation>These parameters are written to the system configuration file and need administrator rights; press &quot;Save system parameters&quot; to apply changes.</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="137"/>
+        <source>有未保存修改</source>
+        <translation>Unsaved changes</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="141"/>
+        <location filename="../src/policypage.cpp" line="144"/>
+        <source>保存系统参数</source>
+        <translation>Save system parameters</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="146"/>
+        <location filename="../src/policypage.cpp" line="148"/>
+        <source>自动刷新阈值</source>
+        <translation>Auto-refresh threshold</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="148"/>
+        <source>修改层超过该阈值时自动刷新合并到系统层；建议 200–1000 MiB</source>
+        <translation>Above this size the modification layer is merged into the system layer; 200–1000 MiB recommended</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="154"/>
+        <source>配置文件</source>
+        <translation>Configuration file</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="154"/>
+        <source>保存系统参数的目标文件</source>
+        <translation>The file the system parameters are saved to</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="232"/>
+        <source>偏好设置未能保存到 %1，已恢复为保存的值。</source>
+        <translation>The preference could not be saved to %1; the stored value is shown again.</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="259"/>
+        <source>仅删除最旧普通备份；初始备份永不删除</source>
+        <translation>Only the oldest ordinary backups are deleted; the initial backup never is</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="260"/>
+        <source>上限为不限时无需自动清理</source>
+        <translation>No cleanup needed while there is no limit</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="335"/>
+        <source>系统参数没有修改，无需保存</source>
+        <translation>No system parameter changed; nothing to save</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="339"/>
+        <source>正在保存系统参数...</source>
+        <translation>Saving system parameters...</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="359"/>
+        <source>系统参数已保存</source>
+        <translation>System parameters saved</translation>
+    </message>
+    <message>
+        <location filename="../src/policypage.cpp" line="365"/>
+        <source>保存失败: %1</source>
+        <translation>Save failed: %1</translation>
     </message>
 </context>
 <context>
@@ -814,6 +1132,16 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/snapshotspage.cpp" line="599"/>
         <source>删除此备份…</source>
         <translation>Delete this snapshot…</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="545"/>
+        <source>可释放空间: %1</source>
+        <translation>Space freed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="546"/>
+        <source>计算中…</source>
+        <translation>calculating…</translation>
     </message>
 </context>
 <context>
@@ -1419,9 +1747,271 @@ Turn off the writable layer and restore read-only protection first.</translation
         <translation>Upgrade the system with Tavrin atomic updates</translation>
     </message>
     <message>
-        <location filename="../src/updatepage.cpp" line="15"/>
-        <source>更新检查将在后续版本中提供</source>
-        <translation>Update checks will be available in a later version</translation>
+        <location filename="../src/updatepage.cpp" line="131"/>
+        <source>立即重启</source>
+        <translation>Restart now</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="131"/>
+        <source>立即重启以进入新系统</source>
+        <translation>Restart now to enter the new system</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="137"/>
+        <source>更新检查</source>
+        <translation>Update check</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="137"/>
+        <source>检查系统是否有可用的更新</source>
+        <translation>Check whether system updates are available</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="148"/>
+        <location filename="../src/updatepage.cpp" line="267"/>
+        <source>未检查</source>
+        <translation>Not checked</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="152"/>
+        <source>尚未检查更新，点击下方「检查更新」获取最新状态。</source>
+        <translation>Not checked yet; press &quot;Check for updates&quot; below.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="154"/>
+        <source>更新说明</source>
+        <translation>About updates</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="154"/>
+        <source>Tavrin系统升级特性</source>
+        <translation>Upgrade features of the Tavrin system</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="156"/>
+        <source>自动备份与回滚</source>
+        <translation>Automatic backup and rollback</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="157"/>
+        <source>升级前系统自动创建备份，升级失败自动回滚到之前状态</source>
+        <translation>A backup is made before upgrading; a failed upgrade rolls back automatically</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="158"/>
+        <source>原子更新</source>
+        <translation>Atomic updates</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="159"/>
+        <source>更新过程要么全部成功，要么整体回退，无需手动干预</source>
+        <translation>An update either succeeds completely or is rolled back as a whole, without manual steps</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="160"/>
+        <source>部署保留策略</source>
+        <translation>Deployment retention</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="161"/>
+        <source>升级会创建新的系统部署，旧部署按「最大备份部署数」策略保留</source>
+        <translation>An upgrade creates a new deployment; old ones are kept by the &quot;maximum backup deployments&quot; policy</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="162"/>
+        <source>重启生效</source>
+        <translation>Applies after restart</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="162"/>
+        <source>升级完成后需重启进入新系统</source>
+        <translation>Restart after the upgrade to enter the new system</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="167"/>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="170"/>
+        <source>检查更新</source>
+        <translation>Check for updates</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="171"/>
+        <source>下载并升级</source>
+        <translation>Download and upgrade</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="171"/>
+        <source>下载并升级系统</source>
+        <translation>Download and upgrade the system</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="172"/>
+        <source>清理下载缓存</source>
+        <translation>Clean download cache</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="172"/>
+        <source>清理升级下载缓存</source>
+        <translation>Clean the upgrade download cache</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="186"/>
+        <source>更新详情</source>
+        <translation>Update details</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="237"/>
+        <source>可更新项：%1&#x3000;需下载：%2</source>
+        <translation>Updatable items: %1　To download: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="239"/>
+        <source>可更新项：%1</source>
+        <translation>Updatable items: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="241"/>
+        <source>可更新项：0（系统已是最新）</source>
+        <translation>Updatable items: 0 (up to date)</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="252"/>
+        <source>已是最新</source>
+        <translation>Up to date</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="257"/>
+        <source>检查失败</source>
+        <translation>Check failed</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="262"/>
+        <source>有可用更新</source>
+        <translation>Update available</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="278"/>
+        <source>正在检查更新...</source>
+        <translation>Checking for updates...</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="286"/>
+        <source>检查更新失败</source>
+        <translation>Update check failed</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="288"/>
+        <source>检查更新失败: %1</source>
+        <translation>Update check failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="289"/>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="296"/>
+        <source>检查完成，未获取到更新摘要。</source>
+        <translation>Check complete; no update summary was found.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="297"/>
+        <source>检查完成</source>
+        <translation>Check complete</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="301"/>
+        <source>发现 %1 个可更新项。</source>
+        <translation>%1 updatable items found.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="302"/>
+        <source>发现 %1 个可更新项，需下载 %2 个。</source>
+        <translation>%1 updatable items found, %2 to download.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="306"/>
+        <source>系统已是最新版本，无需更新。</source>
+        <translation>The system is up to date.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="320"/>
+        <source>正在检查磁盘空间...</source>
+        <translation>Checking disk space...</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="329"/>
+        <source>系统升级</source>
+        <translation>System upgrade</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="330"/>
+        <source>将开始下载并升级系统。
+
+升级前系统会自动创建备份; 升级期间请勿关机或断电。
+确定继续吗？</source>
+        <translation>The system will now be downloaded and upgraded.
+
+A backup is made before the upgrade; do not power off during it.
+Continue?</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="332"/>
+        <source>开始升级</source>
+        <translation>Start upgrade</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="333"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="335"/>
+        <source>系统盘剩余: %1</source>
+        <translation>Free on the system disk: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="336"/>
+        <source>升级建议至少: %1</source>
+        <translation>Recommended for the upgrade: at least %1</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="338"/>
+        <source>系统盘空间可能不足，升级可能因此失败；建议先清理下载缓存或删除不再需要的部署。</source>
+        <translation>The system disk may be too full and the upgrade may fail; consider cleaning the download cache or deleting deployments you no longer need.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="351"/>
+        <source>正在下载并升级系统, 请耐心等待...</source>
+        <translation>Downloading and upgrading the system, please wait...</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="358"/>
+        <source>系统升级完成，需重启后进入新系统。</source>
+        <translation>Upgrade complete; restart to enter the new system.</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="363"/>
+        <source>升级失败: %1</source>
+        <translation>Upgrade failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="378"/>
+        <source>正在清理下载缓存...</source>
+        <translation>Cleaning the download cache...</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="384"/>
+        <source>缓存清理完成</source>
+        <translation>Cache cleaned</translation>
+    </message>
+    <message>
+        <location filename="../src/updatepage.cpp" line="388"/>
+        <source>清理失败: %1</source>
+        <translation>Cleanup failed: %1</translation>
     </message>
 </context>
 <context>
@@ -1455,6 +2045,355 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/versionpage.cpp" line="95"/>
         <source>这里列出的是「一整套可启动的系统」：只能删除以释放磁盘空间，删除后该系统无法再启动。</source>
         <translation>These are complete bootable systems: you can only delete one to free disk space, and a deleted system can no longer be booted.</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="41"/>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="42"/>
+        <source>刷新当前列表</source>
+        <translation>Refresh the current list</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="43"/>
+        <location filename="../src/versionpage.cpp" line="45"/>
+        <source>创建备份</source>
+        <translation>Create backup</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="64"/>
+        <source>备份与版本分类</source>
+        <translation>Backup and version categories</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="72"/>
+        <source>「系统快照」和「系统部署实例」有什么区别？</source>
+        <translation>What is the difference between snapshots and deployments?</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="110"/>
+        <source>对比项</source>
+        <translation>Aspect</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="116"/>
+        <source>是什么</source>
+        <translation>What it is</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="116"/>
+        <source>可还原的备份点，只记录系统层的差异</source>
+        <translation>A restore point recording only the system layer&apos;s changes</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="116"/>
+        <source>一整套可启动的系统，占用完整磁盘空间</source>
+        <translation>A complete bootable system taking its full disk space</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="117"/>
+        <source>怎么来的</source>
+        <translation>Origin</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="117"/>
+        <source>你手动创建，或系统初始化时自动生成</source>
+        <translation>Created by you, or automatically when the system was set up</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="117"/>
+        <source>系统升级、回滚时自动生成</source>
+        <translation>Created automatically by upgrades and rollbacks</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="118"/>
+        <source>能做什么</source>
+        <translation>What you can do</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="118"/>
+        <source>可以创建、删除，也可以还原回它记录的时刻</source>
+        <translation>Can be created, deleted and restored to the moment it recorded</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="118"/>
+        <source>只能删除，用来释放磁盘空间</source>
+        <translation>Can only be deleted, to free disk space</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="119"/>
+        <source>删除后</source>
+        <translation>After deletion</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="119"/>
+        <source>只是少一个还原点，系统照常运行</source>
+        <translation>One restore point fewer; the system runs as before</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="119"/>
+        <source>该系统将无法再启动</source>
+        <translation>That system can no longer boot</translation>
+    </message>
+    <message>
+        <location filename="../src/versionpage.cpp" line="132"/>
+        <source>两者关系：还原一个快照后，系统会自动生成一个新的部署实例（带「回滚前」标记），可在「系统部署实例」页看到它。</source>
+        <translation>How they relate: restoring a snapshot creates a new deployment (marked &quot;before rollback&quot;), shown on the Deployments tab.</translation>
+    </message>
+</context>
+<context>
+    <name>DeploysPage</name>
+    <message>
+        <location filename="../src/deployspage.cpp" line="41"/>
+        <source>该部署缺少标识信息，无法删除，请刷新列表后重试。</source>
+        <translation>This deployment has no identifier and cannot be deleted; refresh the list and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="42"/>
+        <source>删除该部署实例以释放磁盘空间，删除后该系统将无法再启动。</source>
+        <translation>Delete this deployment to free disk space; it can no longer be booted afterwards.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="44"/>
+        <location filename="../src/deployspage.cpp" line="117"/>
+        <source>当前启动</source>
+        <translation>Booted</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="45"/>
+        <source>此刻正在运行的系统，受系统保护，不能删除。</source>
+        <translation>The system running right now; protected, cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="46"/>
+        <source>这是当前正在运行的系统，不能删除。</source>
+        <translation>This is the running system; it cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="49"/>
+        <source>待生效</source>
+        <translation>Pending</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="50"/>
+        <source>系统更新后待生效的新系统，重启电脑后才会启用，届时它会变成「当前启动」。受系统保护，不能删除。</source>
+        <translation>The new system staged by an update; it is used after a restart, when it becomes &quot;Booted&quot;. Protected, cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="52"/>
+        <source>这是系统更新后待生效的新系统，重启电脑后才会启用，目前受系统保护，不能删除。</source>
+        <translation>This is the new system staged by an update, used after a restart; it is protected and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="54"/>
+        <source>回滚备份</source>
+        <translation>Rollback backup</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="55"/>
+        <source>还原系统时自动创建的安全部署，确认系统正常后可以删除。</source>
+        <translation>A safety deployment made when restoring; delete it once the system works.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="56"/>
+        <source>历史</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="57"/>
+        <source>已不再使用的旧系统，可删除以释放磁盘空间。</source>
+        <translation>An old system no longer in use; delete it to free disk space.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="71"/>
+        <source>无法计算</source>
+        <translation>cannot be determined</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="116"/>
+        <source>部署总数</source>
+        <translation>Deployments</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="118"/>
+        <source>可删除部署</source>
+        <translation>Deletable</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="125"/>
+        <location filename="../src/deployspage.cpp" line="197"/>
+        <source>正在读取部署状态...</source>
+        <translation>Reading deployments...</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>索引</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>版本号</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>部署时间</source>
+        <translation>Deployed</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>提交ID</source>
+        <translation>Commit ID</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="132"/>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="133"/>
+        <source>系统部署列表</source>
+        <translation>Deployment list</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="156"/>
+        <source>暂无系统部署实例</source>
+        <translation>No deployments</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="157"/>
+        <source>每次系统升级或回滚都会生成一个新的可启动系统（部署实例）。</source>
+        <translation>Every upgrade or rollback creates a new bootable system (deployment).</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="165"/>
+        <source>无法读取部署列表</source>
+        <translation>Cannot read the deployment list</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="166"/>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="167"/>
+        <source>重新读取部署列表</source>
+        <translation>Read the deployment list again</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="172"/>
+        <source>提示：带「当前启动」「待生效」标记的部署受系统保护，不能删除；要回到某个时间点，请到「系统快照」页还原。</source>
+        <translation>Tip: deployments marked &quot;Booted&quot; or &quot;Pending&quot; are protected and cannot be deleted; to return to a point in time, restore on the Snapshots tab.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="223"/>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="225"/>
+        <location filename="../src/deployspage.cpp" line="240"/>
+        <source>读取部署列表失败，请查看详情了解具体原因。</source>
+        <translation>Reading the deployment list failed; see the details.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="226"/>
+        <location filename="../src/deployspage.cpp" line="425"/>
+        <source>完整输出</source>
+        <translation>Full output</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="296"/>
+        <location filename="../src/deployspage.cpp" line="389"/>
+        <source>删除部署</source>
+        <translation>Delete deployment</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="300"/>
+        <source>删除部署：%1</source>
+        <translation>Delete deployment: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="356"/>
+        <source>该版本是系统更新后待生效的新系统，重启电脑后才会启用，目前受系统保护，无法删除。</source>
+        <translation>This version is the new system staged by an update and is used after a restart; it is protected and cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="358"/>
+        <source>这是当前正在运行的系统版本，无法删除。</source>
+        <translation>This is the system version running now; it cannot be deleted.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="360"/>
+        <source>找不到对应的系统版本（索引越界或已不存在），请刷新列表后重试。</source>
+        <translation>This system version was not found (index out of range or already gone); refresh the list and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="362"/>
+        <source>没有获得管理员授权，删除未执行。请确认已正确输入密码；若仍失败，请检查系统的授权（polkit）设置。</source>
+        <translation>Administrator authorisation was not granted; nothing was deleted. Check the password; if it still fails, check the system&apos;s authorisation (polkit) settings.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="364"/>
+        <source>删除失败，请查看详情了解具体原因。</source>
+        <translation>Deletion failed; see the details.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="376"/>
+        <source>可释放空间: %1</source>
+        <translation>Space freed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="377"/>
+        <source>计算中…</source>
+        <translation>calculating…</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="390"/>
+        <source>删除后该版本的系统将无法再启动，占用空间会被释放。此操作不可撤销。</source>
+        <translation>After deletion this system can no longer be booted and its space is freed. This cannot be undone.</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="391"/>
+        <source>系统版本: %1</source>
+        <translation>System version: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="391"/>
+        <source>部署时间: %1</source>
+        <translation>Deployed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="392"/>
+        <source>提交ID: %1</source>
+        <translation>Commit ID: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="394"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="395"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="402"/>
+        <source>正在删除部署...</source>
+        <translation>Deleting deployment...</translation>
+    </message>
+    <message>
+        <location filename="../src/deployspage.cpp" line="421"/>
+        <source>部署已删除，占用空间已释放。</source>
+        <translation>Deployment deleted; its space was freed.</translation>
     </message>
 </context>
 </TS>

@@ -1,9 +1,13 @@
 #include "backend/backend_p.h"
+#include "deployspage.h"
 #include "mainwindow.h"
+#include "overviewpage.h"
 #include "pagetest.h"
+#include "policypage.h"
 #include "protectionpage.h"
 #include "snapshotspage.h"
 #include "ui/components.h"
+#include "updatepage.h"
 #include "widgetchecks.h"
 
 #include <QIcon>
@@ -108,24 +112,34 @@ private slots:
         QVERIFY(Tavrin::saveRollbackState(state).ok);
 
         const QString suffix = writableOn ? QStringLiteral("-off") : QString();
-        QImage light[2];
-        QImage dark[2];
+        constexpr int kPages = 6;
+        QImage light[kPages];
+        QImage dark[kPages];
         for (int theme = 0; theme < 2; ++theme) {
             applyTheme(theme == 0 ? ZGuiApplicationHelper::LightType : ZGuiApplicationHelper::DarkType);
             const QString themeName = theme == 0 ? QStringLiteral("light") : QStringLiteral("dark");
             ProtectionPage protection(nullptr);
             SnapshotsPage snapshots(nullptr);
-            QImage &p = theme == 0 ? light[0] : dark[0];
-            QImage &s = theme == 0 ? light[1] : dark[1];
-            p = render(&protection, QStringLiteral("protection-") + themeName + suffix);
-            s = render(&snapshots, QStringLiteral("snapshots-") + themeName + suffix);
-            QVERIFY(!p.isNull() && !s.isNull());
+            DeploysPage deploys(nullptr);
+            UpdatePage update(nullptr);
+            PolicyPage policy(nullptr);
+            OverviewPage overview(nullptr);
+            const std::pair<BasePage *, QString> pages[kPages] = {
+                {&protection, QStringLiteral("protection")}, {&snapshots, QStringLiteral("snapshots")},
+                {&deploys, QStringLiteral("deployments")},   {&update, QStringLiteral("update")},
+                {&policy, QStringLiteral("policy")},         {&overview, QStringLiteral("overview")}};
+            for (int i = 0; i < kPages; ++i) {
+                QImage &image = theme == 0 ? light[i] : dark[i];
+                image = render(pages[i].first, pages[i].second + QLatin1Char('-') + themeName + suffix);
+                QVERIFY(!image.isNull());
+            }
         }
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY2(
-                meanLightness(dark[i]) + 60 < meanLightness(light[i]),
-                qPrintable(
-                    QStringLiteral("%1 vs %2").arg(meanLightness(dark[i])).arg(meanLightness(light[i]))));
+        for (int i = 0; i < kPages; ++i) {
+            QVERIFY2(meanLightness(dark[i]) + 60 < meanLightness(light[i]),
+                     qPrintable(QStringLiteral("%1: %2 vs %3")
+                                    .arg(i)
+                                    .arg(meanLightness(dark[i]))
+                                    .arg(meanLightness(light[i]))));
         }
     }
 
@@ -137,7 +151,10 @@ private slots:
         window.resize(1100, 760);
         window.show();
         const std::pair<PageId, QString> shots[] = {{VersionManagement, QStringLiteral("window-versions")},
-                                                    {Protection, QStringLiteral("window-protection")}};
+                                                    {Protection, QStringLiteral("window-protection")},
+                                                    {Overview, QStringLiteral("window-overview")},
+                                                    {Update, QStringLiteral("window-update")},
+                                                    {Policy, QStringLiteral("window-policy")}};
         for (const auto &[id, name] : shots) {
             window.gotoPage(id);
             BasePage *page = window.page(id);
@@ -149,7 +166,8 @@ private slots:
             if (!dir.isEmpty())
                 image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
         }
-        auto *table = window.page(VersionManagement)->findChild<QTableWidget *>();
+        auto *table =
+            window.page(VersionManagement)->findChild<QTableWidget *>(QStringLiteral("tavrinSnapshotTable"));
         QVERIFY(table);
         QCOMPARE(table->rowCount(), Tavrin::getSnapshots().size());
         // The table fills the page's width: no strip right of the last column.

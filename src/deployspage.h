@@ -1,0 +1,60 @@
+#pragma once
+
+#include "backend/backend.h"
+#include "basepage.h"
+
+#include <QHash>
+#include <QList>
+
+class MainWindow;
+class QTableWidget;
+
+namespace TavrinUi {
+class TavrinEmptyState;
+class TavrinInlineBanner;
+class TavrinLocalLoading;
+class TavrinResponsiveCardRow;
+class TavrinStateCard;
+} // namespace TavrinUi
+
+class DeploysPage : public BasePage
+{
+    Q_OBJECT
+
+public:
+    explicit DeploysPage(MainWindow *window);
+
+    void refresh() override;
+
+    static QString humanizeUndeployError(const QString &raw);
+
+private:
+    void onLoaded(const QVariant &payload);
+    void showReadFailure(const QString &error, const QString &raw);
+    void onUndeploy(const QString &commit);
+    const Tavrin::DeployInfo *findDeploy(const QString &commit) const;
+    void applyColumnWidths();
+    void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    void setCards(const QString &total, const QString &booted, const QString &deletable);
+    void fitVersionColumn();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    MainWindow *window = nullptr;
+    QTableWidget *table = nullptr;
+    TavrinUi::TavrinInlineBanner *banner = nullptr;
+    TavrinUi::TavrinResponsiveCardRow *cardRow = nullptr;
+    TavrinUi::TavrinStateCard *totalCard = nullptr;
+    TavrinUi::TavrinStateCard *bootedCard = nullptr;
+    TavrinUi::TavrinStateCard *deletableCard = nullptr;
+    TavrinUi::TavrinLocalLoading *loading = nullptr;
+    TavrinUi::TavrinEmptyState *emptyState = nullptr;
+    TavrinUi::TavrinEmptyState *failState = nullptr;
+    QList<Tavrin::DeployInfo> deploys;
+    // What removing a deployment frees, by commit, once computed (-1: unknown).
+    QHash<QString, qint64> freedBytes;
+    bool operationRunning = false;
+    bool columnsApplied = false;
+};

@@ -1,0 +1,263 @@
+#include "backend/backend_p.h"
+#include "pageid.h"
+#include "pagetest.h"
+#include "policypage.h"
+#include "ui/components.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QSpinBox>
+
+#include "zswitchbutton.h"
+
+// Local preferences written at once, system parameters saved on demand with
+// only the changed keys, against the simulated system's configuration file.
+class TestPolicyPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PageTest::SimRoot> sim;
+    std::unique_ptr<PolicyPage> page;
+    const QString conf = QStringLiteral("/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf");
+
+    QSpinBox *spin(const QString &name) const
+    {
+        for (QSpinBox *s : page->findChildren<QSpinBox *>())
+            if (s->accessibleName() == name)
+                return s;
+        return nullptr;
+    }
+    ZSwitchButton *toggle(const QString &name) const
+    {
+        for (ZSwitchButton *s : PageTest::childrenOfType<ZSwitchButton>(page.get()))
+            if (s->accessibleName() == name)
+                return s;
+        return nullptr;
+    }
+    QComboBox *combo() const { return page->findChild<QComboBox *>(); }
+    QWidget *dirtyBadge() const { return page->findChild<QWidget *>(QStringLiteral("tavrinDirtyBadge")); }
+    QJsonObject prefs() const
+    {
+        QFile f(PolicyPage::configPath());
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+    QByteArray confText() const
+    {
+        QFile f(sim->path(conf));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void writeConf(const QByteArray &text) const
+    {
+        QFile f(sim->path(conf));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+    bool reload()
+    {
+        page->refresh();
+        return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
+    }
+    // A user's edit: type the value and confirm it with Enter.
+    static void enter(QSpinBox *box, int value)
+    {
+        box->setFocus();
+        box->selectAll();
+        PageTest::typeText(box, QString::number(value));
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    void makePage()
+    {
+        page = std::make_unique<PolicyPage>(nullptr);
+        page->resize(1000, 900);
+        page->show();
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(PolicyPage::configPath());
+        QDir(PolicyPage::configPath()).removeRecursively();
+        sim = std::make_unique<PageTest::SimRoot>();
+        QVERIFY2(sim->isReady(), "could not build the simulated system root");
+        makePage();
+        QVERIFY(reload());
+    }
+
+    void cleanup()
+    {
+        page.reset();
+        qunsetenv("SIM_SUDO");
+        qunsetenv("SIM_PKEXEC");
+        sim.reset();
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
+    void preferencesWrittenAtOnce()
+    {
+        QFile seed(PolicyPage::configPath());
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        seed.write(R"({"auto_prune":false,"theme_hint":"keep me"})");
+        seed.close();
+        makePage();
+        QSpinBox *limit = spin(QStringLiteral("备份数量上限"));
+        ZSwitchButton *prune = toggle(QStringLiteral("超限自动清理"));
+        QVERIFY(limit && prune);
+        QCOMPARE(limit->value(), 0);
+        QVERIFY(!prune->isEnabled());
+        QVERIFY(!prune->isChecked());
+
+        enter(limit, 5);
+        QCOMPARE(prefs().value(QStringLiteral("max_snapshots")).toInt(), 5);
+        QVERIFY(prune->isEnabled());
+        prune->click();
+        QCOMPARE(prefs().value(QStringLiteral("auto_prune")).toBool(), true);
+        enter(limit, 0);
+        QVERIFY(!prune->isEnabled());
+        QCOMPARE(prefs().value(QStringLiteral("auto_prune")).toBool(), true);
+        combo()->setCurrentIndex(1);
+        QCOMPARE(prefs().value(QStringLiteral("rb_auto_clean")).toString(), QStringLiteral("reboot3"));
+        QCOMPARE(prefs().value(QStringLiteral("theme_hint")).toString(), QStringLiteral("keep me"));
+        // Never part of the system parameters.
+        QVERIFY(!dirtyBadge()->isVisible());
+    }
+
+    void badPreferencesFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("directory");
+        QTest::newRow("not json") << QByteArray("{{{ nope") << false;
+        QTest::newRow("array") << QByteArray("[1,2,3]") << false;
+        QTest::newRow("odd types") << QByteArray(R"({"max_snapshots":"ten","auto_prune":3})") << false;
+        QTest::newRow("unreadable, unwritable") << QByteArray() << true;
+    }
+
+    void badPreferencesFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, directory);
+        QFile::remove(PolicyPage::configPath());
+        if (directory) {
+            QVERIFY(QDir().mkpath(PolicyPage::configPath()));
+        } else {
+            QFile f(PolicyPage::configPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        makePage();
+        QCOMPARE(spin(QStringLiteral("备份数量上限"))->value(), 0);
+        QVERIFY(toggle(QStringLiteral("超限自动清理"))->isChecked());
+        QCOMPARE(combo()->currentIndex(), 0);
+
+        enter(spin(QStringLiteral("备份数量上限")), 7);
+        if (directory) {
+            // Not stored: the banner says so and the control shows what is stored.
+            QCOMPARE(page->BasePage::banner()->semantic(), TavrinUi::Danger);
+            QVERIFY(page->BasePage::banner()->isVisible());
+            QCOMPARE(spin(QStringLiteral("备份数量上限"))->value(), 0);
+        } else {
+            QCOMPARE(prefs().value(QStringLiteral("max_snapshots")).toInt(), 7);
+        }
+    }
+
+    void systemValuesFromOddFiles_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("rollback");
+        QTest::addColumn<int>("deploys");
+        QTest::addColumn<int>("threshold");
+        QTest::newRow("capital FALSE")
+            << QByteArray("[global]\nauto-rollback-on-failure = FALSE\n") << false << 1 << 200;
+        QTest::newRow("other value is on")
+            << QByteArray("[global]\nauto-rollback-on-failure=no\n") << true << 1 << 200;
+        QTest::newRow("not numbers")
+            << QByteArray("[global]\nmax-backup-deploys=two\nauto-refresh-size-threshold=\n") << true << 1
+            << 200;
+        QTest::newRow("out of range")
+            << QByteArray("[global]\nmax-backup-deploys=42\nauto-refresh-size-threshold=5\n") << true << 9
+            << 50;
+        QTest::newRow("empty file") << QByteArray() << true << 1 << 200;
+    }
+
+    void systemValuesFromOddFiles()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, rollback);
+        QFETCH(int, deploys);
+        QFETCH(int, threshold);
+        writeConf(text);
+        QVERIFY(reload());
+        QCOMPARE(toggle(QStringLiteral("升级失败自动回滚"))->isChecked(), rollback);
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), deploys);
+        QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), threshold);
+        QVERIFY(!dirtyBadge()->isVisible());
+    }
+
+    // Only the changed key reaches the file; everything else stays byte for byte.
+    void saveWritesOnlyTheChange()
+    {
+        const QByteArray before = confText();
+        QVERIFY(before.contains("max-backup-deploys=2"));
+        enter(spin(QStringLiteral("保留旧部署数")), 3);
+        QVERIFY(dirtyBadge()->isVisible());
+        QAbstractButton *save = PageTest::findButton(page.get(), QStringLiteral("保存系统参数"));
+        save->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QCOMPARE(page->BasePage::banner()->text(), QStringLiteral("系统参数已保存"));
+        QVERIFY(!dirtyBadge()->isVisible());
+        QByteArray expected = before;
+        expected.replace("max-backup-deploys=2", "max-backup-deploys=3");
+        QCOMPARE(confText().trimmed(), expected.trimmed());
+
+        // A refresh right after an edit shows the stored value again.
+        enter(spin(QStringLiteral("自动刷新阈值")), 800);
+        QVERIFY(dirtyBadge()->isVisible());
+        QVERIFY(reload());
+        QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), 200);
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 3);
+        QVERIFY(!dirtyBadge()->isVisible());
+    }
+
+    void failedSaveKeepsTheEdit()
+    {
+        qputenv("SIM_SUDO", "deny");
+        qputenv("SIM_PKEXEC", "deny");
+        const QByteArray before = confText();
+        toggle(QStringLiteral("升级失败自动回滚"))->click();
+        PageTest::findButton(page.get(), QStringLiteral("保存系统参数"))->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QCOMPARE(page->BasePage::banner()->semantic(), TavrinUi::Danger);
+        QVERIFY2(page->BasePage::banner()->text().startsWith(QStringLiteral("保存失败: ")),
+                 qPrintable(page->BasePage::banner()->text()));
+        QVERIFY(dirtyBadge()->isVisible());
+        QVERIFY(!toggle(QStringLiteral("升级失败自动回滚"))->isChecked());
+        QCOMPARE(confText(), before);
+    }
+
+    void rollbackInProgressSetsTheCleanup()
+    {
+        QVERIFY(Tavrin::saveRollbackState({{QStringLiteral("strategy"), QStringLiteral("reboot3")},
+                                           {QStringLiteral("status"), QStringLiteral("pending")}})
+                    .ok);
+        QVERIFY(reload());
+        QCOMPARE(combo()->currentIndex(), 1);
+        QCOMPARE(prefs().value(QStringLiteral("rb_auto_clean")).toString(), QStringLiteral("reboot3"));
+    }
+
+    void rowsAreSearchable()
+    {
+        QStringList found;
+        for (const TavrinUi::SettingEntry &e : page->searchableSettings()) {
+            QCOMPARE(e.page, int(Policy));
+            QCOMPARE(e.key, e.title);
+            found << e.group + QLatin1Char('/') + e.title;
+        }
+        QCOMPARE(found.size(), 7);
+        QVERIFY(found.contains(QStringLiteral("备份保留/超限自动清理")));
+        QVERIFY(found.contains(QStringLiteral("Tavrin系统参数/自动刷新阈值")));
+        QVERIFY(page->highlightSetting(QStringLiteral("保留旧部署数")));
+    }
+};
+
+TAVRIN_TEST_MAIN(TestPolicyPage)
+#include "tst_policypage.moc"

@@ -1,0 +1,136 @@
+#include "backend/backend_p.h"
+#include "deployspage.h"
+#include "pagetest.h"
+#include "snapshotspage.h"
+#include "versionpage.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTableWidget>
+
+// The page that hosts snapshots and deployments: tabs, header buttons, busy
+// state, and the keyboard route to creating a snapshot.
+class TestVersionPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PageTest::SimRoot> sim;
+    std::unique_ptr<VersionManagementPage> page;
+
+    QTabBar *tabs() const { return page->findChild<QTabBar *>(QStringLiteral("tavrinTabBar")); }
+    QPushButton *createButton() const
+    {
+        return page->findChild<QPushButton *>(QStringLiteral("tavrinCreateSnapshotButton"));
+    }
+    QTableWidget *snapshotTable() const
+    {
+        return page->findChild<QTableWidget *>(QStringLiteral("tavrinSnapshotTable"));
+    }
+    bool waitIdle() const
+    {
+        return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
+    }
+
+private slots:
+    void init()
+    {
+        Tavrin::resetSizeCachesForTesting();
+        sim = std::make_unique<PageTest::SimRoot>();
+        QVERIFY2(sim->isReady(), "could not build the simulated system root");
+        page = std::make_unique<VersionManagementPage>(nullptr);
+        page->resize(1000, 760);
+        page->show();
+        page->refresh();
+        QVERIFY(waitIdle());
+    }
+
+    void cleanup()
+    {
+        page.reset();
+        qunsetenv("SIM_CTL_DELAY");
+        sim.reset();
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
+    void tabsSwitchSubPagesAndHeader()
+    {
+        auto *stack = page->findChild<QStackedWidget *>(QStringLiteral("tavrinContent"));
+        QVERIFY(stack && createButton());
+        QCOMPARE(page->currentSubPage(), 0);
+        QVERIFY(createButton()->isVisible());
+        QCOMPARE(page->hintText(0).left(8), QStringLiteral("这里记录的是「可"));
+
+        for (int bad : {2, -1}) {
+            page->showSubPage(bad);
+            QCOMPARE(page->currentSubPage(), 0);
+        }
+        page->showSubPage(1);
+        QVERIFY(waitIdle());
+        QVERIFY(qobject_cast<DeploysPage *>(stack->currentWidget()));
+        QVERIFY(!createButton()->isVisible());
+        auto *deployTable = page->findChild<QTableWidget *>(QStringLiteral("tavrinDeployTable"));
+        QCOMPARE(deployTable->rowCount(), Tavrin::getDeploys().size());
+        page->showSubPage(0);
+        QVERIFY(createButton()->isVisible());
+        QVERIFY(qobject_cast<SnapshotsPage *>(stack->currentWidget()));
+    }
+
+    void busyWhileEitherListLoads()
+    {
+        // Every tool call waits a second: the deployments list is still loading
+        // after switching straight back to the snapshots tab.
+        qputenv("SIM_CTL_DELAY", "1");
+        QSignalSpy idle(page.get(), &BasePage::idleReached);
+        page->showSubPage(1);
+        page->showSubPage(0);
+        QVERIFY(page->findChild<DeploysPage *>()->isBusy());
+        QVERIFY(page->isBusy());
+        QVERIFY(waitIdle());
+        QTRY_VERIFY(idle.count() >= 1);
+    }
+
+    // A list that already has rows still offers creating a snapshot, from the
+    // keyboard alone.
+    void createFromKeyboardWithRows()
+    {
+        const int before = snapshotTable()->rowCount();
+        QVERIFY(before >= 2);
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+        bool reached = false;
+        for (int i = 0; i < 60 && !reached; ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : page.get(),
+                            Qt::Key_Tab);
+            reached = QApplication::focusWidget() == createButton();
+        }
+        QVERIFY2(reached, "the header's create button is not on the Tab chain");
+
+        bool answered = false;
+        PageTest::onNextDialog([&answered](QDialog *d) {
+            auto *name = d->findChild<QLineEdit *>(QStringLiteral("tavrinSnapshotName"));
+            // The name field has the focus, so typing goes straight into it.
+            QVERIFY(name && d->focusWidget() == name);
+            name->selectAll();
+            PageTest::typeText(name, QStringLiteral("kbd-snapshot"));
+            QAbstractButton *create = PageTest::findButton(d, QStringLiteral("创建"));
+            QVERIFY(create);
+            create->setFocus();
+            QTest::keyClick(create, Qt::Key_Space);
+            answered = true;
+        });
+        QTest::keyClick(createButton(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
+        QVERIFY(waitIdle());
+        QCOMPARE(snapshotTable()->rowCount(), before + 1);
+        bool found = false;
+        for (const Tavrin::SnapshotInfo &s : Tavrin::getSnapshots())
+            found = found || s.name == QLatin1String("kbd-snapshot");
+        QVERIFY(found);
+    }
+};
+
+TAVRIN_TEST_MAIN(TestVersionPage)
+#include "tst_versionpage.moc"
