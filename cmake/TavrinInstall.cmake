@@ -107,7 +107,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries come from dpkg-shlibdeps; these are run, not linked: the
 # tools the program drives (python3 by the rollback clean-up's script).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ostree, systemd, sudo | pkexec, python3")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, dbus-user-session, qt6-wayland")
+# The toolkit looks icons up in breeze, then hicolor.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "breeze-icon-theme, hicolor-icon-theme, dbus-user-session, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TAVRIN_DATA}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
