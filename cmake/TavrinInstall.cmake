@@ -104,9 +104,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zarnex.example.org/tavrin)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The libraries come from dpkg-shlibdeps; these are run, not linked: the
-# tools the program drives (python3 by the rollback clean-up's script).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ostree, systemd, sudo | pkexec, python3")
+# The libraries come from dpkg-shlibdeps. These are loaded or run, not
+# linked: Qt's SVG plug-ins (every icon is an SVG; the linker drops QtSvg, so
+# dpkg-shlibdeps cannot see it) and the tools the program drives (python3 by
+# the rollback clean-up's script).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6 (>= 6.4), ostree, systemd, sudo | pkexec, python3")
 # The toolkit looks icons up in breeze, then hicolor.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "breeze-icon-theme, hicolor-icon-theme, dbus-user-session, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TAVRIN_DATA}/debian/postrm)

@@ -132,6 +132,11 @@ SHOT
 chmod 755 "$root/tmp/shot.sh"
 as_admin /tmp/shot.sh || { cat "$root/tmp/window.log"; die "no window titled \"Tavrin Settings\" appeared"; }
 cat "$root/tmp/window.log"
+# Every icon is an SVG: without Qt's SVG plug-ins the window has none.
+for plugin in iconengines/libqsvgicon.so imageformats/libqsvg.so; do
+    ls "$root"/usr/lib/*/qt6/plugins/"$plugin" >/dev/null 2>&1 ||
+        die "Qt's SVG plug-in $plugin is not installed: the package lacks a dependency"
+done
 shot="$build/check-deb-window.png"
 if command -v convert >/dev/null && convert "xwd:$root/tmp/window.xwd" "$shot" 2>/dev/null; then
     echo "screenshot: $shot"
