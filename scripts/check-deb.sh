@@ -56,8 +56,16 @@ echo "lintian: no errors"
 work="$(mktemp -d /var/tmp/tavrin-check-deb.XXXXXX)"
 root="$work/root"
 cleanup() {
-    umount -R "$root/proc" "$root/dev" 2>/dev/null || true
-    if [ "$keep" = 1 ]; then echo "root kept in $root"; else rm -rf -- "$work"; fi
+    umount -R "$root/dev" 2>/dev/null || true
+    umount "$root/proc" 2>/dev/null || true
+    if [ "$keep" = 1 ]; then
+        echo "root kept in $root"
+    elif grep -q " $root/" /proc/self/mountinfo; then
+        echo "check-deb: something is still mounted below $root; not deleting $work" >&2
+    else
+        # Never into a mount, even one that appeared since the check.
+        rm -rf --one-file-system -- "$work"
+    fi
 }
 trap cleanup EXIT
 
