@@ -12,6 +12,8 @@ PACKAGES=(
     ostree python3 dbus dbus-x11 systemd procps coreutils util-linux
     # rendering without a desktop: X server, fonts with CJK glyphs, an icon theme
     xvfb xauth x11-utils imagemagick fonts-noto-cjk breeze-icon-theme hicolor-icon-theme
+    # installing and packaging: icon rendering, validators of the shipped files, the Debian package
+    librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
 )
 
 SUDO=()

@@ -48,9 +48,16 @@ QString applyLanguageSetting()
 
 QStringList translationDirectories(const QString &homeDir, const QString &appDir)
 {
-    return {homeDir + QStringLiteral("/.local/share/tavrin-manager/translations"),
-            QStringLiteral("/usr/share/tavrin-manager/translations"),
-            appDir + QStringLiteral("/translations"), appDir};
+    QStringList dirs{homeDir + QStringLiteral("/.local/share/tavrin-manager/translations"),
+                     QStringLiteral("/usr/share/tavrin-manager/translations")};
+    // An install below another prefix (/usr/local: /usr is read-only on Zarnex)
+    // keeps its catalogues in <prefix>/share, beside <prefix>/bin.
+    const QString prefixDir =
+        QDir::cleanPath(appDir + QStringLiteral("/../share/tavrin-manager/translations"));
+    if (!dirs.contains(prefixDir))
+        dirs << prefixDir;
+    dirs << appDir + QStringLiteral("/translations") << appDir;
+    return dirs;
 }
 
 QString loadTranslation(QTranslator *translator, const QString &language, const QStringList &directories)

@@ -108,10 +108,15 @@ private slots:
 
     void translationDirectoriesInOrder()
     {
-        QCOMPARE(
-            translationDirectories("/home/u", "/opt/app"),
-            QStringList({"/home/u/.local/share/tavrin-manager/translations",
-                         "/usr/share/tavrin-manager/translations", "/opt/app/translations", "/opt/app"}));
+        QCOMPARE(translationDirectories("/home/u", "/usr/local/bin"),
+                 QStringList({"/home/u/.local/share/tavrin-manager/translations",
+                              "/usr/share/tavrin-manager/translations",
+                              "/usr/local/share/tavrin-manager/translations", "/usr/local/bin/translations",
+                              "/usr/local/bin"}));
+        // Installed in /usr, the prefix's directory is the system one: searched once.
+        QCOMPARE(translationDirectories("/home/u", "/usr/bin"),
+                 QStringList({"/home/u/.local/share/tavrin-manager/translations",
+                              "/usr/share/tavrin-manager/translations", "/usr/bin/translations", "/usr/bin"}));
     }
 
     void translationSearch_data()

@@ -1,5 +1,6 @@
 #include "zconfig.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,6 +51,13 @@ QStringList ZConfig::descriptionDirectories()
     for (const QString &dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(dir) && !dirs.contains(dir))
             dirs << dir;
+    }
+    // Last, the data directory of the prefix the program runs from, so an
+    // install below /opt/... finds its descriptions without XDG_DATA_DIRS.
+    if (QCoreApplication::instance()) {
+        const QString own = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+        if (!dirs.contains(own))
+            dirs << own;
     }
     return dirs;
 }

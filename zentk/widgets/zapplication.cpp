@@ -181,6 +181,8 @@ bool ZApplication::loadTranslator(const QList<QLocale> &locales)
     const QList<QLocale> wanted = locales.isEmpty() ? QList<QLocale>{QLocale::system()} : locales;
     const QStringList dirs{QDir::homePath() + QStringLiteral("/.local/share/zentk/translations"),
                            QStringLiteral("/usr/share/zentk/translations"),
+                           // Installed below another prefix, such as /usr/local.
+                           QDir::cleanPath(applicationDirPath() + QStringLiteral("/../share/zentk/translations")),
                            applicationDirPath() + QStringLiteral("/translations"),
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     bool any = false;
