@@ -1,5 +1,6 @@
 #include "disk/diskhistorystore.h"
 
+#include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 
 #include <QDir>
@@ -46,6 +47,17 @@ void sortBySizeDescending(QList<DiskItem> &items)
     std::stable_sort(items.begin(), items.end(),
                      [](const DiskItem &a, const DiskItem &b) { return a.size > b.size; });
 }
+
+void keepLargest(QList<DiskItem> &items, int n)
+{
+    if (items.size() <= n)
+        return;
+    sortBySizeDescending(items);
+    items.resize(n);
+}
+
+// A future day file far from every other day: a clock that ran ahead wrote it.
+constexpr int kClockSlackDays = 7;
 
 QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
 {
@@ -96,16 +108,94 @@ QString DiskHistoryStore::dayFilePath(const QDate &date)
 
 bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 {
-    if (!record.date.isValid())
+    lastErrorText.clear();
+    if (!record.date.isValid()) {
+        lastErrorText = tr("日期无效");
         return false;
-    if (!writeJsonAtomic(dayFilePath(record.date), QJsonDocument(dayRecordToJson(record))))
+    }
+    HistoryLock lock;
+    if (!lock.isLocked()) {
+        lastErrorText = tr("历史目录正被另一个进程占用");
         return false;
+    }
+    return saveLocked(record);
+}
+
+bool DiskHistoryStore::updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change)
+{
+    lastErrorText.clear();
+    if (!date.isValid()) {
+        lastErrorText = tr("日期无效");
+        return false;
+    }
+    HistoryLock lock;
+    if (!lock.isLocked()) {
+        lastErrorText = tr("历史目录正被另一个进程占用");
+        return false;
+    }
+    // The file, not the cache: another process may have written the day since.
+    DiskDayRecord record;
+    if (!readDayFile(dayFilePath(date), &record))
+        record = DiskDayRecord();
+    record.date = date;
+    change(record);
+    record.date = date;
+    return saveLocked(record);
+}
+
+DiskDayRecord DiskHistoryStore::boundedForStorage(DiskDayRecord record)
+{
+    keepLargest(record.topLevel, kMaxTopLevelItems);
+    if (record.drillCache.size() > kMaxDrillDirs) {
+        // Keep the directories with the largest children.
+        QList<QPair<qint64, QString>> weights;
+        for (auto it = record.drillCache.cbegin(); it != record.drillCache.cend(); ++it) {
+            qint64 sum = 0;
+            for (const DiskItem &item : it.value())
+                sum += std::max<qint64>(item.size, 0);
+            weights.append({sum, it.key()});
+        }
+        std::stable_sort(weights.begin(), weights.end(),
+                         [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (int i = kMaxDrillDirs; i < weights.size(); ++i)
+            record.drillCache.remove(weights.at(i).second);
+    }
+    for (auto it = record.drillCache.begin(); it != record.drillCache.end(); ++it)
+        keepLargest(it.value(), kMaxDrillItems);
+    if (record.samples.size() > kMaxSamples)
+        record.samples = record.samples.mid(record.samples.size() - kMaxSamples);
+    return record;
+}
+
+bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
+{
+    const DiskDayRecord record = boundedForStorage(input);
+    const QByteArray bytes = QJsonDocument(dayRecordToJson(record)).toJson(QJsonDocument::Compact);
+    const QString path = dayFilePath(record.date);
+    if (bytes.size() > kMaxJsonFileBytes) {
+        lastErrorText = tr("记录过大，无法保存：%1").arg(path);
+        return false;
+    }
+    const QFileInfo before(path);
+    const qint64 oldSize = before.isFile() ? before.size() : 0;
+    QString error;
+    if (!writeFileAtomic(path, bytes, &error)) {
+        lastErrorText = tr("无法写入 %1：%2").arg(path, error);
+        return false;
+    }
     addToCache(record);
-    DiskHistoryIndex index = loadIndex();
-    updateIndexWith(record, &index);
+    bool rebuilt = false;
+    DiskHistoryIndex index = loadIndexLocked(&rebuilt);
+    updateSummary(record, &index);
+    // A rebuilt index measured the directory with the new file in it; otherwise account for the
+    // change, so a save does not list the directory.
+    if (!rebuilt)
+        index.storage = std::max<qint64>(0, index.storage + bytes.size() - oldSize);
+    index.budget = budgetBytes;
+    pruneIndexed(retentionDays, &index);
     writeIndex(index);
-    pruneExpired(retentionDays);
-    enforceBudget();
+    if (index.storage > budgetBytes)
+        enforceBudget();
     return true;
 }
 
@@ -208,14 +298,23 @@ bool DiskHistoryStore::isCancelled(quint64 id) const
 
 DiskHistoryIndex DiskHistoryStore::loadIndex()
 {
+    bool rebuilt = false;
+    return loadIndexLocked(&rebuilt);
+}
+
+DiskHistoryIndex DiskHistoryStore::loadIndexLocked(bool *rebuilt)
+{
+    *rebuilt = false;
     const QJsonDocument doc = readJson(historyDir() + QStringLiteral("/index.json"));
-    if (!doc.isObject())
-        return rebuildIndex();
-    DiskHistoryIndex index = historyIndexFromJson(doc.object());
-    if (index.days.isEmpty())
-        return rebuildIndex();
-    index.budget = budgetBytes;
-    return index;
+    if (doc.isObject()) {
+        DiskHistoryIndex index = historyIndexFromJson(doc.object());
+        if (!index.days.isEmpty()) {
+            index.budget = budgetBytes;
+            return index;
+        }
+    }
+    *rebuilt = true;
+    return rebuildIndex();
 }
 
 void DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
@@ -225,6 +324,16 @@ void DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
 
 DiskHistoryIndex DiskHistoryStore::rebuildIndex()
 {
+    HistoryLock lock;
+    // What only the index knows (each day's top growth items) survives the rebuild.
+    QHash<QDate, QList<DiskItem>> tops;
+    const QJsonDocument old = readJson(historyDir() + QStringLiteral("/index.json"));
+    if (old.isObject()) {
+        for (const DiskDaySummary &day : historyIndexFromJson(old.object()).days) {
+            if (!day.top.isEmpty())
+                tops.insert(day.date, day.top);
+        }
+    }
     DiskHistoryIndex index;
     for (const DayFile &file : listDayFiles(historyDir())) {
         DiskDayRecord record;
@@ -235,6 +344,7 @@ DiskHistoryIndex DiskHistoryStore::rebuildIndex()
         summary.file = QFileInfo(file.path).fileName();
         summary.capacity = record.capacity;
         summary.total = record.total;
+        summary.top = tops.value(file.date);
         index.days.append(summary);
     }
     std::stable_sort(index.days.begin(), index.days.end(),
@@ -256,6 +366,15 @@ DiskHistoryIndex DiskHistoryStore::rebuildIndex()
 }
 
 void DiskHistoryStore::updateIndexWith(const DiskDayRecord &record, DiskHistoryIndex *index)
+{
+    if (!index || !record.date.isValid())
+        return;
+    updateSummary(record, index);
+    index->storage = storageBytes();
+    index->budget = budgetBytes;
+}
+
+void DiskHistoryStore::updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index)
 {
     if (!index || !record.date.isValid())
         return;
@@ -289,26 +408,116 @@ void DiskHistoryStore::updateIndexWith(const DiskDayRecord &record, DiskHistoryI
                      [](const DiskDaySummary &a, const DiskDaySummary &b) { return a.date < b.date; });
     index->first = index->days.first().date;
     index->last = index->days.last().date;
-    index->storage = storageBytes();
-    index->budget = budgetBytes;
+}
+
+QDate DiskHistoryStore::retentionAnchor(const DiskHistoryIndex &index) const
+{
+    // Days are counted back from today, but never from beyond the day after the newest record
+    // before today: a clock that jumped ahead must not age the history it has not lived through.
+    const QDate today = diskToday();
+    for (int i = index.days.size() - 1; i >= 0; --i) {
+        const QDate date = index.days.at(i).date;
+        if (date.isValid() && date < today)
+            return std::min(today, date.addDays(1));
+    }
+    return today;
 }
 
 void DiskHistoryStore::pruneExpired(int days)
 {
     if (days <= 0)
         return;
-    const QDate cutoff = QDate::currentDate().addDays(-days);
-    bool deleted = false;
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return;
+    DiskHistoryIndex index = loadIndex();
+    // Deletion goes by the files, whatever the index lists.
     for (const DayFile &file : listDayFiles(historyDir())) {
-        if (file.date < cutoff && QFile::remove(file.path))
-            deleted = true;
+        bool known = false;
+        for (const DiskDaySummary &day : std::as_const(index.days))
+            known = known || day.date == file.date;
+        if (!known) {
+            DiskDaySummary summary;
+            summary.date = file.date;
+            summary.file = QFileInfo(file.path).fileName();
+            index.days.append(summary);
+        }
     }
-    if (deleted)
-        writeIndex(rebuildIndex());
+    std::stable_sort(index.days.begin(), index.days.end(),
+                     [](const DiskDaySummary &a, const DiskDaySummary &b) { return a.date < b.date; });
+    if (pruneIndexed(days, &index))
+        writeIndex(index);
+}
+
+bool DiskHistoryStore::pruneIndexed(int days, DiskHistoryIndex *index)
+{
+    if (days <= 0 || index->days.isEmpty())
+        return false;
+    const QDate today = diskToday();
+    const QDate cutoff = retentionAnchor(*index).addDays(-days);
+    // A record of the last week before today says the clock agrees with the history.
+    bool clockAgrees = false;
+    for (const DiskDaySummary &day : std::as_const(index->days))
+        clockAgrees = clockAgrees || (day.date < today && day.date >= today.addDays(-kClockSlackDays));
+    auto isStray = [&](int i) {
+        const QDate date = index->days.at(i).date;
+        if (!clockAgrees || date <= today.addDays(kClockSlackDays))
+            return false;
+        return i == 0 || index->days.at(i - 1).date < date.addDays(-kClockSlackDays);
+    };
+    const bool expired = index->days.first().date < cutoff;
+    const bool stray = clockAgrees && index->days.last().date > today.addDays(kClockSlackDays);
+    if (!expired && !stray)
+        return false;
+
+    const QString dir = historyDir();
+    bool deleted = false;
+    QList<DiskDaySummary> kept;
+    for (int i = 0; i < index->days.size(); ++i) {
+        const DiskDaySummary &day = index->days.at(i);
+        if (day.date < cutoff || isStray(i)) {
+            const QString path =
+                dir + QLatin1Char('/') +
+                (day.file.isEmpty() ? day.date.toString(Qt::ISODate) + QStringLiteral(".json") : day.file);
+            const QFileInfo info(path);
+            const qint64 size = info.isFile() ? info.size() : 0;
+            if (!info.exists() || QFile::remove(path)) {
+                index->storage = std::max<qint64>(0, index->storage - size);
+                deleted = true;
+                continue;
+            }
+        }
+        kept.append(day);
+    }
+    // Also the files of expired days under other names ("2026-01-05-old.json").
+    if (expired) {
+        for (const DayFile &file : listDayFiles(dir)) {
+            if (file.date < cutoff) {
+                const qint64 size = QFileInfo(file.path).size();
+                if (QFile::remove(file.path)) {
+                    index->storage = std::max<qint64>(0, index->storage - size);
+                    deleted = true;
+                }
+            }
+        }
+    }
+    if (!deleted)
+        return false;
+    if (!kept.isEmpty() && kept.first().date != index->days.first().date) {
+        kept.first().growth = 0;
+        kept.first().spike = false;
+    }
+    index->days = kept;
+    index->first = kept.isEmpty() ? QDate() : kept.first().date;
+    index->last = kept.isEmpty() ? QDate() : kept.last().date;
+    return true;
 }
 
 bool DiskHistoryStore::enforceBudget()
 {
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return false;
     const QString dir = historyDir();
     bool rewritten = false;
     auto thin = [&](const DayFile &file, bool dropSamples, bool dropDrill) {
@@ -332,7 +541,8 @@ bool DiskHistoryStore::enforceBudget()
         }
     };
 
-    const QDate today = QDate::currentDate();
+    // Ages count from the same anchor as retention, so a clock ahead thins nothing early.
+    const QDate today = retentionAnchor(loadIndex());
     [&] {
         if (storageBytes() <= budgetBytes)
             return;
@@ -367,6 +577,9 @@ bool DiskHistoryStore::enforceBudget()
 bool DiskHistoryStore::removeRange(const QDate &from, const QDate &to)
 {
     if (!from.isValid() || !to.isValid() || to < from)
+        return false;
+    HistoryLock lock;
+    if (!lock.isLocked())
         return false;
     bool deleted = false;
     for (QDate d = from; d <= to; d = d.addDays(1)) {
