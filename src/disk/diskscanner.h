@@ -51,6 +51,8 @@ public:
     bool startTopLevelScan();
     /// Sizes of the direct children of `path`; false while busy.
     bool drillInto(const QString &path);
+    /// Entries parsed so far in the current (or last) run, in du's order.
+    QList<DiskItem> partialItems() const { return items; }
     /// Stops the run; it then ends with exactly one `scanFinished(false, "扫描已取消")`.
     void cancel();
 
