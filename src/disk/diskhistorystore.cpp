@@ -56,6 +56,14 @@ void keepLargest(QList<DiskItem> &items, int n)
     items.resize(n);
 }
 
+// Growth since the previous record compared per elapsed day: days without a record (the machine
+// was off) do not add up to one day's spike.
+bool isSpikeGrowth(qint64 growth, const QDate &previous, const QDate &date, qint64 threshold)
+{
+    const qint64 days = previous.isValid() && date.isValid() ? std::max<qint64>(1, previous.daysTo(date)) : 1;
+    return growth / days >= threshold;
+}
+
 // A future day file far from every other day: a clock that ran ahead wrote it.
 constexpr int kClockSlackDays = 7;
 
@@ -352,7 +360,7 @@ DiskHistoryIndex DiskHistoryStore::rebuildIndex()
     for (int i = 1; i < index.days.size(); ++i) {
         DiskDaySummary &day = index.days[i];
         day.growth = day.total - index.days.at(i - 1).total;
-        day.spike = day.growth >= spikeThresholdBytes;
+        day.spike = isSpikeGrowth(day.growth, index.days.at(i - 1).date, day.date, spikeThresholdBytes);
     }
     if (!index.days.isEmpty()) {
         index.first = index.days.first().date;
@@ -389,7 +397,8 @@ void DiskHistoryStore::updateSummary(const DiskDayRecord &record, DiskHistoryInd
         DiskDayRecord previous;
         if (loadDay(index->days.at(i).date, &previous)) {
             summary.growth = record.total - previous.total;
-            summary.spike = summary.growth >= spikeThresholdBytes;
+            summary.spike =
+                isSpikeGrowth(summary.growth, index->days.at(i).date, record.date, spikeThresholdBytes);
             if (!previous.topLevel.isEmpty())
                 summary.top = topGrowthItems(previous, record, 3);
         }

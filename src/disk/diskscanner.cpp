@@ -126,6 +126,19 @@ bool parseDuLine(const QByteArray &raw, DuLine *out)
     return true;
 }
 
+bool parseDuRecord(const QByteArray &record, DuLine *out)
+{
+    const int tab = record.indexOf('\t');
+    if (tab <= 0 || tab + 1 >= record.size())
+        return false;
+    qint64 kib = 0;
+    if (!parseInt64(record.left(tab), &kib) || kib > std::numeric_limits<qint64>::max() / 1024)
+        return false;
+    out->size = kib * 1024;
+    out->path = QFile::decodeName(record.mid(tab + 1));
+    return true;
+}
+
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used)
 {
     for (const QByteArray &line : output.split('\n')) {
@@ -230,6 +243,7 @@ QStringList DiskScanner::topLevelArguments()
 {
     return {QStringLiteral("-xk"),
             QStringLiteral("--max-depth=1"),
+            QStringLiteral("--null"),
             QStringLiteral("--exclude=/proc"),
             QStringLiteral("--exclude=/sys"),
             QStringLiteral("--exclude=/dev"),
@@ -242,6 +256,7 @@ QStringList DiskScanner::drillArguments(const QString &path)
 {
     return {QStringLiteral("-ak"),
             QStringLiteral("--max-depth=1"),
+            QStringLiteral("--null"),
             QStringLiteral("--exclude=/proc"),
             QStringLiteral("--exclude=/sys"),
             QStringLiteral("--exclude=/dev"),
@@ -346,7 +361,7 @@ void DiskScanner::emitProgress()
 void DiskScanner::parseLine(const QByteArray &line)
 {
     DuLine parsed;
-    if (!parseDuLine(line, &parsed))
+    if (!parseDuRecord(line, &parsed))
         return;
     bool isDir = true;
     if (drillMode) {
@@ -365,8 +380,9 @@ void DiskScanner::onReadyRead()
         return;
     lineBuffer += process->readAllStandardOutput();
     int start = 0;
+    // "du --null" ends each entry with NUL: names may hold line feeds.
     for (;;) {
-        const int nl = lineBuffer.indexOf('\n', start);
+        const int nl = lineBuffer.indexOf('\0', start);
         if (nl < 0)
             break;
         parseLine(lineBuffer.mid(start, nl - start));
@@ -379,7 +395,7 @@ void DiskScanner::onReadyRead()
 
 void DiskScanner::parseBufferRemainder()
 {
-    for (const QByteArray &piece : lineBuffer.split('\n'))
+    for (const QByteArray &piece : lineBuffer.split('\0'))
         parseLine(piece);
     lineBuffer.clear();
 }

@@ -20,6 +20,9 @@ struct DuLine
 /// Parses "<KiB>\t<path>" (one trailing CR and surrounding blanks removed). False for empty lines,
 /// lines without a tab or with the tab first, and sizes that are not decimal integers.
 bool parseDuLine(const QByteArray &line, DuLine *out);
+/// Parses one NUL-terminated record of "du --null" output, "<KiB>\t<path>", exactly: the path is
+/// everything after the first tab, blanks, tabs and line feeds included, decoded as a file name.
+bool parseDuRecord(const QByteArray &record, DuLine *out);
 /// Total and used bytes from the first data line of "df -B1" output (columns may be aligned).
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used);
 /// Candidate partitions from a mount table: real devices under /dev/, not the root device,
