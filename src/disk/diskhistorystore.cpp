@@ -74,6 +74,12 @@ QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
     return records;
 }
 
+QString lockFailure(const HistoryLock &lock)
+{
+    return lock.isBusy() ? DiskHistoryStore::tr("历史目录正被另一个进程占用")
+                         : DiskHistoryStore::tr("无法在 %1 中加锁").arg(DiskHistoryStore::historyDir());
+}
+
 } // namespace
 
 DiskHistoryStore::DiskHistoryStore(QObject *parent) : QObject(parent)
@@ -123,7 +129,7 @@ bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
     }
     HistoryLock lock;
     if (!lock.isLocked()) {
-        lastErrorText = tr("历史目录正被另一个进程占用");
+        lastErrorText = lockFailure(lock);
         return false;
     }
     return saveLocked(record);
@@ -138,7 +144,7 @@ bool DiskHistoryStore::updateDayRecord(const QDate &date, const std::function<vo
     }
     HistoryLock lock;
     if (!lock.isLocked()) {
-        lastErrorText = tr("历史目录正被另一个进程占用");
+        lastErrorText = lockFailure(lock);
         return false;
     }
     // The file, not the cache: another process may have written the day since.

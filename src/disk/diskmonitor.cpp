@@ -206,7 +206,7 @@ void DiskMonitor::runCycle()
     }
     // A cycle started by hand while the timer's cycle runs ends at once instead of interleaving.
     cycleLock = std::make_unique<HistoryLock>(HistoryLock::Kind::Monitor, 0);
-    if (!cycleLock->isLocked()) {
+    if (cycleLock->isBusy()) {
         finish(false, tr("监控周期已在运行"));
         return;
     }

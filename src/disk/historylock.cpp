@@ -61,8 +61,10 @@ HistoryLock::HistoryLock(Kind kind, int timeoutMs) : kind(kind)
 {
     LockState &s = state(kind);
     QDeadlineTimer deadline(timeoutMs);
-    if (!s.mutex.tryLock(int(deadline.remainingTime())))
+    if (!s.mutex.tryLock(int(deadline.remainingTime()))) {
+        busy = true;
         return;
+    }
     if (s.depth > 0) {
         ++s.depth;
         locked = true;
@@ -83,8 +85,10 @@ HistoryLock::HistoryLock(Kind kind, int timeoutMs) : kind(kind)
         }
         if (errno != EWOULDBLOCK && errno != EINTR)
             break;
-        if (deadline.hasExpired())
+        if (deadline.hasExpired()) {
+            busy = true;
             break;
+        }
         QThread::msleep(20);
     }
     ::close(fd);

@@ -29,12 +29,15 @@ public:
     HistoryLock &operator=(const HistoryLock &) = delete;
 
     bool isLocked() const { return locked; }
+    /// Not locked because another holder has it (rather than because the lock file cannot be opened).
+    bool isBusy() const { return busy; }
 
     static constexpr int kDefaultTimeoutMs = 15000;
 
 private:
     Kind kind;
     bool locked = false;
+    bool busy = false;
 };
 
 } // namespace Tavrin
