@@ -74,6 +74,69 @@ QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
     return records;
 }
 
+// The end of "index.json" as this program writes it (compact, keys in order):
+// {"budget":N,"days":[{"c":…},…,{"c":…}],"first":"…","last":"…","storage":N,"version":1}
+// Every summary object begins with {"c": and a quote inside a string is always escaped, so those
+// bytes mark the objects' starts; a cycle then decodes only the last few days, not the history.
+struct IndexTail
+{
+    int daysStart = 0;
+    int daysEnd = 0;
+    QList<int> starts;
+    QList<DiskDaySummary> summaries;
+    QDate first;
+    qint64 storage = 0;
+};
+
+bool scanIndexTail(const QByteArray &bytes, int wanted, IndexTail *out)
+{
+    static const QByteArray head = QByteArrayLiteral("{\"budget\":");
+    static const QByteArray daysKey = QByteArrayLiteral(",\"days\":[");
+    static const QByteArray tailKey = QByteArrayLiteral("],\"first\":\"");
+    static const QByteArray marker = QByteArrayLiteral("{\"c\":");
+    if (!bytes.startsWith(head))
+        return false;
+    const int days = bytes.indexOf(daysKey, head.size());
+    const int end = bytes.lastIndexOf(tailKey);
+    if (days < 0 || end < days + daysKey.size())
+        return false;
+    for (int i = head.size(); i < days; ++i) {
+        if (bytes.at(i) < '0' || bytes.at(i) > '9')
+            return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument tail = QJsonDocument::fromJson('{' + bytes.mid(end + 2), &error);
+    if (error.error != QJsonParseError::NoError || !tail.isObject() ||
+        tail.object().value(QLatin1String("version")).toInt() != 1)
+        return false;
+    out->daysStart = days + daysKey.size();
+    out->daysEnd = end;
+    out->first = parseIsoDay(tail.object().value(QLatin1String("first")).toString());
+    out->storage = jsonBytes(tail.object().value(QLatin1String("storage")));
+    out->starts.clear();
+    out->summaries.clear();
+    int limit = end;
+    while (out->starts.size() < wanted) {
+        const int start = bytes.lastIndexOf(marker, limit - 1);
+        if (start < out->daysStart)
+            break;
+        const int stop = limit == end ? end : limit - 1;
+        const QJsonDocument element = QJsonDocument::fromJson(bytes.mid(start, stop - start), &error);
+        if (error.error != QJsonParseError::NoError || !element.isObject())
+            return false;
+        out->starts.prepend(start);
+        out->summaries.prepend(daySummaryFromJson(element.object()));
+        if (limit != end && bytes.at(limit - 1) != ',')
+            return false;
+        limit = start;
+    }
+    // The first object must start the array, or something else sits before it.
+    if (out->starts.size() < wanted &&
+        (out->starts.isEmpty() ? end != out->daysStart : out->starts.first() != out->daysStart))
+        return false;
+    return !out->summaries.isEmpty();
+}
+
 QString lockFailure(const HistoryLock &lock)
 {
     return lock.isBusy() ? DiskHistoryStore::tr("历史目录正被另一个进程占用")
@@ -198,6 +261,8 @@ bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
         return false;
     }
     addToCache(record);
+    if (quickIndexUpdate(record, bytes.size() - oldSize))
+        return true;
     bool rebuilt = false;
     DiskHistoryIndex index = loadIndexLocked(&rebuilt);
     updateSummary(record, &index);
@@ -308,6 +373,60 @@ bool DiskHistoryStore::isCancelled(quint64 id) const
 {
     QMutexLocker lock(&cancelMutex);
     return cancelled.contains(id);
+}
+
+bool DiskHistoryStore::quickIndexUpdate(const DiskDayRecord &record, qint64 sizeChange)
+{
+    const QString path = historyDir() + QStringLiteral("/index.json");
+    const QByteArray bytes = readFileBytes(path);
+    IndexTail tail;
+    if (!scanIndexTail(bytes, 2, &tail))
+        return false;
+    const DiskDaySummary &last = tail.summaries.constLast();
+    int replaceFrom = 0;
+    DiskHistoryIndex recent;
+    if (record.date == last.date) {
+        replaceFrom = tail.starts.constLast();
+        if (tail.summaries.size() > 1)
+            recent.days.append(tail.summaries.first());
+    } else if (last.date.isValid() && record.date > last.date) {
+        replaceFrom = tail.daysEnd;
+        recent.days.append(last);
+    } else {
+        return false;
+    }
+    updateSummary(record, &recent);
+    const qint64 storage = std::max<qint64>(0, tail.storage + sizeChange);
+    // Expired or stray days, or a full budget, take the whole index.
+    const QDate today = diskToday();
+    const QDate cutoff = retentionAnchor(recent).addDays(-retentionDays);
+    if ((retentionDays > 0 && tail.first.isValid() && tail.first < cutoff) ||
+        record.date > today.addDays(kClockSlackDays) || storage > budgetBytes)
+        return false;
+    const QDate first = tail.first.isValid() ? std::min(tail.first, record.date) : record.date;
+    QByteArray out;
+    out.reserve(bytes.size() + 1024);
+    out += "{\"budget\":" + QByteArray::number(budgetBytes) + ",\"days\":[";
+    out += QByteArrayView(bytes).sliced(tail.daysStart, replaceFrom - tail.daysStart);
+    if (replaceFrom == tail.daysEnd)
+        out += ',';
+    out += QJsonDocument(daySummaryToJson(recent.days.constLast())).toJson(QJsonDocument::Compact);
+    out += "],\"first\":\"" + first.toString(Qt::ISODate).toLatin1() + "\",\"last\":\"" +
+           record.date.toString(Qt::ISODate).toLatin1() + "\",\"storage\":" + QByteArray::number(storage) +
+           ",\"version\":1}";
+    writeFileAtomic(path, out);
+    return true;
+}
+
+QList<DiskDaySummary> DiskHistoryStore::loadRecentSummaries(int n)
+{
+    if (n <= 0)
+        return {};
+    IndexTail tail;
+    if (scanIndexTail(readFileBytes(historyDir() + QStringLiteral("/index.json")), n, &tail))
+        return tail.summaries;
+    const QList<DiskDaySummary> days = loadIndex().days;
+    return days.mid(std::max<qsizetype>(0, days.size() - n));
 }
 
 DiskHistoryIndex DiskHistoryStore::loadIndex()

@@ -62,6 +62,9 @@ public:
     void cancelRange(quint64 id);
     bool isCancelled(quint64 id) const;
 
+    /// The newest `n` summaries of the index (ascending), read from the end of "index.json" without
+    /// decoding the rest; the whole index's when it is not in the form this program writes.
+    QList<DiskDaySummary> loadRecentSummaries(int n);
     /// The index from "index.json", or rebuilt from the day files when absent, empty or corrupt.
     DiskHistoryIndex loadIndex();
     void writeIndex(const DiskHistoryIndex &index);
@@ -104,6 +107,7 @@ signals:
 
 private:
     bool saveLocked(const DiskDayRecord &record);
+    bool quickIndexUpdate(const DiskDayRecord &record, qint64 sizeChange);
     DiskHistoryIndex loadIndexLocked(bool *rebuilt);
     void updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index);
     bool pruneIndexed(int days, DiskHistoryIndex *index);

@@ -493,11 +493,20 @@ void DiskMonitor::shutdown()
     scanner->cancel();
 }
 
+DiskHistoryIndex DiskMonitor::recentIndex(int baselineDays) const
+{
+    // Only the newest days count; a few more cover today and days dated ahead of it.
+    DiskHistoryIndex index;
+    index.days = store->loadRecentSummaries(std::max(baselineDays, 3) + 8);
+    return index;
+}
+
 qint64 DiskMonitor::computeThresholdBytes()
 {
     const qint64 floor = qint64(config.minAlertMB()) * kMiB;
     if (config.alertMode() == QLatin1String("baseline")) {
-        const qint64 baseline = baselineGrowth(store->loadIndex(), diskToday(), config.baselineDays());
+        const qint64 baseline =
+            baselineGrowth(recentIndex(config.baselineDays()), diskToday(), config.baselineDays());
         const double scaled = config.baselineMultiplier() * double(baseline);
         // Out-of-range products (a huge multiplier) saturate instead of overflowing.
         const qint64 threshold = scaled >= 9.2e18    ? std::numeric_limits<qint64>::max()

@@ -73,6 +73,7 @@ private:
     void setAlertMarks(const QJsonObject &marks);
     void startTopLevelScan();
     qint64 computeThresholdBytes();
+    DiskHistoryIndex recentIndex(int baselineDays) const;
     bool inCooldown(const QString &path) const;
     bool isQuietHours(const QDateTime &time) const;
     bool isExcluded(const QString &path) const;
