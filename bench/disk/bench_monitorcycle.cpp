@@ -3,6 +3,7 @@
 // days of realistic history (96 samples and 15 top-level items a day). Every timed cycle must end
 // "ok", or the figures mean nothing.
 // Run: build/bench/disk/bench_monitorcycle [runs]
+//      build/bench/disk/bench_monitorcycle --seed DAYS  (only fills the history of $XDG_DATA_HOME)
 #include "disk/diskhistorystore.h"
 #include "disk/jsonfileio.h"
 
@@ -59,9 +60,9 @@ double median(QList<double> v)
     return v.isEmpty() ? 0 : v.at(v.size() / 2);
 }
 
-void seedHistory(const QString &home, int days)
+void seedHistory(int days)
 {
-    QDir(home + "/data/tavrin-manager/disk-history").removeRecursively();
+    QDir(Tavrin::DiskHistoryStore::historyDir()).removeRecursively();
     Tavrin::DiskHistoryStore store;
     store.retentionDays = 0;
     const QDate today = QDate::currentDate();
@@ -83,6 +84,10 @@ void seedHistory(const QString &home, int days)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "--seed") == 0) {
+        seedHistory(atoi(argv[2]));
+        return 0;
+    }
     const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 20;
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
@@ -96,7 +101,7 @@ int main(int argc, char **argv)
 
     int failures = 0;
     for (const int days : {10, 730}) {
-        seedHistory(home.path(), days);
+        seedHistory(days);
         QList<double> monitorMs, floorMs;
         long monitorRss = 0, floorRss = 0;
         for (int i = 0; i < runs; ++i) {
