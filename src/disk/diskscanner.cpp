@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <sys/stat.h>
 
 namespace Tavrin {
 
@@ -269,6 +270,7 @@ bool DiskScanner::startTopLevelScan()
 {
     if (isBusy())
         return false;
+    inputName.clear();
     startDu(topLevelArguments(), false, QString());
     return true;
 }
@@ -277,7 +279,11 @@ bool DiskScanner::drillInto(const QString &path)
 {
     if (isBusy())
         return false;
-    startDu(drillArguments(path), true, path);
+    QStringList duArgs = drillArguments(path);
+    inputName = rawNames.value(path);
+    if (!inputName.isEmpty())
+        duArgs.last() = QStringLiteral("--files0-from=-");
+    startDu(duArgs, true, path);
     return true;
 }
 
@@ -331,6 +337,10 @@ void DiskScanner::launch(Runner how)
             QTimer::singleShot(0, this, [this, p] { onStartFailed(p); });
     });
     p->start(program, arguments);
+    if (!inputName.isEmpty()) {
+        p->write(inputName + '\0');
+        p->closeWriteChannel();
+    }
 }
 
 void DiskScanner::onStartFailed(QProcess *failed)
@@ -363,11 +373,19 @@ void DiskScanner::parseLine(const QByteArray &line)
     DuLine parsed;
     if (!parseDuRecord(line, &parsed))
         return;
+    const QByteArray raw = line.mid(line.indexOf('\t') + 1);
+    if (QFile::encodeName(parsed.path) != raw) {
+        if (rawNames.size() >= 100000)
+            rawNames.clear();
+        rawNames.insert(parsed.path, raw);
+    }
     bool isDir = true;
     if (drillMode) {
         if (parsed.path == drillTarget || parsed.path == drillTarget + QLatin1Char('/'))
             return;
-        isDir = QFileInfo(parsed.path).isDir();
+        // By the listed bytes: a name that does not decode would not be found again.
+        struct stat info;
+        isDir = ::stat(raw.constData(), &info) == 0 && S_ISDIR(info.st_mode);
     } else if (parsed.path == QLatin1String("/") || parsed.path == QLatin1String("//")) {
         return;
     }

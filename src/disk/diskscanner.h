@@ -3,6 +3,7 @@
 #include "disk/diskrecords.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QProcess>
@@ -98,6 +99,10 @@ private:
     bool cancelled = false;
     bool fellBack = false;
     bool authTried = false;
+    // Listed names that do not survive decoding (not valid in the file-system encoding) by their
+    // decoded form, so they can still be drilled into: du then reads the name from its input.
+    QHash<QString, QByteArray> rawNames;
+    QByteArray inputName;
 };
 
 } // namespace Tavrin

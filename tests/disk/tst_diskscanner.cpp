@@ -3,7 +3,12 @@
 
 #include "testsupport.h"
 
+#include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Tavrin;
 
@@ -34,6 +39,7 @@ private slots:
     void parseDuRecord_data();
     void parseDuRecord();
     void oddNamesTakenExactly();
+    void nameNotInFileSystemEncodingCanBeDrilled();
     void parseDfRoot_data();
     void parseDfRoot();
     void mountTable();
@@ -197,6 +203,44 @@ void TestDiskScanner::oddNamesTakenExactly()
     for (const QString &name : names)
         expected << t + "/" + name;
     QCOMPARE(paths, expected);
+}
+
+void TestDiskScanner::nameNotInFileSystemEncodingCanBeDrilled()
+{
+    // The real du over a real tree: a directory whose name is not UTF-8, with a file inside.
+    const QString du = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
+    if (du.isEmpty())
+        QSKIP("no du on this system");
+    const QString bin = work.filePath("realdu");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QFile::link(du, bin + "/du"));
+    for (const char *fake : {"nice", "ionice"})
+        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
+    qputenv("PATH", QFile::encodeName(bin) + ":" + qgetenv("PATH"));
+    QTemporaryDir tree;
+    const QByteArray odd = QFile::encodeName(tree.path()) + "/bad\xff\xfe";
+    QVERIFY(::mkdir(odd.constData(), 0700) == 0);
+    {
+        QFile f;
+        const int fd = ::open((odd + "/inner").constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        QVERIFY(f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QVERIFY(f.write(QByteArray(64 * 1024, 'x')) == 64 * 1024);
+    }
+    DiskScanner scanner;
+    QSignalSpy drill(&scanner, &DiskScanner::drillFinished);
+    QVERIFY(scanner.drillInto(tree.path()));
+    QVERIFY(drill.wait(20000));
+    const auto listed = drill.takeFirst().at(1).value<QList<DiskItem>>();
+    QCOMPARE(listed.size(), 1);
+    QVERIFY(listed.first().isDir);
+    QVERIFY(scanner.drillInto(listed.first().path));
+    QVERIFY(drill.wait(20000));
+    QCOMPARE(drill.first().at(0).toString(), listed.first().path);
+    const auto children = drill.first().at(1).value<QList<DiskItem>>();
+    QCOMPARE(children.size(), 1);
+    QVERIFY(children.first().path.endsWith("/inner"));
+    QVERIFY(children.first().size >= 64 * 1024);
 }
 
 void TestDiskScanner::parseDfRoot_data()
