@@ -74,6 +74,8 @@ private slots:
     void brokenIndexIsRebuilt_data();
     void brokenIndexIsRebuilt();
     void retention();
+    void pruneAndRebuildKeepTopItems();
+    void hugeDrillResultsStayReadable();
     void budgetStagesStopWhenUnderBudget();
     void budgetStageThreeThinsOldest_data();
     void budgetStageThreeThinsOldest();
@@ -231,6 +233,57 @@ void TestDiskHistoryStore::retention()
     QCOMPARE(index.days.size(), 4);
     QCOMPARE(index.first, today().addDays(-10));
     QCOMPARE(index.days.first().growth, qint64(0));
+}
+
+void TestDiskHistoryStore::pruneAndRebuildKeepTopItems()
+{
+    DiskHistoryStore store;
+    store.retentionDays = 0;
+    for (int age = 4; age >= 1; --age)
+        QVERIFY(store.saveDayRecord(
+            makeDay(today().addDays(-age), (10 - age) * MiB, {{"/usr", (10 - age) * MiB, true}})));
+    auto tops = [&] {
+        QStringList dates;
+        for (const DiskDaySummary &day : store.loadIndex().days) {
+            if (!day.top.isEmpty())
+                dates << day.date.toString(Qt::ISODate);
+        }
+        return dates;
+    };
+    const QStringList before = tops();
+    QCOMPARE(before.size(), 3);
+    // One day expires: the others keep their top items.
+    store.retentionDays = 3;
+    QVERIFY(store.saveDayRecord(makeDay(today(), 10 * MiB, {{"/usr", 10 * MiB, true}})));
+    QVERIFY(!QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-4))));
+    QCOMPARE(tops(), before + QStringList{today().toString(Qt::ISODate)});
+    QCOMPARE(store.loadIndex().days.first().growth, qint64(0));
+    // So does a rebuild from the day files.
+    store.rebuildIndex();
+    QCOMPARE(tops(), before + QStringList{today().toString(Qt::ISODate)});
+}
+
+void TestDiskHistoryStore::hugeDrillResultsStayReadable()
+{
+    DiskDayRecord day = makeDay(today(), 1024 * MiB);
+    for (int dir = 0; dir < 40; ++dir) {
+        QList<DiskItem> children;
+        for (int i = 0; i < 1000; ++i)
+            children.append(
+                {QString("/var/d%1/%2/%3").arg(dir).arg(QString(50, QLatin1Char('x'))).arg(i), i, false});
+        day.drillCache.insert(QString("/var/d%1").arg(dir), children);
+    }
+    DiskHistoryStore store;
+    QVERIFY(store.saveDayRecord(day));
+    const QByteArray bytes = readFileBytes(DiskHistoryStore::dayFilePath(today()));
+    QVERIFY(!bytes.isEmpty());
+    const DiskDayRecord back = readDayFile(today());
+    QCOMPARE(back.drillCache.size(), DiskHistoryStore::kMaxDrillDirs);
+    for (const QList<DiskItem> &children : back.drillCache) {
+        QCOMPARE(children.size(), DiskHistoryStore::kMaxDrillItems);
+        // The largest children are the ones kept.
+        QCOMPARE(children.first().size, qint64(999));
+    }
 }
 
 void TestDiskHistoryStore::budgetStagesStopWhenUnderBudget()
