@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -95,22 +96,50 @@ bool isQuietTime(const QTime &time, const QString &start, const QString &end)
     return time >= from && time < to;
 }
 
+namespace {
+
+// "~" and "~/…" relative to `home`, trailing slashes dropped ("/var/cache/" is "/var/cache").
+QString expandExclusion(QString pattern, const QString &home)
+{
+    if (pattern == QLatin1String("~"))
+        pattern = home;
+    else if (pattern.startsWith(QLatin1String("~/")))
+        pattern = home + pattern.mid(1);
+    while (pattern.size() > 1 && pattern.endsWith(QLatin1Char('/')))
+        pattern.chop(1);
+    return pattern;
+}
+
+} // namespace
+
 bool isExcludedPath(const QString &path, const QStringList &patterns, const QString &home)
 {
-    for (QString pattern : patterns) {
-        if (pattern.isEmpty())
+    for (const QString &entry : patterns) {
+        if (entry.isEmpty())
             continue;
-        if (pattern == QLatin1String("~"))
-            pattern = home;
-        else if (pattern.startsWith(QLatin1String("~/")))
-            pattern = home + pattern.mid(1);
-        // "/var/cache/" means the directory "/var/cache".
-        while (pattern.size() > 1 && pattern.endsWith(QLatin1Char('/')))
-            pattern.chop(1);
+        const QString pattern = expandExclusion(entry, home);
         if (path == pattern || path.startsWith(pattern + QLatin1Char('/')))
             return true;
     }
     return false;
+}
+
+QStringList excludedScanPaths(const QStringList &patterns, const QString &home)
+{
+    QStringList paths;
+    for (const QString &entry : patterns) {
+        const QString path = expandExclusion(entry, home);
+        if (!path.startsWith(QLatin1Char('/')) || path.size() < 2)
+            continue;
+        paths.append(path);
+        // du walks the real directories: a home reached through a link ("/home" -> "/var/home")
+        // is listed under its target.
+        const QString real = QFileInfo(path).canonicalFilePath();
+        if (!real.isEmpty() && real != path && real != QLatin1String("/"))
+            paths.append(real);
+    }
+    paths.removeDuplicates();
+    return paths;
 }
 
 qint64 baselineGrowth(const DiskHistoryIndex &index, const QDate &today, int days)
@@ -204,6 +233,8 @@ void DiskMonitor::runCycle()
         finish(false, tr("监控未开启"));
         return;
     }
+    // Excluded growth never counts in the stored sizes, so it can neither cause an alert nor a drill.
+    scanner->excludedPaths = excludedScanPaths(config.excludes(), QDir::homePath());
     // A cycle started by hand while the timer's cycle runs ends at once instead of interleaving.
     cycleLock = std::make_unique<HistoryLock>(HistoryLock::Kind::Monitor, 0);
     if (cycleLock->isBusy()) {

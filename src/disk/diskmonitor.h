@@ -31,6 +31,8 @@ QList<DiskItem> largestCauses(QList<DiskItem> items, const QStringList &patterns
 bool isQuietTime(const QTime &time, const QString &start, const QString &end);
 /// Whether `path` equals or lies below one of `patterns` ("~" and "~/…" relative to `home`).
 bool isExcludedPath(const QString &path, const QStringList &patterns, const QString &home);
+/// The absolute paths `patterns` name ("~" expanded), each also by its real path when that differs.
+QStringList excludedScanPaths(const QStringList &patterns, const QString &home);
 /// Mean of the positive growths among the newest max(days, 3) index days dated before `today`.
 qint64 baselineGrowth(const DiskHistoryIndex &index, const QDate &today, int days);
 /// The arguments of the "Notify" call for a spike, in call order; empty when the date is invalid.

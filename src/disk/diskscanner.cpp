@@ -240,30 +240,49 @@ bool DiskScanner::isBusy() const
     return process != nullptr;
 }
 
-QStringList DiskScanner::topLevelArguments()
+QString DiskScanner::excludePattern(const QString &path)
 {
-    return {QStringLiteral("-xk"),
-            QStringLiteral("--max-depth=1"),
-            QStringLiteral("--null"),
-            QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"),
-            QStringLiteral("--exclude=/dev"),
-            QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"),
-            QStringLiteral("/")};
+    QString pattern;
+    pattern.reserve(path.size() + 4);
+    for (const QChar c : path) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('[') || c == QLatin1Char('\\'))
+            pattern.append(QLatin1Char('\\'));
+        pattern.append(c);
+    }
+    return pattern;
 }
 
-QStringList DiskScanner::drillArguments(const QString &path)
+namespace {
+
+QStringList scanArguments(const QString &options, const QString &target, const QStringList &excluded)
 {
-    return {QStringLiteral("-ak"),
-            QStringLiteral("--max-depth=1"),
-            QStringLiteral("--null"),
-            QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"),
-            QStringLiteral("--exclude=/dev"),
-            QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"),
-            path};
+    QStringList arguments{options,
+                          QStringLiteral("--max-depth=1"),
+                          QStringLiteral("--null"),
+                          QStringLiteral("--exclude=/proc"),
+                          QStringLiteral("--exclude=/sys"),
+                          QStringLiteral("--exclude=/dev"),
+                          QStringLiteral("--exclude=/run"),
+                          QStringLiteral("--exclude=/tmp")};
+    // du matches these against the names it forms from the scanned root, which are absolute.
+    for (const QString &path : excluded) {
+        if (path.startsWith(QLatin1Char('/')) && path.size() > 1)
+            arguments.append(QStringLiteral("--exclude=") + DiskScanner::excludePattern(path));
+    }
+    arguments.append(target);
+    return arguments;
+}
+
+} // namespace
+
+QStringList DiskScanner::topLevelArguments(const QStringList &excluded)
+{
+    return scanArguments(QStringLiteral("-xk"), QStringLiteral("/"), excluded);
+}
+
+QStringList DiskScanner::drillArguments(const QString &path, const QStringList &excluded)
+{
+    return scanArguments(QStringLiteral("-ak"), path, excluded);
 }
 
 bool DiskScanner::startTopLevelScan()
@@ -271,7 +290,7 @@ bool DiskScanner::startTopLevelScan()
     if (isBusy())
         return false;
     inputName.clear();
-    startDu(topLevelArguments(), false, QString());
+    startDu(topLevelArguments(excludedPaths), false, QString());
     return true;
 }
 
@@ -279,7 +298,7 @@ bool DiskScanner::drillInto(const QString &path)
 {
     if (isBusy())
         return false;
-    QStringList duArgs = drillArguments(path);
+    QStringList duArgs = drillArguments(path, excludedPaths);
     inputName = rawNames.value(path);
     if (!inputName.isEmpty())
         duArgs.last() = QStringLiteral("--files0-from=-");

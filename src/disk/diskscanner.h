@@ -48,6 +48,8 @@ public:
     bool useElevation = false;
     /// 1 when a user started the scan and may be asked for a password once.
     int interactive = 0;
+    /// Absolute paths du leaves out of both scans, so their sizes count in no directory above them.
+    QStringList excludedPaths;
 
     /// A du run (or the report of its failure to start) is pending.
     bool isBusy() const;
@@ -65,9 +67,11 @@ public:
     /// Other mounted partitions with their sizes, largest used first.
     static QList<DiskMountInfo> listOtherPartitions();
 
-    /// du arguments of the two scans (after the program name).
-    static QStringList topLevelArguments();
-    static QStringList drillArguments(const QString &path);
+    /// du arguments of the two scans (after the program name), leaving out `excluded` paths.
+    static QStringList topLevelArguments(const QStringList &excluded = {});
+    static QStringList drillArguments(const QString &path, const QStringList &excluded = {});
+    /// `path` as a du "--exclude" pattern matching only itself: wildcard characters escaped.
+    static QString excludePattern(const QString &path);
 
 signals:
     void progress(int itemCount, const QString &lastPath);

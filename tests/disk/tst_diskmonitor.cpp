@@ -25,6 +25,9 @@ private slots:
     void quietTime();
     void excludedPath_data();
     void excludedPath();
+    void excludedScanPaths_data();
+    void excludedScanPaths();
+    void excludedScanPathThroughLink();
     void baseline();
     void mergeSpikesDeduplicatesAndCaps();
     void notificationArgumentsShape();
@@ -109,6 +112,35 @@ void TestDiskMonitor::excludedPath()
     QFETCH(QStringList, patterns);
     QFETCH(bool, excluded);
     QCOMPARE(isExcludedPath(path, patterns, "/home/u"), excluded);
+}
+
+void TestDiskMonitor::excludedScanPaths_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<QStringList>("paths");
+    QTest::newRow("below home") << QStringList{"~/Downloads"} << QStringList{"/nonexistent/u/Downloads"};
+    QTest::newRow("home") << QStringList{"~", "~/"} << QStringList{"/nonexistent/u"};
+    QTest::newRow("trailing slash") << QStringList{"/var/cache/"} << QStringList{"/var/cache"};
+    // A relative name would make du leave out every directory of that name anywhere.
+    QTest::newRow("relative and root left out")
+        << QStringList{"Downloads", "", "/", "//", "~user/x"} << QStringList{};
+}
+
+void TestDiskMonitor::excludedScanPaths()
+{
+    QFETCH(QStringList, patterns);
+    QFETCH(QStringList, paths);
+    QCOMPARE(Tavrin::excludedScanPaths(patterns, "/nonexistent/u"), paths);
+}
+
+void TestDiskMonitor::excludedScanPathThroughLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("var/home/u/Downloads"));
+    QVERIFY(QFile::link(dir.filePath("var/home"), dir.filePath("home")));
+    const QString real = QFileInfo(dir.filePath("var/home/u/Downloads")).canonicalFilePath();
+    QCOMPARE(Tavrin::excludedScanPaths({"~/Downloads"}, dir.filePath("home/u")),
+             (QStringList{dir.filePath("home/u/Downloads"), real}));
 }
 
 void TestDiskMonitor::baseline()

@@ -60,6 +60,8 @@ private slots:
     void dfQueries();
     void otherPartitions();
     void realTools();
+    void realDuLeavesOutExcluded_data();
+    void realDuLeavesOutExcluded();
 
 private:
     void writeDu(const QString &path, const QByteArray &output);
@@ -672,6 +674,48 @@ void TestDiskScanner::realTools()
     QVERIFY(items.at(0).size >= 256 * 1024);
     QCOMPARE(items.at(1).path, tree.filePath("note"));
     QVERIFY(!items.at(1).isDir);
+}
+
+void TestDiskScanner::realDuLeavesOutExcluded_data()
+{
+    QTest::addColumn<QString>("excluded");
+    QTest::addColumn<QStringList>("listed");
+    // Each listed name would also match the excluded one if it were taken as a wildcard.
+    QTest::newRow("star") << "a*b" << QStringList{"a*b2", "aXb"};
+    QTest::newRow("question mark") << "q?" << QStringList{"qq"};
+    QTest::newRow("bracket") << "we[1]" << QStringList{"we1"};
+    QTest::newRow("backslash") << "back\\slash" << QStringList{"backslash"};
+    QTest::newRow("below a listed directory") << "deep/Downloads" << QStringList{"deep", "plain"};
+}
+
+void TestDiskScanner::realDuLeavesOutExcluded()
+{
+    QFETCH(QString, excluded);
+    QFETCH(QStringList, listed);
+    qputenv("PATH", "/usr/bin:/bin");
+    QTemporaryDir tree;
+    const QByteArray data(256 * 1024, 'x');
+    for (const QString &name : listed + QStringList{excluded}) {
+        QVERIFY(QDir(tree.path()).mkpath(name));
+        QVERIFY(Tavrin::writeFileAtomic(tree.filePath(name + "/data"), data));
+    }
+    DiskScanner scanner;
+    scanner.excludedPaths = {tree.filePath(excluded)};
+    QSignalSpy drill(&scanner, &DiskScanner::drillFinished);
+    QSignalSpy done(&scanner, &DiskScanner::scanFinished);
+    QVERIFY(scanner.drillInto(tree.path()));
+    QVERIFY(done.wait(30000));
+    QCOMPARE(drill.size(), 1);
+    QStringList names;
+    for (const DiskItem &item : drill.first().at(1).value<QList<DiskItem>>()) {
+        names << item.path.mid(tree.path().size() + 1);
+        // Only the excluded file is missing from a directory holding it.
+        const bool holdsExcluded = excluded.startsWith(names.constLast() + "/");
+        QVERIFY2(holdsExcluded ? item.size < 2 * data.size() : item.size >= data.size(),
+                 qPrintable(item.path));
+    }
+    names.sort();
+    QCOMPARE(names, listed);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(TestDiskScanner)

@@ -47,6 +47,7 @@ private slots:
     void init();
     void cyclesAcrossDays();
     void growthAfterTheDaysScan();
+    void excludedGrowthNeverAlerts();
     void quietHoursDeferAlertsOnce();
     void wrongClockKeepsHistory();
     void failedSaveIsReported();
@@ -67,6 +68,8 @@ private:
     QJsonObject alerts() const { return readJson(historyDir() + "/alert.json").object(); }
     DiskDayRecord day(const QDate &date) const { return dayRecordFromJson(readJson(dayFile(date)).object()); }
     int duRuns() const;
+    int duRunsExcluding(const QString &path) const;
+    QString duLog() const;
     // Runs `work` with this process's data location pointed at the child's, as the window would.
     void asWindow(const QDateTime &now, const std::function<void()> &work);
     void setUsed(qint64 bytes);
@@ -207,6 +210,17 @@ int TestMonitorProcess::duRuns() const
 {
     QFile f(scratch.filePath("du.log"));
     return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
+}
+
+QString TestMonitorProcess::duLog() const
+{
+    QFile f(scratch.filePath("du.log"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+int TestMonitorProcess::duRunsExcluding(const QString &path) const
+{
+    return int(duLog().count(" --exclude=" + path + " "));
 }
 
 void TestMonitorProcess::asWindow(const QDateTime &now, const std::function<void()> &work)
@@ -358,6 +372,48 @@ void TestMonitorProcess::growthAfterTheDaysScan()
     QCOMPARE(last.value("date").toString(), later.toString(Qt::ISODate));
     QCOMPARE(last.value("g").toDouble(), double(14 * 800 * MiB));
     QVERIFY(!last.value("spike").toBool());
+}
+
+void TestMonitorProcess::excludedGrowthNeverAlerts()
+{
+    useStandardConfig();
+    setConfig("monitor.excludes", QStringList{"~/Downloads"});
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    // The home lies below a top-level directory of its own, as /home does.
+    const QString top = "/" + home.path().section('/', 1, 1);
+    const QString downloads = home.path() + "/Downloads";
+    const auto setDownloads = [&](qint64 bytes) {
+        QVERIFY(writeFileAtomic(scratch.filePath(QString(downloads).replace('/', '_') + ".size"),
+                                QByteArray::number(bytes / 1024)));
+    };
+    seedDay(d.addDays(-1), 100 * GiB,
+            {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 20 * GiB, true}});
+
+    // 5 GiB in ~/Downloads only: du leaves it out of the home's directory, nothing else grew.
+    setDownloads(5 * GiB);
+    setUsed(105 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 25 * GiB, true}}));
+    setDu(top, duText(top, {{home.path(), 25 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
+    QCOMPARE(alerts().value("spikes").toArray().size(), 0);
+    QVERIFY2(duRunsExcluding(downloads) > 0, qPrintable(duLog()));
+    QCOMPARE(duRuns(), duRunsExcluding(downloads));
+    QCOMPARE(day(d).topLevel.size(), 3);
+    QCOMPARE(day(d).drillCache.size(), 0);
+
+    // 5 GiB more there and 2 GiB in /var: /var is named, its growth is the day's.
+    const QDate next = d.addDays(1);
+    setDownloads(10 * GiB);
+    setUsed(112 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 12 * GiB, true}, {top, 30 * GiB, true}}));
+    setDu("/var", duText("/var", {{"/var/log", 2 * GiB, true}, {"/var/lib", 10 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(next, QTime(8, 0))).monitorLines, ok);
+    const QJsonArray spikes = alerts().value("spikes").toArray();
+    QCOMPARE(spikes.size(), 1);
+    QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
+    QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(7 * GiB));
+    QCOMPARE(day(next).drillCache.keys(), QStringList{"/var"});
 }
 
 void TestMonitorProcess::quietHoursDeferAlertsOnce()
