@@ -278,6 +278,8 @@ void DiskMonitor::runCycle()
         DiskDayRecord candidate;
         if (store->loadDay(date.addDays(-n), &candidate) && !candidate.topLevel.isEmpty()) {
             previous = candidate;
+            // The index update at the save compares with it again: not read a second time.
+            store->addToCache(previous);
             break;
         }
     }
