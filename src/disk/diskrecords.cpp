@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace Tavrin {
@@ -89,9 +90,34 @@ QString sampleTimeText(const QDateTime &time)
     if (!time.isValid())
         return QString();
     // Written with its offset, so the reader need not consult the time-zone database.
-    if (time.timeSpec() == Qt::LocalTime || time.timeSpec() == Qt::TimeZone)
-        return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
-    return time.toString(Qt::ISODateWithMs);
+    const QDateTime fixed = time.timeSpec() == Qt::LocalTime || time.timeSpec() == Qt::TimeZone
+                                ? time.toOffsetFromUtc(time.offsetFromUtc())
+                                : time;
+    const QDate date = fixed.date();
+    const int offset = fixed.offsetFromUtc();
+    // Qt's formatter costs more than the rest of a day file's encoding; it stays for the rare
+    // years and offsets this one does not write the same way.
+    if (date.year() < 1 || date.year() > 9999 || offset % 60 != 0)
+        return fixed.toString(Qt::ISODateWithMs);
+    const QTime t = fixed.time();
+    char text[30];
+    char *out = text;
+    const auto put = [&out](int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            out[i] = char('0' + value % 10);
+        out += width;
+    };
+    const auto sep = [&out](char c) { *out++ = c; };
+    put(date.year(), 4), sep('-'), put(date.month(), 2), sep('-'), put(date.day(), 2), sep('T');
+    put(t.hour(), 2), sep(':'), put(t.minute(), 2), sep(':'), put(t.second(), 2), sep('.'), put(t.msec(), 3);
+    if (fixed.timeSpec() == Qt::UTC) {
+        sep('Z');
+    } else {
+        const int minutes = std::abs(offset) / 60;
+        sep(offset < 0 ? '-' : '+'), put(minutes / 60, 2), sep(':'), put(minutes % 60, 2);
+    }
+    const int n = int(out - text);
+    return QString::fromLatin1(text, n);
 }
 
 } // namespace

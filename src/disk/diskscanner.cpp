@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <sys/stat.h>
 
 namespace Tavrin {
 
@@ -126,6 +127,19 @@ bool parseDuLine(const QByteArray &raw, DuLine *out)
     return true;
 }
 
+bool parseDuRecord(const QByteArray &record, DuLine *out)
+{
+    const int tab = record.indexOf('\t');
+    if (tab <= 0 || tab + 1 >= record.size())
+        return false;
+    qint64 kib = 0;
+    if (!parseInt64(record.left(tab), &kib) || kib > std::numeric_limits<qint64>::max() / 1024)
+        return false;
+    out->size = kib * 1024;
+    out->path = QFile::decodeName(record.mid(tab + 1));
+    return true;
+}
+
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used)
 {
     for (const QByteArray &line : output.split('\n')) {
@@ -226,35 +240,57 @@ bool DiskScanner::isBusy() const
     return process != nullptr;
 }
 
-QStringList DiskScanner::topLevelArguments()
+QString DiskScanner::excludePattern(const QString &path)
 {
-    return {QStringLiteral("-xk"),
-            QStringLiteral("--max-depth=1"),
-            QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"),
-            QStringLiteral("--exclude=/dev"),
-            QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"),
-            QStringLiteral("/")};
+    QString pattern;
+    pattern.reserve(path.size() + 4);
+    for (const QChar c : path) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('[') || c == QLatin1Char('\\'))
+            pattern.append(QLatin1Char('\\'));
+        pattern.append(c);
+    }
+    return pattern;
 }
 
-QStringList DiskScanner::drillArguments(const QString &path)
+namespace {
+
+QStringList scanArguments(const QString &options, const QString &target, const QStringList &excluded)
 {
-    return {QStringLiteral("-ak"),
-            QStringLiteral("--max-depth=1"),
-            QStringLiteral("--exclude=/proc"),
-            QStringLiteral("--exclude=/sys"),
-            QStringLiteral("--exclude=/dev"),
-            QStringLiteral("--exclude=/run"),
-            QStringLiteral("--exclude=/tmp"),
-            path};
+    QStringList arguments{options,
+                          QStringLiteral("--max-depth=1"),
+                          QStringLiteral("--null"),
+                          QStringLiteral("--exclude=/proc"),
+                          QStringLiteral("--exclude=/sys"),
+                          QStringLiteral("--exclude=/dev"),
+                          QStringLiteral("--exclude=/run"),
+                          QStringLiteral("--exclude=/tmp")};
+    // du matches these against the names it forms from the scanned root, which are absolute.
+    for (const QString &path : excluded) {
+        if (path.startsWith(QLatin1Char('/')) && path.size() > 1)
+            arguments.append(QStringLiteral("--exclude=") + DiskScanner::excludePattern(path));
+    }
+    arguments.append(target);
+    return arguments;
+}
+
+} // namespace
+
+QStringList DiskScanner::topLevelArguments(const QStringList &excluded)
+{
+    return scanArguments(QStringLiteral("-xk"), QStringLiteral("/"), excluded);
+}
+
+QStringList DiskScanner::drillArguments(const QString &path, const QStringList &excluded)
+{
+    return scanArguments(QStringLiteral("-ak"), path, excluded);
 }
 
 bool DiskScanner::startTopLevelScan()
 {
     if (isBusy())
         return false;
-    startDu(topLevelArguments(), false, QString());
+    inputName.clear();
+    startDu(topLevelArguments(excludedPaths), false, QString());
     return true;
 }
 
@@ -262,7 +298,11 @@ bool DiskScanner::drillInto(const QString &path)
 {
     if (isBusy())
         return false;
-    startDu(drillArguments(path), true, path);
+    QStringList duArgs = drillArguments(path, excludedPaths);
+    inputName = rawNames.value(path);
+    if (!inputName.isEmpty())
+        duArgs.last() = QStringLiteral("--files0-from=-");
+    startDu(duArgs, true, path);
     return true;
 }
 
@@ -316,6 +356,10 @@ void DiskScanner::launch(Runner how)
             QTimer::singleShot(0, this, [this, p] { onStartFailed(p); });
     });
     p->start(program, arguments);
+    if (!inputName.isEmpty()) {
+        p->write(inputName + '\0');
+        p->closeWriteChannel();
+    }
 }
 
 void DiskScanner::onStartFailed(QProcess *failed)
@@ -346,13 +390,21 @@ void DiskScanner::emitProgress()
 void DiskScanner::parseLine(const QByteArray &line)
 {
     DuLine parsed;
-    if (!parseDuLine(line, &parsed))
+    if (!parseDuRecord(line, &parsed))
         return;
+    const QByteArray raw = line.mid(line.indexOf('\t') + 1);
+    if (QFile::encodeName(parsed.path) != raw) {
+        if (rawNames.size() >= 100000)
+            rawNames.clear();
+        rawNames.insert(parsed.path, raw);
+    }
     bool isDir = true;
     if (drillMode) {
         if (parsed.path == drillTarget || parsed.path == drillTarget + QLatin1Char('/'))
             return;
-        isDir = QFileInfo(parsed.path).isDir();
+        // By the listed bytes: a name that does not decode would not be found again.
+        struct stat info;
+        isDir = ::stat(raw.constData(), &info) == 0 && S_ISDIR(info.st_mode);
     } else if (parsed.path == QLatin1String("/") || parsed.path == QLatin1String("//")) {
         return;
     }
@@ -365,8 +417,9 @@ void DiskScanner::onReadyRead()
         return;
     lineBuffer += process->readAllStandardOutput();
     int start = 0;
+    // "du --null" ends each entry with NUL: names may hold line feeds.
     for (;;) {
-        const int nl = lineBuffer.indexOf('\n', start);
+        const int nl = lineBuffer.indexOf('\0', start);
         if (nl < 0)
             break;
         parseLine(lineBuffer.mid(start, nl - start));
@@ -379,7 +432,7 @@ void DiskScanner::onReadyRead()
 
 void DiskScanner::parseBufferRemainder()
 {
-    for (const QByteArray &piece : lineBuffer.split('\n'))
+    for (const QByteArray &piece : lineBuffer.split('\0'))
         parseLine(piece);
     lineBuffer.clear();
 }

@@ -3,6 +3,7 @@
 #include "disk/diskrecords.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QProcess>
@@ -20,6 +21,9 @@ struct DuLine
 /// Parses "<KiB>\t<path>" (one trailing CR and surrounding blanks removed). False for empty lines,
 /// lines without a tab or with the tab first, and sizes that are not decimal integers.
 bool parseDuLine(const QByteArray &line, DuLine *out);
+/// Parses one NUL-terminated record of "du --null" output, "<KiB>\t<path>", exactly: the path is
+/// everything after the first tab, blanks, tabs and line feeds included, decoded as a file name.
+bool parseDuRecord(const QByteArray &record, DuLine *out);
 /// Total and used bytes from the first data line of "df -B1" output (columns may be aligned).
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used);
 /// Candidate partitions from a mount table: real devices under /dev/, not the root device,
@@ -44,6 +48,8 @@ public:
     bool useElevation = false;
     /// 1 when a user started the scan and may be asked for a password once.
     int interactive = 0;
+    /// Absolute paths du leaves out of both scans, so their sizes count in no directory above them.
+    QStringList excludedPaths;
 
     /// A du run (or the report of its failure to start) is pending.
     bool isBusy() const;
@@ -51,6 +57,8 @@ public:
     bool startTopLevelScan();
     /// Sizes of the direct children of `path`; false while busy.
     bool drillInto(const QString &path);
+    /// Entries parsed so far in the current (or last) run, in du's order.
+    QList<DiskItem> partialItems() const { return items; }
     /// Stops the run; it then ends with exactly one `scanFinished(false, "扫描已取消")`.
     void cancel();
 
@@ -59,9 +67,11 @@ public:
     /// Other mounted partitions with their sizes, largest used first.
     static QList<DiskMountInfo> listOtherPartitions();
 
-    /// du arguments of the two scans (after the program name).
-    static QStringList topLevelArguments();
-    static QStringList drillArguments(const QString &path);
+    /// du arguments of the two scans (after the program name), leaving out `excluded` paths.
+    static QStringList topLevelArguments(const QStringList &excluded = {});
+    static QStringList drillArguments(const QString &path, const QStringList &excluded = {});
+    /// `path` as a du "--exclude" pattern matching only itself: wildcard characters escaped.
+    static QString excludePattern(const QString &path);
 
 signals:
     void progress(int itemCount, const QString &lastPath);
@@ -93,6 +103,10 @@ private:
     bool cancelled = false;
     bool fellBack = false;
     bool authTried = false;
+    // Listed names that do not survive decoding (not valid in the file-system encoding) by their
+    // decoded form, so they can still be drilled into: du then reads the name from its input.
+    QHash<QString, QByteArray> rawNames;
+    QByteArray inputName;
 };
 
 } // namespace Tavrin

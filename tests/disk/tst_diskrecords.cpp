@@ -222,6 +222,9 @@ void TestDiskRecords::sampleTimes_data()
     QTest::newRow("negative offset") << "2026-12-07T13:05:07.123-03:30"
                                      << QDateTime(d, QTime(13, 5, 7, 123), Qt::OffsetFromUTC,
                                                   -(3 * 3600 + 1800));
+    QTest::newRow("single digits, early year")
+        << "0987-01-02T03:04:05.006+00:45"
+        << QDateTime(QDate(987, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, 45 * 60);
     QTest::newRow("UTC") << "2026-12-07T13:05:07.123Z" << QDateTime(d, QTime(13, 5, 7, 123), Qt::UTC);
     QTest::newRow("local, no offset") << "2026-12-07T13:05:07.123" << QDateTime(d, QTime(13, 5, 7, 123));
     QTest::newRow("bad hour") << "2026-12-07T25:05:07.123+08:00" << QDateTime();
@@ -237,6 +240,9 @@ void TestDiskRecords::sampleTimes()
     if (expected.isValid()) {
         QCOMPARE(s.time, expected);
         QCOMPARE(s.time.time(), expected.time());
+        // Written back exactly as read when it carries its offset.
+        if (expected.timeSpec() != Qt::LocalTime)
+            QCOMPARE(sampleToJson(s).value("t").toString(), text);
     }
     // What this program writes for a local time comes back as the same instant and wall-clock time.
     DiskSample now;
