@@ -117,8 +117,7 @@ DiskUsagePage::DiskUsagePage(MainWindow *window) : BasePage(window), m_window(wi
     m_store = new Tavrin::DiskHistoryStore(this);
     m_scanner = new Tavrin::DiskScanner(this);
     m_config = new Tavrin::MonitorConfig;
-    connect(m_store, &Tavrin::DiskHistoryStore::rangeProgress, this, &DiskUsagePage::onRangeProgress);
-    connect(m_store, &Tavrin::DiskHistoryStore::rangeLoaded, this, &DiskUsagePage::onRangeLoaded);
+    connectStore();
     connect(m_scanner, &Tavrin::DiskScanner::progress, this,
             [this](int count, const QString &path) { m_chart->setScanProgress(count, path); });
     connect(m_scanner, &Tavrin::DiskScanner::topLevelFinished, this, &DiskUsagePage::onTopLevelFinished);
@@ -145,6 +144,25 @@ DiskUsagePage::~DiskUsagePage()
         m_probe->waitForFinished(2000);
     }
     delete m_config;
+}
+
+void DiskUsagePage::connectStore()
+{
+    connect(m_store, &Tavrin::DiskHistoryStore::rangeProgress, this, &DiskUsagePage::onRangeProgress);
+    connect(m_store, &Tavrin::DiskHistoryStore::rangeLoaded, this, &DiskUsagePage::onRangeLoaded);
+}
+
+void DiskUsagePage::resetStore()
+{
+    // The store's memory cache still holds the deleted days; a fresh store forgets them.
+    m_store->disconnect(this);
+    if (m_pendingId)
+        m_store->cancelRange(m_pendingId);
+    m_pendingId = 0;
+    m_store->deleteLater();
+    m_store = new Tavrin::DiskHistoryStore(this);
+    connectStore();
+    applyConfigToStore();
 }
 
 void DiskUsagePage::shutdown()
@@ -934,6 +952,7 @@ void DiskUsagePage::onClearHistory()
             return QVariant(true);
         },
         [this](const QVariant &) {
+            resetStore();
             m_records.clear();
             m_focused = QDate();
             m_dismissed.clear();
@@ -1241,8 +1260,9 @@ void DiskUsagePage::onMonitorToggled(bool on)
             MonitorService::runSystemctlUser({QStringLiteral("start"), QStringLiteral("--no-block"),
                                               QLatin1String(MonitorService::kServiceUnit)},
                                              10000);
-            showStatus(tr("监控已开启，正在建立基线（由后台服务采样）"));
+            // The page's own loading texts would hide the outcome: refresh first.
             refresh();
+            showStatus(tr("监控已开启，正在建立基线（由后台服务采样）"));
         } else {
             showStatus(tr("监控已关闭，历史数据保留"));
             updateOverview();

@@ -58,6 +58,7 @@ public:
     void updateServiceStatus();
     void applyServiceStatus(const QString &state);
 
+    void refreshAlert();
     void onClearHistory();
     void onScanNow();
     void onDrillPartition(const QString &path);
@@ -102,6 +103,8 @@ private:
     };
     struct OverviewData;
 
+    void connectStore();
+    void resetStore();
     void buildUi();
     QWidget *buildToolbar(QWidget *parent);
     QWidget *buildOverviewCard(QWidget *parent);
@@ -119,7 +122,6 @@ private:
 
     void updateOverview();
     void applyOverview(const OverviewData &data);
-    void refreshAlert();
     void onDismissAlert();
     void updateAlertHistoryBtn();
     void loadAlertUiState();
