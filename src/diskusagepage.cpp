@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
@@ -36,9 +37,11 @@
 #include "zcombobox.h"
 #include "zdialog.h"
 #include "zdoublespinbox.h"
+#include "zguiapplicationhelper.h"
 #include "zicontheme.h"
 #include "zlabel.h"
 #include "zlineedit.h"
+#include "zpalette.h"
 #include "zspinbox.h"
 #include "zswitchbutton.h"
 
@@ -83,6 +86,48 @@ QPushButton *namedButton(const QString &name, const QString &text, bool primary 
     b->setAccessibleName(text);
     return b;
 }
+
+// One part of a segmented control: the checked part carries the accent, like a selected tab.
+class SegmentButton : public QPushButton
+{
+public:
+    explicit SegmentButton(const QString &text, QWidget *parent = nullptr) : QPushButton(text, parent)
+    {
+        setCheckable(true);
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics fm(font());
+        return QSize(fm.horizontalAdvance(text()) + 2 * fm.height(), fm.height() + 14);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const ZPalette pal = appPalette();
+        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        QColor fill = isChecked() ? pal.color(QPalette::Highlight) : pal.color(ZPalette::ItemBackground);
+        if (!isChecked() && underMouse())
+            fill = fill.darker(
+                ZGuiApplicationHelper::instance()->themeType() == ZGuiApplicationHelper::DarkType ? 70 : 106);
+        p.setPen(isChecked() ? Qt::NoPen : QPen(pal.color(ZPalette::FrameBorder), 1));
+        p.setBrush(fill);
+        p.drawRoundedRect(r, 6, 6);
+        if (hasFocus()) {
+            p.setPen(QPen(pal.color(QPalette::Highlight), 1.5, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(r.adjusted(2, 2, -2, -2), 4, 4);
+        }
+        p.setPen(isChecked() ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::ButtonText));
+        p.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
 
 DiskOverviewData readOverview(int pollMinutes)
 {
@@ -196,9 +241,15 @@ void DiskUsagePage::buildUi()
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(14);
-    layout->addWidget(Ui::pageHeader(tr("磁盘空间"), tr("系统盘占用历史、增长分析与异常告警"),
-                                     QStringLiteral("drive-harddisk")));
+    QWidget *header = Ui::pageHeader(tr("磁盘空间"), tr("系统盘占用历史、增长分析与异常告警"),
+                                     QStringLiteral("drive-harddisk"));
+    layout->addWidget(header);
     layout->addWidget(buildToolbar(content));
+    if (auto *headerRow = qobject_cast<QHBoxLayout *>(header->layout())) {
+        headerRow->addWidget(m_alertHistoryBtn, 0, Qt::AlignVCenter);
+        headerRow->addWidget(m_exportButton, 0, Qt::AlignVCenter);
+        headerRow->addWidget(m_settingsButton, 0, Qt::AlignVCenter);
+    }
 
     feedbackBanner = new TavrinInlineBanner(content);
     feedbackBanner->setVisible(false);
@@ -214,8 +265,11 @@ void DiskUsagePage::buildUi()
     layout->addWidget(m_alertBanner);
 
     auto *cards = new TavrinResponsiveCardRow(2, content);
-    cards->addCard(buildOverviewCard(cards));
-    cards->addCard(buildSummaryCard(cards));
+    for (QWidget *card : {buildOverviewCard(cards), buildSummaryCard(cards)}) {
+        // Side by side only while both keep room for their numbers; stacked below that.
+        card->setMinimumWidth(qMax(320, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 26));
+        cards->addCard(card);
+    }
     layout->addWidget(cards);
     registerResponsiveCardRow(cards, m_scroll, 48);
 
@@ -252,8 +306,8 @@ QWidget *DiskUsagePage::buildToolbar(QWidget *parent)
     m_presets->setExclusive(true);
     const QStringList names = {tr("15 天"), tr("30 天"), tr("90 天"), tr("180 天"), tr("1 年")};
     for (int i = 0; i < kPresetDays.size(); ++i) {
-        QPushButton *b = namedButton(QStringLiteral("tavrinDiskPreset%1").arg(i), names.at(i));
-        b->setCheckable(true);
+        auto *b = new SegmentButton(names.at(i), segment);
+        b->setObjectName(QStringLiteral("tavrinDiskPreset%1").arg(i));
         b->setAccessibleName(tr("显示最近 %1 天").arg(kPresetDays.at(i)));
         m_presets->addButton(b, i);
         segmentLayout->addWidget(b);
@@ -325,9 +379,7 @@ QWidget *DiskUsagePage::buildToolbar(QWidget *parent)
     m_scanButton->setIcon(themedIcon(QStringLiteral("view-refresh"), QStyle::SP_BrowserReload));
     m_scanButton->setAccessibleName(tr("立即扫描系统盘"));
     connect(m_scanButton, &QPushButton::clicked, this, &DiskUsagePage::onScanNow);
-    row->addWidget(m_alertHistoryBtn);
-    row->addWidget(m_exportButton);
-    row->addWidget(settings);
+    m_settingsButton = settings;
     row->addWidget(m_scanButton);
 
     m_status = namedLabel(QStringLiteral("tavrinDiskStatus"), QString(), Small, Muted);
@@ -401,9 +453,10 @@ QWidget *DiskUsagePage::buildSummaryCard(QWidget *parent)
     auto *head = new QHBoxLayout;
     head->addWidget(makeLabel(tr("区间概览"), ItemTitle, Normal));
     head->addStretch(1);
-    m_rangeLine = namedLabel(QStringLiteral("tavrinDiskRangeLine"), QString(), Small, Muted);
-    head->addWidget(m_rangeLine);
     l->addLayout(head);
+    m_rangeLine = namedLabel(QStringLiteral("tavrinDiskRangeLine"), QString(), Small, Muted);
+    m_rangeLine->setWordWrap(true);
+    l->addWidget(m_rangeLine);
 
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(18);
@@ -482,8 +535,8 @@ QWidget *DiskUsagePage::buildAnalysis(QWidget *parent)
     m_viewButtons = new QButtonGroup(this);
     const QStringList names = {tr("构成"), tr("增长"), tr("排行")};
     for (int i = 0; i < names.size(); ++i) {
-        QPushButton *b = namedButton(QStringLiteral("tavrinDiskView%1").arg(i), names.at(i));
-        b->setCheckable(true);
+        auto *b = new SegmentButton(names.at(i), views);
+        b->setObjectName(QStringLiteral("tavrinDiskView%1").arg(i));
         b->setAccessibleName(tr("分析视图：%1").arg(names.at(i)));
         m_viewButtons->addButton(b, i);
         viewsLayout->addWidget(b);

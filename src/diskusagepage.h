@@ -190,6 +190,7 @@ private:
     QButtonGroup *m_presets = nullptr;
     QPushButton *m_scanButton = nullptr;
     QPushButton *m_exportButton = nullptr;
+    QPushButton *m_settingsButton = nullptr;
     QPushButton *m_alertHistoryBtn = nullptr;
     TavrinUi::TavrinInlineBanner *m_alertBanner = nullptr;
     ZLabel *m_pctLabel = nullptr;

@@ -243,6 +243,11 @@ bool UsageChart::animationsEnabled()
     return enabled;
 }
 
+QSize UsageChart::sizeHint() const
+{
+    return QSize(640, 280);
+}
+
 QSize UsageChart::minimumSizeHint() const
 {
     return QSize(kLeft + kRight + 160, 220);
@@ -500,7 +505,9 @@ void UsageChart::paintEvent(QPaintEvent *)
     for (int i : labelled) {
         const double x = xForIndex(i);
         p.setPen(tips);
-        p.drawText(QRectF(x - 40, area.bottom() + 4, 80, 16), Qt::AlignCenter,
+        // Kept inside the widget: the first and last days sit close to its edges.
+        const double left = qBound(0.0, x - 40, double(width() - 80));
+        p.drawText(QRectF(left, area.bottom() + 4, 80, 16), Qt::AlignCenter,
                    m_records.at(i).date.toString(QStringLiteral("MM-dd")));
     }
 
@@ -523,7 +530,7 @@ void UsageChart::paintEvent(QPaintEvent *)
         p.drawPolyline(line);
 
         // With hundreds of days the dots merge into a bar; only marked days keep theirs.
-        const bool plainDots = area.width() / n >= 4;
+        const bool plainDots = area.width() / n >= 9;
         QColor softWarning = warning;
         softWarning.setAlpha(40);
         for (int i = 0; i < visible; ++i) {

@@ -107,6 +107,7 @@ public:
     // Decided once per process from the desktop's animation setting.
     static bool animationsEnabled();
 
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 signals:

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -19,8 +20,10 @@
 #include "disk/diskscanner.h"
 #include "disk/monitorconfig.h"
 #include "diskusagepage.h"
+#include "mainwindow.h"
 #include "ui/monitorservice.h"
 #include "ui/usagechart.h"
+#include "zguiapplicationhelper.h"
 #include "zlabel.h"
 #include "zswitchbutton.h"
 
@@ -640,6 +643,70 @@ private slots:
         QCOMPARE(page->loadedRecords().size(), 2);
         QVERIFY(page->currentAlertKey().isEmpty());
         QCOMPARE(button(page.get(), "tavrinDiskAlertHistory")->text(), QStringLiteral("告警历史（0）"));
+    }
+
+    // A year made by the simulated system's script, in the main window, both themes, at the
+    // minimum size and maximised. PNGs land in TAVRIN_SCREENSHOT_DIR when it is set.
+    void renders_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("light-min") << int(ZGuiApplicationHelper::LightType) << QSize(920, 620);
+        QTest::newRow("dark-min") << int(ZGuiApplicationHelper::DarkType) << QSize(920, 620);
+        QTest::newRow("light-max") << int(ZGuiApplicationHelper::LightType) << QSize(1920, 1080);
+        QTest::newRow("dark-max") << int(ZGuiApplicationHelper::DarkType) << QSize(1920, 1080);
+    }
+
+    void renders()
+    {
+        QFETCH(int, theme);
+        QFETCH(QSize, size);
+        QProcess make;
+        make.start(QStringLiteral("python3"), {Tavrin::Test::sourcePath("sim/make-disk-history.py"), "--days",
+                                               "365", "--dir", historyDir()});
+        QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+        Tavrin::MonitorConfig().setEnabled(true);
+        ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
+        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::refreshExactColorLabels();
+
+        MainWindow window;
+        window.resize(size);
+        window.show();
+        auto *disk = qobject_cast<DiskUsagePage *>(window.page(DiskUsage));
+        window.gotoPage(DiskUsage);
+        QVERIFY(
+            QTest::qWaitFor([disk] { return disk->pendingRangeId() == 0 && disk->taskCount() == 0; }, 60000));
+        ::button(disk, "tavrinDiskPreset4")->click();
+        QVERIFY(
+            QTest::qWaitFor([disk] { return disk->pendingRangeId() == 0 && disk->taskCount() == 0; }, 60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!disk->chart()->checkOverlay()->isVisible(), 10000);
+        QVERIFY(disk->chart()->records().size() >= 360);
+        QVERIFY(!disk->chart()->spikeDays().isEmpty());
+        QVERIFY(!disk->currentAlertKey().isEmpty());
+        QCoreApplication::processEvents();
+
+        const QImage shot = window.grab().toImage();
+        const QWidget *content = disk->findChild<QWidget *>("tavrinPageContent");
+        const QImage full = const_cast<QWidget *>(content)->grab().toImage();
+        const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            shot.save(QStringLiteral("%1/disk-%2.png").arg(dir, QTest::currentDataTag()));
+            full.save(QStringLiteral("%1/disk-%2-full.png").arg(dir, QTest::currentDataTag()));
+        }
+        // The page follows the theme, and nothing is wider than the window.
+        qint64 sum = 0;
+        for (int y = 0; y < full.height(); y += 8)
+            for (int x = 0; x < full.width(); x += 8)
+                sum += QColor(full.pixel(x, y)).lightness();
+        const double mean = double(sum) / ((full.height() / 8 + 1) * (full.width() / 8 + 1));
+        QVERIFY2(theme == ZGuiApplicationHelper::DarkType ? mean < 110 : mean > 150,
+                 qPrintable(QString::number(mean)));
+        const auto *scroll = disk->findChild<QScrollArea *>("tavrinScroll");
+        QVERIFY2(
+            content->width() <= scroll->viewport()->width(),
+            qPrintable(QStringLiteral("%1 > %2").arg(content->width()).arg(scroll->viewport()->width())));
+        ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::LightType);
     }
 
     void scanNowLeavesScannerIdle()
