@@ -108,6 +108,10 @@ def main():
             if t > dt.datetime.now():
                 break
             samples.append({"t": t.strftime("%Y-%m-%dT%H:%M:%S.000"), "total": total, "h": {}})
+        if day == today:
+            # The monitor's newest cycle, a few minutes ago.
+            t = dt.datetime.now() - dt.timedelta(minutes=4)
+            samples.append({"t": t.strftime("%Y-%m-%dT%H:%M:%S.000"), "total": total, "h": {}})
         record = {
             "date": day.isoformat(),
             "capacity": capacity,
