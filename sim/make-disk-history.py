@@ -74,7 +74,7 @@ def main():
     capacity = int(args.capacity_gib * GiB)
     spike_days = set(rnd.sample(range(7, args.days), min(args.spikes, max(0, args.days - 7))))
     gaps = set(rnd.sample([d for d in range(1, args.days - 1) if d not in spike_days],
-                          min(args.gap_days, max(0, args.days - 2 - len(spike_days)))))
+                          min(args.gap_days, args.days // 60)))
 
     sizes = {p: float(s) for p, (s, _) in BASE.items()}
     children = {"/var": {"/var/log": 0.9 * GiB, "/var/lib": 2.6 * GiB, "/var/cache": 0.6 * GiB},

@@ -398,9 +398,6 @@ QWidget *DiskUsagePage::buildOverviewCard(QWidget *parent)
     auto *head = new QHBoxLayout;
     head->addWidget(makeLabel(tr("系统盘"), ItemTitle, Normal));
     head->addStretch(1);
-    m_badge = new TavrinBadge(tr("正在检测服务状态…"), Muted, card);
-    m_badge->setObjectName(QStringLiteral("tavrinDiskServiceBadge"));
-    head->addWidget(m_badge);
     l->addLayout(head);
 
     auto *numbers = new QHBoxLayout;
@@ -426,6 +423,10 @@ QWidget *DiskUsagePage::buildOverviewCard(QWidget *parent)
     m_usageBar->setAccessibleName(tr("系统盘占用"));
     l->addWidget(m_usageBar);
 
+    // The service state gets a row of its own: its failure texts are long.
+    m_badge = new TavrinBadge(tr("正在检测服务状态…"), Muted, card);
+    m_badge->setObjectName(QStringLiteral("tavrinDiskServiceBadge"));
+    l->addWidget(m_badge, 0, Qt::AlignLeft);
     m_subLabel = namedLabel(QStringLiteral("tavrinDiskSubLabel"), QString(), Small, Muted);
     m_subLabel->setWordWrap(true);
     l->addWidget(m_subLabel);
@@ -723,7 +724,8 @@ void DiskUsagePage::updateDayDetail()
             tr("%1 · 已用 %2").arg(m_focused.toString(kIsoDay), Tavrin::formatSize(m_records.at(i).total));
         if (i > 0) {
             const qint64 growth = m_records.at(i).total - m_records.at(i - 1).total;
-            text += tr(" · 当日增长 %1")
+            text += QStringLiteral(" · ") +
+                    tr("当日增长 %1")
                         .arg((growth >= 0 ? QStringLiteral("+") : QString()) + Tavrin::formatSize(growth));
         }
         m_dayDetail->setText(text);
@@ -807,8 +809,9 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
     m_index = data.index;
     if (!m_index.days.isEmpty()) {
         const Tavrin::DiskDaySummary &last = m_index.days.constLast();
-        sub += tr(" · 最近记录 %1 · 该日增长 %2")
-                   .arg(last.date.toString(kIsoDay), Tavrin::formatSize(last.growth));
+        sub +=
+            QStringLiteral(" · ") +
+            tr("最近记录 %1 · 该日增长 %2").arg(last.date.toString(kIsoDay), Tavrin::formatSize(last.growth));
     }
     m_subLabel->setText(sub);
     if (m_checkActive)
@@ -1151,7 +1154,7 @@ void DiskUsagePage::openSettings()
     auto *fixed = new ZSpinBox(rules);
     fixed->setObjectName(QStringLiteral("tavrinDiskFixedThreshold"));
     fixed->setRange(64, 102400);
-    fixed->setSuffix(tr(" MB"));
+    fixed->setSuffix(QLatin1Char(' ') + tr("MB"));
     fixed->setValue(m_config->fixedThresholdMB());
     auto *multiplier = new ZDoubleSpinBox(rules);
     multiplier->setObjectName(QStringLiteral("tavrinDiskMultiplier"));
@@ -1162,7 +1165,7 @@ void DiskUsagePage::openSettings()
     auto *cooldown = new ZSpinBox(rules);
     cooldown->setObjectName(QStringLiteral("tavrinDiskCooldown"));
     cooldown->setRange(1, 72);
-    cooldown->setSuffix(tr(" 小时"));
+    cooldown->setSuffix(QLatin1Char(' ') + tr("小时"));
     cooldown->setValue(m_config->cooldownHours());
     auto syncMode = [fixed, multiplier, mode] {
         fixed->setEnabled(mode->currentIndex() == 1);
