@@ -633,6 +633,7 @@ void DiskUsagePage::refresh()
     updateOverview();
     updateServiceStatus();
     loadSnapshotMarks();
+    updatePartitions();
     refreshAlert();
     if (m_records.isEmpty() && m_pendingId == 0)
         onPreset(15);
@@ -649,6 +650,7 @@ void DiskUsagePage::requestRange(const QDate &from, const QDate &to)
     const QString text = tr("正在加载 %1 ~ %2 的数据…").arg(from.toString(kIsoDay), to.toString(kIsoDay));
     m_chart->setLoading(true, text);
     showStatus(text);
+    m_progressClock.invalidate();
     m_pendingId = m_store->requestRange(from, to);
 }
 
@@ -677,6 +679,10 @@ void DiskUsagePage::onRangeProgress(quint64 id, int done, int total)
 {
     if (id != m_pendingId || id == 0)
         return;
+    // A year reports 365 times; a few updates a second are all a person can read.
+    if (done < total && m_progressClock.isValid() && m_progressClock.elapsed() < 80)
+        return;
+    m_progressClock.start();
     showStatus(tr("加载中 %1/%2 …").arg(done).arg(total));
     m_chart->setLoadProgress(done, total);
 }
@@ -1447,7 +1453,6 @@ void DiskUsagePage::updateSummary()
     m_forecastCaption->setText(s.forecastCaption);
     updateForecastIcon(s.forecast);
     updateAnalysis();
-    updatePartitions();
 }
 
 void DiskUsagePage::updateForecastIcon(Semantic state)

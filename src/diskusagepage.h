@@ -155,6 +155,7 @@ private:
     QDate m_from;
     QDate m_to;
     quint64 m_pendingId = 0;
+    QElapsedTimer m_progressClock;
     QList<Tavrin::DiskDayRecord> m_records;
     QDate m_focused;
     Tavrin::DiskHistoryIndex m_index;
