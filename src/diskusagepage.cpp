@@ -673,6 +673,8 @@ void DiskUsagePage::focusDate(const QDate &date)
         b->setChecked(false);
     m_presets->setExclusive(true);
     requestRange(date.addDays(-3), date.addDays(3));
+    qInfo("[DiskUsagePage] focusDate %s, range %s ~ %s", qPrintable(date.toString(kIsoDay)),
+          qPrintable(m_from.toString(kIsoDay)), qPrintable(m_to.toString(kIsoDay)));
 }
 
 void DiskUsagePage::onRangeProgress(quint64 id, int done, int total)
