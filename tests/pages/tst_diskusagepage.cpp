@@ -4,6 +4,7 @@
 
 #include "pagetest.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -583,7 +584,11 @@ private slots:
         QCOMPARE(page->browsePath(), QStringLiteral("/var/lib"));
         QCOMPARE(page->browseDepth(), 2);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("/var/lib/a b\nc"));
-        page->popBrowseTo(page->browseDepth() - 1);
+        // Backspace goes back one level, as the back button does.
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Backspace);
         QCOMPARE(page->browsePath(), QStringLiteral("/var"));
         QCOMPARE(page->followedDirectory(), QStringLiteral("/var"));
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("/var/lib"));
@@ -685,6 +690,18 @@ private slots:
         QVERIFY(!disk->chart()->spikeDays().isEmpty());
         QVERIFY(!disk->currentAlertKey().isEmpty());
         QCoreApplication::processEvents();
+
+        // Every control a person can reach says what it is to a screen reader.
+        QStringList unnamed;
+        for (QWidget *w : disk->findChildren<QWidget *>()) {
+            if (!w->isVisibleTo(disk) || w->focusPolicy() == Qt::NoFocus || qobject_cast<QScrollArea *>(w) ||
+                w->objectName() == QLatin1String("qt_scrollarea_viewport"))
+                continue;
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            if (a && a->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QStringLiteral("%1 %2").arg(w->metaObject()->className(), w->objectName());
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
 
         const QImage shot = window.grab().toImage();
         const QWidget *content = disk->findChild<QWidget *>("tavrinPageContent");
