@@ -42,6 +42,7 @@
 #include "zlabel.h"
 #include "zlineedit.h"
 #include "zpalette.h"
+#include "zpushbutton.h"
 #include "zspinbox.h"
 #include "zswitchbutton.h"
 
@@ -88,10 +89,10 @@ QPushButton *namedButton(const QString &name, const QString &text, bool primary 
 }
 
 // One part of a segmented control: the checked part carries the accent, like a selected tab.
-class SegmentButton : public QPushButton
+class SegmentButton : public ZPushButton
 {
 public:
-    explicit SegmentButton(const QString &text, QWidget *parent = nullptr) : QPushButton(text, parent)
+    explicit SegmentButton(const QString &text, QWidget *parent = nullptr) : ZPushButton(text, parent)
     {
         setCheckable(true);
         setCursor(Qt::PointingHandCursor);
@@ -714,6 +715,7 @@ void DiskUsagePage::onRangeLoaded(quint64 id, const QList<DiskDayRecord> &record
         updateAnalysis();
     }
     m_exportButton->setEnabled(!records.isEmpty());
+    settleLayout();
 }
 
 void DiskUsagePage::onDateSelected(const QDate &date)
@@ -740,6 +742,13 @@ void DiskUsagePage::updateDayDetail()
         return;
     }
     m_dayDetail->setText(QString());
+}
+
+void DiskUsagePage::settleLayout()
+{
+    // Texts that arrive from background work change size hints; lay out before the next paint
+    // so no frame shows them cut off.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 void DiskUsagePage::showStatus(const QString &text, bool error)
@@ -833,6 +842,7 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
         m_chart->setSpikeDays(m_spikes);
     }
     emit overviewUpdated();
+    settleLayout();
 }
 
 void DiskUsagePage::updateHealth()
@@ -1433,6 +1443,7 @@ void DiskUsagePage::applyServiceStatus(const QString &state)
     m_badge->setAccessibleName(m_badge->text());
     m_startButton->setVisible(needsStart);
     updateHealth();
+    settleLayout();
 }
 
 // ------------------------------------------------------------------ summary and series

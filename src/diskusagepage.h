@@ -128,6 +128,7 @@ private:
     void saveAlertUiState();
     void applyConfigToStore();
     void showStatus(const QString &text, bool error = false);
+    void settleLayout();
     void checkStep(const QString &text, bool ok = true);
     void finishCheckIfDue();
 
