@@ -748,7 +748,9 @@ void DiskUsagePage::settleLayout()
 {
     // Texts that arrive from background work change size hints; lay out before the next paint
     // so no frame shows them cut off.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // A label's request reaches its card, the row and the page one level per pass.
+    for (int level = 0; level < 6; ++level)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 void DiskUsagePage::showStatus(const QString &text, bool error)
