@@ -1740,7 +1740,41 @@ Turn off the writable layer and restore read-only protection first.</translation
     </message>
 </context>
 <context>
+    <name>Tavrin::DiskHistoryStore</name>
+    <message>
+        <location filename="../src/disk/diskhistorystore.cpp" line="79"/>
+        <source>历史目录正被另一个进程占用</source>
+        <translation>The history directory is in use by another process</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskhistorystore.cpp" line="80"/>
+        <source>无法在 %1 中加锁</source>
+        <translation>Cannot take the lock in %1</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskhistorystore.cpp" line="127"/>
+        <location filename="../src/disk/diskhistorystore.cpp" line="142"/>
+        <source>日期无效</source>
+        <translation>Invalid date</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskhistorystore.cpp" line="190"/>
+        <source>记录过大，无法保存：%1</source>
+        <translation>Record too large to save: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskhistorystore.cpp" line="197"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>Tavrin::DiskMonitor</name>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="473"/>
+        <source>监控记录保存失败：%1</source>
+        <translation>Could not save the monitor record: %1</translation>
+    </message>
     <message>
         <location filename="../src/disk/diskmonitor.cpp" line="135"/>
         <source>磁盘空间异常增长</source>

@@ -1,5 +1,6 @@
 #include "disk/diskhistorystore.h"
 
+#include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 
 #include <QDir>
@@ -47,11 +48,99 @@ void sortBySizeDescending(QList<DiskItem> &items)
                      [](const DiskItem &a, const DiskItem &b) { return a.size > b.size; });
 }
 
+void keepLargest(QList<DiskItem> &items, int n)
+{
+    if (items.size() <= n)
+        return;
+    sortBySizeDescending(items);
+    items.resize(n);
+}
+
+// Growth since the previous record compared per elapsed day: days without a record (the machine
+// was off) do not add up to one day's spike.
+bool isSpikeGrowth(qint64 growth, const QDate &previous, const QDate &date, qint64 threshold)
+{
+    const qint64 days = previous.isValid() && date.isValid() ? std::max<qint64>(1, previous.daysTo(date)) : 1;
+    return growth / days >= threshold;
+}
+
+// A future day file far from every other day: a clock that ran ahead wrote it.
+constexpr int kClockSlackDays = 7;
+
 QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
 {
     std::stable_sort(records.begin(), records.end(),
                      [](const DiskDayRecord &a, const DiskDayRecord &b) { return a.date < b.date; });
     return records;
+}
+
+// The end of "index.json" as this program writes it (compact, keys in order):
+// {"budget":N,"days":[{"c":…},…,{"c":…}],"first":"…","last":"…","storage":N,"version":1}
+// Every summary object begins with {"c": and a quote inside a string is always escaped, so those
+// bytes mark the objects' starts; a cycle then decodes only the last few days, not the history.
+struct IndexTail
+{
+    int daysStart = 0;
+    int daysEnd = 0;
+    QList<int> starts;
+    QList<DiskDaySummary> summaries;
+    QDate first;
+    qint64 storage = 0;
+};
+
+bool scanIndexTail(const QByteArray &bytes, int wanted, IndexTail *out)
+{
+    static const QByteArray head = QByteArrayLiteral("{\"budget\":");
+    static const QByteArray daysKey = QByteArrayLiteral(",\"days\":[");
+    static const QByteArray tailKey = QByteArrayLiteral("],\"first\":\"");
+    static const QByteArray marker = QByteArrayLiteral("{\"c\":");
+    if (!bytes.startsWith(head))
+        return false;
+    const int days = bytes.indexOf(daysKey, head.size());
+    const int end = bytes.lastIndexOf(tailKey);
+    if (days < 0 || end < days + daysKey.size())
+        return false;
+    for (int i = head.size(); i < days; ++i) {
+        if (bytes.at(i) < '0' || bytes.at(i) > '9')
+            return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument tail = QJsonDocument::fromJson('{' + bytes.mid(end + 2), &error);
+    if (error.error != QJsonParseError::NoError || !tail.isObject() ||
+        tail.object().value(QLatin1String("version")).toInt() != 1)
+        return false;
+    out->daysStart = days + daysKey.size();
+    out->daysEnd = end;
+    out->first = parseIsoDay(tail.object().value(QLatin1String("first")).toString());
+    out->storage = jsonBytes(tail.object().value(QLatin1String("storage")));
+    out->starts.clear();
+    out->summaries.clear();
+    int limit = end;
+    while (out->starts.size() < wanted) {
+        const int start = bytes.lastIndexOf(marker, limit - 1);
+        if (start < out->daysStart)
+            break;
+        const int stop = limit == end ? end : limit - 1;
+        const QJsonDocument element = QJsonDocument::fromJson(bytes.mid(start, stop - start), &error);
+        if (error.error != QJsonParseError::NoError || !element.isObject())
+            return false;
+        out->starts.prepend(start);
+        out->summaries.prepend(daySummaryFromJson(element.object()));
+        if (limit != end && bytes.at(limit - 1) != ',')
+            return false;
+        limit = start;
+    }
+    // The first object must start the array, or something else sits before it.
+    if (out->starts.size() < wanted &&
+        (out->starts.isEmpty() ? end != out->daysStart : out->starts.first() != out->daysStart))
+        return false;
+    return !out->summaries.isEmpty();
+}
+
+QString lockFailure(const HistoryLock &lock)
+{
+    return lock.isBusy() ? DiskHistoryStore::tr("历史目录正被另一个进程占用")
+                         : DiskHistoryStore::tr("无法在 %1 中加锁").arg(DiskHistoryStore::historyDir());
 }
 
 } // namespace
@@ -96,16 +185,96 @@ QString DiskHistoryStore::dayFilePath(const QDate &date)
 
 bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 {
-    if (!record.date.isValid())
+    lastErrorText.clear();
+    if (!record.date.isValid()) {
+        lastErrorText = tr("日期无效");
         return false;
-    if (!writeJsonAtomic(dayFilePath(record.date), QJsonDocument(dayRecordToJson(record))))
+    }
+    HistoryLock lock;
+    if (!lock.isLocked()) {
+        lastErrorText = lockFailure(lock);
         return false;
+    }
+    return saveLocked(record);
+}
+
+bool DiskHistoryStore::updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change)
+{
+    lastErrorText.clear();
+    if (!date.isValid()) {
+        lastErrorText = tr("日期无效");
+        return false;
+    }
+    HistoryLock lock;
+    if (!lock.isLocked()) {
+        lastErrorText = lockFailure(lock);
+        return false;
+    }
+    // The file, not the cache: another process may have written the day since.
+    DiskDayRecord record;
+    if (!readDayFile(dayFilePath(date), &record))
+        record = DiskDayRecord();
+    record.date = date;
+    change(record);
+    record.date = date;
+    return saveLocked(record);
+}
+
+DiskDayRecord DiskHistoryStore::boundedForStorage(DiskDayRecord record)
+{
+    keepLargest(record.topLevel, kMaxTopLevelItems);
+    if (record.drillCache.size() > kMaxDrillDirs) {
+        // Keep the directories with the largest children.
+        QList<QPair<qint64, QString>> weights;
+        for (auto it = record.drillCache.cbegin(); it != record.drillCache.cend(); ++it) {
+            qint64 sum = 0;
+            for (const DiskItem &item : it.value())
+                sum += std::max<qint64>(item.size, 0);
+            weights.append({sum, it.key()});
+        }
+        std::stable_sort(weights.begin(), weights.end(),
+                         [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (int i = kMaxDrillDirs; i < weights.size(); ++i)
+            record.drillCache.remove(weights.at(i).second);
+    }
+    for (auto it = record.drillCache.begin(); it != record.drillCache.end(); ++it)
+        keepLargest(it.value(), kMaxDrillItems);
+    if (record.samples.size() > kMaxSamples)
+        record.samples = record.samples.mid(record.samples.size() - kMaxSamples);
+    return record;
+}
+
+bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
+{
+    const DiskDayRecord record = boundedForStorage(input);
+    const QByteArray bytes = QJsonDocument(dayRecordToJson(record)).toJson(QJsonDocument::Compact);
+    const QString path = dayFilePath(record.date);
+    if (bytes.size() > kMaxJsonFileBytes) {
+        lastErrorText = tr("记录过大，无法保存：%1").arg(path);
+        return false;
+    }
+    const QFileInfo before(path);
+    const qint64 oldSize = before.isFile() ? before.size() : 0;
+    QString error;
+    if (!writeFileAtomic(path, bytes, &error)) {
+        lastErrorText = tr("无法写入 %1：%2").arg(path, error);
+        return false;
+    }
     addToCache(record);
-    DiskHistoryIndex index = loadIndex();
-    updateIndexWith(record, &index);
+    if (quickIndexUpdate(record, bytes.size() - oldSize))
+        return true;
+    bool rebuilt = false;
+    DiskHistoryIndex index = loadIndexLocked(&rebuilt);
+    updateSummary(record, &index);
+    // A rebuilt index measured the directory with the new file in it; otherwise account for the
+    // change, so a save does not list the directory.
+    if (!rebuilt)
+        index.storage = std::max<qint64>(0, index.storage + bytes.size() - oldSize);
+    index.budget = budgetBytes;
+    pruneIndexed(retentionDays, &index);
     writeIndex(index);
-    pruneExpired(retentionDays);
-    enforceBudget();
+    if (index.storage > budgetBytes)
+        enforceBudget();
     return true;
 }
 
@@ -206,16 +375,79 @@ bool DiskHistoryStore::isCancelled(quint64 id) const
     return cancelled.contains(id);
 }
 
+bool DiskHistoryStore::quickIndexUpdate(const DiskDayRecord &record, qint64 sizeChange)
+{
+    const QString path = historyDir() + QStringLiteral("/index.json");
+    const QByteArray bytes = readFileBytes(path);
+    IndexTail tail;
+    if (!scanIndexTail(bytes, 2, &tail))
+        return false;
+    const DiskDaySummary &last = tail.summaries.constLast();
+    int replaceFrom = 0;
+    DiskHistoryIndex recent;
+    if (record.date == last.date) {
+        replaceFrom = tail.starts.constLast();
+        if (tail.summaries.size() > 1)
+            recent.days.append(tail.summaries.first());
+    } else if (last.date.isValid() && record.date > last.date) {
+        replaceFrom = tail.daysEnd;
+        recent.days.append(last);
+    } else {
+        return false;
+    }
+    updateSummary(record, &recent);
+    const qint64 storage = std::max<qint64>(0, tail.storage + sizeChange);
+    // Expired or stray days, or a full budget, take the whole index.
+    const QDate today = diskToday();
+    const QDate cutoff = retentionAnchor(recent).addDays(-retentionDays);
+    if ((retentionDays > 0 && tail.first.isValid() && tail.first < cutoff) ||
+        record.date > today.addDays(kClockSlackDays) || storage > budgetBytes)
+        return false;
+    const QDate first = tail.first.isValid() ? std::min(tail.first, record.date) : record.date;
+    QByteArray out;
+    out.reserve(bytes.size() + 1024);
+    out += "{\"budget\":" + QByteArray::number(budgetBytes) + ",\"days\":[";
+    out += QByteArrayView(bytes).sliced(tail.daysStart, replaceFrom - tail.daysStart);
+    if (replaceFrom == tail.daysEnd)
+        out += ',';
+    out += QJsonDocument(daySummaryToJson(recent.days.constLast())).toJson(QJsonDocument::Compact);
+    out += "],\"first\":\"" + first.toString(Qt::ISODate).toLatin1() + "\",\"last\":\"" +
+           record.date.toString(Qt::ISODate).toLatin1() + "\",\"storage\":" + QByteArray::number(storage) +
+           ",\"version\":1}";
+    writeFileAtomic(path, out);
+    return true;
+}
+
+QList<DiskDaySummary> DiskHistoryStore::loadRecentSummaries(int n)
+{
+    if (n <= 0)
+        return {};
+    IndexTail tail;
+    if (scanIndexTail(readFileBytes(historyDir() + QStringLiteral("/index.json")), n, &tail))
+        return tail.summaries;
+    const QList<DiskDaySummary> days = loadIndex().days;
+    return days.mid(std::max<qsizetype>(0, days.size() - n));
+}
+
 DiskHistoryIndex DiskHistoryStore::loadIndex()
 {
+    bool rebuilt = false;
+    return loadIndexLocked(&rebuilt);
+}
+
+DiskHistoryIndex DiskHistoryStore::loadIndexLocked(bool *rebuilt)
+{
+    *rebuilt = false;
     const QJsonDocument doc = readJson(historyDir() + QStringLiteral("/index.json"));
-    if (!doc.isObject())
-        return rebuildIndex();
-    DiskHistoryIndex index = historyIndexFromJson(doc.object());
-    if (index.days.isEmpty())
-        return rebuildIndex();
-    index.budget = budgetBytes;
-    return index;
+    if (doc.isObject()) {
+        DiskHistoryIndex index = historyIndexFromJson(doc.object());
+        if (!index.days.isEmpty()) {
+            index.budget = budgetBytes;
+            return index;
+        }
+    }
+    *rebuilt = true;
+    return rebuildIndex();
 }
 
 void DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
@@ -225,6 +457,16 @@ void DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
 
 DiskHistoryIndex DiskHistoryStore::rebuildIndex()
 {
+    HistoryLock lock;
+    // What only the index knows (each day's top growth items) survives the rebuild.
+    QHash<QDate, QList<DiskItem>> tops;
+    const QJsonDocument old = readJson(historyDir() + QStringLiteral("/index.json"));
+    if (old.isObject()) {
+        for (const DiskDaySummary &day : historyIndexFromJson(old.object()).days) {
+            if (!day.top.isEmpty())
+                tops.insert(day.date, day.top);
+        }
+    }
     DiskHistoryIndex index;
     for (const DayFile &file : listDayFiles(historyDir())) {
         DiskDayRecord record;
@@ -235,6 +477,7 @@ DiskHistoryIndex DiskHistoryStore::rebuildIndex()
         summary.file = QFileInfo(file.path).fileName();
         summary.capacity = record.capacity;
         summary.total = record.total;
+        summary.top = tops.value(file.date);
         index.days.append(summary);
     }
     std::stable_sort(index.days.begin(), index.days.end(),
@@ -242,7 +485,7 @@ DiskHistoryIndex DiskHistoryStore::rebuildIndex()
     for (int i = 1; i < index.days.size(); ++i) {
         DiskDaySummary &day = index.days[i];
         day.growth = day.total - index.days.at(i - 1).total;
-        day.spike = day.growth >= spikeThresholdBytes;
+        day.spike = isSpikeGrowth(day.growth, index.days.at(i - 1).date, day.date, spikeThresholdBytes);
     }
     if (!index.days.isEmpty()) {
         index.first = index.days.first().date;
@@ -259,6 +502,15 @@ void DiskHistoryStore::updateIndexWith(const DiskDayRecord &record, DiskHistoryI
 {
     if (!index || !record.date.isValid())
         return;
+    updateSummary(record, index);
+    index->storage = storageBytes();
+    index->budget = budgetBytes;
+}
+
+void DiskHistoryStore::updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index)
+{
+    if (!index || !record.date.isValid())
+        return;
     DiskDaySummary summary;
     summary.date = record.date;
     summary.file = QFileInfo(dayFilePath(record.date)).fileName();
@@ -270,7 +522,8 @@ void DiskHistoryStore::updateIndexWith(const DiskDayRecord &record, DiskHistoryI
         DiskDayRecord previous;
         if (loadDay(index->days.at(i).date, &previous)) {
             summary.growth = record.total - previous.total;
-            summary.spike = summary.growth >= spikeThresholdBytes;
+            summary.spike =
+                isSpikeGrowth(summary.growth, index->days.at(i).date, record.date, spikeThresholdBytes);
             if (!previous.topLevel.isEmpty())
                 summary.top = topGrowthItems(previous, record, 3);
         }
@@ -289,26 +542,116 @@ void DiskHistoryStore::updateIndexWith(const DiskDayRecord &record, DiskHistoryI
                      [](const DiskDaySummary &a, const DiskDaySummary &b) { return a.date < b.date; });
     index->first = index->days.first().date;
     index->last = index->days.last().date;
-    index->storage = storageBytes();
-    index->budget = budgetBytes;
+}
+
+QDate DiskHistoryStore::retentionAnchor(const DiskHistoryIndex &index) const
+{
+    // Days are counted back from today, but never from beyond the day after the newest record
+    // before today: a clock that jumped ahead must not age the history it has not lived through.
+    const QDate today = diskToday();
+    for (int i = index.days.size() - 1; i >= 0; --i) {
+        const QDate date = index.days.at(i).date;
+        if (date.isValid() && date < today)
+            return std::min(today, date.addDays(1));
+    }
+    return today;
 }
 
 void DiskHistoryStore::pruneExpired(int days)
 {
     if (days <= 0)
         return;
-    const QDate cutoff = QDate::currentDate().addDays(-days);
-    bool deleted = false;
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return;
+    DiskHistoryIndex index = loadIndex();
+    // Deletion goes by the files, whatever the index lists.
     for (const DayFile &file : listDayFiles(historyDir())) {
-        if (file.date < cutoff && QFile::remove(file.path))
-            deleted = true;
+        bool known = false;
+        for (const DiskDaySummary &day : std::as_const(index.days))
+            known = known || day.date == file.date;
+        if (!known) {
+            DiskDaySummary summary;
+            summary.date = file.date;
+            summary.file = QFileInfo(file.path).fileName();
+            index.days.append(summary);
+        }
     }
-    if (deleted)
-        writeIndex(rebuildIndex());
+    std::stable_sort(index.days.begin(), index.days.end(),
+                     [](const DiskDaySummary &a, const DiskDaySummary &b) { return a.date < b.date; });
+    if (pruneIndexed(days, &index))
+        writeIndex(index);
+}
+
+bool DiskHistoryStore::pruneIndexed(int days, DiskHistoryIndex *index)
+{
+    if (days <= 0 || index->days.isEmpty())
+        return false;
+    const QDate today = diskToday();
+    const QDate cutoff = retentionAnchor(*index).addDays(-days);
+    // A record of the last week before today says the clock agrees with the history.
+    bool clockAgrees = false;
+    for (const DiskDaySummary &day : std::as_const(index->days))
+        clockAgrees = clockAgrees || (day.date < today && day.date >= today.addDays(-kClockSlackDays));
+    auto isStray = [&](int i) {
+        const QDate date = index->days.at(i).date;
+        if (!clockAgrees || date <= today.addDays(kClockSlackDays))
+            return false;
+        return i == 0 || index->days.at(i - 1).date < date.addDays(-kClockSlackDays);
+    };
+    const bool expired = index->days.first().date < cutoff;
+    const bool stray = clockAgrees && index->days.last().date > today.addDays(kClockSlackDays);
+    if (!expired && !stray)
+        return false;
+
+    const QString dir = historyDir();
+    bool deleted = false;
+    QList<DiskDaySummary> kept;
+    for (int i = 0; i < index->days.size(); ++i) {
+        const DiskDaySummary &day = index->days.at(i);
+        if (day.date < cutoff || isStray(i)) {
+            const QString path =
+                dir + QLatin1Char('/') +
+                (day.file.isEmpty() ? day.date.toString(Qt::ISODate) + QStringLiteral(".json") : day.file);
+            const QFileInfo info(path);
+            const qint64 size = info.isFile() ? info.size() : 0;
+            if (!info.exists() || QFile::remove(path)) {
+                index->storage = std::max<qint64>(0, index->storage - size);
+                deleted = true;
+                continue;
+            }
+        }
+        kept.append(day);
+    }
+    // Also the files of expired days under other names ("2026-01-05-old.json").
+    if (expired) {
+        for (const DayFile &file : listDayFiles(dir)) {
+            if (file.date < cutoff) {
+                const qint64 size = QFileInfo(file.path).size();
+                if (QFile::remove(file.path)) {
+                    index->storage = std::max<qint64>(0, index->storage - size);
+                    deleted = true;
+                }
+            }
+        }
+    }
+    if (!deleted)
+        return false;
+    if (!kept.isEmpty() && kept.first().date != index->days.first().date) {
+        kept.first().growth = 0;
+        kept.first().spike = false;
+    }
+    index->days = kept;
+    index->first = kept.isEmpty() ? QDate() : kept.first().date;
+    index->last = kept.isEmpty() ? QDate() : kept.last().date;
+    return true;
 }
 
 bool DiskHistoryStore::enforceBudget()
 {
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return false;
     const QString dir = historyDir();
     bool rewritten = false;
     auto thin = [&](const DayFile &file, bool dropSamples, bool dropDrill) {
@@ -332,7 +675,8 @@ bool DiskHistoryStore::enforceBudget()
         }
     };
 
-    const QDate today = QDate::currentDate();
+    // Ages count from the same anchor as retention, so a clock ahead thins nothing early.
+    const QDate today = retentionAnchor(loadIndex());
     [&] {
         if (storageBytes() <= budgetBytes)
             return;
@@ -367,6 +711,9 @@ bool DiskHistoryStore::enforceBudget()
 bool DiskHistoryStore::removeRange(const QDate &from, const QDate &to)
 {
     if (!from.isValid() || !to.isValid() || to < from)
+        return false;
+    HistoryLock lock;
+    if (!lock.isLocked())
         return false;
     bool deleted = false;
     for (QDate d = from; d <= to; d = d.addDays(1)) {

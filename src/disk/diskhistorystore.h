@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QSet>
 
+#include <functional>
+
 namespace Tavrin {
 
 /// Owns the disk history directory: day files, "index.json", retention, storage budget, a small
@@ -43,6 +45,12 @@ public:
     /// Writes the day file, then maintains cache, index, retention and budget. False only when the
     /// date is invalid or the day file could not be written.
     bool saveDayRecord(const DiskDayRecord &record);
+    /// Reads the day's file afresh (an empty record for the date when there is none), lets `change`
+    /// edit it and saves it, all under the history lock, so a writer in another process loses
+    /// nothing. False as `saveDayRecord`.
+    bool updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change);
+    /// Why the last `saveDayRecord` or `updateDayRecord` failed; empty after a success.
+    QString lastError() const { return lastErrorText; }
     /// One day, from the cache when held there, else from its file (which does not fill the cache).
     bool loadDay(const QDate &date, DiskDayRecord *out) const;
     /// Days from `from` to `to` inclusive that have a readable file; fills the cache.
@@ -54,6 +62,9 @@ public:
     void cancelRange(quint64 id);
     bool isCancelled(quint64 id) const;
 
+    /// The newest `n` summaries of the index (ascending), read from the end of "index.json" without
+    /// decoding the rest; the whole index's when it is not in the form this program writes.
+    QList<DiskDaySummary> loadRecentSummaries(int n);
     /// The index from "index.json", or rebuilt from the day files when absent, empty or corrupt.
     DiskHistoryIndex loadIndex();
     void writeIndex(const DiskHistoryIndex &index);
@@ -61,7 +72,9 @@ public:
     DiskHistoryIndex rebuildIndex();
     /// Puts the summary of `record` into `index` (replacing that date's entry).
     void updateIndexWith(const DiskDayRecord &record, DiskHistoryIndex *index);
-    /// Deletes day files dated more than `days` days before today.
+    /// Deletes day files dated more than `days` days before today, counting from the newest day
+    /// before today when the clock is ahead of the history; also drops day files left far in the
+    /// future by a clock that ran ahead.
     void pruneExpired(int days);
     /// Thins old days until the directory fits the budget; true when a day was rewritten.
     bool enforceBudget();
@@ -79,11 +92,26 @@ public:
     /// Days whose growth over the preceding record reached `threshold`, ascending by date.
     static QList<DiskSpikeInfo> detectSpikes(const QList<DiskDayRecord> &records, qint64 threshold);
 
+    /// Largest drilled directories' children kept per directory, and drilled directories per day:
+    /// what is written must stay within what the reader accepts.
+    static constexpr int kMaxDrillItems = 100;
+    static constexpr int kMaxDrillDirs = 32;
+    static constexpr int kMaxTopLevelItems = 1000;
+    static constexpr int kMaxSamples = 10000;
+    /// `record` cut to the bounds above (largest items first).
+    static DiskDayRecord boundedForStorage(DiskDayRecord record);
+
 signals:
     void rangeProgress(quint64 requestId, int done, int total);
     void rangeLoaded(quint64 requestId, const QList<Tavrin::DiskDayRecord> &records);
 
 private:
+    bool saveLocked(const DiskDayRecord &record);
+    bool quickIndexUpdate(const DiskDayRecord &record, qint64 sizeChange);
+    DiskHistoryIndex loadIndexLocked(bool *rebuilt);
+    void updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index);
+    bool pruneIndexed(int days, DiskHistoryIndex *index);
+    QDate retentionAnchor(const DiskHistoryIndex &index) const;
     bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
 
@@ -95,6 +123,7 @@ private:
     QSet<quint64> cancelled;
 
     quint64 nextRequestId = 1;
+    QString lastErrorText;
     QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
 };
 

@@ -1,6 +1,7 @@
 #include "disk/diskmonitor.h"
 
 #include "backend/backend.h"
+#include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 
 #include <QCoreApplication>
@@ -71,6 +72,16 @@ QJsonArray mergeSpikes(QJsonArray existing, const QList<DiskSpikeInfo> &spikes)
     while (existing.size() > kMaxStoredSpikes)
         existing.removeFirst();
     return existing;
+}
+
+QList<DiskItem> largestCauses(QList<DiskItem> items, const QStringList &patterns, const QString &home, int n)
+{
+    items.removeIf([&](const DiskItem &item) { return isExcludedPath(item.path, patterns, home); });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const DiskItem &a, const DiskItem &b) { return a.size > b.size; });
+    if (items.size() > n)
+        items.resize(std::max(n, 0));
+    return items;
 }
 
 bool isQuietTime(const QTime &time, const QString &start, const QString &end)
@@ -193,11 +204,21 @@ void DiskMonitor::runCycle()
         finish(false, tr("监控未开启"));
         return;
     }
+    // A cycle started by hand while the timer's cycle runs ends at once instead of interleaving.
+    cycleLock = std::make_unique<HistoryLock>(HistoryLock::Kind::Monitor, 0);
+    if (cycleLock->isBusy()) {
+        finish(false, tr("监控周期已在运行"));
+        return;
+    }
     spikeDetected = false;
     spikeGrowth = 0;
     drillPath.clear();
     spikes.clear();
+    drills.clear();
     resultDelivered = false;
+    scannedTopLevel = false;
+    rescanning = false;
+    spikeStored = false;
     watchdog->start(watchdogMs);
 
     qint64 capacity = 0;
@@ -207,18 +228,20 @@ void DiskMonitor::runCycle()
         return;
     }
 
-    const QDate date = QDate::currentDate();
+    now = diskNow();
+    const QDate date = now.date();
     today = DiskDayRecord();
     if (!store->loadDay(date, &today))
         today = DiskDayRecord();
     today.date = date;
     today.capacity = capacity;
     today.total = used;
-    DiskSample sample;
-    sample.time = QDateTime::currentDateTime();
+    sample = DiskSample();
+    sample.time = now;
     sample.total = used;
     today.samples.append(sample);
 
+    // Only days before today: a file left in the future by a clock that ran ahead never counts.
     previous = DiskDayRecord();
     for (int n = 1; n <= kPreviousDaySearch; ++n) {
         DiskDayRecord candidate;
@@ -231,30 +254,94 @@ void DiskMonitor::runCycle()
     const qint64 threshold = computeThresholdBytes();
     store->spikeThresholdBytes = threshold;
 
-    if (!previous.date.isValid() || used - previous.total < threshold) {
-        if (!today.topLevel.isEmpty())
+    const QJsonObject alerts = readJson(alertsPath).object();
+    const QString dayText = date.toString(Qt::ISODate);
+    // A top-level scan that ran out of time today is not started again on every cycle.
+    const bool scanTimedOut = alerts.value(QLatin1String("timeoutDate")).toString() == dayText;
+    auto scanOrFinalize = [&] {
+        if (!today.topLevel.isEmpty() || scanTimedOut)
             finalize();
         else
-            scanner->startTopLevelScan();
+            startTopLevelScan();
+    };
+
+    // Growth per elapsed day: after days without a record, their growth is not one day's.
+    const qint64 elapsedDays = previous.date.isValid() ? std::max<qint64>(1, previous.date.daysTo(date)) : 1;
+    if (!previous.date.isValid() || (used - previous.total) / elapsedDays < threshold) {
+        scanOrFinalize();
         return;
     }
     spikeDetected = true;
     spikeGrowth = used - previous.total;
+    for (const QJsonValue &entry : alerts.value(QLatin1String("spikes")).toArray())
+        spikeStored = spikeStored || entry.toObject().value(QLatin1String("date")).toString() == dayText;
+    // The day's spike was drilled and recorded already: later cycles only sample.
+    if (spikeStored) {
+        finalize();
+        return;
+    }
     if (today.topLevel.isEmpty()) {
-        scanner->startTopLevelScan();
+        scanOrFinalize();
+        return;
+    }
+    // Growth that came after the day's scan: look at the top level once more.
+    if (!growthExplained() && alerts.value(QLatin1String("rescanDate")).toString() != dayText) {
+        rescanning = true;
+        startTopLevelScan();
         return;
     }
     if (!startDrillFromGrowth())
         finalize();
 }
 
+void DiskMonitor::startTopLevelScan()
+{
+    if (!scanner->startTopLevelScan())
+        finalize();
+}
+
+DiskItem DiskMonitor::growthTarget() const
+{
+    // The largest grower that is a directory and not excluded; the drill caches of earlier runs
+    // do not compete, or each run would walk one level deeper.
+    const DiskDayRecord current = withoutDrillCache(today);
+    for (const DiskItem &item :
+         DiskHistoryStore::topGrowthItems(previous, current, int(current.topLevel.size()))) {
+        if (item.isDir && !isExcluded(item.path))
+            return item;
+    }
+    return {};
+}
+
+bool DiskMonitor::growthExplained() const
+{
+    qint64 grown = 0;
+    for (const DiskItem &item :
+         DiskHistoryStore::topGrowthItems(previous, withoutDrillCache(today), int(today.topLevel.size())))
+        grown += item.size;
+    return grown * 2 >= spikeGrowth;
+}
+
 bool DiskMonitor::startDrillFromGrowth()
 {
-    const QList<DiskItem> top = DiskHistoryStore::topGrowthItems(previous, withoutDrillCache(today), 1);
-    if (top.isEmpty() || !top.first().isDir || isExcluded(top.first().path))
+    const DiskItem target = growthTarget();
+    if (target.path.isEmpty())
         return false;
-    drillPath = top.first().path;
-    return scanner->drillInto(drillPath);
+    drillPath = target.path;
+    if (scanner->drillInto(drillPath))
+        return true;
+    recordSpike(drillPath, {target});
+    return false;
+}
+
+void DiskMonitor::recordSpike(const QString &causeDir, const QList<DiskItem> &causes)
+{
+    DiskSpikeInfo spike;
+    spike.date = today.date;
+    spike.growth = spikeGrowth;
+    spike.causeDir = causeDir;
+    spike.causes = causes;
+    spikes.append(spike);
 }
 
 void DiskMonitor::onTopLevelFinished(const QList<DiskItem> &items, bool complete)
@@ -264,6 +351,12 @@ void DiskMonitor::onTopLevelFinished(const QList<DiskItem> &items, bool complete
     resultDelivered = true;
     today.topLevel = items;
     today.complete = complete;
+    scannedTopLevel = true;
+    if (rescanning) {
+        QJsonObject mark;
+        mark.insert(QStringLiteral("rescanDate"), today.date.toString(Qt::ISODate));
+        setAlertMarks(mark);
+    }
     if (spikeDetected && startDrillFromGrowth())
         return;
     finalize();
@@ -275,20 +368,9 @@ void DiskMonitor::onDrillFinished(const QString &path, const QList<DiskItem> &it
         return;
     resultDelivered = true;
     today.drillCache.insert(path, items);
-    if (spikeDetected) {
-        DiskSpikeInfo spike;
-        spike.date = today.date;
-        spike.growth = spikeGrowth;
-        spike.causeDir = path;
-        spike.causes = items.mid(0, kMaxCauses);
-        if (!inCooldown(path) && !isQuietHours(QDateTime::currentDateTime())) {
-            sendNotification(spike);
-            recordAlertTime(path);
-            spike.alerted = true;
-        }
-        spikes.append(spike);
-        saveAlerts();
-    }
+    drills.insert(path, items);
+    if (spikeDetected)
+        recordSpike(path, largestCauses(items, config.excludes(), QDir::homePath(), kMaxCauses));
     finalize();
 }
 
@@ -304,26 +386,93 @@ void DiskMonitor::onScanFinished(bool ok, const QString &message)
     }
     if (ok)
         return;
-    // The drill-down could not run: keep the day with its top-level scan rather than lose it.
+    // The drill-down could not run: keep the day, and the spike with the top-level grower.
     if (!drillPath.isEmpty() && !today.topLevel.isEmpty()) {
+        const DiskItem target = growthTarget();
+        if (spikeDetected && spikes.isEmpty() && !target.path.isEmpty())
+            recordSpike(target.path, {target});
         finalize();
         return;
     }
-    finish(false, message);
+    failAfterSaving(message);
 }
 
 void DiskMonitor::onWatchdog()
 {
-    finish(false, tr("监控周期超时"));
+    if (!running)
+        return;
+    if (drillPath.isEmpty()) {
+        // Keep what the top-level scan measured so far, and do not start it again today.
+        const QList<DiskItem> partial = scanner->partialItems();
+        if (!partial.isEmpty() && (today.topLevel.isEmpty() || rescanning)) {
+            today.topLevel = partial;
+            today.complete = false;
+            scannedTopLevel = true;
+        }
+        QJsonObject mark;
+        mark.insert(QStringLiteral("timeoutDate"), today.date.toString(Qt::ISODate));
+        setAlertMarks(mark);
+    } else if (spikeDetected && spikes.isEmpty()) {
+        const DiskItem target = growthTarget();
+        if (!target.path.isEmpty())
+            recordSpike(target.path, {target});
+    }
+    failAfterSaving(tr("监控周期超时"));
 }
 
-void DiskMonitor::finalize()
+bool DiskMonitor::saveDay(QString *error)
 {
     store->retentionDays = config.retentionDays();
     store->budgetBytes = qint64(config.storageBudgetMB()) * kMiB;
     store->samplesRetentionDays = config.samplesRetentionDays();
     store->memoryCacheDays = config.memoryCacheDays();
-    store->saveDayRecord(today);
+    // Merged into the file as it is now: a writer in another process (the window, a cycle that
+    // overlapped this one) keeps what it wrote.
+    const bool saved = store->updateDayRecord(today.date, [this](DiskDayRecord &day) {
+        bool known = false;
+        for (const DiskSample &s : std::as_const(day.samples))
+            known = known || (s.time == sample.time && s.total == sample.total);
+        if (!known)
+            day.samples.append(sample);
+        std::stable_sort(day.samples.begin(), day.samples.end(),
+                         [](const DiskSample &a, const DiskSample &b) { return a.time < b.time; });
+        day.capacity = today.capacity;
+        day.total = day.samples.constLast().total;
+        if (scannedTopLevel) {
+            day.topLevel = today.topLevel;
+            day.complete = today.complete;
+        }
+        for (auto it = drills.cbegin(); it != drills.cend(); ++it)
+            day.drillCache.insert(it.key(), it.value());
+    });
+    if (!saved && error)
+        *error = store->lastError();
+    return saved;
+}
+
+void DiskMonitor::failAfterSaving(const QString &message)
+{
+    QString error;
+    saveDay(&error);
+    const QList<DiskSpikeInfo> notify = updateAlerts();
+    for (const DiskSpikeInfo &spike : notify)
+        sendNotification(spike);
+    finish(false, message);
+}
+
+void DiskMonitor::finalize()
+{
+    if (!running)
+        return;
+    const QList<DiskSpikeInfo> notify = updateAlerts();
+    QString error;
+    const bool saved = saveDay(&error);
+    for (const DiskSpikeInfo &spike : notify)
+        sendNotification(spike);
+    if (!saved) {
+        finish(false, tr("监控记录保存失败：%1").arg(error));
+        return;
+    }
     finish(true, tr("监控完成"));
 }
 
@@ -334,6 +483,7 @@ void DiskMonitor::finish(bool ok, const QString &message)
     running = false;
     watchdog->stop();
     scanner->cancel();
+    cycleLock.reset();
     emit finished(ok, message);
 }
 
@@ -343,12 +493,20 @@ void DiskMonitor::shutdown()
     scanner->cancel();
 }
 
+DiskHistoryIndex DiskMonitor::recentIndex(int baselineDays) const
+{
+    // Only the newest days count; a few more cover today and days dated ahead of it.
+    DiskHistoryIndex index;
+    index.days = store->loadRecentSummaries(std::max(baselineDays, 3) + 8);
+    return index;
+}
+
 qint64 DiskMonitor::computeThresholdBytes()
 {
     const qint64 floor = qint64(config.minAlertMB()) * kMiB;
     if (config.alertMode() == QLatin1String("baseline")) {
         const qint64 baseline =
-            baselineGrowth(store->loadIndex(), QDate::currentDate(), config.baselineDays());
+            baselineGrowth(recentIndex(config.baselineDays()), diskToday(), config.baselineDays());
         const double scaled = config.baselineMultiplier() * double(baseline);
         // Out-of-range products (a huge multiplier) saturate instead of overflowing.
         const qint64 threshold = scaled >= 9.2e18    ? std::numeric_limits<qint64>::max()
@@ -364,7 +522,8 @@ bool DiskMonitor::inCooldown(const QString &path) const
     const auto it = lastAlert.constFind(path);
     if (it == lastAlert.cend() || !it.value().isValid())
         return false;
-    return it.value().secsTo(QDateTime::currentDateTime()) < qint64(config.cooldownHours()) * 3600;
+    const QDateTime at = now.isValid() ? now : diskNow();
+    return it.value().secsTo(at) < qint64(config.cooldownHours()) * 3600;
 }
 
 bool DiskMonitor::isQuietHours(const QDateTime &time) const
@@ -394,7 +553,7 @@ void DiskMonitor::sendNotification(const DiskSpikeInfo &spike)
 
 void DiskMonitor::recordAlertTime(const QString &path)
 {
-    lastAlert.insert(path, QDateTime::currentDateTime());
+    lastAlert.insert(path, now.isValid() ? now : diskNow());
 }
 
 void DiskMonitor::loadAlerts()
@@ -412,15 +571,95 @@ void DiskMonitor::loadAlerts()
 
 void DiskMonitor::saveAlerts()
 {
-    QJsonObject times;
-    for (auto it = lastAlert.cbegin(); it != lastAlert.cend(); ++it)
-        times.insert(it.key(), it.value().toString(Qt::ISODateWithMs));
-    const QJsonDocument existing = readJson(alertsPath);
-    const QJsonArray stored =
-        existing.isObject() ? existing.object().value(QLatin1String("spikes")).toArray() : QJsonArray();
-    const QJsonObject root{{QStringLiteral("lastAlert"), times},
-                           {QStringLiteral("spikes"), mergeSpikes(stored, spikes)}};
+    for (const DiskSpikeInfo &spike : updateAlerts())
+        sendNotification(spike);
+}
+
+void DiskMonitor::setAlertMarks(const QJsonObject &marks)
+{
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return;
+    QJsonObject root = readJson(alertsPath).object();
+    for (auto it = marks.constBegin(); it != marks.constEnd(); ++it)
+        root.insert(it.key(), it.value());
     writeJsonAtomic(alertsPath, QJsonDocument(root));
+}
+
+QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
+{
+    QList<DiskSpikeInfo> notify;
+    const bool quiet = isQuietHours(now.isValid() ? now : diskNow());
+    if (spikes.isEmpty() && quiet)
+        return notify;
+    // Read, merged and written under the history lock: the window and another cycle may write it.
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return notify;
+    const QJsonDocument doc = readJson(alertsPath);
+    QJsonObject root = doc.isObject() ? doc.object() : QJsonObject();
+    const QJsonObject times = root.value(QLatin1String("lastAlert")).toObject();
+    for (auto it = times.constBegin(); it != times.constEnd(); ++it) {
+        const QDateTime when = QDateTime::fromString(it.value().toString(), Qt::ISODateWithMs);
+        if (when.isValid() && (!lastAlert.contains(it.key()) || lastAlert.value(it.key()) < when))
+            lastAlert.insert(it.key(), when);
+    }
+    QJsonArray stored = root.value(QLatin1String("spikes")).toArray();
+    bool changed = false;
+    auto alert = [&](QJsonObject &entry) {
+        entry.insert(QStringLiteral("alerted"), true);
+        entry.remove(QStringLiteral("deferred"));
+        DiskSpikeInfo spike;
+        spike.date = parseIsoDay(entry.value(QLatin1String("date")).toString());
+        spike.growth = jsonBytes(entry.value(QLatin1String("growth")));
+        spike.causeDir = entry.value(QLatin1String("causeDir")).toString();
+        spike.alerted = true;
+        recordAlertTime(spike.causeDir);
+        notify.append(spike);
+    };
+    // Spikes held back by quiet hours go out at the first cycle outside them, once each.
+    if (!quiet) {
+        for (int i = 0; i < stored.size(); ++i) {
+            QJsonObject entry = stored.at(i).toObject();
+            if (!entry.value(QLatin1String("deferred")).toBool() ||
+                entry.value(QLatin1String("alerted")).toBool())
+                continue;
+            if (inCooldown(entry.value(QLatin1String("causeDir")).toString()))
+                continue;
+            alert(entry);
+            stored.replace(i, entry);
+            changed = true;
+        }
+    }
+    for (const DiskSpikeInfo &spike : std::as_const(spikes)) {
+        const QString date = spike.date.toString(Qt::ISODate);
+        bool known = false;
+        for (const QJsonValue &entry : std::as_const(stored)) {
+            const QJsonObject obj = entry.toObject();
+            known = known || (obj.value(QLatin1String("date")).toString() == date &&
+                              obj.value(QLatin1String("causeDir")).toString() == spike.causeDir);
+        }
+        if (known)
+            continue;
+        QJsonObject entry = spikeToJson(spike);
+        if (quiet)
+            entry.insert(QStringLiteral("deferred"), true);
+        else if (!inCooldown(spike.causeDir))
+            alert(entry);
+        stored.append(entry);
+        changed = true;
+    }
+    if (!changed)
+        return notify;
+    while (stored.size() > kMaxStoredSpikes)
+        stored.removeFirst();
+    QJsonObject encodedTimes;
+    for (auto it = lastAlert.cbegin(); it != lastAlert.cend(); ++it)
+        encodedTimes.insert(it.key(), it.value().toString(Qt::ISODateWithMs));
+    root.insert(QStringLiteral("lastAlert"), encodedTimes);
+    root.insert(QStringLiteral("spikes"), stored);
+    writeJsonAtomic(alertsPath, QJsonDocument(root));
+    return notify;
 }
 
 } // namespace Tavrin

@@ -2,6 +2,7 @@
 
 #include "disk/diskhistorystore.h"
 #include "disk/diskscanner.h"
+#include "disk/historylock.h"
 #include "disk/monitorconfig.h"
 
 #include <QDateTime>
@@ -10,6 +11,8 @@
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
+
+#include <memory>
 
 namespace Tavrin {
 
@@ -21,6 +24,8 @@ int runMonitor(int argc, char **argv);
 QJsonObject spikeToJson(const DiskSpikeInfo &spike);
 /// Appends the spikes not yet in `existing` (same "date" and "causeDir") and keeps the newest 200.
 QJsonArray mergeSpikes(QJsonArray existing, const QList<DiskSpikeInfo> &spikes);
+/// The `n` largest of `items` that are not excluded, largest first.
+QList<DiskItem> largestCauses(QList<DiskItem> items, const QStringList &patterns, const QString &home, int n);
 /// Whether `time` lies in the quiet period "HH:mm"–"HH:mm" (across midnight when end < start);
 /// never quiet when either bound is invalid or both are equal.
 bool isQuietTime(const QTime &time, const QString &start, const QString &end);
@@ -59,7 +64,16 @@ private:
     void finalize();
     void finish(bool ok, const QString &message);
     bool startDrillFromGrowth();
+    DiskItem growthTarget() const;
+    bool growthExplained() const;
+    void recordSpike(const QString &causeDir, const QList<DiskItem> &causes);
+    bool saveDay(QString *error);
+    void failAfterSaving(const QString &message);
+    QList<DiskSpikeInfo> updateAlerts();
+    void setAlertMarks(const QJsonObject &marks);
+    void startTopLevelScan();
     qint64 computeThresholdBytes();
+    DiskHistoryIndex recentIndex(int baselineDays) const;
     bool inCooldown(const QString &path) const;
     bool isQuietHours(const QDateTime &time) const;
     bool isExcluded(const QString &path) const;
@@ -82,6 +96,14 @@ private:
     QTimer *watchdog = nullptr;
     QMap<QString, QDateTime> lastAlert;
     QString alertsPath;
+    // This cycle's own contributions, merged into the day file as it is when saving.
+    QDateTime now;
+    DiskSample sample;
+    bool scannedTopLevel = false;
+    bool rescanning = false;
+    bool spikeStored = false;
+    QMap<QString, QList<DiskItem>> drills;
+    std::unique_ptr<HistoryLock> cycleLock;
 };
 
 } // namespace Tavrin

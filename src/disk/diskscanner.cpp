@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <sys/stat.h>
 
 namespace Tavrin {
 
@@ -126,6 +127,19 @@ bool parseDuLine(const QByteArray &raw, DuLine *out)
     return true;
 }
 
+bool parseDuRecord(const QByteArray &record, DuLine *out)
+{
+    const int tab = record.indexOf('\t');
+    if (tab <= 0 || tab + 1 >= record.size())
+        return false;
+    qint64 kib = 0;
+    if (!parseInt64(record.left(tab), &kib) || kib > std::numeric_limits<qint64>::max() / 1024)
+        return false;
+    out->size = kib * 1024;
+    out->path = QFile::decodeName(record.mid(tab + 1));
+    return true;
+}
+
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used)
 {
     for (const QByteArray &line : output.split('\n')) {
@@ -230,6 +244,7 @@ QStringList DiskScanner::topLevelArguments()
 {
     return {QStringLiteral("-xk"),
             QStringLiteral("--max-depth=1"),
+            QStringLiteral("--null"),
             QStringLiteral("--exclude=/proc"),
             QStringLiteral("--exclude=/sys"),
             QStringLiteral("--exclude=/dev"),
@@ -242,6 +257,7 @@ QStringList DiskScanner::drillArguments(const QString &path)
 {
     return {QStringLiteral("-ak"),
             QStringLiteral("--max-depth=1"),
+            QStringLiteral("--null"),
             QStringLiteral("--exclude=/proc"),
             QStringLiteral("--exclude=/sys"),
             QStringLiteral("--exclude=/dev"),
@@ -254,6 +270,7 @@ bool DiskScanner::startTopLevelScan()
 {
     if (isBusy())
         return false;
+    inputName.clear();
     startDu(topLevelArguments(), false, QString());
     return true;
 }
@@ -262,7 +279,11 @@ bool DiskScanner::drillInto(const QString &path)
 {
     if (isBusy())
         return false;
-    startDu(drillArguments(path), true, path);
+    QStringList duArgs = drillArguments(path);
+    inputName = rawNames.value(path);
+    if (!inputName.isEmpty())
+        duArgs.last() = QStringLiteral("--files0-from=-");
+    startDu(duArgs, true, path);
     return true;
 }
 
@@ -316,6 +337,10 @@ void DiskScanner::launch(Runner how)
             QTimer::singleShot(0, this, [this, p] { onStartFailed(p); });
     });
     p->start(program, arguments);
+    if (!inputName.isEmpty()) {
+        p->write(inputName + '\0');
+        p->closeWriteChannel();
+    }
 }
 
 void DiskScanner::onStartFailed(QProcess *failed)
@@ -346,13 +371,21 @@ void DiskScanner::emitProgress()
 void DiskScanner::parseLine(const QByteArray &line)
 {
     DuLine parsed;
-    if (!parseDuLine(line, &parsed))
+    if (!parseDuRecord(line, &parsed))
         return;
+    const QByteArray raw = line.mid(line.indexOf('\t') + 1);
+    if (QFile::encodeName(parsed.path) != raw) {
+        if (rawNames.size() >= 100000)
+            rawNames.clear();
+        rawNames.insert(parsed.path, raw);
+    }
     bool isDir = true;
     if (drillMode) {
         if (parsed.path == drillTarget || parsed.path == drillTarget + QLatin1Char('/'))
             return;
-        isDir = QFileInfo(parsed.path).isDir();
+        // By the listed bytes: a name that does not decode would not be found again.
+        struct stat info;
+        isDir = ::stat(raw.constData(), &info) == 0 && S_ISDIR(info.st_mode);
     } else if (parsed.path == QLatin1String("/") || parsed.path == QLatin1String("//")) {
         return;
     }
@@ -365,8 +398,9 @@ void DiskScanner::onReadyRead()
         return;
     lineBuffer += process->readAllStandardOutput();
     int start = 0;
+    // "du --null" ends each entry with NUL: names may hold line feeds.
     for (;;) {
-        const int nl = lineBuffer.indexOf('\n', start);
+        const int nl = lineBuffer.indexOf('\0', start);
         if (nl < 0)
             break;
         parseLine(lineBuffer.mid(start, nl - start));
@@ -379,7 +413,7 @@ void DiskScanner::onReadyRead()
 
 void DiskScanner::parseBufferRemainder()
 {
-    for (const QByteArray &piece : lineBuffer.split('\n'))
+    for (const QByteArray &piece : lineBuffer.split('\0'))
         parseLine(piece);
     lineBuffer.clear();
 }

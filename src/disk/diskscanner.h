@@ -3,6 +3,7 @@
 #include "disk/diskrecords.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QProcess>
@@ -20,6 +21,9 @@ struct DuLine
 /// Parses "<KiB>\t<path>" (one trailing CR and surrounding blanks removed). False for empty lines,
 /// lines without a tab or with the tab first, and sizes that are not decimal integers.
 bool parseDuLine(const QByteArray &line, DuLine *out);
+/// Parses one NUL-terminated record of "du --null" output, "<KiB>\t<path>", exactly: the path is
+/// everything after the first tab, blanks, tabs and line feeds included, decoded as a file name.
+bool parseDuRecord(const QByteArray &record, DuLine *out);
 /// Total and used bytes from the first data line of "df -B1" output (columns may be aligned).
 bool parseDfRootOutput(const QByteArray &output, qint64 *total, qint64 *used);
 /// Candidate partitions from a mount table: real devices under /dev/, not the root device,
@@ -51,6 +55,8 @@ public:
     bool startTopLevelScan();
     /// Sizes of the direct children of `path`; false while busy.
     bool drillInto(const QString &path);
+    /// Entries parsed so far in the current (or last) run, in du's order.
+    QList<DiskItem> partialItems() const { return items; }
     /// Stops the run; it then ends with exactly one `scanFinished(false, "扫描已取消")`.
     void cancel();
 
@@ -93,6 +99,10 @@ private:
     bool cancelled = false;
     bool fellBack = false;
     bool authTried = false;
+    // Listed names that do not survive decoding (not valid in the file-system encoding) by their
+    // decoded form, so they can still be drilled into: du then reads the name from its input.
+    QHash<QString, QByteArray> rawNames;
+    QByteArray inputName;
 };
 
 } // namespace Tavrin

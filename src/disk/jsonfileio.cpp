@@ -35,26 +35,37 @@ QJsonDocument readJson(const QString &path)
 
 bool writeFileAtomic(const QString &path, const QByteArray &data)
 {
+    return writeFileAtomic(path, data, nullptr);
+}
+
+bool writeFileAtomic(const QString &path, const QByteArray &data, QString *error)
+{
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    qint64 written = 0;
-    while (written < data.size()) {
-        const qint64 n = file.write(data.constData() + written, data.size() - written);
-        if (n <= 0) {
-            file.cancelWriting();
-            file.commit();
-            return false;
-        }
-        written += n;
-    }
-    // QSaveFile buffers; a full disk may only show up when the buffer goes out.
-    if (!file.flush() || file.error() != QFileDevice::NoError || file.size() != data.size()) {
+    auto fail = [&] {
+        if (error)
+            *error = file.errorString();
         file.cancelWriting();
         file.commit();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
+    qint64 written = 0;
+    while (written < data.size()) {
+        const qint64 n = file.write(data.constData() + written, data.size() - written);
+        if (n <= 0)
+            return fail();
+        written += n;
     }
-    return file.commit();
+    // QSaveFile buffers; a full disk may only show up when the buffer goes out.
+    if (!file.flush() || file.error() != QFileDevice::NoError || file.size() != data.size())
+        return fail();
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool writeJsonAtomic(const QString &path, const QJsonDocument &doc)

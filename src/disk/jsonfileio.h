@@ -20,6 +20,8 @@ QJsonDocument readJson(const QString &path);
 /// QSaveFile::commit() can succeed after a short write on a full disk. On any shortfall the save is
 /// cancelled, the old file stays as it was and the result is false.
 bool writeFileAtomic(const QString &path, const QByteArray &data);
+/// As above; on failure `error` (when given) receives the reason.
+bool writeFileAtomic(const QString &path, const QByteArray &data, QString *error);
 
 /// `writeFileAtomic` of the compact form of `doc`.
 bool writeJsonAtomic(const QString &path, const QJsonDocument &doc);

@@ -131,10 +131,10 @@ public:
         setDu("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + growth, true}});
         setDu("/var", {{"/var/log", growth, true},
                        {"/var/lib", 5 * GiB, true},
-                       {"/var/a", 1, true},
-                       {"/var/b", 2, true},
-                       {"/var/c", 3, true},
-                       {"/var/d", 4, true}});
+                       {"/var/a", 1 * MiB, true},
+                       {"/var/b", 2 * MiB, true},
+                       {"/var/c", 3 * MiB, true},
+                       {"/var/d", 4 * MiB, true}});
     }
 
     QTemporaryDir work;

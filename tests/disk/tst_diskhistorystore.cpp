@@ -4,8 +4,15 @@
 #include "diskfixture.h"
 #include "testsupport.h"
 
-#include <QSemaphore>
+#include <QDeadlineTimer>
+#include <QMutex>
+#include <QScopeGuard>
+#include <QThread>
 #include <QThreadPool>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <memory>
 
 using namespace Tavrin;
 
@@ -67,6 +74,8 @@ private slots:
     void brokenIndexIsRebuilt_data();
     void brokenIndexIsRebuilt();
     void retention();
+    void pruneAndRebuildKeepTopItems();
+    void hugeDrillResultsStayReadable();
     void budgetStagesStopWhenUnderBudget();
     void budgetStageThreeThinsOldest_data();
     void budgetStageThreeThinsOldest();
@@ -211,13 +220,70 @@ void TestDiskHistoryStore::retention()
     store.pruneExpired(-4);
     QCOMPARE(store.loadIndex().days.size(), 3);
 
+    // Ages count from the day after the newest record before today: after a gap (or a clock
+    // that jumped ahead) nothing goes that the last recorded day would still keep.
     store.retentionDays = 10;
+    QVERIFY(store.saveDayRecord(makeDay(today(), 4)));
+    QVERIFY(QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-11))));
+    QVERIFY(store.saveDayRecord(makeDay(today().addDays(-1), 4)));
     QVERIFY(store.saveDayRecord(makeDay(today(), 4)));
     QVERIFY(!QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-11))));
     QVERIFY(QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-10))));
     const DiskHistoryIndex index = store.loadIndex();
-    QCOMPARE(index.days.size(), 3);
+    QCOMPARE(index.days.size(), 4);
     QCOMPARE(index.first, today().addDays(-10));
+    QCOMPARE(index.days.first().growth, qint64(0));
+}
+
+void TestDiskHistoryStore::pruneAndRebuildKeepTopItems()
+{
+    DiskHistoryStore store;
+    store.retentionDays = 0;
+    for (int age = 4; age >= 1; --age)
+        QVERIFY(store.saveDayRecord(
+            makeDay(today().addDays(-age), (10 - age) * MiB, {{"/usr", (10 - age) * MiB, true}})));
+    auto tops = [&] {
+        QStringList dates;
+        for (const DiskDaySummary &day : store.loadIndex().days) {
+            if (!day.top.isEmpty())
+                dates << day.date.toString(Qt::ISODate);
+        }
+        return dates;
+    };
+    const QStringList before = tops();
+    QCOMPARE(before.size(), 3);
+    // One day expires: the others keep their top items.
+    store.retentionDays = 3;
+    QVERIFY(store.saveDayRecord(makeDay(today(), 10 * MiB, {{"/usr", 10 * MiB, true}})));
+    QVERIFY(!QFile::exists(DiskHistoryStore::dayFilePath(today().addDays(-4))));
+    QCOMPARE(tops(), before + QStringList{today().toString(Qt::ISODate)});
+    QCOMPARE(store.loadIndex().days.first().growth, qint64(0));
+    // So does a rebuild from the day files.
+    store.rebuildIndex();
+    QCOMPARE(tops(), before + QStringList{today().toString(Qt::ISODate)});
+}
+
+void TestDiskHistoryStore::hugeDrillResultsStayReadable()
+{
+    DiskDayRecord day = makeDay(today(), 1024 * MiB);
+    for (int dir = 0; dir < 40; ++dir) {
+        QList<DiskItem> children;
+        for (int i = 0; i < 1000; ++i)
+            children.append(
+                {QString("/var/d%1/%2/%3").arg(dir).arg(QString(50, QLatin1Char('x'))).arg(i), i, false});
+        day.drillCache.insert(QString("/var/d%1").arg(dir), children);
+    }
+    DiskHistoryStore store;
+    QVERIFY(store.saveDayRecord(day));
+    const QByteArray bytes = readFileBytes(DiskHistoryStore::dayFilePath(today()));
+    QVERIFY(!bytes.isEmpty());
+    const DiskDayRecord back = readDayFile(today());
+    QCOMPARE(back.drillCache.size(), DiskHistoryStore::kMaxDrillDirs);
+    for (const QList<DiskItem> &children : back.drillCache) {
+        QCOMPARE(children.size(), DiskHistoryStore::kMaxDrillItems);
+        // The largest children are the ones kept.
+        QCOMPARE(children.first().size, qint64(999));
+    }
 }
 
 void TestDiskHistoryStore::budgetStagesStopWhenUnderBudget()
@@ -348,7 +414,7 @@ void TestDiskHistoryStore::asyncRangeProgress()
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
     const quint64 id = store.requestRange(from, today());
     QVERIFY(id != 0);
-    QVERIFY(loaded.wait());
+    QVERIFY(loaded.wait(20000));
     QCOMPARE(loaded.size(), 1);
     QCOMPARE(loaded.first().at(0).value<quint64>(), id);
     const auto records = loaded.first().at(1).value<QList<DiskDayRecord>>();
@@ -363,7 +429,7 @@ void TestDiskHistoryStore::asyncRangeProgress()
     progress.clear();
     loaded.clear();
     const quint64 single = store.requestRange(today(), today());
-    QVERIFY(loaded.wait());
+    QVERIFY(loaded.wait(20000));
     QCOMPARE(progress.size(), 1);
     QCOMPARE(progress.first().at(0).value<quint64>(), single);
     QCOMPARE(progress.first().at(1).toInt(), 1);
@@ -390,23 +456,57 @@ void TestDiskHistoryStore::cancelBeforeStart()
     DiskHistoryStore store;
     QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
-    // Hold every pool thread so the worker cannot start before the cancellation.
+    // Occupy every pool thread so the worker cannot start before the cancellation. The gate lives
+    // on the heap and stays open once opened, so a blocker that runs late neither touches a dead
+    // stack frame nor misses the wake-up; each blocker gives up on its own after a bounded time.
+    struct Gate
+    {
+        QMutex mutex;
+        QWaitCondition changed;
+        bool open = false;
+        int started = 0;
+        int ended = 0;
+    };
+    const auto gate = std::make_shared<Gate>();
     QThreadPool *pool = QThreadPool::globalInstance();
-    QSemaphore gate;
-    QSemaphore started;
     const int threads = pool->maxThreadCount();
     for (int i = 0; i < threads; ++i) {
-        pool->start([&] {
-            started.release();
-            gate.acquire();
+        pool->start([gate] {
+            QMutexLocker lock(&gate->mutex);
+            ++gate->started;
+            gate->changed.wakeAll();
+            QDeadlineTimer limit(30000);
+            while (!gate->open && gate->changed.wait(&gate->mutex, limit))
+                ;
+            ++gate->ended;
+            gate->changed.wakeAll();
         });
     }
-    started.acquire(threads);
+    auto waitFor = [&](auto condition) {
+        QMutexLocker lock(&gate->mutex);
+        QDeadlineTimer limit(20000);
+        while (!condition() && gate->changed.wait(&gate->mutex, limit))
+            ;
+        return condition();
+    };
+    auto release = qScopeGuard([&] {
+        QMutexLocker lock(&gate->mutex);
+        gate->open = true;
+        gate->changed.wakeAll();
+    });
+    QVERIFY2(waitFor([&] { return gate->started == threads; }), "pool threads never became free");
+
     const quint64 id = store.requestRange(today().addDays(-3), today());
     store.cancelRange(id);
     QVERIFY(store.isCancelled(id));
-    gate.release(threads);
-    QVERIFY(loaded.wait());
+    release.dismiss();
+    {
+        QMutexLocker lock(&gate->mutex);
+        gate->open = true;
+        gate->changed.wakeAll();
+    }
+    QVERIFY(waitFor([&] { return gate->ended == threads; }));
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
     QCOMPARE(loaded.first().at(0).value<quint64>(), id);
     QVERIFY(loaded.first().at(1).value<QList<DiskDayRecord>>().isEmpty());
     QCOMPARE(progress.size(), 0);
@@ -419,27 +519,31 @@ void TestDiskHistoryStore::destroyedDuringLoad()
         writeDay(richDay(today().addDays(-i)));
     QObject receiver;
     int loadedCalls = 0;
-    QSemaphore inWorker;
-    QSemaphore proceed;
-    QAtomicInt progressCalls = 0;
+    std::atomic<int> progressCalls = 0;
+    std::atomic<bool> workerLeft = false;
     auto *store = new DiskHistoryStore;
     connect(store, &DiskHistoryStore::rangeLoaded, &receiver, [&] { ++loadedCalls; });
-    // Runs on the worker thread: hold the worker inside the load until the store is going away.
+    // Runs on the worker thread: the first report holds the worker inside the load until the
+    // destructor has cancelled it, then lingers a little, so a destructor that did not wait for
+    // the worker returns while it is still here.
     connect(
         store, &DiskHistoryStore::rangeProgress, &receiver,
-        [&] {
-            if (progressCalls.fetchAndAddRelaxed(1) == 0) {
-                inWorker.release();
-                proceed.acquire();
-            }
+        [&, store](quint64 id) {
+            if (progressCalls.fetch_add(1) != 0)
+                return;
+            QDeadlineTimer limit(30000);
+            while (!store->isCancelled(id) && !limit.hasExpired())
+                QThread::msleep(1);
+            QThread::msleep(50);
+            workerLeft = true;
         },
         Qt::DirectConnection);
     store->requestRange(today().addDays(-3000), today());
-    inWorker.acquire();
-    proceed.release();
+    QTRY_VERIFY_WITH_TIMEOUT(progressCalls.load() > 0, 20000);
     delete store;
-    // The worker saw the cancellation and ended before the destructor returned.
-    QVERIFY(progressCalls.loadRelaxed() < 3001);
+    QVERIFY2(workerLeft.load(), "the destructor returned while its worker was still running");
+    // The worker saw the cancellation at the next day and reported nothing more.
+    QCOMPARE(progressCalls.load(), 1);
     QCoreApplication::processEvents();
     QCOMPARE(loadedCalls, 0);
 }

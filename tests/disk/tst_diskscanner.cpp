@@ -1,8 +1,14 @@
 #include "disk/diskscanner.h"
+#include "disk/jsonfileio.h"
 
 #include "testsupport.h"
 
+#include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Tavrin;
 
@@ -30,6 +36,10 @@ private slots:
 
     void parseDuLine_data();
     void parseDuLine();
+    void parseDuRecord_data();
+    void parseDuRecord();
+    void oddNamesTakenExactly();
+    void nameNotInFileSystemEncodingCanBeDrilled();
     void parseDfRoot_data();
     void parseDfRoot();
     void mountTable();
@@ -131,6 +141,106 @@ void TestDiskScanner::parseDuLine()
     // Bytes that are not UTF-8 still give an entry, never a crash.
     QVERIFY(Tavrin::parseDuLine(QByteArray("2\t/bad\xff\xfe name"), &parsed));
     QVERIFY(parsed.path.startsWith("/bad"));
+}
+
+void TestDiskScanner::parseDuRecord_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("plain") << QByteArray("1024\t/usr") << true << qint64(1048576) << "/usr";
+    QTest::newRow("trailing blank kept") << QByteArray("8\t/a b ") << true << qint64(8192) << "/a b ";
+    QTest::newRow("line feed, digits and tab in the name")
+        << QByteArray("4\t/x\n9999999999\t/fake") << true << qint64(4096) << "/x\n9999999999\t/fake";
+    QTest::newRow("carriage return in the name") << QByteArray("4\t/v\r") << true << qint64(4096) << "/v\r";
+    QTest::newRow("leading blank before the size") << QByteArray(" 8\t/a") << false << qint64(0) << "";
+    QTest::newRow("no path") << QByteArray("8\t") << false << qint64(0) << "";
+    QTest::newRow("line feed left from text output") << QByteArray("\n8\t/a") << false << qint64(0) << "";
+    QTest::newRow("letters") << QByteArray("12k\t/usr") << false << qint64(0) << "";
+    QTest::newRow("too big for bytes") << QByteArray("9007199254740993000\t/usr") << false << qint64(0) << "";
+    QTest::newRow("empty") << QByteArray() << false << qint64(0) << "";
+}
+
+void TestDiskScanner::parseDuRecord()
+{
+    QFETCH(QByteArray, record);
+    QFETCH(bool, ok);
+    QFETCH(qint64, size);
+    QFETCH(QString, path);
+    DuLine parsed;
+    QCOMPARE(Tavrin::parseDuRecord(record, &parsed), ok);
+    if (ok) {
+        QCOMPARE(parsed.size, size);
+        QCOMPARE(parsed.path, path);
+    }
+}
+
+void TestDiskScanner::oddNamesTakenExactly()
+{
+    // A real tree with the names that broke line-based parsing; du itself lists them.
+    QTemporaryDir tree;
+    const QString t = tree.path();
+    const QStringList names{"plain", "trailing blank ", "feed\n10737418240\tevil", " lead"};
+    for (const QString &name : names)
+        QVERIFY(QDir(t).mkdir(name));
+    QByteArray out;
+    for (const QString &name : names)
+        out += "4\t" + QFile::encodeName(t + "/" + name) + '\0';
+    out += "20\t" + QFile::encodeName(t) + '\0';
+    QVERIFY(Tavrin::writeFileAtomic(work.filePath(duOutputName(t) + "0"), out));
+    DiskScanner scanner;
+    QSignalSpy drill(&scanner, &DiskScanner::drillFinished);
+    QVERIFY(scanner.drillInto(t));
+    QVERIFY(drill.wait(20000));
+    QStringList paths;
+    for (const DiskItem &item : drill.first().at(1).value<QList<DiskItem>>()) {
+        paths << item.path;
+        QCOMPARE(item.size, qint64(4096));
+        QVERIFY2(item.isDir, qPrintable(item.path));
+    }
+    QStringList expected;
+    for (const QString &name : names)
+        expected << t + "/" + name;
+    QCOMPARE(paths, expected);
+}
+
+void TestDiskScanner::nameNotInFileSystemEncodingCanBeDrilled()
+{
+    // The real du over a real tree: a directory whose name is not UTF-8, with a file inside.
+    const QString du = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
+    if (du.isEmpty())
+        QSKIP("no du on this system");
+    const QString bin = work.filePath("realdu");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QFile::link(du, bin + "/du"));
+    for (const char *fake : {"nice", "ionice"})
+        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
+    qputenv("PATH", QFile::encodeName(bin) + ":" + qgetenv("PATH"));
+    QTemporaryDir tree;
+    const QByteArray odd = QFile::encodeName(tree.path()) + "/bad\xff\xfe";
+    QVERIFY(::mkdir(odd.constData(), 0700) == 0);
+    {
+        QFile f;
+        const int fd = ::open((odd + "/inner").constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        QVERIFY(f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QVERIFY(f.write(QByteArray(64 * 1024, 'x')) == 64 * 1024);
+    }
+    DiskScanner scanner;
+    QSignalSpy drill(&scanner, &DiskScanner::drillFinished);
+    QVERIFY(scanner.drillInto(tree.path()));
+    QVERIFY(drill.wait(20000));
+    const auto listed = drill.takeFirst().at(1).value<QList<DiskItem>>();
+    QCOMPARE(listed.size(), 1);
+    QVERIFY(listed.first().isDir);
+    QVERIFY(scanner.drillInto(listed.first().path));
+    QVERIFY(drill.wait(20000));
+    QCOMPARE(drill.first().at(0).toString(), listed.first().path);
+    const auto children = drill.first().at(1).value<QList<DiskItem>>();
+    QCOMPARE(children.size(), 1);
+    QVERIFY(children.first().path.endsWith("/inner"));
+    QVERIFY(children.first().size >= 64 * 1024);
 }
 
 void TestDiskScanner::parseDfRoot_data()
@@ -241,8 +351,9 @@ void TestDiskScanner::topLevelScan()
     QCOMPARE(progress.last().at(1).toString(), QString("/last"));
     QCOMPARE(
         logLines().first(),
-        QString("nice -n 19 ionice -c3 du -xk --max-depth=1 --exclude=/proc --exclude=/sys --exclude=/dev "
-                "--exclude=/run --exclude=/tmp /"));
+        QString(
+            "nice -n 19 ionice -c3 du -xk --max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
+            "--exclude=/run --exclude=/tmp /"));
 }
 
 void TestDiskScanner::splitAndCrLfOutput_data()
@@ -252,7 +363,6 @@ void TestDiskScanner::splitAndCrLfOutput_data()
     const QByteArray lines = "10\t/usr\n20\t/var/long/path/name\n30\t/home\n40\t/\n";
     QTest::newRow("one read") << lines << false;
     QTest::newRow("split inside a line") << lines << true;
-    QTest::newRow("CR LF") << QByteArray(lines).replace("\n", "\r\n") << false;
     QTest::newRow("no final newline") << lines.chopped(1) << true;
 }
 
@@ -296,9 +406,10 @@ void TestDiskScanner::drillIntoRealTree()
     QVERIFY(items.at(0).isDir);
     QVERIFY(!items.at(1).isDir);
     QVERIFY(!items.at(2).isDir);
-    QVERIFY(logLines().first().endsWith("du -ak --max-depth=1 --exclude=/proc --exclude=/sys --exclude=/dev "
-                                        "--exclude=/run --exclude=/tmp " +
-                                        t));
+    QVERIFY(logLines().first().endsWith(
+        "du -ak --max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
+        "--exclude=/run --exclude=/tmp " +
+        t));
 }
 
 void TestDiskScanner::failedRunStillDelivers()

@@ -1,3 +1,4 @@
+#include "disk/diskhistorystore.h"
 #include "disk/diskrecords.h"
 #include "disk/jsonfileio.h"
 #include "disk/monitorconfig.h"
@@ -9,11 +10,32 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <memory>
+
 using namespace Tavrin;
 
 namespace {
-constexpr qint64 GiB = 1024LL * 1024 * 1024;
+constexpr qint64 MiB = 1024LL * 1024;
+constexpr qint64 GiB = 1024 * MiB;
+
+// du's output for a list of entries, the scanned directory last.
+QByteArray duText(const QString &dir, const QList<DiskItem> &items)
+{
+    QByteArray out;
+    qint64 sum = 0;
+    for (const DiskItem &item : items) {
+        out += QByteArray::number(item.size / 1024) + '\t' + item.path.toUtf8() + '\n';
+        sum += item.size;
+    }
+    return out + QByteArray::number(sum / 1024) + '\t' + dir.toUtf8() + '\n';
 }
+
+QStringList fileNames(const QString &dir)
+{
+    return QDir(dir).entryList({"20*.json"}, QDir::Files, QDir::Name);
+}
+} // namespace
 
 // Runs the real executable in monitor mode, one process per cycle, with its own home and data
 // directories and the fake du/df, across simulated days.
@@ -22,7 +44,13 @@ class TestMonitorProcess : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
     void cyclesAcrossDays();
+    void growthAfterTheDaysScan();
+    void quietHoursDeferAlertsOnce();
+    void wrongClockKeepsHistory();
+    void failedSaveIsReported();
+    void overlappingWriters();
 
 private:
     struct Run
@@ -31,7 +59,16 @@ private:
         QStringList monitorLines;
         QByteArray stderrText;
     };
-    Run runMonitor();
+    Run runMonitor(const QDateTime &now = QDateTime(), const QStringList &extraEnv = {});
+    QProcess *startMonitor(const QDateTime &now, const QStringList &extraEnv);
+    Run collect(QProcess &p);
+    void useStandardConfig();
+    void seedDay(const QDate &date, qint64 total, const QList<DiskItem> &topLevel);
+    QJsonObject alerts() const { return readJson(historyDir() + "/alert.json").object(); }
+    DiskDayRecord day(const QDate &date) const { return dayRecordFromJson(readJson(dayFile(date)).object()); }
+    int duRuns() const;
+    // Runs `work` with this process's data location pointed at the child's, as the window would.
+    void asWindow(const QDateTime &now, const std::function<void()> &work);
     void setUsed(qint64 bytes);
     void setDu(const QString &path, const QByteArray &output);
     QString historyDir() const { return home.path() + "/data/tavrin-manager/disk-history"; }
@@ -86,7 +123,15 @@ void TestMonitorProcess::setDu(const QString &path, const QByteArray &output)
     QVERIFY(writeFileAtomic(scratch.filePath(QString(path).replace('/', '_') + ".out"), output));
 }
 
-TestMonitorProcess::Run TestMonitorProcess::runMonitor()
+void TestMonitorProcess::init()
+{
+    QDir(historyDir()).removeRecursively();
+    QFile::remove(scratch.filePath("du.log"));
+    for (const QString &name : QDir(scratch.path()).entryList(QDir::Files))
+        QFile::remove(scratch.filePath(name));
+}
+
+QProcess *TestMonitorProcess::startMonitor(const QDateTime &now, const QStringList &extraEnv)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
@@ -102,9 +147,19 @@ TestMonitorProcess::Run TestMonitorProcess::runMonitor()
     env.insert("FAKE_DF_TOTAL", QString::number(500 * GiB));
     env.remove("TAVRIN_CONFIG_QSETTINGS");
     env.remove("DBUS_SESSION_BUS_ADDRESS");
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(Tavrin::Test::buildPath("bin/tavrin-manager"), {"--monitor"});
+    env.remove("TAVRIN_DISK_NOW");
+    if (now.isValid())
+        env.insert("TAVRIN_DISK_NOW", now.toString(Qt::ISODate));
+    for (const QString &entry : extraEnv)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    auto *p = new QProcess(this);
+    p->setProcessEnvironment(env);
+    p->start(Tavrin::Test::buildPath("bin/tavrin-manager"), {"--monitor"});
+    return p;
+}
+
+TestMonitorProcess::Run TestMonitorProcess::collect(QProcess &p)
+{
     Run run;
     if (!p.waitForFinished(60000)) {
         p.kill();
@@ -118,6 +173,50 @@ TestMonitorProcess::Run TestMonitorProcess::runMonitor()
             run.monitorLines << line;
     }
     return run;
+}
+
+TestMonitorProcess::Run TestMonitorProcess::runMonitor(const QDateTime &now, const QStringList &extraEnv)
+{
+    std::unique_ptr<QProcess> p(startMonitor(now, extraEnv));
+    return collect(*p);
+}
+
+void TestMonitorProcess::useStandardConfig()
+{
+    setConfig("monitor.enabled", true);
+    setConfig("monitor.quietStart", "00:00");
+    setConfig("monitor.quietEnd", "00:00");
+    setConfig("monitor.alertMode", "fixed");
+    setConfig("monitor.fixedThresholdMB", 1024);
+    setConfig("monitor.cooldownHours", 6);
+    setConfig("monitor.retentionDays", 400);
+}
+
+void TestMonitorProcess::seedDay(const QDate &date, qint64 total, const QList<DiskItem> &topLevel)
+{
+    DiskDayRecord r;
+    r.date = date;
+    r.capacity = 500 * GiB;
+    r.total = total;
+    r.topLevel = topLevel;
+    QVERIFY(QDir().mkpath(historyDir()));
+    QVERIFY(writeJsonAtomic(dayFile(date), QJsonDocument(dayRecordToJson(r))));
+}
+
+int TestMonitorProcess::duRuns() const
+{
+    QFile f(scratch.filePath("du.log"));
+    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
+}
+
+void TestMonitorProcess::asWindow(const QDateTime &now, const std::function<void()> &work)
+{
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
+    qputenv("TAVRIN_DISK_NOW", now.toString(Qt::ISODate).toUtf8());
+    work();
+    qunsetenv("TAVRIN_DISK_NOW");
+    qputenv("XDG_DATA_HOME", data);
 }
 
 void TestMonitorProcess::passOneDay()
@@ -203,6 +302,217 @@ void TestMonitorProcess::cyclesAcrossDays()
     QCOMPARE(alerts.value("spikes").toArray().size(), 1);
     QCOMPARE(alerts.value("spikes").toArray().first().toObject().value("date").toString(),
              today.toString(Qt::ISODate));
+}
+
+void TestMonitorProcess::growthAfterTheDaysScan()
+{
+    useStandardConfig();
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    seedDay(d.addDays(-1), 100 * GiB,
+            {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {"/home", 20 * GiB, true}});
+
+    // The morning's cycle scans the top level: /home grew 300 MiB, no spike.
+    setUsed(100 * GiB + 300 * MiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true},
+                            {"/var", 10 * GiB, true},
+                            {"/home", 20 * GiB + 300 * MiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
+    QCOMPARE(duRuns(), 1);
+
+    // 5 GiB land in /var at 14:00: the morning's scan cannot explain it, so the top level is
+    // scanned once more and the alert names /var, not /home.
+    setUsed(105 * GiB + 300 * MiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true},
+                            {"/var", 15 * GiB, true},
+                            {"/home", 20 * GiB + 300 * MiB, true}}));
+    setDu("/var", duText("/var", {{"/var/log", GiB, true}, {"/var/lib", 14 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(14, 0))).monitorLines, ok);
+    QCOMPARE(duRuns(), 3);
+    const QJsonObject alerted = alerts();
+    const QJsonArray spikes = alerted.value("spikes").toArray();
+    QCOMPARE(spikes.size(), 1);
+    QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
+    QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(5 * GiB + 300 * MiB));
+    QVERIFY(spikes.first().toObject().value("alerted").toBool());
+
+    // Later cycles that day: one df each, no du, no new alert.
+    for (const QTime &t : {QTime(14, 15), QTime(14, 30)})
+        QCOMPARE(runMonitor(QDateTime(d, t)).monitorLines, ok);
+    QCOMPARE(duRuns(), 3);
+    QCOMPARE(alerts(), alerted);
+    QCOMPARE(day(d).samples.size(), 4);
+    QCOMPARE(day(d).drillCache.keys(), QStringList{"/var"});
+
+    // Fourteen days without a record, then fourteen days' normal growth: no daily spike, and the
+    // index's growth still counts since the previous record.
+    const QDate later = d.addDays(14);
+    setUsed(105 * GiB + 300 * MiB + 14 * 800 * MiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB + 14 * 800 * MiB, true},
+                            {"/var", 15 * GiB, true},
+                            {"/home", 20 * GiB + 300 * MiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(later, QTime(9, 0))).monitorLines, ok);
+    QCOMPARE(alerts().value("spikes").toArray().size(), 1);
+    const QJsonObject last =
+        readJson(historyDir() + "/index.json").object().value("days").toArray().last().toObject();
+    QCOMPARE(last.value("date").toString(), later.toString(Qt::ISODate));
+    QCOMPARE(last.value("g").toDouble(), double(14 * 800 * MiB));
+    QVERIFY(!last.value("spike").toBool());
+}
+
+void TestMonitorProcess::quietHoursDeferAlertsOnce()
+{
+    useStandardConfig();
+    setConfig("monitor.quietStart", "23:00");
+    setConfig("monitor.quietEnd", "07:00");
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    auto lastAlertAt = [&](const QString &dir) {
+        return QDateTime::fromString(alerts().value("lastAlert").toObject().value(dir).toString(),
+                                     Qt::ISODateWithMs);
+    };
+    auto spikeOf = [&](const QDate &date) {
+        for (const QJsonValue &v : alerts().value("spikes").toArray()) {
+            if (v.toObject().value("date").toString() == date.toString(Qt::ISODate))
+                return v.toObject();
+        }
+        return QJsonObject();
+    };
+    auto growVar = [&](qint64 varSize) {
+        setUsed(90 * GiB + varSize);
+        setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", varSize, true}}));
+        setDu("/var", duText("/var", {{"/var/log", varSize, true}}));
+    };
+    seedDay(d.addDays(-1), 100 * GiB, {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}});
+
+    // First seen at 23:30: kept back, not dropped.
+    growVar(13 * GiB);
+    QCOMPARE(runMonitor(QDateTime(d, QTime(23, 30))).monitorLines, ok);
+    QVERIFY(!spikeOf(d).isEmpty());
+    QVERIFY(!spikeOf(d).value("alerted").toBool());
+    QVERIFY(!lastAlertAt("/var").isValid());
+    // The first cycle outside the quiet hours, on the next day, notifies it; later ones do not again.
+    QCOMPARE(runMonitor(QDateTime(d.addDays(1), QTime(7, 30))).monitorLines, ok);
+    QVERIFY(spikeOf(d).value("alerted").toBool());
+    QCOMPARE(lastAlertAt("/var"), QDateTime(d.addDays(1), QTime(7, 30)));
+
+    // First seen at 06:00: notified at 07:30 once, never again that day.
+    growVar(16 * GiB);
+    const QDate d2 = d.addDays(2);
+    QCOMPARE(runMonitor(QDateTime(d2, QTime(6, 0))).monitorLines, ok);
+    QVERIFY(!spikeOf(d2).value("alerted").toBool());
+    for (const QTime &t : {QTime(7, 30), QTime(13, 45), QTime(20, 0)})
+        QCOMPARE(runMonitor(QDateTime(d2, t)).monitorLines, ok);
+    QVERIFY(spikeOf(d2).value("alerted").toBool());
+    QCOMPARE(lastAlertAt("/var"), QDateTime(d2, QTime(7, 30)));
+
+    // A new date's spike for the same directory within the cooldown stays silent, also later.
+    setConfig("monitor.cooldownHours", 48);
+    growVar(19 * GiB);
+    const QDate d3 = d.addDays(3);
+    for (const QDateTime &t :
+         {QDateTime(d3, QTime(8, 0)), QDateTime(d3, QTime(20, 0)), QDateTime(d3.addDays(1), QTime(9, 0))})
+        QCOMPARE(runMonitor(t).monitorLines, ok);
+    QVERIFY(!spikeOf(d3).isEmpty());
+    QVERIFY(!spikeOf(d3).value("alerted").toBool());
+    QCOMPARE(lastAlertAt("/var"), QDateTime(d2, QTime(7, 30)));
+    QCOMPARE(alerts().value("spikes").toArray().size(), 3);
+}
+
+void TestMonitorProcess::wrongClockKeepsHistory()
+{
+    useStandardConfig();
+    setConfig("monitor.retentionDays", 30);
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    QStringList history;
+    for (int i = 9; i >= 1; --i)
+        seedDay(d.addDays(-i), 100 * GiB, {{"/usr", 60 * GiB, true}});
+    setUsed(100 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(9, 0))).monitorLines, ok);
+    const QStringList ten = fileNames(historyDir());
+    QCOMPARE(ten.size(), 10);
+
+    // A year ahead and back: nothing is lost, and the day from the future goes again.
+    QCOMPARE(runMonitor(QDateTime(d.addDays(365), QTime(9, 0))).monitorLines, ok);
+    QCOMPARE(fileNames(historyDir()), ten + QStringList{d.addDays(365).toString(Qt::ISODate) + ".json"});
+    QCOMPARE(runMonitor(QDateTime(d, QTime(10, 0))).monitorLines, ok);
+    QCOMPARE(fileNames(historyDir()), ten);
+    QCOMPARE(readJson(historyDir() + "/index.json").object().value("last").toString(),
+             d.toString(Qt::ISODate));
+
+    // A year behind deletes nothing either.
+    QCOMPARE(runMonitor(QDateTime(d.addDays(-365), QTime(9, 0))).monitorLines, ok);
+    QCOMPARE(fileNames(historyDir()), QStringList{d.addDays(-365).toString(Qt::ISODate) + ".json"} + ten);
+    // The true date again: the growth compares with the day before, not the stray day.
+    setUsed(100 * GiB + 2 * GiB);
+    setDu("/", duText("/", {{"/usr", 62 * GiB, true}}));
+    setDu("/usr", duText("/usr", {{"/usr/lib", 62 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d.addDays(1), QTime(9, 0))).monitorLines, ok);
+    QCOMPARE(alerts().value("spikes").toArray().first().toObject().value("growth").toDouble(),
+             double(2 * GiB));
+}
+
+void TestMonitorProcess::failedSaveIsReported()
+{
+    useStandardConfig();
+    const QDate d(2026, 6, 10);
+    setUsed(100 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(9, 0))).monitorLines,
+             QStringList{"[tavrin-monitor] ok: 监控完成"});
+    // Something that cannot be replaced sits where the next day's file goes.
+    const QString blocked = dayFile(d.addDays(1));
+    QVERIFY(QDir().mkpath(blocked));
+    QVERIFY(writeFileAtomic(blocked + "/keep", "old"));
+    const Run run = runMonitor(QDateTime(d.addDays(1), QTime(9, 0)));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.monitorLines.size(), 1);
+    QVERIFY2(run.monitorLines.first().startsWith("[tavrin-monitor] failed: 监控记录保存失败："),
+             run.stderrText.constData());
+    QVERIFY(run.monitorLines.first().contains(blocked));
+    QVERIFY(QFileInfo(blocked + "/keep").isFile());
+}
+
+void TestMonitorProcess::overlappingWriters()
+{
+    useStandardConfig();
+    const QDate d(2026, 6, 10);
+    setUsed(100 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}}));
+    const QString release = scratch.filePath("release");
+    std::unique_ptr<QProcess> first(startMonitor(QDateTime(d, QTime(8, 0)), {"FAKE_DU_WAIT=" + release}));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(release + ".started"), 30000);
+
+    // A second cycle while the first scans ends at once with a clear line.
+    const Run second = runMonitor(QDateTime(d, QTime(8, 5)));
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(second.monitorLines, QStringList{"[tavrin-monitor] failed: 监控周期已在运行"});
+
+    // The window writes the same day meanwhile.
+    asWindow(QDateTime(d, QTime(8, 2)), [&] {
+        DiskHistoryStore store;
+        QVERIFY(store.updateDayRecord(d, [&](DiskDayRecord &day) {
+            day.drillCache.insert("/opt", {{"/opt/app", GiB, true}});
+            DiskSample sample;
+            sample.time = QDateTime(d, QTime(8, 2));
+            sample.total = 100 * GiB + 1024;
+            day.samples.append(sample);
+        }));
+    });
+    QVERIFY(writeFileAtomic(release, "go"));
+    const Run run = collect(*first);
+    QCOMPARE(run.monitorLines, QStringList{"[tavrin-monitor] ok: 监控完成"});
+
+    // Both kept what they wrote.
+    const DiskDayRecord saved = day(d);
+    QCOMPARE(saved.samples.size(), 2);
+    QCOMPARE(saved.samples.first().time, QDateTime(d, QTime(8, 0)));
+    QCOMPARE(saved.samples.last().total, 100 * GiB + 1024);
+    QCOMPARE(saved.drillCache.keys(), QStringList{"/opt"});
+    QCOMPARE(saved.topLevel.size(), 1);
+    QCOMPARE(saved.capacity, 500 * GiB);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(TestMonitorProcess)
