@@ -28,6 +28,7 @@
 #include "backend/backend.h"
 #include "disk/diskhistorystore.h"
 #include "disk/diskscanner.h"
+#include "disk/historylock.h"
 #include "disk/monitorconfig.h"
 #include "mainwindow.h"
 #include "ui/confirmdialog.h"
@@ -1020,14 +1021,32 @@ void DiskUsagePage::onClearHistory()
     const QString uiState = alertUiStateFile();
     runAsync(
         [alerts, uiState] {
-            // Through the store, so a monitor cycle writing at this moment is serialised with us.
+            // One step under the history lock: a monitor cycle writes all of its day and alerts
+            // before the clear or after it, never halfway (which would bring deleted alerts back).
+            Tavrin::HistoryLock lock;
+            if (!lock.isLocked())
+                return QVariant(lock.isBusy() ? tr("历史目录正被另一个进程占用，未清除任何数据")
+                                              : tr("无法锁定历史目录，未清除任何数据"));
+            const QDate from(2000, 1, 1);
+            const QDate to = Tavrin::diskToday().addDays(1);
             Tavrin::DiskHistoryStore store;
-            store.removeRange(QDate(2000, 1, 1), QDate::currentDate().addDays(1));
-            QFile::remove(alerts);
-            QFile::remove(uiState);
-            return QVariant(true);
+            store.removeRange(from, to);
+            QStringList failed;
+            const QDir dir(Tavrin::DiskHistoryStore::historyDir());
+            for (const QString &name : dir.entryList({QStringLiteral("20*.json")}, QDir::Files)) {
+                const QDate date = Tavrin::dayFileDate(name);
+                if (date >= from && date <= to && name == date.toString(Qt::ISODate) + QLatin1String(".json"))
+                    failed << name;
+            }
+            for (const QString &path : {alerts, uiState}) {
+                if (QFileInfo::exists(path) && !QFile::remove(path))
+                    failed << QFileInfo(path).fileName();
+            }
+            return QVariant(failed.isEmpty()
+                                ? QString()
+                                : tr("部分监控数据未能删除：%1").arg(failed.join(QStringLiteral("、"))));
         },
-        [this](const QVariant &) {
+        [this](const QVariant &result) {
             resetStore();
             m_records.clear();
             m_focused = QDate();
@@ -1044,7 +1063,11 @@ void DiskUsagePage::onClearHistory()
             updateTimelineSeries();
             updateSummary();
             updateAnalysis();
-            showStatus(tr("已清除全部监控数据"));
+            const QString error = result.toString();
+            if (error.isEmpty())
+                showStatus(tr("已清除全部监控数据"));
+            else
+                showStatus(error, true);
             refresh();
         });
 }
@@ -1075,29 +1098,30 @@ void DiskUsagePage::onTopLevelFinished(const QList<DiskItem> &items, bool comple
             qint64 total = 0;
             qint64 used = 0;
             const bool df = Tavrin::DiskScanner::dfRoot(&total, &used, nullptr);
-            const QDate today = QDate::currentDate();
-            DiskDayRecord record;
-            if (!store.loadDay(today, &record)) {
-                record = DiskDayRecord();
-                record.date = today;
-            }
-            if (complete || record.topLevel.isEmpty()) {
-                record.topLevel = items;
-                record.complete = complete;
-            }
-            if (df) {
-                record.capacity = total;
-                record.total = used;
+            const QDateTime now = Tavrin::diskNow();
+            // Read afresh and saved under the history lock: a monitor sample taken meanwhile stays.
+            const bool saved = store.updateDayRecord(now.date(), [&](DiskDayRecord &record) {
+                if (complete || record.topLevel.isEmpty()) {
+                    record.topLevel = items;
+                    record.complete = complete;
+                }
+                if (!df)
+                    return;
                 Tavrin::DiskSample sample;
-                sample.time = QDateTime::currentDateTime();
+                sample.time = now;
                 sample.total = used;
                 record.samples.append(sample);
-            }
-            return QVariant(store.saveDayRecord(record));
+                std::stable_sort(
+                    record.samples.begin(), record.samples.end(),
+                    [](const Tavrin::DiskSample &a, const Tavrin::DiskSample &b) { return a.time < b.time; });
+                record.capacity = total;
+                record.total = record.samples.constLast().total;
+            });
+            return QVariant(saved ? QString() : store.lastError());
         },
-        [this](const QVariant &saved) {
-            if (!saved.toBool())
-                showStatus(tr("扫描完成，但今日记录保存失败"), true);
+        [this](const QVariant &error) {
+            if (!error.toString().isEmpty())
+                showStatus(tr("扫描完成，但今日记录保存失败：%1").arg(error.toString()), true);
         });
 }
 
@@ -1623,6 +1647,37 @@ void DiskUsagePage::onDrillFinished(const QString &path, const QList<DiskItem> &
     showStatus(tr("已读取 %1 的 %2 个子项").arg(path).arg(items.size()));
     updateTimelineSeries();
     updateAnalysis();
+    saveDrill(path, items);
+}
+
+void DiskUsagePage::saveDrill(const QString &path, const QList<DiskItem> &items)
+{
+    // Another partition's directories are no part of the system disk's history.
+    for (const Tavrin::DiskMountInfo &p : std::as_const(m_partitions)) {
+        if (path == p.mountPoint || path.startsWith(p.mountPoint + QLatin1Char('/')))
+            return;
+    }
+    const int retention = m_config->retentionDays();
+    const qint64 budget = qint64(m_config->storageBudgetMB()) * 1048576;
+    runAsyncQuiet(
+        [path, items, retention, budget] {
+            // Into today's drill cache, which the monitor fills too; only when the day has a
+            // record, since a day made of a drill alone would chart as an empty disk.
+            Tavrin::HistoryLock lock;
+            const QDate today = Tavrin::diskToday();
+            if (!lock.isLocked() || !QFileInfo::exists(Tavrin::DiskHistoryStore::dayFilePath(today)))
+                return QVariant(QString());
+            Tavrin::DiskHistoryStore store;
+            store.retentionDays = retention;
+            store.budgetBytes = budget;
+            const bool saved =
+                store.updateDayRecord(today, [&](DiskDayRecord &day) { day.drillCache.insert(path, items); });
+            return QVariant(saved ? QString() : store.lastError());
+        },
+        [this](const QVariant &error) {
+            if (!error.toString().isEmpty())
+                showStatus(tr("子目录结果未能存入今日记录：%1").arg(error.toString()), true);
+        });
 }
 
 void DiskUsagePage::popBrowseTo(int depth)

@@ -595,6 +595,26 @@
         <translation>All monitoring data cleared</translation>
     </message>
     <message>
+        <location filename="../src/diskusagepage.cpp" line="1028"/>
+        <source>历史目录正被另一个进程占用，未清除任何数据</source>
+        <translation>Another process holds the history directory; nothing was cleared</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1029"/>
+        <source>无法锁定历史目录，未清除任何数据</source>
+        <translation>Could not lock the history directory; nothing was cleared</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1043"/>
+        <source>部分监控数据未能删除：%1</source>
+        <translation>Some monitoring data could not be deleted: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1660"/>
+        <source>子目录结果未能存入今日记录：%1</source>
+        <translation>The subdirectory sizes could not be stored in today&apos;s record: %1</translation>
+    </message>
+    <message>
         <location filename="../src/diskusagepage.cpp" line="1039"/>
         <location filename="../src/diskusagepage.cpp" line="1040"/>
         <source>正在扫描系统盘目录…（可稍候，完成后自动刷新）</source>
@@ -602,8 +622,8 @@
     </message>
     <message>
         <location filename="../src/diskusagepage.cpp" line="1077"/>
-        <source>扫描完成，但今日记录保存失败</source>
-        <translation>Scan finished, but today&apos;s record could not be saved</translation>
+        <source>扫描完成，但今日记录保存失败：%1</source>
+        <translation>Scan finished, but today&apos;s record could not be saved: %1</translation>
     </message>
     <message>
         <location filename="../src/diskusagepage.cpp" line="1088"/>
