@@ -10,15 +10,23 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest/QtTest>
 
+#include <cstdio>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "backend/backend.h"
 #include "disk/diskhistorystore.h"
 #include "disk/diskscanner.h"
+#include "disk/historylock.h"
+#include "disk/jsonfileio.h"
 #include "disk/monitorconfig.h"
 #include "diskusagepage.h"
 #include "mainwindow.h"
@@ -89,6 +97,38 @@ void writeAlerts(int count, int offset = 0)
     writeFile("alert.json", QJsonDocument(QJsonObject{{"spikes", spikes}}).toJson());
 }
 
+QStringList dayFiles()
+{
+    return QDir(historyDir()).entryList({"20*.json"}, QDir::Files, QDir::Name);
+}
+
+DiskDayRecord readDay(const QDate &date)
+{
+    return Tavrin::dayRecordFromJson(Tavrin::readJson(Tavrin::DiskHistoryStore::dayFilePath(date)).object());
+}
+
+QStringList spikeKeys()
+{
+    QStringList keys;
+    const QJsonObject alerts = Tavrin::readJson(historyDir() + "/alert.json").object();
+    for (const QJsonValue &v : alerts.value("spikes").toArray())
+        keys << v.toObject().value("date").toString() + " " + v.toObject().value("causeDir").toString();
+    return keys;
+}
+
+// The descriptor behind this process's hold on "history.lock". Letting its file lock go while the
+// in-process hold stays keeps the page's own threads waiting but lets a monitor process write: the
+// monitor then writes deterministically between the page's start and its locked step.
+int historyLockFd()
+{
+    const QString target = QFileInfo(historyDir() + "/history.lock").canonicalFilePath();
+    for (int fd = 0; fd < 1024; ++fd) {
+        if (QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd)) == target)
+            return fd;
+    }
+    return -1;
+}
+
 QString labelText(QWidget *root, const QString &name)
 {
     auto *label = root->findChild<QLabel *>(name);
@@ -116,6 +156,8 @@ private:
     std::unique_ptr<DiskUsagePage> page;
     QTemporaryDir sysroot;
     QString log;
+    QString duLog;
+    QByteArray basePath;
 
     bool waitLoaded() const
     {
@@ -130,19 +172,66 @@ private:
         page->show();
     }
 
+    // The real executable in monitor mode over this test's history, with the stand-in du and df.
+    std::unique_ptr<QProcess> startMonitor(const QDateTime &now, const QStringList &extraEnv)
+    {
+        {
+            Tavrin::MonitorConfig c;
+            c.setValue("monitor.enabled", true);
+            c.setValue("monitor.quietStart", "00:00");
+            c.setValue("monitor.quietEnd", "00:00");
+            c.setValue("monitor.alertMode", "fixed");
+            c.setValue("monitor.fixedThresholdMB", 1024);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        env.insert("TAVRIN_DISK_NOW", now.toString(Qt::ISODate));
+        env.insert("FAKE_DU_LOG", duLog);
+        for (const QString &entry : extraEnv)
+            env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(Tavrin::Test::buildPath("bin/tavrin-manager"), {"--monitor"});
+        return p;
+    }
+
+    static QString monitorLine(QProcess &p)
+    {
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return "<monitor did not end>";
+        }
+        const QString text = QString::fromUtf8(p.readAllStandardError());
+        QStringList lines;
+        for (const QString &line : text.split('\n')) {
+            if (line.contains("[tavrin-monitor]"))
+                lines << line;
+        }
+        return lines.isEmpty() ? text : lines.join('\n');
+    }
+
+    int duRuns() const
+    {
+        QFile f(duLog);
+        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
+    }
+
 private slots:
     void initTestCase()
     {
         const QByteArray fakes = QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/diskpage")) + ":" +
                                  QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/disk")) + ":" +
                                  QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/ui"));
-        qputenv("PATH", fakes + ":" + qgetenv("PATH"));
+        basePath = fakes + ":" + qgetenv("PATH");
+        qputenv("PATH", basePath);
         qputenv("FAKE_GSETTINGS_OUTPUT", "false");
         qputenv("TAVRIN_CONFIG_QSETTINGS", "1");
         // Nothing of the host's system: no snapshots, no mount table, no unit files.
         qputenv("TAVRIN_SYSROOT", QFile::encodeName(sysroot.path()));
         log = sysroot.path() + "/systemctl.log";
         qputenv("FAKE_SYSTEMCTL_LOG", QFile::encodeName(log));
+        duLog = sysroot.path() + "/du.log";
     }
 
     void init()
@@ -160,6 +249,10 @@ private slots:
     void cleanup()
     {
         page.reset();
+        qputenv("PATH", basePath);
+        qunsetenv("TAVRIN_DISK_NOW");
+        qunsetenv("FAKE_DU_DIR");
+        QFile::remove(duLog);
         QCOMPARE(PageTest::dropPendingAnswers(), 0);
     }
 
@@ -743,6 +836,246 @@ private slots:
         QVERIFY(button(page.get(), "tavrinDiskScanNow")->isEnabled());
         if (labelText(page.get(), "tavrinDiskStatus").startsWith(QStringLiteral("已加载")))
             QVERIFY(QFile::exists(Tavrin::DiskHistoryStore::dayFilePath(QDate::currentDate())));
+    }
+
+    // A monitor cycle and the page's clear overlap, in both orders: the clear is one locked step,
+    // so the cycle's writes land wholly before it (and are cleared) or wholly after it (and hold
+    // only what the cycle measured); the days and alerts the clear deleted never come back.
+    void clearOverlappingMonitor_data()
+    {
+        QTest::addColumn<bool>("clearFirst");
+        QTest::newRow("clear while the cycle scans") << true;
+        QTest::newRow("cycle writes while the clear waits") << false;
+    }
+
+    void clearOverlappingMonitor()
+    {
+        QFETCH(bool, clearFirst);
+        const QDate today = QDate::currentDate();
+        for (const int back : {2, 1}) {
+            DiskDayRecord r;
+            r.date = today.addDays(-back);
+            r.capacity = 500 * GiB;
+            r.total = 100 * GiB;
+            r.topLevel = {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}};
+            writeFile(r.date.toString(Qt::ISODate) + ".json",
+                      QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+        }
+        const QString oldSpike = today.addDays(-1).toString(Qt::ISODate) + " /old";
+        const QString newSpike = today.toString(Qt::ISODate) + " /var";
+        writeFile("alert.json",
+                  QJsonDocument(QJsonObject{{"spikes", QJsonArray{QJsonObject{
+                                                           {"date", today.addDays(-1).toString(Qt::ISODate)},
+                                                           {"causeDir", "/old"},
+                                                           {"growth", double(2 * GiB)},
+                                                           {"alerted", true}}}}})
+                      .toJson());
+        writeFile("alert-ui-state.json", R"({"dismissed":[],"seen":1})");
+        QTemporaryDir du;
+        QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "62914560\t/usr\n15728640\t/var\n4\t/\n"));
+        QVERIFY(Tavrin::writeFileAtomic(du.filePath("_var.out"), "5242880\t/var/big\n15728640\t/var\n"));
+        const QString release = du.filePath("release");
+        QStringList env{"FAKE_DU_DIR=" + du.path(), "FAKE_DF_USED=" + QString::number(105 * GiB),
+                        "FAKE_DF_TOTAL=" + QString::number(500 * GiB)};
+        if (clearFirst)
+            env << "FAKE_DU_WAIT=" + release;
+
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+        QCOMPARE(page->loadedRecords().size(), 2);
+
+        std::unique_ptr<QProcess> monitor;
+        if (clearFirst) {
+            // The cycle has read yesterday and the alerts and is scanning.
+            monitor = startMonitor(QDateTime(today, QTime(12, 0)), env);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(release + ".started"), 30000);
+        }
+        auto lock = std::make_unique<Tavrin::HistoryLock>();
+        QVERIFY(lock->isLocked());
+        PageTest::answerNextDialog(QStringLiteral("清除"));
+        page->onClearHistory();
+        QVERIFY(page->taskCount() > 0);
+        if (!clearFirst) {
+            // The clear waits; the cycle runs and writes meanwhile, keeping the old alert.
+            const int fd = historyLockFd();
+            QVERIFY(fd >= 0);
+            QCOMPARE(::flock(fd, LOCK_UN), 0);
+            monitor = startMonitor(QDateTime(today, QTime(12, 0)), env);
+            QCOMPARE(monitorLine(*monitor), QStringLiteral("[tavrin-monitor] ok: 监控完成"));
+            QCOMPARE(spikeKeys(), (QStringList{oldSpike, newSpike}));
+            QCOMPARE(dayFiles().size(), 3);
+            QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        }
+        // Nothing went while this test held the lock: not the days, not the alerts.
+        QVERIFY(QFile::exists(historyDir() + "/alert.json"));
+        QVERIFY(QFile::exists(historyDir() + "/alert-ui-state.json"));
+        QVERIFY(dayFiles().size() >= 2);
+        lock.reset();
+        QVERIFY(waitLoaded());
+        QVERIFY(!QFile::exists(historyDir() + "/alert-ui-state.json"));
+
+        if (!clearFirst) {
+            // The clear took the cycle's writes with everything else.
+            QVERIFY(dayFiles().isEmpty());
+            QVERIFY(!QFile::exists(historyDir() + "/alert.json"));
+            return;
+        }
+        QVERIFY(dayFiles().isEmpty());
+        QVERIFY(!QFile::exists(historyDir() + "/alert.json"));
+        QVERIFY(Tavrin::writeFileAtomic(release, "go"));
+        QCOMPARE(monitorLine(*monitor), QStringLiteral("[tavrin-monitor] ok: 监控完成"));
+        // What exists now is the cycle's own measurement and nothing older.
+        QCOMPARE(dayFiles(), QStringList{today.toString(Qt::ISODate) + ".json"});
+        const DiskDayRecord day = readDay(today);
+        QCOMPARE(day.samples.size(), 1);
+        QCOMPARE(day.samples.first().time, QDateTime(today, QTime(12, 0)));
+        QCOMPARE(day.total, 105 * GiB);
+        QCOMPARE(spikeKeys(), QStringList{newSpike});
+        Tavrin::DiskHistoryStore store;
+        const Tavrin::DiskHistoryIndex index = store.loadIndex();
+        QCOMPARE(index.days.size(), 1);
+        QCOMPARE(index.days.first().date, today);
+    }
+
+    // A monitor cycle saves a sample between "立即扫描"'s scan and its save: the day keeps both,
+    // and the scan's top level.
+    void scanOverlappingMonitor()
+    {
+        const QDate today = QDate::currentDate();
+        DiskDayRecord r;
+        r.date = today;
+        r.capacity = 500 * GiB;
+        r.total = 100 * GiB;
+        r.topLevel = {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}};
+        Tavrin::DiskSample morning;
+        morning.time = QDateTime(today, QTime(8, 0));
+        morning.total = 100 * GiB;
+        r.samples << morning;
+        writeFile(today.toString(Qt::ISODate) + ".json", QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+        QTemporaryDir du;
+        QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "62914560\t/usr\n11534336\t/var\n4\t/\n"));
+        qputenv("FAKE_DU_DIR", QFile::encodeName(du.path()));
+        qputenv("FAKE_DF_TOTAL", QByteArray::number(500 * GiB));
+        qputenv("FAKE_DF_USED", QByteArray::number(101 * GiB));
+        qputenv("TAVRIN_DISK_NOW", QDateTime(today, QTime(11, 0)).toString(Qt::ISODate).toUtf8());
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+
+        auto lock = std::make_unique<Tavrin::HistoryLock>();
+        QVERIFY(lock->isLocked());
+        button(page.get(), "tavrinDiskScanNow")->click();
+        // The scan is through; its save waits for the lock.
+        QTRY_VERIFY_WITH_TIMEOUT(!page->scanner()->isBusy() && !page->chart()->isScanning(), 30000);
+        QVERIFY(page->taskCount() > 0);
+        QCOMPARE(readDay(today).samples.size(), 1);
+        // A monitor sample lands between the scan and its save.
+        const int fd = historyLockFd();
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_UN), 0);
+        std::unique_ptr<QProcess> monitor =
+            startMonitor(QDateTime(today, QTime(12, 0)), {"FAKE_DF_USED=" + QString::number(102 * GiB)});
+        QCOMPARE(monitorLine(*monitor), QStringLiteral("[tavrin-monitor] ok: 监控完成"));
+        QCOMPARE(readDay(today).samples.size(), 2);
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        lock.reset();
+        QVERIFY(waitLoaded());
+
+        const DiskDayRecord day = readDay(today);
+        QList<QTime> times;
+        for (const Tavrin::DiskSample &s : day.samples)
+            times << s.time.time();
+        QCOMPARE(times, (QList<QTime>{QTime(8, 0), QTime(11, 0), QTime(12, 0)}));
+        QCOMPARE(day.samples.at(1).total, 101 * GiB);
+        QCOMPARE(day.total, 102 * GiB);
+        QCOMPARE(day.topLevel.size(), 2);
+        QCOMPARE(day.topLevel.at(1).size, 11 * GiB);
+        QCOMPARE(duRuns(), 0);
+    }
+
+    // The real du over a tree whose names hold a blank, a line feed and a byte that is not UTF-8:
+    // Enter on a row drills as a double click does, each level lists exactly the entries there,
+    // and the levels read land in today's drill cache for the monitor to share.
+    void drillRealTree()
+    {
+        const QString realDu = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
+        if (realDu.isEmpty())
+            QSKIP("no du on this system");
+        QTemporaryDir bin;
+        QVERIFY(QFile::link(realDu, bin.filePath("du")));
+        // Before the stand-ins, which the stand-in sudo, nice and ionice still run through.
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + basePath);
+
+        QTemporaryDir tree;
+        const QByteArray root = QFile::encodeName(tree.path());
+        // QTemporaryDir cannot name the non-UTF-8 entries to remove them.
+        const auto removeRaw = qScopeGuard([root] {
+            ::unlink((root + "/bad\xff/inner/x").constData());
+            ::rmdir((root + "/bad\xff/inner").constData());
+            ::rmdir((root + "/bad\xff").constData());
+        });
+        const QList<QByteArray> dirs{"a b", "line\nfeed", "bad\xff", "sub"};
+        for (const QByteArray &name : dirs)
+            QCOMPARE(::mkdir((root + '/' + name).constData(), 0700), 0);
+        QCOMPARE(::mkdir((root + "/bad\xff/inner").constData(), 0700), 0);
+        // Through the C library: Qt cannot give every one of these names back as bytes.
+        for (const char *file : {"/f.txt", "/a b/data", "/bad\xff/inner/x"}) {
+            FILE *f = std::fopen((root + file).constData(), "w");
+            QVERIFY(f);
+            std::fputs(QByteArray(8192, 'x').constData(), f);
+            std::fclose(f);
+        }
+
+        const QDate today = QDate::currentDate();
+        DiskDayRecord r;
+        r.date = today;
+        r.capacity = 100 * GiB;
+        r.total = 30 * GiB;
+        r.topLevel = {{tree.path(), GiB, true}, {"/usr", 2 * GiB, true}};
+        writeFile(today.toString(Qt::ISODate) + ".json", QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+        button(page.get(), "tavrinDiskView2")->click();
+        auto *table = page->findChild<QTableWidget *>("tavrinDiskAnalysis");
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+
+        auto enterOn = [&](const QString &path) {
+            int row = -1;
+            for (int i = 0; i < page->analysisRows().size(); ++i) {
+                if (page->analysisRows().at(i).path == path)
+                    row = i;
+            }
+            QVERIFY2(row >= 0, qPrintable(path));
+            table->setFocus();
+            table->setCurrentCell(row, 0);
+            QTest::keyClick(table, Qt::Key_Return);
+            QTRY_VERIFY_WITH_TIMEOUT(page->browsePath() == path && !page->scanner()->isBusy(), 30000);
+        };
+        auto rowSet = [&] {
+            QSet<QString> rows;
+            for (const DiskPage::AnalysisRow &row : page->analysisRows())
+                rows << row.path + (row.isDir ? "/" : "");
+            return rows;
+        };
+
+        enterOn(tree.path());
+        QSet<QString> expected{tree.path() + "/f.txt"};
+        for (const QByteArray &name : dirs)
+            expected << QFile::decodeName(root + '/' + name) + "/";
+        QCOMPARE(rowSet(), expected);
+
+        const QString bad = QFile::decodeName(root + "/bad\xff");
+        enterOn(bad);
+        QCOMPARE(rowSet(), QSet<QString>{bad + "/inner/"});
+
+        QVERIFY(waitLoaded());
+        const DiskDayRecord day = readDay(today);
+        QCOMPARE(day.drillCache.value(tree.path()).size(), 5);
+        QCOMPARE(day.drillCache.value(bad).size(), 1);
+        QCOMPARE(day.topLevel.size(), 2);
     }
 };
 
