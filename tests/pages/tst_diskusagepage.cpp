@@ -97,6 +97,19 @@ void writeAlerts(int count, int offset = 0)
     writeFile("alert.json", QJsonDocument(QJsonObject{{"spikes", spikes}}).toJson());
 }
 
+// One day of 100 GiB used, with a sample at `sampleAt` when valid.
+void writeDay(const QDate &date, const QList<DiskItem> &topLevel, const QTime &sampleAt = QTime())
+{
+    DiskDayRecord r;
+    r.date = date;
+    r.capacity = 500 * GiB;
+    r.total = 100 * GiB;
+    r.topLevel = topLevel;
+    if (sampleAt.isValid())
+        r.samples << Tavrin::DiskSample{QDateTime(date, sampleAt), 100 * GiB, {}};
+    writeFile(date.toString(Qt::ISODate) + ".json", QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+}
+
 QStringList dayFiles()
 {
     return QDir(historyDir()).entryList({"20*.json"}, QDir::Files, QDir::Name);
@@ -852,15 +865,8 @@ private slots:
     {
         QFETCH(bool, clearFirst);
         const QDate today = QDate::currentDate();
-        for (const int back : {2, 1}) {
-            DiskDayRecord r;
-            r.date = today.addDays(-back);
-            r.capacity = 500 * GiB;
-            r.total = 100 * GiB;
-            r.topLevel = {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}};
-            writeFile(r.date.toString(Qt::ISODate) + ".json",
-                      QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
-        }
+        for (const int back : {2, 1})
+            writeDay(today.addDays(-back), {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}});
         const QString oldSpike = today.addDays(-1).toString(Qt::ISODate) + " /old";
         const QString newSpike = today.toString(Qt::ISODate) + " /var";
         writeFile("alert.json",
@@ -943,16 +949,7 @@ private slots:
     void scanOverlappingMonitor()
     {
         const QDate today = QDate::currentDate();
-        DiskDayRecord r;
-        r.date = today;
-        r.capacity = 500 * GiB;
-        r.total = 100 * GiB;
-        r.topLevel = {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}};
-        Tavrin::DiskSample morning;
-        morning.time = QDateTime(today, QTime(8, 0));
-        morning.total = 100 * GiB;
-        r.samples << morning;
-        writeFile(today.toString(Qt::ISODate) + ".json", QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+        writeDay(today, {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}}, QTime(8, 0));
         QTemporaryDir du;
         QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "62914560\t/usr\n11534336\t/var\n4\t/\n"));
         qputenv("FAKE_DU_DIR", QFile::encodeName(du.path()));
@@ -1028,12 +1025,7 @@ private slots:
         }
 
         const QDate today = QDate::currentDate();
-        DiskDayRecord r;
-        r.date = today;
-        r.capacity = 100 * GiB;
-        r.total = 30 * GiB;
-        r.topLevel = {{tree.path(), GiB, true}, {"/usr", 2 * GiB, true}};
-        writeFile(today.toString(Qt::ISODate) + ".json", QJsonDocument(Tavrin::dayRecordToJson(r)).toJson());
+        writeDay(today, {{tree.path(), GiB, true}, {"/usr", 2 * GiB, true}});
         makePage();
         page->refresh();
         QVERIFY(waitLoaded());
