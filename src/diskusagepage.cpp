@@ -1647,37 +1647,6 @@ void DiskUsagePage::onDrillFinished(const QString &path, const QList<DiskItem> &
     showStatus(tr("已读取 %1 的 %2 个子项").arg(path).arg(items.size()));
     updateTimelineSeries();
     updateAnalysis();
-    saveDrill(path, items);
-}
-
-void DiskUsagePage::saveDrill(const QString &path, const QList<DiskItem> &items)
-{
-    // Another partition's directories are no part of the system disk's history.
-    for (const Tavrin::DiskMountInfo &p : std::as_const(m_partitions)) {
-        if (path == p.mountPoint || path.startsWith(p.mountPoint + QLatin1Char('/')))
-            return;
-    }
-    const int retention = m_config->retentionDays();
-    const qint64 budget = qint64(m_config->storageBudgetMB()) * 1048576;
-    runAsyncQuiet(
-        [path, items, retention, budget] {
-            // Into today's drill cache, which the monitor fills too; only when the day has a
-            // record, since a day made of a drill alone would chart as an empty disk.
-            Tavrin::HistoryLock lock;
-            const QDate today = Tavrin::diskToday();
-            if (!lock.isLocked() || !QFileInfo::exists(Tavrin::DiskHistoryStore::dayFilePath(today)))
-                return QVariant(QString());
-            Tavrin::DiskHistoryStore store;
-            store.retentionDays = retention;
-            store.budgetBytes = budget;
-            const bool saved =
-                store.updateDayRecord(today, [&](DiskDayRecord &day) { day.drillCache.insert(path, items); });
-            return QVariant(saved ? QString() : store.lastError());
-        },
-        [this](const QVariant &error) {
-            if (!error.toString().isEmpty())
-                showStatus(tr("子目录结果未能存入今日记录：%1").arg(error.toString()), true);
-        });
 }
 
 void DiskUsagePage::popBrowseTo(int depth)

@@ -118,7 +118,6 @@ private:
     void onScanFinished(bool ok, const QString &error);
     void onTopLevelFinished(const QList<Tavrin::DiskItem> &items, bool complete);
     void onDrillFinished(const QString &path, const QList<Tavrin::DiskItem> &items);
-    void saveDrill(const QString &path, const QList<Tavrin::DiskItem> &items);
     void onDateSelected(const QDate &date);
 
     void updateOverview();

@@ -610,11 +610,6 @@
         <translation>Some monitoring data could not be deleted: %1</translation>
     </message>
     <message>
-        <location filename="../src/diskusagepage.cpp" line="1660"/>
-        <source>子目录结果未能存入今日记录：%1</source>
-        <translation>The subdirectory sizes could not be stored in today&apos;s record: %1</translation>
-    </message>
-    <message>
         <location filename="../src/diskusagepage.cpp" line="1039"/>
         <location filename="../src/diskusagepage.cpp" line="1040"/>
         <source>正在扫描系统盘目录…（可稍候，完成后自动刷新）</source>

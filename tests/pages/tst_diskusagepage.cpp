@@ -992,8 +992,7 @@ private slots:
     }
 
     // The real du over a tree whose names hold a blank, a line feed and a byte that is not UTF-8:
-    // Enter on a row drills as a double click does, each level lists exactly the entries there,
-    // and the levels read land in today's drill cache for the monitor to share.
+    // Enter on a row drills as a double click does, and each level lists exactly the entries there.
     void drillRealTree()
     {
         const QString realDu = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
@@ -1063,11 +1062,9 @@ private slots:
         enterOn(bad);
         QCOMPARE(rowSet(), QSet<QString>{bad + "/inner/"});
 
+        // Browsing is not growth: the day's drill cache, which growth lists read, stays as it was.
         QVERIFY(waitLoaded());
-        const DiskDayRecord day = readDay(today);
-        QCOMPARE(day.drillCache.value(tree.path()).size(), 5);
-        QCOMPARE(day.drillCache.value(bad).size(), 1);
-        QCOMPARE(day.topLevel.size(), 2);
+        QVERIFY(readDay(today).drillCache.isEmpty());
     }
 };
 
