@@ -1025,8 +1025,10 @@ void DiskUsagePage::onClearHistory()
             // before the clear or after it, never halfway (which would bring deleted alerts back).
             Tavrin::HistoryLock lock;
             if (!lock.isLocked())
-                return QVariant(lock.isBusy() ? tr("历史目录正被另一个进程占用，未清除任何数据")
-                                              : tr("无法锁定历史目录，未清除任何数据"));
+                return QVariant(QVariantMap{
+                    {QStringLiteral("untouched"), true},
+                    {QStringLiteral("error"), lock.isBusy() ? tr("历史目录正被另一个进程占用，未清除任何数据")
+                                                            : tr("无法锁定历史目录，未清除任何数据")}});
             const QDate from(2000, 1, 1);
             const QDate to = Tavrin::diskToday().addDays(1);
             Tavrin::DiskHistoryStore store;
@@ -1042,11 +1044,19 @@ void DiskUsagePage::onClearHistory()
                 if (QFileInfo::exists(path) && !QFile::remove(path))
                     failed << QFileInfo(path).fileName();
             }
-            return QVariant(failed.isEmpty()
-                                ? QString()
-                                : tr("部分监控数据未能删除：%1").arg(failed.join(QStringLiteral("、"))));
+            return QVariant(QVariantMap{
+                {QStringLiteral("error"),
+                 failed.isEmpty() ? QString()
+                                  : tr("部分监控数据未能删除：%1").arg(failed.join(QStringLiteral("、")))}});
         },
         [this](const QVariant &result) {
+            const QVariantMap outcome = result.toMap();
+            const QString error = outcome.value(QStringLiteral("error")).toString();
+            // Nothing was deleted: the page keeps what it shows.
+            if (outcome.value(QStringLiteral("untouched")).toBool()) {
+                showStatus(error, true);
+                return;
+            }
             resetStore();
             m_records.clear();
             m_focused = QDate();
@@ -1063,7 +1073,6 @@ void DiskUsagePage::onClearHistory()
             updateTimelineSeries();
             updateSummary();
             updateAnalysis();
-            const QString error = result.toString();
             if (error.isEmpty())
                 showStatus(tr("已清除全部监控数据"));
             else
