@@ -1238,6 +1238,14 @@ def main_systemctl(argv):
         if code:
             raise Refusal("", code)
         return
+    if verb == "cat":
+        for n in names or [""]:
+            path = next((os.path.join(d, n) for d in unit_dirs(root, user) if n and os.path.isfile(os.path.join(d, n))), None)
+            if not path:
+                raise Refusal("No files found for %s." % (n or "(none)"), 1)
+            with open(path, encoding="utf-8") as f:
+                out("# %s\n%s" % (path, f.read().rstrip("\n")))
+        return
     if verb not in ("daemon-reload", "enable", "disable", "start", "stop", "restart"):
         raise Refusal("Unknown command verb %s." % verb)
     if not user and not privileged():

@@ -151,19 +151,1026 @@
 <context>
     <name>DiskUsagePage</name>
     <message>
-        <location filename="../src/diskusagepage.cpp" line="13"/>
+        <location filename="../src/diskusagepage.cpp" line="244"/>
         <source>磁盘空间</source>
         <translation>Disk Space</translation>
     </message>
     <message>
-        <location filename="../src/diskusagepage.cpp" line="13"/>
+        <location filename="../src/diskusagepage.cpp" line="244"/>
         <source>系统盘占用历史、增长分析与异常告警</source>
         <translation>System disk usage history, growth analysis and abnormal growth alerts</translation>
     </message>
     <message>
-        <location filename="../src/diskusagepage.cpp" line="26"/>
-        <source>查看日期：%1</source>
-        <translation>Showing day: %1</translation>
+        <location filename="../src/diskusagepage.cpp" line="263"/>
+        <source>磁盘增长告警</source>
+        <translation>Disk growth alert</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="307"/>
+        <source>15 天</source>
+        <translation>15 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="307"/>
+        <source>30 天</source>
+        <translation>30 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="307"/>
+        <source>90 天</source>
+        <translation>90 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="307"/>
+        <source>180 天</source>
+        <translation>180 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="307"/>
+        <source>1 年</source>
+        <translation>1 year</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="311"/>
+        <source>显示最近 %1 天</source>
+        <translation>Show the last %1 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="317"/>
+        <source>自定义…</source>
+        <translation>Custom…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="318"/>
+        <location filename="../src/diskusagepage.cpp" line="320"/>
+        <source>自定义日期范围</source>
+        <translation>Custom date range</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="320"/>
+        <source>选择要查看的起止日期（最多 730 天）</source>
+        <translation>Choose the first and last day to show (at most 730 days)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="331"/>
+        <location filename="../src/diskusagepage.cpp" line="333"/>
+        <source>开始日期</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="332"/>
+        <location filename="../src/diskusagepage.cpp" line="335"/>
+        <source>结束日期</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="338"/>
+        <location filename="../src/diskusagepage.cpp" line="988"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="339"/>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="360"/>
+        <source>告警历史（0）</source>
+        <translation>Alert history (0)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="363"/>
+        <location filename="../src/diskusagepage.cpp" line="370"/>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="364"/>
+        <source>导出当前范围为 CSV</source>
+        <translation>Export the loaded range as CSV</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="370"/>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="374"/>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="376"/>
+        <location filename="../src/diskusagepage.cpp" line="1118"/>
+        <source>磁盘空间设置</source>
+        <translation>Disk Space Settings</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="378"/>
+        <source>立即扫描</source>
+        <translation>Scan Now</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="380"/>
+        <source>立即扫描系统盘</source>
+        <translation>Scan the system disk now</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="386"/>
+        <location filename="../src/diskusagepage.cpp" line="951"/>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="399"/>
+        <location filename="../src/diskusagepage.cpp" line="1650"/>
+        <source>系统盘</source>
+        <translation>System disk</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="401"/>
+        <location filename="../src/diskusagepage.cpp" line="1375"/>
+        <source>正在检测服务状态…</source>
+        <translation>Checking the service…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="409"/>
+        <source>系统盘使用率</source>
+        <translation>System disk usage</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="413"/>
+        <location filename="../src/diskusagepage.cpp" line="785"/>
+        <source>已用 --</source>
+        <translation>Used --</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="415"/>
+        <location filename="../src/diskusagepage.cpp" line="787"/>
+        <source>总容量 -- · 可用 --</source>
+        <translation>Capacity -- · Free --</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="426"/>
+        <source>系统盘占用</source>
+        <translation>System disk usage</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="436"/>
+        <source>立即启动</source>
+        <translation>Start Now</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="438"/>
+        <source>立即启动磁盘监控</source>
+        <translation>Start the disk monitor now</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="454"/>
+        <source>区间概览</source>
+        <translation>Range Summary</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="482"/>
+        <source>净增长</source>
+        <translation>Net growth</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="483"/>
+        <source>日均增长</source>
+        <translation>Average per day</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="484"/>
+        <source>单日最大增长</source>
+        <translation>Largest daily growth</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="485"/>
+        <source>最长连续增长起始</source>
+        <translation>Longest growth run from</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="507"/>
+        <source>占用趋势</source>
+        <translation>Usage Trend</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="510"/>
+        <location filename="../src/diskusagepage.cpp" line="1471"/>
+        <source>当前显示：系统盘占用变化</source>
+        <translation>Showing: system disk usage</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="517"/>
+        <source>每日已用</source>
+        <translation>Used per day</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="518"/>
+        <source>异常增长</source>
+        <translation>Abnormal growth</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="519"/>
+        <source>系统快照</source>
+        <translation>System snapshot</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="529"/>
+        <location filename="../src/diskusagepage.cpp" line="590"/>
+        <source>目录分析</source>
+        <translation>Directory Analysis</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="536"/>
+        <source>构成</source>
+        <translation>Composition</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="536"/>
+        <location filename="../src/diskusagepage.cpp" line="951"/>
+        <source>增长</source>
+        <translation>Growth</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="536"/>
+        <source>排行</source>
+        <translation>Ranking</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="540"/>
+        <source>分析视图：%1</source>
+        <translation>Analysis view: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="556"/>
+        <source>返回</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="558"/>
+        <source>返回上一级目录</source>
+        <translation>Back to the previous directory</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="575"/>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="575"/>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="575"/>
+        <source>占比</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="601"/>
+        <source>其他分区</source>
+        <translation>Other Partitions</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="601"/>
+        <source>系统盘以外已挂载的分区，可点击“分析”查看其目录占用</source>
+        <translation>Mounted partitions besides the system disk; &quot;Analyze&quot; shows what fills them</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="623"/>
+        <source>正在检查系统信息…</source>
+        <translation>Checking the system…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="648"/>
+        <source>正在加载 %1 ~ %2 的数据…</source>
+        <translation>Loading %1 ~ %2…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="679"/>
+        <source>加载中 %1/%2 …</source>
+        <translation>Loading %1/%2 …</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="690"/>
+        <source>该范围内暂无监控数据</source>
+        <translation>No monitoring data in this range</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="690"/>
+        <source>已加载 %1 天记录</source>
+        <translation>Loaded %1 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="695"/>
+        <source>加载历史记录</source>
+        <translation>Load the history</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="723"/>
+        <source>%1 · 已用 %2</source>
+        <translation>%1 · used %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="726"/>
+        <source>当日增长 %1</source>
+        <translation>growth that day %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="810"/>
+        <source>最近记录 %1 · 该日增长 %2</source>
+        <translation>latest record %1 · growth that day %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1154"/>
+        <source>MB</source>
+        <translation>MB</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1165"/>
+        <source>小时</source>
+        <translation>h</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="793"/>
+        <source>已用 %1</source>
+        <translation>Used %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="796"/>
+        <source>总容量 %1 · 可用 %2</source>
+        <translation>Capacity %1 · Free %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="801"/>
+        <source>读取磁盘容量</source>
+        <translation>Read the disk capacity</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="803"/>
+        <source>每 %1 分钟采样一次 · 历史保留 %2 天</source>
+        <translation>Sampled every %1 minutes · history kept %2 days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="806"/>
+        <source>开启后自动建立基线并持续监控</source>
+        <translation>Once on, a baseline is built and the disk is watched</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="815"/>
+        <source>读取历史数据索引</source>
+        <translation>Read the history index</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="831"/>
+        <source>最近采样：尚无记录，后台服务将在 15 分钟内完成首次采样</source>
+        <translation>Latest sample: none yet; the background service takes the first within 15 minutes</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="832"/>
+        <source>最近采样：尚无记录</source>
+        <translation>Latest sample: none yet</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="841"/>
+        <source>监控可能已停止：最近采样 %1，已超过 3 个采样周期</source>
+        <translation>The monitor may have stopped: latest sample %1, more than 3 intervals ago</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="845"/>
+        <source>最近采样 %1</source>
+        <translation>Latest sample %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="875"/>
+        <source>%1 · %2 增长 %3</source>
+        <translation>%1 · %2 grew %3</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="898"/>
+        <source>告警已关闭，可随时在「告警历史」中查看</source>
+        <translation>Alert dismissed; it stays in &quot;Alert history&quot;</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="906"/>
+        <source>告警历史（%1 条新增）</source>
+        <translation>Alert history (%1 new)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="908"/>
+        <source>告警历史（%1）</source>
+        <translation>Alert history (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="947"/>
+        <location filename="../src/diskusagepage.cpp" line="972"/>
+        <source>告警历史</source>
+        <translation>Alert History</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="947"/>
+        <source>共 %1 条告警，最新的在前</source>
+        <translation>%1 alerts, newest first</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="951"/>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="951"/>
+        <source>目录</source>
+        <translation>Directory</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="962"/>
+        <source>新增</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="963"/>
+        <source>已关闭</source>
+        <translation>Dismissed</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="964"/>
+        <source>已查看</source>
+        <translation>Seen</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="975"/>
+        <location filename="../src/diskusagepage.cpp" line="1295"/>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="986"/>
+        <location filename="../src/diskusagepage.cpp" line="1278"/>
+        <location filename="../src/diskusagepage.cpp" line="1280"/>
+        <source>清除全部监控数据</source>
+        <translation>Clear All Monitoring Data</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="986"/>
+        <source>将删除所有历史占用记录与告警，且不可恢复。确定继续？</source>
+        <translation>All usage history and alerts will be deleted for good. Continue?</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="989"/>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1024"/>
+        <source>已清除全部监控数据</source>
+        <translation>All monitoring data cleared</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1028"/>
+        <source>历史目录正被另一个进程占用，未清除任何数据</source>
+        <translation>Another process holds the history directory; nothing was cleared</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1029"/>
+        <source>无法锁定历史目录，未清除任何数据</source>
+        <translation>Could not lock the history directory; nothing was cleared</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1043"/>
+        <source>部分监控数据未能删除：%1</source>
+        <translation>Some monitoring data could not be deleted: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1039"/>
+        <location filename="../src/diskusagepage.cpp" line="1040"/>
+        <source>正在扫描系统盘目录…（可稍候，完成后自动刷新）</source>
+        <translation>Scanning the system disk… (the page refreshes when done)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1077"/>
+        <source>扫描完成，但今日记录保存失败：%1</source>
+        <translation>Scan finished, but today&apos;s record could not be saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1088"/>
+        <source>扫描失败</source>
+        <translation>Scan failed</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1095"/>
+        <source>扫描完成，今日记录已更新</source>
+        <translation>Scan finished, today&apos;s record updated</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1136"/>
+        <source>监控</source>
+        <translation>Monitoring</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1143"/>
+        <source>启用磁盘监控</source>
+        <translation>Enable disk monitoring</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1143"/>
+        <source>开启后立即建立基线，由后台服务每 15 分钟采样一次并自动告警</source>
+        <translation>Builds a baseline at once; a background service samples every 15 minutes and raises alerts</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1146"/>
+        <source>告警规则</source>
+        <translation>Alert Rules</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1149"/>
+        <source>智能基线</source>
+        <translation>Smart baseline</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1149"/>
+        <location filename="../src/diskusagepage.cpp" line="1185"/>
+        <source>固定阈值</source>
+        <translation>Fixed threshold</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1183"/>
+        <source>告警模式</source>
+        <translation>Alert mode</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1185"/>
+        <source>增长超过该值触发告警（固定阈值模式）</source>
+        <translation>Growth above this raises an alert (fixed threshold mode)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1187"/>
+        <source>基线倍数</source>
+        <translation>Baseline multiplier</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1187"/>
+        <source>智能基线 = 近 7 天日均增长 × 该倍数，且不小于最小告警值</source>
+        <translation>Smart baseline = average daily growth of the last 7 days × this, at least the minimum alert size</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1189"/>
+        <source>告警冷却</source>
+        <translation>Alert cool-down</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1189"/>
+        <source>同一目录冷却期内只告警一次，避免刷屏</source>
+        <translation>One alert per directory within the cool-down, so alerts do not flood</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1192"/>
+        <source>排除目录</source>
+        <translation>Excluded Directories</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1195"/>
+        <source>输入目录，如 /home/Test/Downloads</source>
+        <translation>A directory, such as /home/Test/Downloads</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1196"/>
+        <source>要排除的目录</source>
+        <translation>Directory to exclude</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1197"/>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1198"/>
+        <source>添加排除目录</source>
+        <translation>Add the excluded directory</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1201"/>
+        <source>排除目录列表</source>
+        <translation>Excluded directories</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1204"/>
+        <source>移除选中</source>
+        <translation>Remove Selected</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1205"/>
+        <source>移除选中的排除目录</source>
+        <translation>Remove the selected excluded directory</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1237"/>
+        <source>数据存储</source>
+        <translation>Data Storage</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1271"/>
+        <source>保留天数</source>
+        <translation>Days kept</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1273"/>
+        <source>存储预算</source>
+        <translation>Storage budget</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1273"/>
+        <source>历史数据本地占用上限，超出预算自动降级保存</source>
+        <translation>Upper limit for the history on disk; older days are thinned beyond it</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1274"/>
+        <source>当前占用</source>
+        <translation>Currently used</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1277"/>
+        <source>数据管理</source>
+        <translation>Data Management</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1318"/>
+        <location filename="../src/diskusagepage.cpp" line="1359"/>
+        <source>监控已开启，正在建立基线（由后台服务采样）</source>
+        <translation>Monitoring on, building the baseline (sampled by the background service)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1320"/>
+        <source>监控已关闭，历史数据保留</source>
+        <translation>Monitoring off, history kept</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1333"/>
+        <source>监控服务%1失败：%2</source>
+        <translation>Could not %1 the monitor service: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1333"/>
+        <source>启动</source>
+        <translation>start</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1333"/>
+        <source>停止</source>
+        <translation>stop</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1333"/>
+        <location filename="../src/diskusagepage.cpp" line="1364"/>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1341"/>
+        <source>正在启动磁盘监控…</source>
+        <translation>Starting the disk monitor…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1344"/>
+        <source>监控组件未安装：请先安装应用（sudo ./install.sh）</source>
+        <translation>Monitor not installed (sudo ./install.sh)</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1364"/>
+        <source>启动失败：%1</source>
+        <translation>Start failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1406"/>
+        <source>检测监控服务</source>
+        <translation>Check the monitor service</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1409"/>
+        <source>无法连接 systemd 用户会话</source>
+        <translation>No systemd user session</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1412"/>
+        <source>磁盘监控运行中</source>
+        <translation>Disk monitor running</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1415"/>
+        <source>磁盘监控未启动，无法自动记录</source>
+        <translation>Monitor stopped: not recording</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1419"/>
+        <source>磁盘监控未开启</source>
+        <translation>Disk monitor off</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1480"/>
+        <source>目录“%1”暂无逐日数据，请先开启监控或在该目录下钻</source>
+        <translation>No daily data for &quot;%1&quot; yet: turn monitoring on or drill into it</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1482"/>
+        <source>当前显示：目录 %1 的占用变化</source>
+        <translation>Showing: usage of %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1536"/>
+        <location filename="../src/diskusagepage.cpp" line="1537"/>
+        <source>打开位置：%1</source>
+        <translation>Open location: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1576"/>
+        <location filename="../src/diskusagepage.cpp" line="1589"/>
+        <location filename="../src/diskusagepage.cpp" line="1690"/>
+        <source>正在读取 %1 的子目录…</source>
+        <translation>Reading the subdirectories of %1…</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1600"/>
+        <source>已读取 %1 的 %2 个子项</source>
+        <translation>Read %2 entries of %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1654"/>
+        <source>返回系统盘</source>
+        <translation>Back to the system disk</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1655"/>
+        <source>返回系统盘时间线与顶层目录</source>
+        <translation>Back to the system disk timeline and top-level directories</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1671"/>
+        <location filename="../src/diskusagepage.cpp" line="1675"/>
+        <source>回到 %1</source>
+        <translation>Back to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1714"/>
+        <source>未发现其他已挂载的分区</source>
+        <translation>No other mounted partitions</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1731"/>
+        <source>%1 占用</source>
+        <translation>%1 usage</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1734"/>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1736"/>
+        <source>分析</source>
+        <translation>Analyze</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1737"/>
+        <source>分析 %1 的目录占用</source>
+        <translation>Analyze what fills %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1776"/>
+        <source>已导出 %1 天记录到 %2</source>
+        <translation>Exported %1 days to %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1778"/>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="42"/>
+        <source>点击时间线上任意数据点，查看该日的增长来源</source>
+        <translation>Click a day on the timeline to see where that day&apos;s growth came from</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="45"/>
+        <source>所选日期不在当前加载范围内</source>
+        <translation>The selected day is outside the loaded range</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="53"/>
+        <source>目录 %1</source>
+        <translation>Directory %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="54"/>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="59"/>
+        <source>前一日暂无数据</source>
+        <translation>No data for the previous day</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="62"/>
+        <source>较前一日变化</source>
+        <translation>Change from the previous day</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="72"/>
+        <source>该日无显著增长</source>
+        <translation>No notable growth that day</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="93"/>
+        <source>增长：所选日期相对前一日有增长的目录/文件（最多 8 项），占比 = 该目录增量占当日总增量</source>
+        <translation>Growth: directories and files that grew on the selected day (up to 8); share = their part of the day&apos;s growth</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="96"/>
+        <source>排行：当前目录下所有子项从大到小；单击行让上方时间线跟随，双击进入子目录</source>
+        <translation>Ranking: everything in the current directory, largest first; click a row to follow it on the timeline, double-click to open it</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="98"/>
+        <source>构成：系统盘顶层目录的占用结构（前 5 项 + 其他），占比 = 占系统盘已用</source>
+        <translation>Composition: the system disk&apos;s top-level directories (top 5 + other); share = part of the used space</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="118"/>
+        <source>正在读取子目录…</source>
+        <translation>Reading subdirectories…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="119"/>
+        <source>暂无数据：请开启监控或点击“立即扫描”</source>
+        <translation>No data: turn monitoring on or click &quot;Scan Now&quot;</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="143"/>
+        <source>其他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="214"/>
+        <source>%1 ~ %2 · %3 天 · %4 条记录</source>
+        <translation>%1 ~ %2 · %3 days · %4 records</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="223"/>
+        <source>区间起始 %1 → 结束 %2</source>
+        <translation>Start %1 → end %2</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="235"/>
+        <source>所选范围内暂无监控数据</source>
+        <translation>No monitoring data in the selected range</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="240"/>
+        <source>无连续增长</source>
+        <translation>No growth run</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="243"/>
+        <source>暂无数据，无法预测</source>
+        <translation>No data, no forecast</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="246"/>
+        <source>暂无风险</source>
+        <translation>No risk</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="247"/>
+        <source>增长已趋稳，短期不会写满</source>
+        <translation>Growth is steady; the disk will not fill soon</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="250"/>
+        <source>约 %1 天后写满</source>
+        <translation>Full in about %1 days</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="252"/>
+        <source>按当前增速 · 预计 %1</source>
+        <translation>At the current rate · expected %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/monitorservice.cpp" line="29"/>
+        <source>systemctl --user %1 执行超时</source>
+        <translation>systemctl --user %1 timed out</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/monitorservice.cpp" line="55"/>
+        <source>systemd 未识别监控单元（tavrin-monitor.timer）</source>
+        <translation>systemd does not know the monitor unit (tavrin-monitor.timer)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/monitorservice.cpp" line="67"/>
+        <source>systemctl --user 执行失败</source>
+        <translation>systemctl --user failed</translation>
+    </message>
+</context>
+<context>
+    <name>UsageChart</name>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="196"/>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="202"/>
+        <source>检查完成，用时 %1 ms</source>
+        <translation>Check finished in %1 ms</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="215"/>
+        <location filename="../src/ui/usagechart.cpp" line="698"/>
+        <source>磁盘占用时间线</source>
+        <translation>Disk usage timeline</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="369"/>
+        <source>正在加载历史数据…</source>
+        <translation>Loading the history…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="370"/>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="386"/>
+        <source>已加载 %1/%2 天</source>
+        <translation>Loaded %1/%2 days</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="395"/>
+        <source>正在扫描系统盘目录…</source>
+        <translation>Scanning the system disk…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="396"/>
+        <source>正在准备…</source>
+        <translation>Preparing…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="410"/>
+        <source>已扫描 %1 项</source>
+        <translation>%1 entries scanned</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="411"/>
+        <source>已扫描 %1 项 · %2</source>
+        <translation>%1 entries scanned · %2</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="422"/>
+        <source>正在检查系统信息…</source>
+        <translation>Checking the system…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="448"/>
+        <source>%1
+已用 %2</source>
+        <translation>%1
+Used %2</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="451"/>
+        <source>当日增长 %1</source>
+        <translation>Growth that day %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="453"/>
+        <source>⚠ 异常增长</source>
+        <translation>⚠ Abnormal growth</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="456"/>
+        <source>快照：%1</source>
+        <translation>Snapshots: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="483"/>
+        <source>暂无监控数据：请开启监控，或点击“立即扫描”</source>
+        <translation>No monitoring data: turn monitoring on, or click &quot;Scan Now&quot;</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="690"/>
+        <source>暂无监控数据</source>
+        <translation>No monitoring data</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="692"/>
+        <source>共 %1 天；用左右方向键选择日期</source>
+        <translation>%1 days; choose a day with the arrow keys</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="699"/>
+        <source>磁盘占用时间线，已选 %1</source>
+        <translation>Disk usage timeline, %1 selected</translation>
     </message>
 </context>
 <context>

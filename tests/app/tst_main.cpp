@@ -116,6 +116,10 @@ private slots:
         QVERIFY2(!second.errors.contains("Another instance is running"), second.errors.constData());
         QVERIFY(!second.errors.contains("[MainWindow]"));
         QTRY_VERIFY_WITH_TIMEOUT(first.log().contains("[MainWindow] showDiskDate 2026-12-01"), 20000);
+        // The disk page lands on that day, with the days around it loading.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            first.log().contains("[DiskUsagePage] focusDate 2026-12-01, range 2026-11-28 ~ 2026-12-04"),
+            20000);
         QCOMPARE(first.state(), QProcess::Running);
         stopFirst(first);
     }

@@ -1,0 +1,98 @@
+#pragma once
+
+// What the disk page derives from loaded day records: the analysis table's rows, the timeline
+// series of a followed directory, the spike days, the summary card and the CSV export. Pure
+// functions over records, so the page stays a thin view and the derivations are testable alone.
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include "disk/diskrecords.h"
+#include "ui/components.h"
+
+namespace DiskPage {
+
+enum ViewMode { Composition = 0, Growth = 1, Ranking = 2 };
+
+struct AnalysisRow
+{
+    QString path;
+    QString label;
+    QString sizeText;
+    double share = 0.0;
+    bool shareValid = false;
+    bool isDir = false;
+    // A single explanatory line instead of an item.
+    bool message = false;
+};
+
+struct AnalysisInput
+{
+    ViewMode mode = Composition;
+    QList<Tavrin::DiskDayRecord> records;
+    QDate focused;
+    QString followed;
+    // The current browse position: empty path means the system disk's top level.
+    QString browsePath;
+    QList<Tavrin::DiskItem> browseItems;
+    bool scannerBusy = false;
+};
+
+QString viewHintFor(int mode);
+QList<AnalysisRow> analysisRows(const AnalysisInput &input);
+// "42.0%" or "—".
+QString shareText(const AnalysisRow &row);
+
+// Size of `dir` on the day: a top-level entry, else a drilled child of its parent.
+bool directorySize(const Tavrin::DiskDayRecord &record, const QString &dir, qint64 *size);
+// The records that know `dir`, with their used bytes replaced by its size.
+QList<Tavrin::DiskDayRecord> directorySeries(const QList<Tavrin::DiskDayRecord> &records, const QString &dir);
+QSet<QDate> spikeDays(const Tavrin::DiskHistoryIndex &index, const QList<Tavrin::DiskDayRecord> &records,
+                      qint64 minAlertBytes);
+
+struct Summary
+{
+    QString rangeLine;
+    QString netValue;
+    TavrinUi::Semantic netSemantic = TavrinUi::Muted;
+    QString netCaption;
+    QString avgValue;
+    QString maxValue;
+    TavrinUi::Semantic maxSemantic = TavrinUi::Muted;
+    QString maxDate; // empty: hidden
+    QString streak;
+    QString forecastValue;
+    QString forecastCaption;
+    TavrinUi::Semantic forecast = TavrinUi::Muted;
+};
+
+Summary summarize(const QDate &from, const QDate &to, const QList<Tavrin::DiskDayRecord> &records,
+                  const QDate &today);
+
+// The loaded days as CSV (UTF-8, header row, RFC 4180 quoting).
+QByteArray recordsCsv(const QList<Tavrin::DiskDayRecord> &records, const QSet<QDate> &spikes);
+
+// The alert key of the banner and the dismissed list: "date|causeDir".
+struct AlertEntry
+{
+    QString date;
+    QString causeDir;
+    qint64 growth = 0;
+    QString key() const { return date + QLatin1Char('|') + causeDir; }
+};
+// The "spikes" array of "alert.json"; empty when missing or not JSON.
+QList<AlertEntry> readAlerts(const QString &file);
+
+// The size text of the chart's tooltips: "512 B", "1.50 KB" … "TB".
+QString chartSizeText(qint64 bytes);
+
+class Text
+{
+    Q_DECLARE_TR_FUNCTIONS(DiskUsagePage)
+};
+
+} // namespace DiskPage
