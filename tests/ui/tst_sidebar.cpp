@@ -41,8 +41,8 @@ void TestSidebar::init()
     m_bar->beginGroup(QStringLiteral("概览"));
     m_bar->addItem(QStringLiteral("zarnex-system-monitor"), QString(), QStringLiteral("总览"), 0); // row 0
     m_bar->beginGroup(QStringLiteral("系统维护"));
-    m_bar->addItem(QStringLiteral("shield-check"), QString(), QStringLiteral("系统保护"), 3);   // row 1
-    m_bar->addItem(QStringLiteral("drive-harddisk"), QString(), QStringLiteral("磁盘空间"), 1); // row 2
+    m_bar->addItem(QStringLiteral("shield-check"), QString(), QStringLiteral("系统保护"), 3); // row 1
+    m_bar->addItem(QStringLiteral("folder"), QString(), QStringLiteral("磁盘空间"), 1);       // row 2
     m_navigated.clear();
     m_bar->onNavigate = [this](int id) { m_navigated << id; };
     m_bar->resize(200, 400);
@@ -94,7 +94,7 @@ void TestSidebar::entriesNavigate()
     QCOMPARE(m_navigated, QList<int>({3, 3}));
     QStandardItem *item = m_bar->model()->item(2);
     QCOMPARE(item->toolTip(), QStringLiteral("磁盘空间"));
-    QCOMPARE(item->data(TavrinSidebar::IconNameRole).toString(), QStringLiteral("drive-harddisk"));
+    QCOMPARE(item->data(TavrinSidebar::IconNameRole).toString(), QStringLiteral("folder"));
     QCOMPARE(item->data(TavrinSidebar::PageIdRole).toInt(), 1);
 
     m_bar->onNavigate = nullptr; // without a callback a click is harmless
@@ -177,7 +177,7 @@ void TestSidebar::iconLookup()
     QCOMPARE(image(TavrinSidebar::lookupIcon(QStringLiteral("shield-check"),
                                              QStringLiteral("dialog-information"))),
              image(QIcon(QStringLiteral(":/icons/nav/shield-check.svg"))));
-    QVERIFY(!TavrinSidebar::lookupIcon(QStringLiteral("drive-harddisk"), QString()).isNull());
+    QVERIFY(!TavrinSidebar::lookupIcon(QStringLiteral("folder"), QString()).isNull());
     // Neither name exists anywhere: the style's folder icon, never a blank.
     QVERIFY(!TavrinSidebar::lookupIcon(QStringLiteral("no-such-icon"), QStringLiteral("nor-this")).isNull());
     for (int row = 0; row < m_bar->model()->rowCount(); ++row)
@@ -191,7 +191,7 @@ void TestSidebar::iconsFollowTheme()
     const QImage lightDisk = m_bar->model()->item(2)->icon().pixmap(20, 20).toImage();
     const QImage lightShield = m_bar->model()->item(1)->icon().pixmap(20, 20).toImage();
     helper->setPaletteType(ZGuiApplicationHelper::DarkType);
-    // The theme's drive icon is redrawn for the dark theme; the program's own stays.
+    // A theme icon is redrawn for the dark theme; the program's own stays.
     QVERIFY(m_bar->model()->item(2)->icon().pixmap(20, 20).toImage() != lightDisk);
     QCOMPARE(m_bar->model()->item(1)->icon().pixmap(20, 20).toImage(), lightShield);
     helper->setPaletteType(ZGuiApplicationHelper::LightType);
