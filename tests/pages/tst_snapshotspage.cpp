@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -948,6 +950,45 @@ private slots:
         // The reader really heard the refills.
         QVERIFY2(modelChanges >= 4, qPrintable(QStringLiteral("%1 of %2").arg(modelChanges).arg(events)));
         QVERIFY2(invalid.isEmpty(), qPrintable(invalid.join(u',')));
+    }
+
+    // A message never moves what the user is looking at: the cards keep their
+    // places and widths, the table its top, and no scroll bar comes and goes.
+    void messagesKeepTheLayout_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("roomy") << QSize(1000, 760);
+        QTest::newRow("minimum window") << QSize(720, 574);
+    }
+
+    void messagesKeepTheLayout()
+    {
+        QFETCH(QSize, size);
+        page->resize(size);
+        QCoreApplication::processEvents();
+        auto *scroll = page->findChild<QScrollArea *>(QStringLiteral("tavrinScroll"));
+        QVERIFY(scroll);
+        auto snapshot = [&] {
+            QStringList places;
+            for (QWidget *widget : scroll->widget()->findChildren<QWidget *>()) {
+                auto *card = dynamic_cast<TavrinUi::TavrinStateCard *>(widget);
+                if (!card)
+                    continue;
+                const QPoint at = card->mapTo(scroll->widget(), QPoint());
+                places << QStringLiteral("%1,%2 %3").arg(at.x()).arg(at.y()).arg(card->width());
+            }
+            places << QString::number(table()->mapTo(scroll->widget(), QPoint()).y())
+                   << QString::number(scroll->viewport()->width());
+            return places;
+        };
+        const QStringList before = snapshot();
+        QCOMPARE(before.size(), 5);
+
+        banner()->setText(QStringLiteral("备份已创建，名称较长时这条消息可能会折成两行显示在页面顶部"));
+        QVERIFY(banner()->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(snapshot(), before);
+        banner()->setText(QString());
     }
 
     // The system always has its initial snapshot: a list that cannot be read
