@@ -107,22 +107,29 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    // The banner stays above the scrolled content: appearing, it neither
+    // brings a scroll bar nor makes the cards reflow, and it stays in view.
+    auto *bannerRow = new QVBoxLayout;
+    bannerRow->setContentsMargins(24, 12, 24, 0);
+    banner = new TavrinUi::TavrinInlineBanner(this);
+    banner->setVisible(false);
+    feedbackBanner = banner;
+    bannerRow->addWidget(banner);
+    outer->addLayout(bannerRow);
     auto *scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("tavrinScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Its room is always kept: a bar that comes and goes would reflow the cards.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     outer->addWidget(scroll);
 
     auto *content = new QWidget(scroll);
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(24, 20, 24, 20);
     layout->setSpacing(12);
-
-    banner = new TavrinUi::TavrinInlineBanner(content);
-    banner->setVisible(false);
-    feedbackBanner = banner;
-    layout->addWidget(banner);
 
     cardRow = new TavrinUi::TavrinResponsiveCardRow(3, content);
     limitCard = new TavrinUi::TavrinStateCard(tr("备份数量上限"), cardRow);

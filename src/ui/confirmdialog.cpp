@@ -72,10 +72,19 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
             facts->contentLayout()->addWidget(plainLabel(line, Body, Normal));
         layout->addWidget(facts);
     }
+    // The bullet stands apart so a wrapped line continues under the text, not under the bullet.
     for (const QString &line : request.consequences) {
-        ZLabel *label = plainLabel(QStringLiteral("· ") + line, Body, Warning);
+        auto *row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(6);
+        ZLabel *bullet = plainLabel(QStringLiteral("·"), Body, Warning);
+        bullet->setObjectName(QStringLiteral("tavrinConsequenceBullet"));
+        bullet->setWordWrap(false);
+        ZLabel *label = plainLabel(line, Body, Warning);
         label->setObjectName(QStringLiteral("tavrinConsequence"));
-        layout->addWidget(label);
+        row->addWidget(bullet, 0, Qt::AlignTop);
+        row->addWidget(label, 1);
+        layout->addLayout(row);
     }
     QList<QRadioButton *> radios;
     if (!request.options.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "ui/sidebar.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QKeyEvent>
 #include <QListView>
@@ -44,6 +45,7 @@ TavrinSidebar::TavrinSidebar(QWidget *parent) : QWidget(parent)
     connect(m_list, &QListView::clicked, this, &TavrinSidebar::handleActivated);
     connect(m_list, &QListView::activated, this, &TavrinSidebar::handleActivated);
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
     // An assistive tool's "select" on an entry opens it, as a click does;
     // clicks and keys move the current entry along and navigate themselves.
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -59,6 +61,15 @@ TavrinSidebar::TavrinSidebar(QWidget *parent) : QWidget(parent)
 
 bool TavrinSidebar::eventFilter(QObject *watched, QEvent *event)
 {
+    // A heading is text, not a target: a click on it selects nothing.
+    if (watched == m_list->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick)) {
+        const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
+        const QModelIndex index = m_list->indexAt(pos);
+        if (index.isValid() && headingBand(index, m_list->visualRect(index), m_list->font()).contains(pos))
+            return true;
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         switch (key) {
@@ -84,7 +95,7 @@ bool TavrinSidebar::eventFilter(QObject *watched, QEvent *event)
             const QModelIndex current = m_list->currentIndex();
             handleActivated(current);
             // Enter means "go there": the keyboard continues on the page.
-            if (current.isValid() && !current.data(HeadingRole).toBool() && onEnterPage)
+            if (current.isValid() && onEnterPage)
                 onEnterPage();
             return true;
         }
@@ -92,12 +103,12 @@ bool TavrinSidebar::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Headings are painted above the first entry of their group rather than
+// being rows: a screen reader then counts the pages alone and hears each
+// entry's group in its description.
 void TavrinSidebar::beginGroup(const QString &title)
 {
-    auto *item = new QStandardItem(title);
-    item->setData(true, HeadingRole);
-    item->setFlags(Qt::NoItemFlags);
-    m_model->appendRow(item);
+    m_group = title;
 }
 
 void TavrinSidebar::addItem(const QString &iconName, const QString &fallbackIconName, const QString &text,
@@ -105,7 +116,8 @@ void TavrinSidebar::addItem(const QString &iconName, const QString &fallbackIcon
 {
     auto *item = new QStandardItem(lookupIcon(iconName, fallbackIconName), text);
     item->setData(id, PageIdRole);
-    item->setData(false, HeadingRole);
+    item->setData(m_group, GroupRole);
+    item->setData(m_group, Qt::AccessibleDescriptionRole);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     item->setToolTip(text);
     item->setData(iconName, IconNameRole);
@@ -117,8 +129,7 @@ bool TavrinSidebar::setCurrentData(int id)
 {
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QModelIndex index = m_model->index(row, 0);
-        if (index.data(HeadingRole).toBool() || index.data(PageIdRole).toInt() != id ||
-            !index.data(PageIdRole).isValid())
+        if (index.data(PageIdRole).toInt() != id || !index.data(PageIdRole).isValid())
             continue;
         const QSignalBlocker listBlocker(m_list);
         const QSignalBlocker selectionBlocker(m_list->selectionModel());
@@ -152,7 +163,7 @@ QIcon TavrinSidebar::lookupIcon(const QString &iconName, const QString &fallback
 
 void TavrinSidebar::handleActivated(const QModelIndex &index)
 {
-    if (!index.isValid() || index.data(HeadingRole).toBool() || !onNavigate)
+    if (!index.isValid() || !onNavigate)
         return;
     onNavigate(index.data(PageIdRole).toInt());
 }
@@ -169,11 +180,45 @@ void TavrinSidebar::refreshIcons()
     m_list->viewport()->update();
 }
 
+namespace {
+
+QString headingOf(const QModelIndex &index)
+{
+    const QString group = index.data(TavrinSidebar::GroupRole).toString();
+    if (group.isEmpty())
+        return QString();
+    if (index.row() > 0 &&
+        index.siblingAtRow(index.row() - 1).data(TavrinSidebar::GroupRole).toString() == group)
+        return QString();
+    return group;
+}
+
+int headingHeight(const QModelIndex &index, const QFont &font)
+{
+    if (headingOf(index).isEmpty())
+        return 0;
+    const int text = QFontMetrics(ZFontSizeManager::instance()->get(ZFontSizeManager::T7, font)).height();
+    // The first group sits close under the top; later ones keep apart from the entry above.
+    return text + (index.row() == 0 ? 12 : 26);
+}
+
+int entryHeight(const QFont &font)
+{
+    return qMax(44,
+                QFontMetrics(ZFontSizeManager::instance()->get(ZFontSizeManager::T6, font)).height() + 24);
+}
+
+} // namespace
+
+QRect TavrinSidebar::headingBand(const QModelIndex &index, const QRect &rowRect, const QFont &font)
+{
+    const int height = headingHeight(index, font);
+    return height > 0 ? QRect(rowRect.left(), rowRect.top(), rowRect.width(), height) : QRect();
+}
+
 QSize TavrinSidebarDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    if (!index.data(TavrinSidebar::HeadingRole).toBool())
-        return QSize(option.rect.width(), 44);
-    return QSize(option.rect.width(), index.row() == 0 ? 32 : 46);
+    return QSize(option.rect.width(), headingHeight(index, option.font) + entryHeight(option.font));
 }
 
 void TavrinSidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -182,19 +227,18 @@ void TavrinSidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const ZPalette pal = appPalette();
-    const QRect row = option.rect;
-
-    if (index.data(TavrinSidebar::HeadingRole).toBool()) {
+    const QRect band = TavrinSidebar::headingBand(index, option.rect, option.font);
+    if (!band.isEmpty()) {
         painter->setFont(ZFontSizeManager::instance()->get(ZFontSizeManager::T7, option.font));
         painter->setPen(pal.color(pal.currentColorGroup(), ZPalette::TextTips));
-        const QRect textRect = row.adjusted(16, index.row() == 0 ? 8 : 16, -16, 0);
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
-        painter->restore();
-        return;
+        painter->drawText(band.adjusted(16, 0, -16, -4), Qt::AlignLeft | Qt::AlignBottom, headingOf(index));
     }
+    const QRect row = option.rect.adjusted(0, band.height(), 0, 0);
 
     const bool selected = option.state & QStyle::State_Selected;
-    const bool hovered = option.state & QStyle::State_MouseOver;
+    const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+    const bool hovered = (option.state & QStyle::State_MouseOver) && view &&
+                         row.contains(view->viewport()->mapFromGlobal(QCursor::pos()));
     const QRect inset = row.adjusted(8, 2, -8, -2);
     if (selected || hovered) {
         painter->setPen(Qt::NoPen);

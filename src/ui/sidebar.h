@@ -18,7 +18,8 @@ class TavrinSidebar : public QWidget
 public:
     enum Role {
         PageIdRole = Qt::UserRole + 1,
-        HeadingRole = Qt::UserRole + 2,
+        // The group an entry belongs to; the first entry of a group shows it above itself.
+        GroupRole = Qt::UserRole + 2,
         IconNameRole = Qt::UserRole + 21,
         FallbackIconRole = Qt::UserRole + 22,
     };
@@ -34,6 +35,8 @@ public:
 
     // The icon an entry gets for its names, with the program's own resources first.
     static QIcon lookupIcon(const QString &iconName, const QString &fallbackIconName);
+    // The band above an entry that carries its group's heading; empty for other entries.
+    static QRect headingBand(const QModelIndex &index, const QRect &rowRect, const QFont &font);
 
     std::function<void(int)> onNavigate;
     // Enter on an entry: the window moves the focus into the page.
@@ -48,6 +51,7 @@ private:
 
     QStandardItemModel *m_model = nullptr;
     QListView *m_list = nullptr;
+    QString m_group;
     bool m_keyMoving = false;
 };
 

@@ -210,8 +210,12 @@ void TestEnglishUi::everyPageInEnglish()
     QCOMPARE(window.windowTitle(), QStringLiteral("Tavrin Settings"));
 
     const QStandardItemModel *model = window.navigation()->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        QVERIFY2(!hasChinese(model->item(row)->text()), qPrintable(model->item(row)->text()));
+    for (int row = 0; row < model->rowCount(); ++row) {
+        for (int role : {int(Qt::DisplayRole), int(TavrinUi::TavrinSidebar::GroupRole)}) {
+            const QString text = model->item(row)->data(role).toString();
+            QVERIFY2(!hasChinese(text), qPrintable(text));
+        }
+    }
 
     const char *const files[] = {"overview", "disk", "versions", "protection", "policy", "update", "about"};
     QStringList toolkitCut;

@@ -18,6 +18,7 @@
 #include "mainwindow.h"
 #include "snapshotspage.h"
 #include "testsupport.h"
+#include "ui/aboutdialog.h"
 #include "ui/confirmdialog.h"
 
 // What a screen reader finds: every control a user can operate says what it
@@ -188,6 +189,12 @@ void TestAccessibility::dialogsNameTheirControls()
     QVERIFY(snapshots);
     auditNext();
     QMetaObject::invokeMethod(snapshots, "onCreate");
+
+    // The about dialog's corner close button is a glyph alone.
+    TavrinUi::TavrinAboutDialog about(&window);
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    problems << unnamedControls(&about);
 
     QCOMPARE(audited, 2);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));

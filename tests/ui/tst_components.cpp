@@ -579,14 +579,23 @@ void TestComponents::windowModalFreezesContent()
     QCOMPARE(dialog->parentWidget(), &window);
     QVERIFY(dialog->isWindow());
     QCOMPARE(dialog->windowModality(), Qt::NonModal);
+    auto veil = [central] { return central->findChild<QWidget *>(QStringLiteral("tavrinDialogVeil")); };
     dialog->show();
     QVERIFY(!central->isEnabled());
+    // One wash over all of the content, also after the window changed size.
+    QVERIFY(veil() && veil()->isVisible());
+    QCOMPARE(veil()->geometry(), central->rect());
+    window.resize(window.size() + QSize(120, 80));
+    QTRY_COMPARE(veil()->geometry(), central->rect());
     dialog->hide();
     QVERIFY(central->isEnabled());
+    QVERIFY(!veil()->isVisible());
     dialog->show();
     QVERIFY(!central->isEnabled());
+    QVERIFY(veil()->isVisible());
     delete dialog;
     QVERIFY(central->isEnabled());
+    QCOMPARE(veil(), nullptr);
 
     // Without a main window around it nothing changes.
     QWidget plain;

@@ -213,21 +213,36 @@ void TestConfirmDialog::dangerShowsConsequences()
     QList<QColor> colours;
     bool warningButton = false;
     bool hasRadios = true;
+    int indented = 0;
+    bool wrapped = false;
     answerDialog<ZDialog>([&](ZDialog *dialog) {
+        const QList<QLabel *> bullets =
+            dialog->findChildren<QLabel *>(QStringLiteral("tavrinConsequenceBullet"));
         for (QLabel *label : dialog->findChildren<QLabel *>(QStringLiteral("tavrinConsequence"))) {
             lines << label->text();
             colours << label->palette().color(QPalette::WindowText);
+            // A hanging indent: the text, wrapped or not, starts right of its bullet.
+            const int textLeft = label->mapTo(dialog, QPoint()).x();
+            for (QLabel *bullet : bullets) {
+                if (bullet->parentWidget() == label->parentWidget() &&
+                    qAbs(bullet->mapTo(dialog, QPoint()).y() - label->mapTo(dialog, QPoint()).y()) < 2)
+                    indented += textLeft > bullet->mapTo(dialog, QPoint()).x() + bullet->width() ? 1 : 0;
+            }
+            wrapped = wrapped || label->height() > 2 * label->fontMetrics().height();
         }
         warningButton = qobject_cast<ZWarningButton *>(dialog->getButton(1)) != nullptr;
         hasRadios = !dialog->findChildren<QRadioButton *>().isEmpty();
         clickButton(dialog, 0);
     });
-    const QStringList consequences = {QStringLiteral("系统将重启"), QStringLiteral("未保存的数据会丢失"),
-                                      QStringLiteral("可写层将关闭")};
+    const QStringList consequences = {
+        QStringLiteral("系统将重启"), QStringLiteral("未保存的数据会丢失"),
+        QStringLiteral("可写层将关闭，其中的改动不会保留；已经安装到可写层的软件、"
+                       "修改过的配置文件与临时放入系统目录的文件都会一并消失")};
     QVERIFY(!askDanger(nullptr, QStringLiteral("还原"), QStringLiteral("确定还原？"), QStringLiteral("还原"),
                        consequences));
-    QCOMPARE(lines, QStringList({QStringLiteral("· 系统将重启"), QStringLiteral("· 未保存的数据会丢失"),
-                                 QStringLiteral("· 可写层将关闭")}));
+    QCOMPARE(lines, consequences);
+    QCOMPARE(indented, 3);
+    QVERIFY(wrapped); // the long line really wrapped
     for (const QColor &c : colours)
         QCOMPARE(c, semanticColor(Warning));
     QVERIFY(warningButton);

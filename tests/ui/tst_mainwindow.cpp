@@ -1,7 +1,9 @@
+#include <QFile>
 #include <QListView>
 #include <QMenu>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QtTest>
 
 #include "basepage.h"
@@ -24,6 +26,7 @@ private slots:
     void pagesInStackOrder();
     void unknownPageDoesNothing();
     void sidebarFollowsSwitches();
+    void sidebarIconsAreOneSet();
     void arrivalRunsAtOnceWhenIdle();
     void arrivalWaitsForTheLoad();
     void arrivalFallsBackAfterTimeout();
@@ -92,6 +95,21 @@ void TestMainWindow::unknownPageDoesNothing()
     QCOMPARE(m_window->page(PageId(42)), nullptr);
     QCOMPARE(m_window->toIndex(PageId(42)), -1);
     QCOMPARE(m_window->pageStack()->currentIndex(), int(Policy));
+}
+
+// One look in the sidebar: every entry draws from the program's own icons,
+// none from a theme that may render it as a plain dark square.
+void TestMainWindow::sidebarIconsAreOneSet()
+{
+    const QStandardItemModel *model = m_window->navigation()->model();
+    QCOMPARE(model->rowCount(), 7);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QStandardItem *item = model->item(row);
+        const QString resource = QStringLiteral(":/icons/nav/%1.svg")
+                                     .arg(item->data(TavrinUi::TavrinSidebar::IconNameRole).toString());
+        QVERIFY2(QFile::exists(resource), qPrintable(item->text()));
+        QCOMPARE(item->icon().pixmap(20, 20).toImage(), QIcon(resource).pixmap(20, 20).toImage());
+    }
 }
 
 void TestMainWindow::sidebarFollowsSwitches()

@@ -175,6 +175,34 @@ private slots:
         QCOMPARE(dialog.height(), dialog.layout()->totalHeightForWidth(dialog.width()));
     }
 
+    // One look: the text and the buttons keep the same distance from both
+    // sides and the bottom; the close button lines up with the right edge.
+    void marginsAreEven()
+    {
+        ZDialog dialog;
+        dialog.setTitle(QStringLiteral("删除快照"));
+        dialog.setMessage(QStringLiteral("确定要删除快照吗？此操作不可撤销。"));
+        dialog.addButton(QStringLiteral("取消"));
+        dialog.addButton(QStringLiteral("删除"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto rectOf = [&dialog](const QString &name) {
+            auto *w = dialog.findChild<QWidget *>(name);
+            return w ? QRect(w->mapTo(&dialog, QPoint()), w->size()) : QRect();
+        };
+        const QRect message = rectOf(QStringLiteral("ZDialogMessage"));
+        const QRect first = rectOf(QStringLiteral("ZDialogButton0"));
+        const QRect last = rectOf(QStringLiteral("ZDialogButton1"));
+        const QRect close = rectOf(QStringLiteral("ZDialogCloseButton"));
+        const int left = message.left();
+        QVERIFY(left > 0);
+        QCOMPARE(first.left(), left);
+        QCOMPARE(dialog.width() - 1 - last.right(), left);
+        QCOMPARE(dialog.width() - 1 - message.right(), left);
+        QCOMPARE(dialog.height() - 1 - last.bottom(), left);
+        QCOMPARE(close.right(), last.right());
+    }
+
     void partsAreReachable()
     {
         ZDialog dialog;

@@ -54,7 +54,8 @@ ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
     m_buttonRow->setSpacing(10);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 10, 10, 16);
+    // Even sides; the close button's own 8 px of air makes up the shorter top.
+    layout->setContentsMargins(16, 10, 16, 16);
     layout->setSpacing(12);
     layout->addLayout(top);
     layout->addWidget(m_message);

@@ -249,6 +249,11 @@ bool ZentkWindowButton::event(QEvent *event)
     case QEvent::FocusOut:
         update();
         break;
+    case QEvent::ToolTipChange:
+        // The glyph says nothing to a screen reader: the tip names the button unless a name was given.
+        if (accessibleName().isEmpty())
+            setAccessibleName(toolTip());
+        break;
     default:
         break;
     }
