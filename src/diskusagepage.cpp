@@ -576,6 +576,7 @@ QWidget *DiskUsagePage::buildAnalysis(QWidget *parent)
     m_table = new QTableWidget(0, 4, section);
     m_table->setObjectName(QStringLiteral("tavrinDiskAnalysis"));
     m_table->setHorizontalHeaderLabels({tr("名称"), tr("大小"), tr("占比"), QString()});
+    m_table->horizontalHeaderItem(3)->setData(Qt::AccessibleTextRole, tr("打开位置"));
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
@@ -1575,6 +1576,12 @@ void DiskUsagePage::updateAnalysis()
         if (row.message) {
             name->setForeground(semanticColor(Muted));
             m_table->setSpan(r, 0, 1, 4);
+            // Cells under the span still reach assistive tools: they read the message too.
+            for (int c = 1; c < 4; ++c) {
+                auto *covered = new QTableWidgetItem;
+                covered->setData(Qt::AccessibleTextRole, row.label);
+                m_table->setItem(r, c, covered);
+            }
             continue;
         }
         auto *size = new QTableWidgetItem(row.sizeText);
@@ -1598,8 +1605,18 @@ void DiskUsagePage::updateAnalysis()
             });
             m_table->setCellWidget(r, 3, open);
         }
+        m_table->setItem(r, 3, new QTableWidgetItem);
     }
     finalizeTableAccessible(m_table);
+    // The last column holds only the open button: read its action, or that there is none.
+    for (int r = 0; r < m_rows.size(); ++r) {
+        if (m_rows.at(r).message)
+            continue;
+        const QString path = m_rows.at(r).path;
+        if (QTableWidgetItem *cell = m_table->item(r, 3))
+            cell->setData(Qt::AccessibleTextRole,
+                          path.isEmpty() ? tr("无可打开的位置") : tr("打开位置：%1").arg(path));
+    }
     updateContextBar();
 }
 

@@ -884,6 +884,16 @@
         <translation>Open location: %1</translation>
     </message>
     <message>
+        <location filename="../src/diskusagepage.cpp" line="580"/>
+        <source>打开位置</source>
+        <translation>Open location</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1620"/>
+        <source>无可打开的位置</source>
+        <translation>No location to open</translation>
+    </message>
+    <message>
         <location filename="../src/diskusagepage.cpp" line="1576"/>
         <location filename="../src/diskusagepage.cpp" line="1589"/>
         <location filename="../src/diskusagepage.cpp" line="1690"/>
@@ -2513,19 +2523,6 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/ui/pageblocks.cpp" line="257"/>
         <source>复制命令：%1</source>
         <translation>Copy command: %1</translation>
-    </message>
-</context>
-<context>
-    <name>TavrinPlaceholder</name>
-    <message>
-        <location filename="../src/placeholderpage.cpp" line="47"/>
-        <source>该功能将在后续版本中提供</source>
-        <translation>This feature will be available in a later version</translation>
-    </message>
-    <message>
-        <location filename="../src/placeholderpage.cpp" line="48"/>
-        <source>此页面的内容正在开发中，暂不显示任何系统数据。</source>
-        <translation>This page is under development and does not show any system data yet.</translation>
     </message>
 </context>
 <context>

@@ -999,8 +999,11 @@ void TavrinStateCard::setStatus(const QString &text, Semantic semantic)
 
 void setTableAccessibleName(QTableWidget *table, const QString &name)
 {
-    if (table)
-        table->setAccessibleName(name);
+    if (!table)
+        return;
+    table->setAccessibleName(name);
+    // The header is a control of its own for assistive tools.
+    table->horizontalHeader()->setAccessibleName(name);
 }
 
 void finalizeTableAccessible(QTableWidget *table)

@@ -7,4 +7,7 @@ class ZDoubleSpinBox : public QDoubleSpinBox
     Q_OBJECT
 public:
     explicit ZDoubleSpinBox(QWidget *parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };

@@ -23,9 +23,35 @@ ZLineEdit::ZLineEdit(const QString &text, QWidget *parent) : ZLineEdit(parent)
 
 ZComboBox::ZComboBox(QWidget *parent) : QComboBox(parent) {}
 
+namespace {
+
+// Focus lands on a spin box's inner editor, so a screen reader reads that
+// editor: it has to carry the name given to the spin box.
+void lendNameToEditor(QAbstractSpinBox *box)
+{
+    if (auto *edit = box->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly)) {
+        edit->setAccessibleName(box->accessibleName());
+        edit->setAccessibleDescription(box->accessibleDescription());
+    }
+}
+
+} // namespace
+
 ZSpinBox::ZSpinBox(QWidget *parent) : QSpinBox(parent) {}
 
+void ZSpinBox::showEvent(QShowEvent *event)
+{
+    lendNameToEditor(this);
+    QSpinBox::showEvent(event);
+}
+
 ZDoubleSpinBox::ZDoubleSpinBox(QWidget *parent) : QDoubleSpinBox(parent) {}
+
+void ZDoubleSpinBox::showEvent(QShowEvent *event)
+{
+    lendNameToEditor(this);
+    QDoubleSpinBox::showEvent(event);
+}
 
 ZTextEdit::ZTextEdit(QWidget *parent) : QTextEdit(parent) {}
 
