@@ -14,6 +14,8 @@ PACKAGES=(
     xvfb xauth x11-utils imagemagick fonts-noto-cjk breeze-icon-theme hicolor-icon-theme
     # installing and packaging: icon rendering, validators of the shipped files, the Debian package
     librsvg2-bin desktop-file-utils appstream dpkg-dev fakeroot lintian
+    # the table test under a screen reader: the accessibility bus
+    at-spi2-core
 )
 
 SUDO=()
