@@ -3,6 +3,7 @@
 #include "zguiapplicationhelper.h"
 #include "zicontheme.h"
 #include "zlabel.h"
+#include "zspinner.h"
 #include "zswitchbutton.h"
 #include "ztabbar.h"
 
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QToolButton>
 
 class TestZControls : public QObject
@@ -153,6 +155,35 @@ private slots:
         // The plain role setter stays usable.
         label.setForegroundRole(QPalette::Text);
         QCOMPARE(label.foregroundRole(), QPalette::Text);
+    }
+
+    // A spinner keeps its state while hidden but never ticks unseen, whether
+    // it or a page around it is hidden.
+    void spinnerTicksOnlyWhileSeen()
+    {
+        QWidget page;
+        auto *spinner = new ZSpinner(&page);
+        const QTimer *tick = spinner->findChild<QTimer *>();
+        QVERIFY(tick);
+        spinner->start();
+        QVERIFY(spinner->isPlaying());
+        QVERIFY(!tick->isActive());
+
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(tick->isActive());
+
+        page.hide();
+        QVERIFY(!tick->isActive());
+        QVERIFY(spinner->isPlaying());
+
+        spinner->stop();
+        page.show();
+        QVERIFY(!tick->isActive());
+        spinner->start();
+        QVERIFY(tick->isActive());
+        spinner->hide();
+        QVERIFY(!tick->isActive());
     }
 
     void tabBarAddButton()

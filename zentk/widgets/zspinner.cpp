@@ -18,20 +18,38 @@ ZSpinner::ZSpinner(QWidget *parent) : QWidget(parent), m_timer(new QTimer(this))
     });
 }
 
+// The timer runs only while the spinner can be seen: a hidden page's spinner
+// must not wake the CPU every 80 ms for ever.
 void ZSpinner::start()
 {
-    m_timer->start();
+    m_playing = true;
+    if (isVisible())
+        m_timer->start();
 }
 
 void ZSpinner::stop()
 {
+    m_playing = false;
     m_timer->stop();
     update();
 }
 
 bool ZSpinner::isPlaying() const
 {
-    return m_timer->isActive();
+    return m_playing;
+}
+
+void ZSpinner::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_playing)
+        m_timer->start();
+}
+
+void ZSpinner::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_timer->stop();
 }
 
 QSize ZSpinner::sizeHint() const

@@ -18,8 +18,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     QTimer *m_timer;
     int m_step = 0;
+    bool m_playing = false;
 };
