@@ -119,28 +119,13 @@ DeploysPage::DeploysPage(MainWindow *window) : BasePage(window), window(window)
     loading->stop();
     layout->addWidget(loading);
 
-    table = new QTableWidget(0, kColumnCount, content);
+    table = TavrinUi::makeRecordTable(
+        {tr("索引"), tr("版本号"), tr("状态"), tr("部署时间"), tr("提交ID"), tr("操作")}, tr("系统部署列表"),
+        content);
+    Q_ASSERT(table->columnCount() == kColumnCount);
     table->setObjectName(QStringLiteral("tavrinDeployTable"));
-    table->setHorizontalHeaderLabels(
-        {tr("索引"), tr("版本号"), tr("状态"), tr("部署时间"), tr("提交ID"), tr("操作")});
-    TavrinUi::setTableAccessibleName(table, tr("系统部署列表"));
-    table->verticalHeader()->setVisible(false);
-    table->setAlternatingRowColors(true);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setWordWrap(false);
-    table->setShowGrid(false);
-    QHeaderView *header = table->horizontalHeader();
-    header->setFixedHeight(42);
-    header->setSectionsMovable(false);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setMinimumSectionSize(72);
-    header->setStretchLastSection(false);
-    table->verticalHeader()->setDefaultSectionSize(48);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setMinimumSize(320, 260);
-    connect(header, &QHeaderView::sectionResized, this, &DeploysPage::onSectionResized);
+    connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &DeploysPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->setVisible(false);
     layout->addWidget(table, 1);

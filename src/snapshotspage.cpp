@@ -144,33 +144,15 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     loading->stop();
     layout->addWidget(loading);
 
-    table = new QTableWidget(0, kColumnCount, content);
+    table = TavrinUi::makeRecordTable(
+        {tr("名称"), tr("类型"), tr("创建时间"), tr("占用空间"), tr("ID"), tr("操作")}, tr("系统备份列表"),
+        content);
+    Q_ASSERT(table->columnCount() == kColumnCount);
     table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
-    table->setHorizontalHeaderLabels(
-        {tr("名称"), tr("类型"), tr("创建时间"), tr("占用空间"), tr("ID"), tr("操作")});
-    TavrinUi::setTableAccessibleName(table, tr("系统备份列表"));
-    table->verticalHeader()->setVisible(false);
-    table->setAlternatingRowColors(true);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setWordWrap(false);
-    table->setShowGrid(false);
-    table->setTextElideMode(Qt::ElideRight);
-    QHeaderView *header = table->horizontalHeader();
-    header->setFixedHeight(42);
-    header->setSectionsMovable(false);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setMinimumSectionSize(72);
-    header->setStretchLastSection(false);
-    table->verticalHeader()->setDefaultSectionSize(48);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setMinimumSize(320, 320);
-    connect(header, &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
+    connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->installEventFilter(this);
-    // One Tab stop: arrows move between rows, Tab leaves the table.
-    table->setTabKeyNavigation(false);
     table->setContextMenuPolicy(Qt::DefaultContextMenu);
     layout->addWidget(table, 1);
 
@@ -779,10 +761,10 @@ void SnapshotsPage::onDelete(const QString &id)
     req.message = tr("删除后该备份的增量数据将被释放，且无法恢复。");
     // What the deletion frees: the snapshot's own data and the objects no other tree holds.
     const auto size = sizes.constFind(id);
-    req.facts = {tr("目标备份: %1").arg(shortText(snap->name)),
-                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
-                 tr("可释放空间: %1")
-                     .arg(size == sizes.constEnd() ? tr("计算中…") : Tavrin::formatSize(size->first + size->second))};
+    req.facts = {
+        tr("目标备份: %1").arg(shortText(snap->name)), tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
+        tr("可释放空间: %1")
+            .arg(size == sizes.constEnd() ? tr("计算中…") : Tavrin::formatSize(size->first + size->second))};
     req.confirmText = tr("删除");
     req.cancelText = tr("取消");
     req.tone = 2;

@@ -1006,6 +1006,31 @@ void setTableAccessibleName(QTableWidget *table, const QString &name)
     table->horizontalHeader()->setAccessibleName(name);
 }
 
+QTableWidget *makeRecordTable(const QStringList &headers, const QString &accessibleName, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setHorizontalHeaderLabels(headers);
+    setTableAccessibleName(table, accessibleName);
+    table->verticalHeader()->setVisible(false);
+    table->setAlternatingRowColors(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->setShowGrid(false);
+    table->setTextElideMode(Qt::ElideRight);
+    table->setTabKeyNavigation(false);
+    QHeaderView *header = table->horizontalHeader();
+    header->setFixedHeight(42);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setMinimumSectionSize(72);
+    header->setStretchLastSection(false);
+    table->verticalHeader()->setDefaultSectionSize(48);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    return table;
+}
+
 void finalizeTableAccessible(QTableWidget *table)
 {
     if (!table)
