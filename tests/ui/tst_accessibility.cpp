@@ -160,7 +160,7 @@ void TestAccessibility::dialogsNameTheirControls()
     auto auditNext = [&problems, &audited] {
         QTimer::singleShot(0, qApp, [&problems, &audited] {
             QDialog *dialog = nullptr;
-            QTest::qWaitFor(
+            const bool shown = QTest::qWaitFor(
                 [&dialog] {
                     for (QWidget *w : QApplication::topLevelWidgets()) {
                         if (auto *d = qobject_cast<QDialog *>(w); d && d->isVisible())
@@ -169,7 +169,7 @@ void TestAccessibility::dialogsNameTheirControls()
                     return dialog != nullptr;
                 },
                 10000);
-            if (!dialog)
+            if (!shown || !dialog)
                 return;
             problems << unnamedControls(dialog);
             ++audited;
