@@ -2168,6 +2168,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <source>Tavrin设置</source>
         <translation>Tavrin Settings</translation>
     </message>
+    <message>
+        <location filename="../src/windowmodule.cpp" line="22"/>
+        <source>无法加载窗口模块：%1</source>
+        <translation>cannot load the window module: %1</translation>
+    </message>
 </context>
 <context>
     <name>Tavrin::DiskHistoryStore</name>

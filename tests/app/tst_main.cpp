@@ -2,7 +2,9 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QLibraryInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -13,10 +15,18 @@ struct Program : QProcess
 {
     QByteArray errors;
 
-    explicit Program(const QStringList &args)
+    explicit Program(const QStringList &args, const QString &program = QString())
     {
-        setProgram(Tavrin::Test::buildPath(QStringLiteral("bin/tavrin-manager")));
+        setProgram(program.isEmpty() ? Tavrin::Test::buildPath(QStringLiteral("bin/tavrin-manager"))
+                                     : program);
         setArguments(args);
+    }
+    // The loader names every library it maps, so a test can tell what a mode loaded.
+    void traceLibraries()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        setProcessEnvironment(env);
     }
     ~Program() override
     {
@@ -88,11 +98,75 @@ private slots:
     {
         QFETCH(QStringList, args);
         Program monitor(args);
+        monitor.traceLibraries();
         monitor.start();
         // A GUI would never end by itself; the monitor runs one cycle and exits.
         QVERIFY(monitor.finish());
         QVERIFY2(monitor.errors.contains("[tavrin-monitor]"), monitor.errors.constData());
         QVERIFY(!monitor.errors.contains("[MainWindow]"));
+        // The monitor starts every 15 minutes: none of the window's libraries may load.
+        QVERIFY2(monitor.errors.contains("file=libQt6Core.so"), "the loader trace is missing");
+        for (const char *library : {"tavrin-manager-window.so", "libQt6Gui.so", "libQt6Widgets.so",
+                                    "libQt6Network.so", "libQt6Svg.so"})
+            QVERIFY2(!monitor.errors.contains(QByteArray("file=") + library), library);
+    }
+
+    // The window module is found beside the executable's real file, not beside
+    // the path it was started by; when it cannot be loaded the program says why.
+    void windowModuleLocation_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("started through a symlink") << "symlink" << QByteArray();
+        QTest::newRow("copy without the module") << "copy" << QByteArray("cannot open shared object file");
+        QTest::newRow("module not an object") << "garbage" << QByteArray("invalid ELF header");
+        QTest::newRow("module without the entry") << "foreign" << QByteArray("tavrin_window_main");
+    }
+
+    void windowModuleLocation()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QByteArray, reason);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString built = Tavrin::Test::buildPath(QStringLiteral("bin/tavrin-manager"));
+        const QString program = dir.filePath(QStringLiteral("tavrin-manager"));
+        const QString module = dir.filePath(QStringLiteral("tavrin-manager-window.so"));
+        if (layout == QLatin1String("symlink")) {
+            QVERIFY(QFile::link(built, program));
+        } else {
+            QVERIFY(QFile::copy(built, program));
+            QVERIFY(QFile::setPermissions(program, QFile::permissions(built)));
+        }
+        if (layout == QLatin1String("garbage")) {
+            QFile file(module);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        } else if (layout == QLatin1String("foreign")) {
+            // A real shared object that is no window module.
+            const QString qtDBus =
+                QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6DBus.so.6");
+            QVERIFY2(QFileInfo::exists(qtDBus), qPrintable(qtDBus));
+            QVERIFY(QFile::link(qtDBus, module));
+        }
+
+        Program window({}, program);
+        window.traceLibraries();
+        if (reason.isEmpty()) {
+            QVERIFY(startFirst(window));
+            QVERIFY2(window.log().contains(QFile::encodeName(QFileInfo(built).absolutePath()) +
+                                           "/tavrin-manager-window.so"),
+                     "the module was not loaded from the build tree");
+            stopFirst(window);
+            return;
+        }
+        window.start();
+        QVERIFY(window.finish());
+        QCOMPARE(window.exitCode(), 1);
+        QVERIFY2(window.errors.contains("tavrin-manager: 无法加载窗口模块："), window.errors.constData());
+        QVERIFY2(window.errors.contains(reason), window.errors.constData());
+        QVERIFY(!window.errors.contains("file=libQt6Widgets.so"));
+        QVERIFY(!serviceRegistered());
     }
 
     void firstStartOpensOnTheDay()

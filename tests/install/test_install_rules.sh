@@ -31,6 +31,14 @@ expect_eq "ExecStart for /usr/local" "ExecStart=/usr/local/bin/tavrin-manager --
     "$(grep '^ExecStart=' "$service")"
 expect_eq "desktop entry runs the program by name" "Exec=tavrin-manager" \
     "$(grep '^Exec=' "$stage/usr/local/share/applications/org.zarnex.tavrin-manager.desktop")"
+# Both modes run from the staged tree: the window finds its module through the
+# executable's own location, the monitor never loads it.
+bin="$stage/usr/local/bin/tavrin-manager"
+monitor="$(env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share" \
+    DBUS_SESSION_BUS_ADDRESS= LD_DEBUG=files "$bin" --monitor 2>&1 || true)"
+expect_contains "staged monitor runs" "$monitor" "[tavrin-monitor]"
+case "$monitor" in *"file=libQt6Widgets"* | *"tavrin-manager-window.so"*) fail "the monitor loaded window code" ;; esac
+window_runs "$bin" "$stage/usr/local/lib/tavrin-manager/tavrin-manager-window.so"
 expect_eq "changelog is gzip" "1f8b" "$(od -An -tx1 -N2 "$stage/usr/local/share/doc/tavrin-manager/changelog.gz" | tr -d ' ')"
 
 # Another prefix at install time, not the configured one, reaches the service.

@@ -70,7 +70,7 @@ expect_eq "install: exit code" 0 "$rc"
 expect_contains "install reports the manifest" "$out" "manifest: $prefix/share/tavrin-manager/install-manifest"
 expect_contains "install leaves systemd alone" "$out" "systemd: not reloaded"
 manifest="$prefix/share/tavrin-manager/install-manifest"
-for f in bin/tavrin-manager lib/systemd/user/tavrin-monitor.timer lib/systemd/user/tavrin-monitor.service \
+for f in bin/tavrin-manager lib/tavrin-manager/tavrin-manager-window.so lib/systemd/user/tavrin-monitor.timer lib/systemd/user/tavrin-monitor.service \
     share/applications/org.zarnex.tavrin-manager.desktop; do
     grep -qx "f $prefix/$f" "$manifest" || fail "manifest lacks $prefix/$f"
 done
@@ -91,6 +91,7 @@ run env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HO
     TAVRIN_CONFIG_QSETTINGS= "$prefix/bin/tavrin-manager" --monitor
 expect_contains "installed monitor runs" "$out" "[tavrin-monitor]"
 case "$out" in *QSettings*) fail "installed program did not find its configuration description: $out" ;; esac
+window_runs "$prefix/bin/tavrin-manager" "$prefix/lib/tavrin-manager/tavrin-manager-window.so"
 rm -rf "$scratch/home"
 mkdir -p "$scratch/home"
 

@@ -1,0 +1,139 @@
+// The window: the module the executable loads when it is not run as the monitor.
+#include "mainwindow.h"
+#include "startup.h"
+#include "ui/aboutdialog.h"
+#include "ui/components.h"
+
+#include "zapplication.h"
+#include "zguiapplicationhelper.h"
+#include "zicontheme.h"
+#include "zlogmanager.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QFile>
+#include <QStyle>
+
+namespace {
+
+constexpr char kDiskNavService[] = "org.zarnex.tavrin-manager.disknav";
+constexpr char kDiskNavPath[] = "/disknav";
+constexpr char kDiskNavInterface[] = "org.zarnex.tavrin.disknav";
+
+class DiskNavObject : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.zarnex.tavrin.disknav")
+public:
+    using QObject::QObject;
+
+public slots:
+    void ShowDisk(const QString &date)
+    {
+        const QDate day = QDate::fromString(date, Qt::ISODate);
+        MainWindow *window = MainWindow::s_instance;
+        if (!day.isValid() || !window)
+            return;
+        // show() alone leaves a minimised window minimised.
+        if (window->isMinimized())
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        window->showDiskDate(day);
+    }
+};
+
+// Re-evaluates the style sheet and repaints everything after a theme switch.
+void reactToThemeChange()
+{
+    qApp->setStyleSheet(QString());
+    qApp->setStyleSheet(tavrinStyleSheet());
+    TavrinUi::refreshExactColorLabels();
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    for (QWidget *top : topLevels) {
+        top->style()->unpolish(top);
+        top->style()->polish(top);
+        QWidgetList work{top};
+        while (!work.isEmpty()) {
+            QWidget *w = work.takeLast();
+            w->update();
+            work += w->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        }
+    }
+}
+
+// True when the running instance took the day.
+bool forwardShowDisk(const QDate &date)
+{
+    QDBusInterface proxy(QLatin1String(kDiskNavService), QLatin1String(kDiskNavPath),
+                         QLatin1String(kDiskNavInterface), QDBusConnection::sessionBus());
+    if (!proxy.isValid())
+        return false;
+    const QDBusMessage reply =
+        proxy.call(QDBus::AutoDetect, QStringLiteral("ShowDisk"), date.toString(Qt::ISODate));
+    return reply.type() != QDBusMessage::ErrorMessage;
+}
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT int tavrin_window_main(int argc, char *argv[])
+{
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+
+    const TavrinStartup::LaunchRequest request = TavrinStartup::scanArguments(argc, argv);
+    const QString translationLanguage = TavrinStartup::applyLanguageSetting();
+
+    ZApplication app(argc, argv);
+    app.setOrganizationName(QStringLiteral("zarnex"));
+    app.setApplicationName(QStringLiteral("tavrin-manager"));
+    app.setApplicationVersion(QStringLiteral("1.0.0"));
+
+    ZLogManager::registerConsoleAppender();
+    ZLogManager::registerFileAppender();
+
+    app.loadTranslator({QLocale::system()});
+    TavrinStartup::installProgramTranslation(translationLanguage);
+
+    const QString productName = TavrinStartup::Texts::productName();
+    QGuiApplication::setApplicationDisplayName(productName);
+    app.setProductName(productName);
+
+    const QString iconPath = QStringLiteral(":/icons/tavrin.svg");
+    QIcon productIcon = QFile::exists(iconPath) ? QIcon(iconPath) : QIcon();
+    if (productIcon.isNull())
+        productIcon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
+    app.setProductIcon(productIcon);
+
+    app.setAboutDialog(new TavrinUi::TavrinAboutDialog(nullptr));
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.registerService(QLatin1String(kDiskNavService))) {
+        auto *nav = new DiskNavObject(&app);
+        bus.registerObject(QLatin1String(kDiskNavPath), QLatin1String(kDiskNavInterface), nav,
+                           QDBusConnection::ExportAllSlots);
+    } else if (request.showDiskDate.isValid() && bus.isConnected() && forwardShowDisk(request.showDiskDate)) {
+        return 0;
+    }
+
+    if (!app.setSingleInstance(QStringLiteral("org.zarnex.tavrin-manager"))) {
+        qWarning("Another instance is running, exit.");
+        return 0;
+    }
+
+    QObject::connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged,
+                     &app, reactToThemeChange);
+    app.setStyleSheet(tavrinStyleSheet());
+
+    MainWindow window(nullptr);
+    if (request.showDiskDate.isValid())
+        window.showDiskDate(request.showDiskDate);
+    window.show();
+
+    ZApplication::setOOMScoreAdj(0);
+    return app.exec();
+}
+
+#include "windowentry.moc"
