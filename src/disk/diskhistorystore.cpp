@@ -247,7 +247,7 @@ DiskDayRecord DiskHistoryStore::boundedForStorage(DiskDayRecord record)
 bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
 {
     const DiskDayRecord record = boundedForStorage(input);
-    const QByteArray bytes = QJsonDocument(dayRecordToJson(record)).toJson(QJsonDocument::Compact);
+    const QByteArray bytes = dayRecordToBytes(record);
     const QString path = dayFilePath(record.date);
     if (bytes.size() > kMaxJsonFileBytes) {
         lastErrorText = tr("记录过大，无法保存：%1").arg(path);

@@ -120,6 +120,128 @@ QString sampleTimeText(const QDateTime &time)
     return QString::fromLatin1(text, n);
 }
 
+// A day file's text as QJsonDocument writes it (compact, keys sorted), without building the tree:
+// the tree and its writer cost more than the rest of a monitor cycle.
+class DayWriter
+{
+public:
+    QByteArray out;
+
+    void literal(const char *text) { out.append(text); }
+    void key(const char *name)
+    {
+        out.append('"');
+        out.append(name);
+        out.append("\":");
+    }
+    // The tree holds a double, kept as an integer while that adds no precision (|v| <= 2^53).
+    void number(qint64 bytes)
+    {
+        constexpr qint64 exact = qint64(1) << 53;
+        if (bytes >= -exact && bytes <= exact)
+            out.append(QByteArray::number(bytes));
+        else
+            out.append(QByteArray::number(double(bytes), 'g', QLocale::FloatingPointShortest));
+    }
+    void boolean(bool value) { out.append(value ? "true" : "false"); }
+    void string(const QString &text);
+    void items(const QList<DiskItem> &items);
+    void sample(const DiskSample &sample);
+};
+
+void DayWriter::string(const QString &text)
+{
+    static const char hex[] = "0123456789abcdef";
+    out.append('"');
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *const end = p + text.size();
+    while (p != end) {
+        const char16_t u = *p++;
+        if (u < 0x80) {
+            if (u >= 0x20 && u != u'"' && u != u'\\') {
+                out.append(char(u));
+                continue;
+            }
+            out.append('\\');
+            switch (u) {
+            case u'"':
+                out.append('"');
+                break;
+            case u'\\':
+                out.append('\\');
+                break;
+            case u'\b':
+                out.append('b');
+                break;
+            case u'\f':
+                out.append('f');
+                break;
+            case u'\n':
+                out.append('n');
+                break;
+            case u'\r':
+                out.append('r');
+                break;
+            case u'\t':
+                out.append('t');
+                break;
+            default:
+                out.append("u00");
+                out.append(hex[u >> 4]);
+                out.append(hex[u & 0xf]);
+            }
+        } else if (u < 0x800) {
+            out.append(char(0xc0 | (u >> 6)));
+            out.append(char(0x80 | (u & 0x3f)));
+        } else if (!QChar::isSurrogate(u)) {
+            out.append(char(0xe0 | (u >> 12)));
+            out.append(char(0x80 | ((u >> 6) & 0x3f)));
+            out.append(char(0x80 | (u & 0x3f)));
+        } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
+            const char32_t c = QChar::surrogateToUcs4(u, *p++);
+            out.append(char(0xf0 | (c >> 18)));
+            out.append(char(0x80 | ((c >> 12) & 0x3f)));
+            out.append(char(0x80 | ((c >> 6) & 0x3f)));
+            out.append(char(0x80 | (c & 0x3f)));
+        } else {
+            // A lone surrogate has no UTF-8 form: escaped, as Qt's writer does.
+            out.append("\\u");
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out.append(hex[(u >> shift) & 0xf]);
+        }
+    }
+    out.append('"');
+}
+
+void DayWriter::items(const QList<DiskItem> &items)
+{
+    out.append('[');
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const DiskItem &item = items.at(i);
+        out.append(i > 0 ? ",{" : "{");
+        key("d"), boolean(item.isDir), out.append(','), key("p"), string(item.path);
+        out.append(','), key("s"), number(item.size), out.append('}');
+    }
+    out.append(']');
+}
+
+void DayWriter::sample(const DiskSample &sample)
+{
+    out.append('{');
+    key("h");
+    out.append('{');
+    for (auto it = sample.breakdown.cbegin(); it != sample.breakdown.cend(); ++it) {
+        if (it != sample.breakdown.cbegin())
+            out.append(',');
+        string(it.key());
+        out.append(':');
+        number(it.value());
+    }
+    out.append("},");
+    key("t"), string(sampleTimeText(sample.time)), out.append(',');
+    key("total"), number(sample.total), out.append('}');
+}
+
 } // namespace
 
 QDateTime parseSampleTime(const QString &text)
@@ -235,6 +357,35 @@ QJsonObject dayRecordToJson(const DiskDayRecord &record)
                        {QStringLiteral("topLevel"), itemsToJson(record.topLevel)},
                        {QStringLiteral("drillCache"), drill},
                        {QStringLiteral("samples"), samples}};
+}
+
+QByteArray dayRecordToBytes(const DiskDayRecord &record)
+{
+    DayWriter w;
+    w.out.reserve(96 + 64 * (record.topLevel.size() + record.samples.size()));
+    w.out.append('{');
+    w.key("capacity"), w.number(record.capacity), w.out.append(',');
+    w.key("complete"), w.boolean(record.complete), w.out.append(',');
+    w.key("date"), w.string(dayText(record.date)), w.out.append(',');
+    w.key("drillCache"), w.out.append('{');
+    for (auto it = record.drillCache.cbegin(); it != record.drillCache.cend(); ++it) {
+        if (it != record.drillCache.cbegin())
+            w.out.append(',');
+        w.string(it.key());
+        w.out.append(':');
+        w.items(it.value());
+    }
+    w.out.append("},");
+    w.key("samples"), w.out.append('[');
+    for (qsizetype i = 0; i < record.samples.size(); ++i) {
+        if (i > 0)
+            w.out.append(',');
+        w.sample(record.samples.at(i));
+    }
+    w.out.append("],");
+    w.key("topLevel"), w.items(record.topLevel), w.out.append(',');
+    w.key("total"), w.number(record.total), w.out.append('}');
+    return w.out;
 }
 
 DiskDayRecord dayRecordFromJson(const QJsonObject &obj)

@@ -110,6 +110,9 @@ DiskDaySummary daySummaryFromJson(const QJsonObject &obj);
 /// Day object (the content of one day file).
 QJsonObject dayRecordToJson(const DiskDayRecord &record);
 DiskDayRecord dayRecordFromJson(const QJsonObject &obj);
+/// The text of a day file: the bytes QJsonDocument writes for dayRecordToJson() in compact form,
+/// encoded directly.
+QByteArray dayRecordToBytes(const DiskDayRecord &record);
 /// A day record from the bytes of a day file; false when they are not a JSON object. Day files as
 /// this program writes them are read without building a JSON tree.
 bool dayRecordFromBytes(const QByteArray &json, DiskDayRecord *out);

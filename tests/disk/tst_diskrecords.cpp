@@ -5,8 +5,11 @@
 #include "diskfixture.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
+
+#include <limits>
 
 #include <sys/stat.h>
 
@@ -21,6 +24,8 @@ private slots:
     void dayBytesAgreeWithGenericParser_data();
     void dayBytesAgreeWithGenericParser();
     void dayBytesMutations();
+    void dayTextMatchesQtWriter_data();
+    void dayTextMatchesQtWriter();
     void readDefaults_data();
     void readDefaults();
     void byteCounts_data();
@@ -160,6 +165,59 @@ void TestDiskRecords::dayBytesMutations()
         if (QTest::currentTestFailed())
             return;
     }
+}
+
+void TestDiskRecords::dayTextMatchesQtWriter_data()
+{
+    QTest::addColumn<DiskDayRecord>("record");
+    QTest::newRow("mixed day") << sampleDay();
+    QTest::newRow("empty record") << DiskDayRecord{};
+
+    // Every escape, UTF-8 length and broken surrogate Qt's writer treats apart.
+    const QString odd = QString::fromUtf16(u"q\"b\\s/\b\f\n\r\t\x01\x1f\x7f é中\U0001F600") + QChar(0xd800) +
+                        QStringLiteral("x") + QChar(0xdc00) + QChar(0xfffe) + QChar(0xd83d);
+    DiskDayRecord names;
+    names.date = QDate(2026, 1, 31);
+    names.topLevel = {{odd, 1, true}, {QFile::decodeName("/bad\xff\xfe name "), 2, false}};
+    names.drillCache.insert(odd, {{odd + "/x", 3, true}});
+    names.drillCache.insert("/a", {});
+    names.drillCache.insert("/Z", {{"/Z/1", 4, false}});
+    DiskSample sample;
+    sample.time = QDateTime(QDate(2026, 1, 31), QTime(23, 59, 59, 999), Qt::UTC);
+    sample.breakdown = {{odd, 5}, {"/b", 6}, {"/B", 7}, {"/中", 8}};
+    names.samples = {sample};
+    QTest::newRow("odd names and keys") << names;
+
+    // Byte counts at the edges of a double's exact range, round and negative.
+    DiskDayRecord numbers;
+    numbers.date = QDate(2026, 2, 1);
+    numbers.capacity = std::numeric_limits<qint64>::max();
+    numbers.total = std::numeric_limits<qint64>::min();
+    const QList<qint64> edges{0,
+                              -1,
+                              1000000,
+                              1 << 20,
+                              (qint64(1) << 53) - 1,
+                              qint64(1) << 53,
+                              (qint64(1) << 53) + 1,
+                              123456789012345678LL,
+                              -(qint64(1) << 60),
+                              10000000000000000LL};
+    for (qint64 v : edges)
+        numbers.topLevel.append({QString::number(v), v, v % 2 == 0});
+    DiskSample local;
+    local.time = QDateTime(QDate(2026, 2, 1), QTime(0, 0), Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60));
+    local.total = 1;
+    numbers.samples = {local, DiskSample{}};
+    QTest::newRow("numbers and times") << numbers;
+}
+
+void TestDiskRecords::dayTextMatchesQtWriter()
+{
+    QFETCH(DiskDayRecord, record);
+    const QByteArray expected = QJsonDocument(dayRecordToJson(record)).toJson(QJsonDocument::Compact);
+    const QByteArray actual = dayRecordToBytes(record);
+    QCOMPARE(actual, expected);
 }
 
 void TestDiskRecords::readDefaults_data()
