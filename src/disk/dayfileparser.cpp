@@ -283,6 +283,17 @@ private:
                 return true;
             });
         }
+        if (is(key, len, "excluded")) {
+            r->scanExcluded.clear();
+            r->scanExcludedKnown = true;
+            return array([&] {
+                QString path;
+                if (!string(&path))
+                    return false;
+                r->scanExcluded.append(path);
+                return true;
+            });
+        }
         if (is(key, len, "samples")) {
             r->samples.clear();
             return array([&] {

@@ -124,6 +124,29 @@ bool isExcludedPath(const QString &path, const QStringList &patterns, const QStr
     return false;
 }
 
+QStringList incomparableTopLevel(const DiskDayRecord &earlier, const DiskDayRecord &later)
+{
+    QStringList paths;
+    if (!earlier.scanExcludedKnown || !later.scanExcludedKnown)
+        return paths;
+    const auto inside = [](const QString &path, const QString &dir) {
+        return path == dir || path.startsWith(dir + QLatin1Char('/')) || dir == QLatin1String("/");
+    };
+    for (const QString &gone : earlier.scanExcluded) {
+        // Still left out, by the same or a wider exclusion: both days miss it alike.
+        if (std::any_of(later.scanExcluded.cbegin(), later.scanExcluded.cend(),
+                        [&](const QString &kept) { return inside(gone, kept); }))
+            continue;
+        for (const DiskItem &item : later.topLevel) {
+            if (inside(gone, item.path) && !paths.contains(item.path))
+                paths.append(item.path);
+        }
+    }
+    // An exclusion added since makes a directory look smaller than it grew: its growth is a lower
+    // bound and still names no directory falsely, so it is compared as before.
+    return paths;
+}
+
 QStringList excludedScanPaths(const QStringList &patterns, const QString &home)
 {
     QStringList paths;
@@ -338,9 +361,10 @@ DiskItem DiskMonitor::growthTarget() const
     // The largest grower that is a directory and not excluded; the drill caches of earlier runs
     // do not compete, or each run would walk one level deeper.
     const DiskDayRecord current = withoutDrillCache(today);
+    const QStringList incomparable = incomparableTopLevel(previous, today);
     for (const DiskItem &item :
          DiskHistoryStore::topGrowthItems(previous, current, int(current.topLevel.size()))) {
-        if (item.isDir && !isExcluded(item.path))
+        if (item.isDir && !isExcluded(item.path) && !incomparable.contains(item.path))
             return item;
     }
     return {};
@@ -349,9 +373,12 @@ DiskItem DiskMonitor::growthTarget() const
 bool DiskMonitor::growthExplained() const
 {
     qint64 grown = 0;
+    const QStringList incomparable = incomparableTopLevel(previous, today);
     for (const DiskItem &item :
-         DiskHistoryStore::topGrowthItems(previous, withoutDrillCache(today), int(today.topLevel.size())))
-        grown += item.size;
+         DiskHistoryStore::topGrowthItems(previous, withoutDrillCache(today), int(today.topLevel.size()))) {
+        if (!incomparable.contains(item.path))
+            grown += item.size;
+    }
     return grown * 2 >= spikeGrowth;
 }
 
@@ -384,6 +411,7 @@ void DiskMonitor::onTopLevelFinished(const QList<DiskItem> &items, bool complete
     resultDelivered = true;
     today.topLevel = items;
     today.complete = complete;
+    noteScanExclusions();
     scannedTopLevel = true;
     if (rescanning) {
         QJsonObject mark;
@@ -440,6 +468,7 @@ void DiskMonitor::onWatchdog()
         if (!partial.isEmpty() && (today.topLevel.isEmpty() || rescanning)) {
             today.topLevel = partial;
             today.complete = false;
+            noteScanExclusions();
             scannedTopLevel = true;
         }
         QJsonObject mark;
@@ -474,6 +503,8 @@ bool DiskMonitor::saveDay(QString *error)
         if (scannedTopLevel) {
             day.topLevel = today.topLevel;
             day.complete = today.complete;
+            day.scanExcluded = today.scanExcluded;
+            day.scanExcludedKnown = today.scanExcludedKnown;
         }
         for (auto it = drills.cbegin(); it != drills.cend(); ++it)
             day.drillCache.insert(it.key(), it.value());
@@ -562,6 +593,15 @@ bool DiskMonitor::inCooldown(const QString &path) const
 bool DiskMonitor::isQuietHours(const QDateTime &time) const
 {
     return isQuietTime(time.time(), config.quietStart(), config.quietEnd());
+}
+
+void DiskMonitor::noteScanExclusions()
+{
+    // Kept with the sizes they shaped, so a later day knows what it compares with.
+    today.scanExcluded = scanner->excludedPaths;
+    today.scanExcluded.sort();
+    today.scanExcluded.removeDuplicates();
+    today.scanExcludedKnown = true;
 }
 
 bool DiskMonitor::isExcluded(const QString &path) const

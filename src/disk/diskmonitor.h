@@ -33,6 +33,10 @@ bool isQuietTime(const QTime &time, const QString &start, const QString &end);
 bool isExcludedPath(const QString &path, const QStringList &patterns, const QString &home);
 /// The absolute paths `patterns` name ("~" expanded), each also by its real path when that differs.
 QStringList excludedScanPaths(const QStringList &patterns, const QString &home);
+/// The top-level paths of `later` whose growth since `earlier` cannot be told: `earlier`'s scan left
+/// out a path inside them that `later`'s scan counted (an exclusion was removed), so their sizes
+/// differ by data that did not arrive. Empty when either scan's exclusions are unknown.
+QStringList incomparableTopLevel(const DiskDayRecord &earlier, const DiskDayRecord &later);
 /// Mean of the positive growths among the newest max(days, 3) index days dated before `today`.
 qint64 baselineGrowth(const DiskHistoryIndex &index, const QDate &today, int days);
 /// The arguments of the "Notify" call for a spike, in call order; empty when the date is invalid.
@@ -79,6 +83,7 @@ private:
     bool inCooldown(const QString &path) const;
     bool isQuietHours(const QDateTime &time) const;
     bool isExcluded(const QString &path) const;
+    void noteScanExclusions();
     void sendNotification(const DiskSpikeInfo &spike);
     void recordAlertTime(const QString &path);
     void loadAlerts();

@@ -350,13 +350,16 @@ QJsonObject dayRecordToJson(const DiskDayRecord &record)
     QJsonArray samples;
     for (const DiskSample &sample : record.samples)
         samples.append(sampleToJson(sample));
-    return QJsonObject{{QStringLiteral("date"), dayText(record.date)},
-                       {QStringLiteral("capacity"), bytesValue(record.capacity)},
-                       {QStringLiteral("total"), bytesValue(record.total)},
-                       {QStringLiteral("complete"), record.complete},
-                       {QStringLiteral("topLevel"), itemsToJson(record.topLevel)},
-                       {QStringLiteral("drillCache"), drill},
-                       {QStringLiteral("samples"), samples}};
+    QJsonObject day{{QStringLiteral("date"), dayText(record.date)},
+                    {QStringLiteral("capacity"), bytesValue(record.capacity)},
+                    {QStringLiteral("total"), bytesValue(record.total)},
+                    {QStringLiteral("complete"), record.complete},
+                    {QStringLiteral("topLevel"), itemsToJson(record.topLevel)},
+                    {QStringLiteral("drillCache"), drill},
+                    {QStringLiteral("samples"), samples}};
+    if (record.scanExcludedKnown)
+        day.insert(QStringLiteral("excluded"), QJsonArray::fromStringList(record.scanExcluded));
+    return day;
 }
 
 QByteArray dayRecordToBytes(const DiskDayRecord &record)
@@ -376,6 +379,15 @@ QByteArray dayRecordToBytes(const DiskDayRecord &record)
         w.items(it.value());
     }
     w.out.append("},");
+    if (record.scanExcludedKnown) {
+        w.key("excluded"), w.out.append('[');
+        for (qsizetype i = 0; i < record.scanExcluded.size(); ++i) {
+            if (i > 0)
+                w.out.append(',');
+            w.string(record.scanExcluded.at(i));
+        }
+        w.out.append("],");
+    }
     w.key("samples"), w.out.append('[');
     for (qsizetype i = 0; i < record.samples.size(); ++i) {
         if (i > 0)
@@ -399,6 +411,12 @@ DiskDayRecord dayRecordFromJson(const QJsonObject &obj)
     const QJsonObject drill = obj.value(QLatin1String("drillCache")).toObject();
     for (auto it = drill.constBegin(); it != drill.constEnd(); ++it)
         record.drillCache.insert(it.key(), itemsFromJson(it.value()));
+    const QJsonValue excluded = obj.value(QLatin1String("excluded"));
+    if (excluded.isArray()) {
+        record.scanExcludedKnown = true;
+        for (const QJsonValue &path : excluded.toArray())
+            record.scanExcluded.append(path.toString());
+    }
     const QJsonArray samples = obj.value(QLatin1String("samples")).toArray();
     record.samples.reserve(samples.size());
     for (const QJsonValue &sample : samples)

@@ -40,6 +40,11 @@ struct DiskDayRecord
     QList<DiskSample> samples;
     /// False when the top-level scan behind `topLevel` ended incomplete.
     bool complete = true;
+    /// The paths the monitor's top-level scan left out ("excluded"), absolute and sorted. Unknown
+    /// (`scanExcludedKnown` false, no key in the file) for files of older versions and for
+    /// top-level lists written by others.
+    QStringList scanExcluded;
+    bool scanExcludedKnown = false;
 };
 
 /// One day's line in the history index.

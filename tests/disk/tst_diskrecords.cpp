@@ -93,6 +93,8 @@ DiskDayRecord sampleDay()
     s.total = 99;
     s.breakdown.insert("/opt", 5);
     r.samples = {s, DiskSample{}};
+    r.scanExcluded = {"/home/u/Downloads", "/数据/\"x\""};
+    r.scanExcludedKnown = true;
     return r;
 }
 
@@ -218,6 +220,11 @@ void TestDiskRecords::dayTextMatchesQtWriter()
     const QByteArray expected = QJsonDocument(dayRecordToJson(record)).toJson(QJsonDocument::Compact);
     const QByteArray actual = dayRecordToBytes(record);
     QCOMPARE(actual, expected);
+    // What the scan left out survives the file, or unknown stays unknown.
+    DiskDayRecord back;
+    QVERIFY(dayRecordFromBytes(actual, &back));
+    QCOMPARE(back.scanExcludedKnown, record.scanExcludedKnown);
+    QCOMPARE(back.scanExcluded, record.scanExcluded);
 }
 
 void TestDiskRecords::readDefaults_data()

@@ -48,6 +48,7 @@ private slots:
     void cyclesAcrossDays();
     void growthAfterTheDaysScan();
     void excludedGrowthNeverAlerts();
+    void changedExclusionsBlameNoDirectory();
     void quietHoursDeferAlertsOnce();
     void wrongClockKeepsHistory();
     void failedSaveIsReported();
@@ -414,6 +415,47 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
     QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(7 * GiB));
     QCOMPARE(day(next).drillCache.keys(), QStringList{"/var"});
+}
+
+void TestMonitorProcess::changedExclusionsBlameNoDirectory()
+{
+    useStandardConfig();
+    setConfig("monitor.excludes", QStringList{"~/Downloads"});
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    const QString top = "/" + home.path().section('/', 1, 1);
+    const QString downloads = home.path() + "/Downloads";
+    QVERIFY(writeFileAtomic(scratch.filePath(QString(downloads).replace('/', '_') + ".size"),
+                            QByteArray::number(8 * GiB / 1024)));
+    seedDay(d.addDays(-1), 100 * GiB,
+            {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 20 * GiB, true}});
+    const auto topLevel = [&](qint64 var) {
+        return duText("/", {{"/usr", 60 * GiB, true}, {"/var", var, true}, {top, 28 * GiB, true}});
+    };
+
+    // The day's scan leaves the 8 GiB of ~/Downloads out, and the day file says so.
+    setUsed(100 * GiB);
+    setDu("/", topLevel(10 * GiB));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
+    QVERIFY(day(d).scanExcludedKnown);
+    QVERIFY(day(d).scanExcluded.contains(downloads));
+    QCOMPARE(day(d).topLevel.last().size, 20 * GiB);
+
+    // The exclusion is removed and 5 GiB land in /var: the home's directory now counts the old
+    // 8 GiB of downloads, which did not arrive today. /var is named, not the home.
+    const QDate next = d.addDays(1);
+    setConfig("monitor.excludes", QStringList{});
+    setUsed(105 * GiB);
+    setDu("/", topLevel(15 * GiB));
+    setDu("/var", duText("/var", {{"/var/log", GiB, true}, {"/var/lib", 14 * GiB, true}}));
+    setDu(top, duText(top, {{home.path(), 28 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(next, QTime(8, 0))).monitorLines, ok);
+    const QJsonArray spikes = alerts().value("spikes").toArray();
+    QCOMPARE(spikes.size(), 1);
+    QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
+    QCOMPARE(day(next).drillCache.keys(), QStringList{"/var"});
+    QVERIFY(day(next).scanExcludedKnown);
+    QVERIFY(day(next).scanExcluded.isEmpty());
 }
 
 void TestMonitorProcess::quietHoursDeferAlertsOnce()
