@@ -75,6 +75,8 @@ private:
     void asWindow(const QDateTime &now, const std::function<void()> &work);
     void setUsed(qint64 bytes);
     void setDu(const QString &path, const QByteArray &output);
+    // What du finds below an excluded path, taken off the lines above it.
+    void setExcludedSize(const QString &path, qint64 bytes);
     QString historyDir() const { return home.path() + "/data/tavrin-manager/disk-history"; }
     QString dayFile(const QDate &date) const
     {
@@ -125,6 +127,12 @@ void TestMonitorProcess::setUsed(qint64 bytes)
 void TestMonitorProcess::setDu(const QString &path, const QByteArray &output)
 {
     QVERIFY(writeFileAtomic(scratch.filePath(QString(path).replace('/', '_') + ".out"), output));
+}
+
+void TestMonitorProcess::setExcludedSize(const QString &path, qint64 bytes)
+{
+    QVERIFY(writeFileAtomic(scratch.filePath(QString(path).replace('/', '_') + ".size"),
+                            QByteArray::number(bytes / 1024)));
 }
 
 void TestMonitorProcess::init()
@@ -384,15 +392,11 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     // The home lies below a top-level directory of its own, as /home does.
     const QString top = "/" + home.path().section('/', 1, 1);
     const QString downloads = home.path() + "/Downloads";
-    const auto setDownloads = [&](qint64 bytes) {
-        QVERIFY(writeFileAtomic(scratch.filePath(QString(downloads).replace('/', '_') + ".size"),
-                                QByteArray::number(bytes / 1024)));
-    };
     seedDay(d.addDays(-1), 100 * GiB,
             {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 20 * GiB, true}});
 
     // 5 GiB in ~/Downloads only: du leaves it out of the home's directory, nothing else grew.
-    setDownloads(5 * GiB);
+    setExcludedSize(downloads, 5 * GiB);
     setUsed(105 * GiB);
     setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 25 * GiB, true}}));
     setDu(top, duText(top, {{home.path(), 25 * GiB, true}}));
@@ -405,7 +409,7 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
 
     // 5 GiB more there and 2 GiB in /var: /var is named, its growth is the day's.
     const QDate next = d.addDays(1);
-    setDownloads(10 * GiB);
+    setExcludedSize(downloads, 10 * GiB);
     setUsed(112 * GiB);
     setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 12 * GiB, true}, {top, 30 * GiB, true}}));
     setDu("/var", duText("/var", {{"/var/log", 2 * GiB, true}, {"/var/lib", 10 * GiB, true}}));
@@ -425,8 +429,7 @@ void TestMonitorProcess::changedExclusionsBlameNoDirectory()
     const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
     const QString top = "/" + home.path().section('/', 1, 1);
     const QString downloads = home.path() + "/Downloads";
-    QVERIFY(writeFileAtomic(scratch.filePath(QString(downloads).replace('/', '_') + ".size"),
-                            QByteArray::number(8 * GiB / 1024)));
+    setExcludedSize(downloads, 8 * GiB);
     seedDay(d.addDays(-1), 100 * GiB,
             {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 20 * GiB, true}});
     const auto topLevel = [&](qint64 var) {
