@@ -110,7 +110,7 @@ int main(int argc, char *argv[])
         productIcon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
     app.setProductIcon(productIcon);
 
-    app.setAboutDialog(new TavrinUi::TavrinAboutDialog(nullptr));
+    app.setAboutDialogFactory([] { return new TavrinUi::TavrinAboutDialog(nullptr); });
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.registerService(QLatin1String(kDiskNavService))) {
