@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -205,6 +206,10 @@ QColor ensureContrast(QColor colour, const QColor &background, double ratio)
 
 QIcon themedIcon(const QString &name, QStyle::StandardPixmap fallback)
 {
+    // The program's own icon of a name comes first, as in the sidebar.
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
+    if (!name.isEmpty() && QFile::exists(resource))
+        return QIcon(resource);
     QIcon icon = ZIconTheme::findQIcon(name);
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(fallback);
@@ -813,7 +818,23 @@ void TavrinSkeleton::startPulse()
         m_phase = (m_phase + 1) % 20;
         update();
     });
-    m_pulse->start();
+    // Like the spinner, the pulse ticks only while it can be seen.
+    if (isVisible())
+        m_pulse->start();
+}
+
+void TavrinSkeleton::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_pulse)
+        m_pulse->start();
+}
+
+void TavrinSkeleton::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (m_pulse)
+        m_pulse->stop();
 }
 
 void TavrinSkeleton::stopPulse()
