@@ -14,6 +14,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <cstdio>
+#include <ctime>
+
 #include "aboutpage.h"
 #include "basepage.h"
 #include "diskusagepage.h"
@@ -34,6 +37,12 @@ namespace {
 const QString kOrganization = QStringLiteral("zarnex");
 const QString kApplication = QStringLiteral("tavrin-manager");
 const QString kLanguageKey = QStringLiteral("language");
+
+// Set by the start-up benchmark only: report the first paint on standard
+// output ("exit" also ends the program there).
+constexpr char kFirstPaintProbe[] = "TAVRIN_FIRST_PAINT_PROBE";
+
+constexpr PageId kAllPages[] = {Overview, DiskUsage, VersionManagement, Protection, Policy, Update, About};
 
 } // namespace
 
@@ -75,11 +84,7 @@ MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent)
 
     layout->addWidget(sidebarFrame, 0);
     layout->addWidget(stack, 1);
-
-    for (const auto &[id, page] : pages) {
-        for (const TavrinUi::SettingEntry &entry : page->searchableSettings())
-            settingIndex.add(entry);
-    }
+    installEventFilter(this);
 
     if (auto *app = qobject_cast<ZApplication *>(QCoreApplication::instance())) {
         connect(app, &ZApplication::newInstanceStarted, this, [this] {
@@ -150,22 +155,68 @@ void MainWindow::initContent()
     stack = new QStackedWidget(this);
     stack->setObjectName(QStringLiteral("tavrinContent"));
 
-    pages[Overview] = new OverviewPage(this);
-    pages[DiskUsage] = new DiskUsagePage(this);
-    pages[VersionManagement] = new VersionManagementPage(this);
-    pages[Protection] = new ProtectionPage(this);
-    pages[Policy] = new PolicyPage(this);
-    pages[Update] = new UpdatePage(this);
-    pages[About] = new AboutPage(this);
+    // Pages are built when first asked for (the first switch builds the one
+    // shown first); until then an empty placeholder keeps the stack's order.
+    for (PageId id : kAllPages) {
+        pages[id] = nullptr;
+        stack->addWidget(new QWidget(stack));
+    }
+}
 
-    for (const auto &[id, page] : pages)
-        stack->addWidget(page);
+BasePage *MainWindow::buildPage(PageId id) const
+{
+    auto *self = const_cast<MainWindow *>(this);
+    switch (id) {
+    case Overview:
+        return new OverviewPage(self);
+    case DiskUsage:
+        return new DiskUsagePage(self);
+    case VersionManagement:
+        return new VersionManagementPage(self);
+    case Protection:
+        return new ProtectionPage(self);
+    case Policy:
+        return new PolicyPage(self);
+    case Update:
+        return new UpdatePage(self);
+    case About:
+        return new AboutPage(self);
+    }
+    return nullptr;
 }
 
 BasePage *MainWindow::page(PageId id) const
 {
     const auto it = pages.find(id);
+    if (it == pages.end())
+        return nullptr;
+    if (!it->second) {
+        BasePage *built = buildPage(id);
+        if (!built)
+            return nullptr;
+        it->second = built;
+        const int index = toIndex(id);
+        QWidget *placeholder = stack->widget(index);
+        stack->insertWidget(index, built);
+        stack->removeWidget(placeholder);
+        placeholder->deleteLater();
+        for (const TavrinUi::SettingEntry &entry : built->searchableSettings())
+            settingIndex.add(entry);
+    }
+    return it->second;
+}
+
+BasePage *MainWindow::builtPage(PageId id) const
+{
+    const auto it = pages.find(id);
     return it == pages.end() ? nullptr : it->second;
+}
+
+TavrinUi::SettingIndex &MainWindow::settings()
+{
+    for (PageId id : kAllPages)
+        page(id);
+    return settingIndex;
 }
 
 int MainWindow::toIndex(PageId id) const
@@ -185,9 +236,10 @@ void MainWindow::switchTo(PageId id)
     if (index < 0)
         return;
     flushArrivalAction(false);
-    stack->setCurrentIndex(index);
+    BasePage *target = page(id);
+    stack->setCurrentWidget(target);
     sidebar->setCurrentData(id);
-    page(id)->refresh();
+    target->refresh();
 }
 
 void MainWindow::gotoPage(PageId id)
@@ -288,10 +340,11 @@ void MainWindow::showDiskDate(const QDate &date)
 
 void MainWindow::refreshTavrinPages()
 {
-    if (BasePage *protection = page(Protection))
+    // A page not built yet loads the state fresh on its first visit.
+    if (BasePage *protection = builtPage(Protection))
         protection->refresh();
     if (stack->currentIndex() == toIndex(Overview)) {
-        if (BasePage *overview = page(Overview))
+        if (BasePage *overview = builtPage(Overview))
             overview->refresh();
     }
 }
@@ -357,7 +410,35 @@ void MainWindow::switchLanguage(const QString &lang)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     flushArrivalAction(false);
-    for (const auto &[id, page] : pages)
-        page->shutdown();
+    for (const auto &[id, page] : pages) {
+        if (page)
+            page->shutdown();
+    }
     ZMainWindow::closeEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The paint pass of the window includes its first page; the report is
+    // queued so it comes after the pass has been flushed to the screen.
+    if (watched == this && event->type() == QEvent::Paint && !firstPaintSeen) {
+        firstPaintSeen = true;
+        removeEventFilter(this);
+        QMetaObject::invokeMethod(this, &MainWindow::reportFirstPaint, Qt::QueuedConnection);
+    }
+    return ZMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::reportFirstPaint()
+{
+    emit firstPainted();
+    const QByteArray probe = qgetenv(kFirstPaintProbe);
+    if (probe.isEmpty())
+        return;
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    std::printf("first-paint cpu-us=%lld\n", (long long)cpu.tv_sec * 1000000 + cpu.tv_nsec / 1000);
+    std::fflush(stdout);
+    if (probe == "exit")
+        QCoreApplication::exit(0);
 }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -99,6 +100,10 @@ void runSwitch(BasePage *page, bool enableProtection, bool clearAfterReboot,
 
 QString securityIconName()
 {
+    // The program's own shield first: probing a theme for a name it lacks
+    // costs a look into every one of its directories.
+    if (QFile::exists(QStringLiteral(":/icons/nav/shield-check.svg")))
+        return QStringLiteral("shield-check");
     for (const char *name : {"security", "preferences-security", "security-high"}) {
         if (!ZIconTheme::findQIcon(QLatin1String(name)).isNull())
             return QLatin1String(name);

@@ -107,7 +107,7 @@ extern "C" Q_DECL_EXPORT int tavrin_window_main(int argc, char *argv[])
         productIcon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
     app.setProductIcon(productIcon);
 
-    app.setAboutDialog(new TavrinUi::TavrinAboutDialog(nullptr));
+    app.setAboutDialogFactory([] { return new TavrinUi::TavrinAboutDialog(nullptr); });
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.registerService(QLatin1String(kDiskNavService))) {

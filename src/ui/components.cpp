@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -205,6 +206,10 @@ QColor ensureContrast(QColor colour, const QColor &background, double ratio)
 
 QIcon themedIcon(const QString &name, QStyle::StandardPixmap fallback)
 {
+    // The program's own icon of a name comes first, as in the sidebar.
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
+    if (!name.isEmpty() && QFile::exists(resource))
+        return QIcon(resource);
     QIcon icon = ZIconTheme::findQIcon(name);
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(fallback);
@@ -248,39 +253,80 @@ void refreshExactColorLabels()
     }
 }
 
+namespace {
+
+QStringList motionQuery()
+{
+    return {QStringLiteral("get"), QStringLiteral("com.zarnex.wrap.gnome.desktop.interface"),
+            QStringLiteral("enable-animations")};
+}
+
+// 1 when the desktop asks for reduced motion, else 0 (also when it cannot be told).
+int motionAnswer(const QProcess &gsettings, bool finished, const QByteArray &output)
+{
+    if (!finished || gsettings.exitStatus() != QProcess::NormalExit || gsettings.exitCode() != 0) {
+        qWarning() << "reduceMotionRequested: gsettings query failed (exit" << gsettings.exitCode()
+                   << ")- keeping animations enabled";
+        return 0;
+    }
+    const QString out = QString::fromUtf8(output).trimmed();
+    if (out == QLatin1String("true"))
+        return 0;
+    if (out == QLatin1String("false"))
+        return 1;
+    qWarning() << "reduceMotionRequested: unexpected gsettings output" << out
+               << "-keeping animations enabled";
+    return 0;
+}
+
+} // namespace
+
 bool reduceMotionRequested()
 {
     if (g_reduceMotion == 0 || g_reduceMotion == 1)
         return g_reduceMotion == 1;
 
     QProcess gsettings;
-    gsettings.start(QStringLiteral("gsettings"),
-                    {QStringLiteral("get"), QStringLiteral("com.zarnex.wrap.gnome.desktop.interface"),
-                     QStringLiteral("enable-animations")});
+    gsettings.start(QStringLiteral("gsettings"), motionQuery());
     const bool finished = gsettings.waitForFinished(3000);
-    if (!finished || gsettings.exitStatus() != QProcess::NormalExit || gsettings.exitCode() != 0) {
-        if (!finished) {
-            gsettings.kill();
-            gsettings.waitForFinished(1000);
-        }
-        qWarning() << "reduceMotionRequested: gsettings query failed (exit" << gsettings.exitCode()
-                   << ")- keeping animations enabled";
-        g_reduceMotion = 0;
-        return false;
+    if (!finished) {
+        gsettings.kill();
+        gsettings.waitForFinished(1000);
     }
-    const QString out = QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
-    if (out == QLatin1String("true")) {
-        g_reduceMotion = 0;
-        return false;
+    g_reduceMotion = motionAnswer(gsettings, finished, gsettings.readAllStandardOutput());
+    return g_reduceMotion == 1;
+}
+
+bool reduceMotionKnown()
+{
+    return g_reduceMotion == 0 || g_reduceMotion == 1;
+}
+
+void whenMotionKnown(QObject *context, std::function<void(bool reduce)> then)
+{
+    if (reduceMotionKnown()) {
+        then(g_reduceMotion == 1);
+        return;
     }
-    if (out == QLatin1String("false")) {
-        g_reduceMotion = 1;
-        return true;
-    }
-    qWarning() << "reduceMotionRequested: unexpected gsettings output" << out
-               << "-keeping animations enabled";
-    g_reduceMotion = 0;
-    return false;
+    // Owned by the application, not by `context`: a page closed meanwhile must
+    // not destroy a running child. Its end (deferred deletion) tells `then`.
+    auto *gsettings = new QProcess(QCoreApplication::instance());
+    auto settle = [gsettings](bool finished) {
+        const int value =
+            motionAnswer(*gsettings, finished, finished ? gsettings->readAllStandardOutput() : QByteArray());
+        if (!reduceMotionKnown())
+            g_reduceMotion = value;
+        gsettings->deleteLater();
+    };
+    QObject::connect(gsettings, &QProcess::finished, gsettings, [settle] { settle(true); });
+    QObject::connect(gsettings, &QProcess::errorOccurred, gsettings, [settle](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            settle(false);
+    });
+    QObject::connect(gsettings, &QObject::destroyed, context, [then] { then(g_reduceMotion == 1); });
+    // A query that hangs is ended; the caller then keeps its animations.
+    QTimer::singleShot(3000, gsettings, [gsettings] { gsettings->kill(); });
+    gsettings->start(QStringLiteral("gsettings"), motionQuery());
 }
 
 void resetReduceMotionCache()
@@ -805,7 +851,18 @@ void TavrinSkeleton::setRows(int rows)
 
 void TavrinSkeleton::startPulse()
 {
-    if (m_pulse || reduceMotionRequested())
+    m_wantPulse = true;
+    // The desktop's answer is asked for without waiting: the skeleton is shown
+    // while the window starts, when a blocking query would hold up the first paint.
+    whenMotionKnown(this, [this](bool reduce) {
+        if (!reduce && m_wantPulse)
+            beginPulse();
+    });
+}
+
+void TavrinSkeleton::beginPulse()
+{
+    if (m_pulse)
         return;
     m_pulse = new QTimer(this);
     m_pulse->setInterval(60);
@@ -813,11 +870,28 @@ void TavrinSkeleton::startPulse()
         m_phase = (m_phase + 1) % 20;
         update();
     });
-    m_pulse->start();
+    // Like the spinner, the pulse ticks only while it can be seen.
+    if (isVisible())
+        m_pulse->start();
+}
+
+void TavrinSkeleton::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_pulse)
+        m_pulse->start();
+}
+
+void TavrinSkeleton::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (m_pulse)
+        m_pulse->stop();
 }
 
 void TavrinSkeleton::stopPulse()
 {
+    m_wantPulse = false;
     if (m_pulse) {
         m_pulse->stop();
         m_pulse->deleteLater();

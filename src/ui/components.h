@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QWidget>
 
+#include <functional>
+
 #include "zpalette.h"
 #include "zprogressbar.h"
 
@@ -56,6 +58,11 @@ QIcon themedIcon(const QString &name, QStyle::StandardPixmap fallback);
 void applySemantic(ZLabel *label, Semantic s);
 void refreshExactColorLabels();
 bool reduceMotionRequested();
+// Whether the desktop's motion preference has been read already.
+bool reduceMotionKnown();
+// Calls `then` with the preference, at once when known, else when gsettings has
+// answered (without blocking); nothing when `context` is gone by then.
+void whenMotionKnown(QObject *context, std::function<void(bool reduce)> then);
 // Forgets the cached reduced-motion answer; the next call asks the desktop again.
 void resetReduceMotionCache();
 
@@ -245,10 +252,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    void beginPulse();
+
     int m_rows = 3;
     int m_phase = 0;
+    bool m_wantPulse = false;
     QTimer *m_pulse = nullptr;
 };
 

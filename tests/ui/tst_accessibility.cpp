@@ -130,8 +130,8 @@ void TestAccessibility::everyControlOnEveryPageHasAName()
     QVERIFY(stack->count() >= 7);
     QStringList problems;
     for (int i = 0; i < stack->count(); ++i) {
+        auto *page = window.page(PageId(i)); // pages are built on first use
         stack->setCurrentIndex(i);
-        auto *page = qobject_cast<BasePage *>(stack->widget(i));
         if (page) {
             page->refresh();
             QVERIFY(QTest::qWaitFor([page] { return !page->isBusy(); }, 60000));
@@ -185,6 +185,7 @@ void TestAccessibility::dialogsNameTheirControls()
     auditNext();
     TavrinUi::askConfirm(&window, request);
 
+    QVERIFY(window.page(VersionManagement));
     auto *snapshots = window.findChild<SnapshotsPage *>();
     QVERIFY(snapshots);
     auditNext();

@@ -492,14 +492,26 @@ void TestComponents::skeletonRows()
     qputenv("FAKE_GSETTINGS_OUTPUT", "true");
     qputenv("FAKE_GSETTINGS_EXIT", "0");
     resetReduceMotionCache();
-    skeleton.startPulse();
-    QVERIFY(skeleton.isPulsing());
+    skeleton.startPulse(); // the preference is read without blocking
+    QTRY_VERIFY_WITH_TIMEOUT(skeleton.isPulsing(), 10000);
     skeleton.stopPulse();
     QVERIFY(!skeleton.isPulsing());
+    skeleton.startPulse(); // known now: at once
+    QVERIFY(skeleton.isPulsing());
+    skeleton.stopPulse();
 
     qputenv("FAKE_GSETTINGS_OUTPUT", "false");
     resetReduceMotionCache();
     skeleton.startPulse(); // reduced motion: no pulse
+    QTRY_VERIFY_WITH_TIMEOUT(reduceMotionKnown(), 10000);
+    QVERIFY(!skeleton.isPulsing());
+
+    // Stopped before the answer came: it stays still.
+    qputenv("FAKE_GSETTINGS_OUTPUT", "true");
+    resetReduceMotionCache();
+    skeleton.startPulse();
+    skeleton.stopPulse();
+    QTRY_VERIFY_WITH_TIMEOUT(reduceMotionKnown(), 10000);
     QVERIFY(!skeleton.isPulsing());
     resetReduceMotionCache();
 }

@@ -1,3 +1,5 @@
+#include <QAbstractAnimation>
+#include <QAbstractEventDispatcher>
 #include <QFile>
 #include <QListView>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include "testsupport.h"
 #include "ui/sidebar.h"
 #include "versionpage.h"
+#include "zguiapplicationhelper.h"
 #include "ztitlebar.h"
 
 class TestMainWindow : public QObject
@@ -24,6 +27,11 @@ private slots:
     void cleanup();
 
     void pagesInStackOrder();
+    void pagesBuiltOnFirstVisit_data();
+    void pagesBuiltOnFirstVisit();
+    void arrivalOnUnbuiltPageRunsOnce();
+    void latePageFollowsTheme();
+    void idleWindowRunsNoTimers();
     void unknownPageDoesNothing();
     void sidebarFollowsSwitches();
     void sidebarIconsAreOneSet();
@@ -73,13 +81,184 @@ void TestMainWindow::pagesInStackOrder()
     QStackedWidget *stack = m_window->pageStack();
     QCOMPARE(stack->count(), 7);
     for (int id = Overview; id <= About; ++id) {
-        QVERIFY(m_window->page(PageId(id)));
+        BasePage *page = m_window->page(PageId(id));
+        QVERIFY(page);
         QCOMPARE(m_window->toIndex(PageId(id)), id);
-        QCOMPARE(stack->widget(id), m_window->page(PageId(id)));
+        QCOMPARE(stack->widget(id), page);
     }
+    QCOMPARE(stack->count(), 7);
     QCOMPARE(stack->currentIndex(), 0);
     QVERIFY(qobject_cast<DiskUsagePage *>(m_window->page(DiskUsage)));
     QVERIFY(qobject_cast<VersionManagementPage *>(m_window->page(VersionManagement)));
+}
+
+void TestMainWindow::pagesBuiltOnFirstVisit_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("loads"); // whether its refresh starts a load
+    QTest::newRow("disk") << int(DiskUsage) << true;
+    QTest::newRow("versions") << int(VersionManagement) << true;
+    QTest::newRow("protection") << int(Protection) << true;
+    QTest::newRow("policy") << int(Policy) << true;
+    QTest::newRow("update") << int(Update) << false; // checks only when asked
+    QTest::newRow("about") << int(About) << false;
+}
+
+// Only the page shown first is built with the window; the others come on
+// their first visit, in their place, and get the refresh the switch promises.
+void TestMainWindow::pagesBuiltOnFirstVisit()
+{
+    QFETCH(int, id);
+    QFETCH(bool, loads);
+    for (int other = DiskUsage; other <= About; ++other)
+        QCOMPARE(m_window->builtPage(PageId(other)), nullptr);
+    QVERIFY(m_window->builtPage(Overview));
+
+    m_window->navigation()->onNavigate(id);
+    BasePage *built = m_window->builtPage(PageId(id));
+    QVERIFY(built);
+    QStackedWidget *stack = m_window->pageStack();
+    QCOMPARE(stack->count(), 7);
+    QCOMPARE(stack->currentWidget(), built);
+    QCOMPARE(stack->indexOf(built), id);
+    QCOMPARE(built->isBusy(), loads);
+    for (int other = DiskUsage; other <= About; ++other) {
+        if (other != id)
+            QCOMPARE(m_window->builtPage(PageId(other)), nullptr);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!built->isBusy(), 60000);
+
+    // A second visit reuses the page and refreshes it again.
+    m_window->gotoPage(Overview);
+    m_window->gotoPage(PageId(id));
+    QCOMPARE(m_window->builtPage(PageId(id)), built);
+    QCOMPARE(built->isBusy(), loads);
+    QTRY_VERIFY_WITH_TIMEOUT(!built->isBusy(), 60000);
+}
+
+void TestMainWindow::arrivalOnUnbuiltPageRunsOnce()
+{
+    QCOMPARE(m_window->builtPage(Protection), nullptr);
+    int runs = 0;
+    bool onBuiltPage = false;
+    m_window->gotoPage(Protection, [&] {
+        ++runs;
+        onBuiltPage = m_window->builtPage(Protection) &&
+                      m_window->pageStack()->currentWidget() == m_window->builtPage(Protection);
+    });
+    BasePage *update = m_window->builtPage(Protection);
+    QVERIFY(update);
+    // The new page's first load is what the action waits for.
+    QVERIFY(update->isBusy());
+    QCOMPARE(runs, 0);
+    QVERIFY(m_window->hasPendingArrivalAction());
+    QTRY_COMPARE_WITH_TIMEOUT(runs, 1, 60000);
+    QVERIFY(onBuiltPage);
+    QTRY_VERIFY_WITH_TIMEOUT(!update->isBusy(), 60000);
+    update->beginTask();
+    update->endTask();
+    QCOMPARE(runs, 1);
+    QVERIFY(!m_window->hasPendingArrivalAction());
+}
+
+// A page first built after a theme switch looks exactly like one built while
+// that theme was current from the start.
+void TestMainWindow::latePageFollowsTheme()
+{
+    ZGuiApplicationHelper *helper = ZGuiApplicationHelper::instance();
+    const auto restore = qScopeGuard([helper] {
+        helper->setPaletteType(ZGuiApplicationHelper::UnknownType);
+        qApp->setStyleSheet(QString());
+    });
+    // What the program does at start and on a theme change.
+    qApp->setStyleSheet(tavrinStyleSheet());
+    const auto followTheme = [] {
+        qApp->setStyleSheet(QString());
+        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::refreshExactColorLabels();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            top->style()->unpolish(top);
+            top->style()->polish(top);
+            for (QWidget *w : top->findChildren<QWidget *>())
+                w->update();
+        }
+    };
+    delete m_window;
+    helper->setPaletteType(ZGuiApplicationHelper::DarkType);
+    followTheme();
+    m_window = new MainWindow;
+    m_window->restartProgram = [] {};
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    m_window->gotoPage(About);
+    const QImage dark = m_window->builtPage(About)->grab().toImage();
+
+    delete m_window;
+    helper->setPaletteType(ZGuiApplicationHelper::LightType);
+    followTheme();
+    m_window = new MainWindow;
+    m_window->restartProgram = [] {};
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    helper->setPaletteType(ZGuiApplicationHelper::DarkType);
+    followTheme();
+    QCOMPARE(m_window->builtPage(About), nullptr);
+    m_window->gotoPage(About);
+    const QImage late = m_window->builtPage(About)->grab().toImage();
+    QCOMPARE(late.size(), dark.size());
+    if (late != dark) {
+        dark.save(QDir::temp().filePath(QStringLiteral("tavrin-theme-dark.png")));
+        late.save(QDir::temp().filePath(QStringLiteral("tavrin-theme-late.png")));
+    }
+    QVERIFY2(late == dark, "see tavrin-theme-*.png in the temporary directory");
+}
+
+// With every page visited once and the window back on the overview, idle,
+// nothing ticks: no repeating timer and no running animation, shown or not.
+void TestMainWindow::idleWindowRunsNoTimers()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    for (int id = DiskUsage; id <= About; ++id) {
+        m_window->gotoPage(PageId(id));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->page(PageId(id))->isBusy(), 60000);
+    }
+    m_window->gotoPage(VersionManagement, Deployments);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->page(VersionManagement)->isBusy(), 60000);
+    m_window->gotoPage(Overview);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->page(Overview)->isBusy(), 60000);
+    QCoreApplication::processEvents();
+
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    QStringList ticking;
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    for (QWidget *top : topLevels) {
+        QObjectList objects{top};
+        objects += top->findChildren<QObject *>();
+        for (QObject *object : std::as_const(objects)) {
+            bool repeating = false;
+            // Single shots and finite animations end by themselves.
+            if (auto *timer = qobject_cast<QTimer *>(object))
+                repeating = timer->isActive() && !timer->isSingleShot();
+            else if (auto *animation = qobject_cast<QAbstractAnimation *>(object))
+                repeating = animation->state() == QAbstractAnimation::Running && animation->loopCount() < 0;
+            else
+                repeating = !dispatcher->registeredTimers(object).isEmpty();
+            if (!repeating)
+                continue;
+            QObject *owner = object;
+            while (owner && !owner->isWidgetType())
+                owner = owner->parent();
+            const auto *widget = static_cast<QWidget *>(owner);
+            ticking << QStringLiteral("%1 \"%2\" of %3 \"%4\" (%5)")
+                           .arg(QString::fromLatin1(object->metaObject()->className()), object->objectName(),
+                                widget ? QString::fromLatin1(widget->metaObject()->className()) : QString(),
+                                widget ? widget->objectName() : QString(),
+                                widget && widget->isVisible() ? QStringLiteral("shown")
+                                                              : QStringLiteral("hidden"));
+        }
+    }
+    QVERIFY2(ticking.isEmpty(), qPrintable(ticking.join(QStringLiteral("; "))));
 }
 
 void TestMainWindow::unknownPageDoesNothing()
@@ -233,6 +412,7 @@ void TestMainWindow::subPageSelectedBeforeSwitch()
 void TestMainWindow::showDiskDate()
 {
     const QDate day(2026, 3, 14);
+    QCOMPARE(m_window->builtPage(DiskUsage), nullptr); // the hand-off builds it
     QTest::ignoreMessage(QtInfoMsg, "[MainWindow] showDiskDate 2026-03-14");
     m_window->showDiskDate(day);
     QCOMPARE(m_window->pageStack()->currentIndex(), int(DiskUsage));

@@ -2,8 +2,10 @@
 
 #include "testsupport.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 
 class TestZApplication : public QObject
@@ -149,6 +151,37 @@ private slots:
         app->setProductName(QStringLiteral("产品"));
         QCOMPARE(app->productName(), QStringLiteral("产品"));
         QVERIFY(!app->loadTranslator({QLocale(QStringLiteral("xx_YY"))}));
+    }
+
+    // Built the first time it is asked for, once; only a destroyed dialog is
+    // built again, and a dialog handed over directly replaces the factory.
+    void aboutDialogBuiltOnDemand()
+    {
+        auto *app = ZApplication::instance();
+        int builds = 0;
+        app->setAboutDialogFactory([&builds] {
+            ++builds;
+            return new QDialog;
+        });
+        QCOMPARE(builds, 0);
+        app->showAboutDialog();
+        QCOMPARE(builds, 1);
+        QPointer<QDialog> first = app->aboutDialog();
+        QVERIFY(first && first->isVisible());
+        first->close();
+        app->showAboutDialog();
+        QCOMPARE(builds, 1);
+        QCOMPARE(app->aboutDialog(), first.data());
+        delete first;
+        QVERIFY(app->aboutDialog());
+        QCOMPARE(builds, 2);
+
+        auto *given = new QDialog;
+        app->setAboutDialog(given);
+        QCOMPARE(app->aboutDialog(), given);
+        delete given;
+        QCOMPARE(app->aboutDialog(), nullptr);
+        QCOMPARE(builds, 2);
     }
 
     void toolkitCatalogueFromTheUsersDataDir()

@@ -157,23 +157,34 @@ QIcon ZApplication::productIcon() const
 
 void ZApplication::setAboutDialog(QDialog *dialog)
 {
+    m_aboutFactory = nullptr;
     if (m_aboutDialog && m_aboutDialog != dialog)
         m_aboutDialog->deleteLater();
     m_aboutDialog = dialog;
 }
 
+void ZApplication::setAboutDialogFactory(std::function<QDialog *()> factory)
+{
+    setAboutDialog(nullptr);
+    m_aboutFactory = std::move(factory);
+}
+
 QDialog *ZApplication::aboutDialog() const
 {
+    // Closing keeps the dialog; only one that was destroyed is built again.
+    if (!m_aboutDialog && m_aboutFactory)
+        m_aboutDialog = m_aboutFactory();
     return m_aboutDialog;
 }
 
 void ZApplication::showAboutDialog()
 {
-    if (!m_aboutDialog)
+    QDialog *dialog = aboutDialog();
+    if (!dialog)
         return;
-    m_aboutDialog->show();
-    m_aboutDialog->raise();
-    m_aboutDialog->activateWindow();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 bool ZApplication::loadTranslator(const QList<QLocale> &locales)

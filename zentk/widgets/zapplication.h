@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QPointer>
 
+#include <functional>
+
 class QDialog;
 class QLocalServer;
 
@@ -31,6 +33,9 @@ public:
 
     // Takes ownership of the dialog.
     void setAboutDialog(QDialog *dialog);
+    // The dialog is built by `factory` the first time it is asked for, so a
+    // start-up that never shows it never pays for it.
+    void setAboutDialogFactory(std::function<QDialog *()> factory);
     QDialog *aboutDialog() const;
     void showAboutDialog();
 
@@ -50,7 +55,8 @@ signals:
 private:
     QString m_productName;
     QIcon m_productIcon;
-    QPointer<QDialog> m_aboutDialog;
+    mutable QPointer<QDialog> m_aboutDialog;
+    mutable std::function<QDialog *()> m_aboutFactory;
     QLocalServer *m_server = nullptr;
     int m_lockFd = -1;
 };

@@ -5,13 +5,79 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 #include <QSettings>
+
+#include <map>
 
 namespace {
 
+struct ThemeDir
+{
+    QString path; // absolute subdirectory holding icons
+    int size = 0; // the pixel size its icons are drawn for
+};
+
 struct ThemeDirs
 {
-    QStringList dirs; // absolute subdirectories holding icons
+    QList<ThemeDir> dirs;
+};
+
+// One icon's files in a theme, one per size. A file is read only when an icon
+// of about its size is first drawn: reading every size at look-up parses a
+// dozen SVG files for an icon that is drawn at one size, if at all.
+class ThemeFilesEngine : public QIconEngine
+{
+public:
+    explicit ThemeFilesEngine(std::map<int, QString> files) : m_files(std::move(files)) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        iconFor(qRound(qMax(rect.width(), rect.height()) * ratio))
+            .paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return iconFor(qMax(size.width(), size.height())).pixmap(size, mode, state);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return iconFor(qMax(size.width(), size.height())).actualSize(size, mode, state);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const auto &entry : m_files)
+            sizes << QSize(entry.first, entry.first);
+        return sizes;
+    }
+
+    QString key() const override { return QStringLiteral("ZIconThemeFiles"); }
+    QIconEngine *clone() const override { return new ThemeFilesEngine(*this); }
+    bool isNull() override { return m_files.empty(); }
+
+private:
+    // The smallest file drawn for at least `pixels`, else the largest.
+    QIcon iconFor(int pixels)
+    {
+        if (m_files.empty())
+            return QIcon();
+        auto it = m_files.lower_bound(pixels);
+        if (it == m_files.end())
+            --it;
+        auto loaded = m_loaded.find(it->first);
+        if (loaded == m_loaded.end())
+            loaded = m_loaded.emplace(it->first, QIcon(it->second)).first;
+        return loaded->second;
+    }
+
+    std::map<int, QString> m_files;
+    std::map<int, QIcon> m_loaded;
 };
 
 // Qt's own search paths depend on the platform theme (offscreen has none),
@@ -55,8 +121,11 @@ const ThemeDirs &themeDirs(const QString &theme)
         QStringList sub = ini.value(QStringLiteral("Icon Theme/Directories")).toStringList();
         sub += ini.value(QStringLiteral("Icon Theme/ScaledDirectories")).toStringList();
         for (const QString &s : std::as_const(sub)) {
-            if (!s.contains(QLatin1String("..")))
-                result.dirs << base + QLatin1Char('/') + s;
+            if (s.contains(QLatin1String("..")))
+                continue;
+            const int size = ini.value(s + QStringLiteral("/Size"), 0).toInt();
+            const int scale = qMax(1, ini.value(s + QStringLiteral("/Scale"), 1).toInt());
+            result.dirs << ThemeDir{base + QLatin1Char('/') + s, size * scale};
         }
     }
     return *cache.insert(theme, result);
@@ -64,15 +133,16 @@ const ThemeDirs &themeDirs(const QString &theme)
 
 QIcon lookInTheme(const QString &theme, const QString &name)
 {
-    QIcon icon;
-    for (const QString &dir : themeDirs(theme).dirs) {
+    std::map<int, QString> files;
+    for (const ThemeDir &dir : themeDirs(theme).dirs) {
         for (const char *ext : {".svg", ".png"}) {
-            const QString file = dir + QLatin1Char('/') + name + QLatin1String(ext);
-            if (QFileInfo(file).isFile())
-                icon.addFile(file);
+            const QString file = dir.path + QLatin1Char('/') + name + QLatin1String(ext);
+            // The first directory of a size wins, as the theme lists them.
+            if (!files.count(dir.size) && QFileInfo(file).isFile())
+                files.emplace(dir.size, file);
         }
     }
-    return icon;
+    return files.empty() ? QIcon() : QIcon(new ThemeFilesEngine(std::move(files)));
 }
 
 } // namespace
@@ -90,19 +160,24 @@ QIcon ZIconTheme::findQIcon(const QString &iconName)
 {
     if (iconName.isEmpty() || iconName.contains(QLatin1Char('/')))
         return QIcon();
-    if (QIcon::hasThemeIcon(iconName))
-        return QIcon::fromTheme(iconName);
+    // Every name is resolved once per icon theme, misses included: a name no
+    // theme has otherwise costs a probe of every theme directory each time.
     static QHash<QString, QIcon> cache;
-    const QString key = fallbackThemes().join(QLatin1Char(',')) + QLatin1Char('|') + iconName;
-    auto it = cache.find(key);
-    if (it != cache.end())
+    static QString cacheThemes;
+    const QStringList fallbacks = fallbackThemes();
+    const QString themes = QIcon::themeName() + QLatin1Char('|') + fallbacks.join(QLatin1Char(','));
+    if (themes != cacheThemes) {
+        cache.clear();
+        cacheThemes = themes;
+    }
+    const auto it = cache.constFind(iconName);
+    if (it != cache.cend())
         return *it;
     QIcon found;
-    for (const QString &theme : fallbackThemes()) {
-        found = lookInTheme(theme, iconName);
-        if (!found.isNull())
-            break;
-    }
-    cache.insert(key, found);
+    if (QIcon::hasThemeIcon(iconName))
+        found = QIcon::fromTheme(iconName);
+    for (int i = 0; found.isNull() && i < fallbacks.size(); ++i)
+        found = lookInTheme(fallbacks.at(i), iconName);
+    cache.insert(iconName, found);
     return found;
 }
