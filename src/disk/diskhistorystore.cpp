@@ -7,10 +7,14 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QStandardPaths>
+#include <QThread>
 #include <QThreadPool>
+#include <QWaitCondition>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
+#include <vector>
 
 namespace Tavrin {
 
@@ -69,8 +73,10 @@ constexpr int kClockSlackDays = 7;
 
 QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
 {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const DiskDayRecord &a, const DiskDayRecord &b) { return a.date < b.date; });
+    const auto byDate = [](const DiskDayRecord &a, const DiskDayRecord &b) { return a.date < b.date; };
+    // Loaded ranges arrive in order; sorting a shared list would copy every record first.
+    if (!std::is_sorted(records.cbegin(), records.cend(), byDate))
+        std::stable_sort(records.begin(), records.end(), byDate);
     return records;
 }
 
@@ -147,6 +153,8 @@ QString lockFailure(const HistoryLock &lock)
 
 DiskHistoryStore::DiskHistoryStore(QObject *parent) : QObject(parent)
 {
+    // The first worker of a range runs on the global pool; these are the other cores.
+    rangePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
     qRegisterMetaType<DiskItem>();
     qRegisterMetaType<DiskDayRecord>();
     qRegisterMetaType<QList<DiskDayRecord>>();
@@ -304,20 +312,117 @@ bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDa
     return true;
 }
 
-QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate &to)
+// One range load, shared by the threads that parse it. Each claims the next day by index and
+// parses into that day's slot, so the result keeps date order whoever finishes first.
+struct DiskHistoryStore::RangeJob
 {
-    QList<DiskDayRecord> records;
-    if (!from.isValid() || !to.isValid() || to < from)
-        return records;
-    const QString dir = historyDir();
-    for (QDate d = from; d <= to; d = d.addDays(1)) {
-        DiskDayRecord record;
-        if (loadDayFrom(dir, d, &record)) {
-            records.append(record);
-            addToCache(record);
+    quint64 id = 0; // 0: a synchronous load, never cancelled, no progress
+    QDate from;
+    int total = 0;
+    QString dir;
+    std::atomic<int> next{0};
+    std::vector<DiskDayRecord> days;
+    std::vector<char> found;
+
+    QMutex mutex; // guards the rest; held while progress is emitted, so reports stay in order
+    QWaitCondition allFinished;
+    int finished = 0;
+    int claimed = -1; // known once claiming has stopped
+    int reportedStep = 0;
+};
+
+namespace {
+
+// Progress of longer ranges in 5 % steps: per-day reports of a year would be queued 365 times
+// to the GUI thread for a bar that moves a few pixels.
+constexpr int kProgressSteps = 20;
+// Days each extra thread should have to parse before it is worth waking.
+constexpr int kDaysPerHelper = 8;
+
+} // namespace
+
+void DiskHistoryStore::loadJobDays(DiskHistoryStore *store, RangeJob &job)
+{
+    // The store is touched only for a claimed day, and the first worker, which keeps the store
+    // alive, waits for every claimed day: a helper that starts late claims nothing.
+    for (;;) {
+        const int i = job.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= job.total)
+            return;
+        const bool stop = job.id != 0 && store->isCancelled(job.id);
+        if (!stop) {
+            DiskDayRecord record;
+            if (store->loadDayFrom(job.dir, job.from.addDays(i), &record)) {
+                job.days[size_t(i)] = std::move(record);
+                job.found[size_t(i)] = 1;
+            }
+        }
+        store->finishJobDay(job);
+        if (stop)
+            return;
+    }
+}
+
+void DiskHistoryStore::finishJobDay(RangeJob &job)
+{
+    QMutexLocker lock(&job.mutex);
+    ++job.finished;
+    if (job.id != 0 && !isCancelled(job.id)) {
+        const int step = int(qint64(job.finished) * kProgressSteps / job.total);
+        if (step > job.reportedStep || job.finished == job.total) {
+            job.reportedStep = step;
+            emit rangeProgress(job.id, job.finished, job.total);
         }
     }
+    if (job.finished == job.claimed)
+        job.allFinished.wakeAll();
+}
+
+QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, const QDate &to)
+{
+    const auto job = std::make_shared<RangeJob>();
+    job->id = id;
+    job->from = from;
+    job->total = int(from.daysTo(to) + 1);
+    job->dir = historyDir();
+    job->days.resize(size_t(job->total));
+    job->found.resize(size_t(job->total));
+
+    // Helpers hold the job, not the store's lifetime: one that starts after the work is gone
+    // claims nothing and never touches the store.
+    const int helpers = std::min(rangePool.maxThreadCount(), (job->total - 1) / kDaysPerHelper);
+    for (int h = 0; h < helpers; ++h)
+        rangePool.start([this, job] { loadJobDays(this, *job); });
+    loadJobDays(this, *job);
+    {
+        QMutexLocker lock(&job->mutex);
+        job->claimed = std::min(job->next.exchange(job->total), job->total);
+        while (job->finished < job->claimed)
+            job->allFinished.wait(&job->mutex);
+    }
+    if (id != 0) {
+        QMutexLocker lock(&cancelMutex);
+        cancelled.remove(id);
+    }
+
+    QList<DiskDayRecord> records;
+    records.reserve(job->total);
+    for (int i = 0; i < job->total; ++i) {
+        if (job->found[size_t(i)])
+            records.append(std::move(job->days[size_t(i)]));
+    }
+    // In date order, as one day after another would have: only the newest days stay cached.
+    const qsizetype cached = std::min<qsizetype>(records.size(), std::max(memoryCacheDays, 0));
+    for (qsizetype i = records.size() - cached; i < records.size(); ++i)
+        addToCache(records.at(i));
     return records;
+}
+
+QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate &to)
+{
+    if (!from.isValid() || !to.isValid() || to < from)
+        return {};
+    return runRange(0, from, to);
 }
 
 quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
@@ -337,30 +442,6 @@ quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
     running.insert(id, future);
     watcher->setFuture(future);
     return id;
-}
-
-QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, const QDate &to)
-{
-    QList<DiskDayRecord> records;
-    const int total = int(from.daysTo(to) + 1);
-    int done = 0;
-    const QString dir = historyDir();
-    for (QDate d = from; d <= to; d = d.addDays(1)) {
-        if (isCancelled(id))
-            break;
-        DiskDayRecord record;
-        if (loadDayFrom(dir, d, &record)) {
-            records.append(record);
-            addToCache(record);
-        }
-        ++done;
-        emit rangeProgress(id, done, total);
-    }
-    {
-        QMutexLocker lock(&cancelMutex);
-        cancelled.remove(id);
-    }
-    return records;
 }
 
 void DiskHistoryStore::cancelRange(quint64 id)
