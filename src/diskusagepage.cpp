@@ -1501,7 +1501,6 @@ void DiskUsagePage::updateSummary()
     applySemantic(m_forecastValue, s.forecast);
     m_forecastCaption->setText(s.forecastCaption);
     updateForecastIcon(s.forecast);
-    updateAnalysis();
 }
 
 void DiskUsagePage::updateForecastIcon(Semantic state)
