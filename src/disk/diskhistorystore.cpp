@@ -9,11 +9,12 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
-#include <QWaitCondition>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace Tavrin {
@@ -324,8 +325,10 @@ struct DiskHistoryStore::RangeJob
     std::vector<DiskDayRecord> days;
     std::vector<char> found;
 
-    QMutex mutex; // guards the rest; held while progress is emitted, so reports stay in order
-    QWaitCondition allFinished;
+    // Guards the rest; held while progress is emitted, so reports stay in order. The standard
+    // types, as the thread sanitizer follows them without an instrumented Qt.
+    std::mutex mutex;
+    std::condition_variable allFinished;
     int finished = 0;
     int claimed = -1; // known once claiming has stopped
     int reportedStep = 0;
@@ -365,7 +368,7 @@ void DiskHistoryStore::loadJobDays(DiskHistoryStore *store, RangeJob &job)
 
 void DiskHistoryStore::finishJobDay(RangeJob &job)
 {
-    QMutexLocker lock(&job.mutex);
+    const std::lock_guard lock(job.mutex);
     ++job.finished;
     if (job.id != 0 && !isCancelled(job.id)) {
         const int step = int(qint64(job.finished) * kProgressSteps / job.total);
@@ -375,7 +378,7 @@ void DiskHistoryStore::finishJobDay(RangeJob &job)
         }
     }
     if (job.finished == job.claimed)
-        job.allFinished.wakeAll();
+        job.allFinished.notify_all();
 }
 
 QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, const QDate &to)
@@ -395,10 +398,9 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
         rangePool.start([this, job] { loadJobDays(this, *job); });
     loadJobDays(this, *job);
     {
-        QMutexLocker lock(&job->mutex);
+        std::unique_lock lock(job->mutex);
         job->claimed = std::min(job->next.exchange(job->total), job->total);
-        while (job->finished < job->claimed)
-            job->allFinished.wait(&job->mutex);
+        job->allFinished.wait(lock, [&] { return job->finished >= job->claimed; });
     }
     if (id != 0) {
         QMutexLocker lock(&cancelMutex);
