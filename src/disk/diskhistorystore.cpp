@@ -13,9 +13,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <condition_variable>
+#include <map>
 #include <mutex>
-#include <vector>
 
 namespace Tavrin {
 
@@ -313,8 +314,9 @@ bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDa
     return true;
 }
 
-// One range load, shared by the threads that parse it. Each claims the next day by index and
-// parses into that day's slot, so the result keeps date order whoever finishes first.
+// One range load, shared by the threads that parse it. Each claims the next day by index; the
+// days read are kept by index, so the result keeps date order whoever finishes first, and memory
+// grows with the days found, not with the length of the range.
 struct DiskHistoryStore::RangeJob
 {
     quint64 id = 0; // 0: a synchronous load, never cancelled, no progress
@@ -322,13 +324,12 @@ struct DiskHistoryStore::RangeJob
     int total = 0;
     QString dir;
     std::atomic<int> next{0};
-    std::vector<DiskDayRecord> days;
-    std::vector<char> found;
 
     // Guards the rest; held while progress is emitted, so reports stay in order. The standard
     // types, as the thread sanitizer follows them without an instrumented Qt.
     std::mutex mutex;
     std::condition_variable allFinished;
+    std::map<int, DiskDayRecord> loaded;
     int finished = 0;
     int claimed = -1; // known once claiming has stopped
     int reportedStep = 0;
@@ -353,22 +354,19 @@ void DiskHistoryStore::loadJobDays(DiskHistoryStore *store, RangeJob &job)
         if (i >= job.total)
             return;
         const bool stop = job.id != 0 && store->isCancelled(job.id);
-        if (!stop) {
-            DiskDayRecord record;
-            if (store->loadDayFrom(job.dir, job.from.addDays(i), &record)) {
-                job.days[size_t(i)] = std::move(record);
-                job.found[size_t(i)] = 1;
-            }
-        }
-        store->finishJobDay(job);
+        DiskDayRecord record;
+        const bool found = !stop && store->loadDayFrom(job.dir, job.from.addDays(i), &record);
+        store->finishJobDay(job, i, found ? &record : nullptr);
         if (stop)
             return;
     }
 }
 
-void DiskHistoryStore::finishJobDay(RangeJob &job)
+void DiskHistoryStore::finishJobDay(RangeJob &job, int index, DiskDayRecord *record)
 {
     const std::lock_guard lock(job.mutex);
+    if (record)
+        job.loaded.emplace(index, std::move(*record));
     ++job.finished;
     if (job.id != 0 && !isCancelled(job.id)) {
         const int step = int(qint64(job.finished) * kProgressSteps / job.total);
@@ -388,8 +386,6 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     job->from = from;
     job->total = int(from.daysTo(to) + 1);
     job->dir = historyDir();
-    job->days.resize(size_t(job->total));
-    job->found.resize(size_t(job->total));
 
     // Helpers hold the job, not the store's lifetime: one that starts after the work is gone
     // claims nothing and never touches the store.
@@ -408,11 +404,9 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     }
 
     QList<DiskDayRecord> records;
-    records.reserve(job->total);
-    for (int i = 0; i < job->total; ++i) {
-        if (job->found[size_t(i)])
-            records.append(std::move(job->days[size_t(i)]));
-    }
+    records.reserve(qsizetype(job->loaded.size()));
+    for (auto &day : job->loaded)
+        records.append(std::move(day.second));
     // In date order, as one day after another would have: only the newest days stay cached.
     const qsizetype cached = std::min<qsizetype>(records.size(), std::max(memoryCacheDays, 0));
     for (qsizetype i = records.size() - cached; i < records.size(); ++i)
@@ -420,16 +414,26 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     return records;
 }
 
+namespace {
+
+// Days are counted in int, as the progress signal reports them.
+bool isLoadableRange(const QDate &from, const QDate &to)
+{
+    return from.isValid() && to.isValid() && to >= from && from.daysTo(to) < INT_MAX;
+}
+
+} // namespace
+
 QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate &to)
 {
-    if (!from.isValid() || !to.isValid() || to < from)
+    if (!isLoadableRange(from, to))
         return {};
     return runRange(0, from, to);
 }
 
 quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
 {
-    if (!from.isValid() || !to.isValid() || to < from)
+    if (!isLoadableRange(from, to))
         return 0;
     const quint64 id = nextRequestId++;
     auto *watcher = new QFutureWatcher<QList<DiskDayRecord>>(this);

@@ -121,7 +121,7 @@ private:
     struct RangeJob;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
     static void loadJobDays(DiskHistoryStore *store, RangeJob &job);
-    void finishJobDay(RangeJob &job);
+    void finishJobDay(RangeJob &job, int index, DiskDayRecord *record);
 
     mutable QMutex cacheMutex;
     QHash<QDate, DiskDayRecord> cache;
@@ -133,8 +133,8 @@ private:
     quint64 nextRequestId = 1;
     QString lastErrorText;
     QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
-    // Helpers of range loads. Not the global pool: a range's first worker runs there and waits
-    // for its helpers, which a full global pool would never start.
+    // Helpers of range loads, apart from the global pool where a range's first worker runs:
+    // work queued there (size computations, scans) neither delays them nor waits behind them.
     QThreadPool rangePool;
 };
 

@@ -494,6 +494,10 @@ void TestDiskHistoryStore::asyncRangeRefusedAndIds()
     QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
     QCOMPARE(store.requestRange(today(), today().addDays(-1)), quint64(0));
     QCOMPARE(store.requestRange(QDate(), today()), quint64(0));
+    // More days than the progress counts can hold.
+    QCOMPARE(store.requestRange(QDate::fromJulianDay(0), QDate::fromJulianDay(qint64(INT_MAX) + 1)),
+             quint64(0));
+    QVERIFY(store.loadRange(QDate::fromJulianDay(0), QDate::fromJulianDay(qint64(INT_MAX) + 1)).isEmpty());
     QCOMPARE(store.requestRange(today(), today()), quint64(1));
     QCOMPARE(store.requestRange(today(), today()), quint64(2));
     QTRY_COMPARE(loaded.size(), 2);
