@@ -653,7 +653,7 @@ void DiskUsagePage::requestRange(const QDate &from, const QDate &to)
     const QString text = tr("正在加载 %1 ~ %2 的数据…").arg(from.toString(kIsoDay), to.toString(kIsoDay));
     m_chart->setLoading(true, text);
     showStatus(text);
-    m_progressClock.invalidate();
+    m_progressClock.start();
     m_pendingId = m_store->requestRange(from, to);
 }
 
@@ -684,8 +684,10 @@ void DiskUsagePage::onRangeProgress(quint64 id, int done, int total)
 {
     if (id != m_pendingId || id == 0)
         return;
-    // A year reports 365 times; a few updates a second are all a person can read.
-    if (done < total && m_progressClock.isValid() && m_progressClock.elapsed() < 80)
+    // A few updates a second are all a person can read. A load that ends within the first
+    // interval shows none: its result follows at once, and each shown count costs a repaint the
+    // load itself would wait for. The last count is never shown, the result replaces it.
+    if (done >= total || m_progressClock.elapsed() < 80)
         return;
     m_progressClock.start();
     showStatus(tr("加载中 %1/%2 …").arg(done).arg(total));
@@ -1501,7 +1503,6 @@ void DiskUsagePage::updateSummary()
     applySemantic(m_forecastValue, s.forecast);
     m_forecastCaption->setText(s.forecastCaption);
     updateForecastIcon(s.forecast);
-    updateAnalysis();
 }
 
 void DiskUsagePage::updateForecastIcon(Semantic state)

@@ -7,10 +7,16 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QStandardPaths>
+#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 
 namespace Tavrin {
 
@@ -69,8 +75,10 @@ constexpr int kClockSlackDays = 7;
 
 QList<DiskDayRecord> sortedByDate(QList<DiskDayRecord> records)
 {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const DiskDayRecord &a, const DiskDayRecord &b) { return a.date < b.date; });
+    const auto byDate = [](const DiskDayRecord &a, const DiskDayRecord &b) { return a.date < b.date; };
+    // Loaded ranges arrive in order; sorting a shared list would copy every record first.
+    if (!std::is_sorted(records.cbegin(), records.cend(), byDate))
+        std::stable_sort(records.begin(), records.end(), byDate);
     return records;
 }
 
@@ -147,6 +155,8 @@ QString lockFailure(const HistoryLock &lock)
 
 DiskHistoryStore::DiskHistoryStore(QObject *parent) : QObject(parent)
 {
+    // The first worker of a range runs on the global pool; these are the other cores.
+    rangePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
     qRegisterMetaType<DiskItem>();
     qRegisterMetaType<DiskDayRecord>();
     qRegisterMetaType<QList<DiskDayRecord>>();
@@ -304,25 +314,126 @@ bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDa
     return true;
 }
 
-QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate &to)
+// One range load, shared by the threads that parse it. Each claims the next day by index; the
+// days read are kept by index, so the result keeps date order whoever finishes first, and memory
+// grows with the days found, not with the length of the range.
+struct DiskHistoryStore::RangeJob
 {
-    QList<DiskDayRecord> records;
-    if (!from.isValid() || !to.isValid() || to < from)
-        return records;
-    const QString dir = historyDir();
-    for (QDate d = from; d <= to; d = d.addDays(1)) {
+    quint64 id = 0; // 0: a synchronous load, never cancelled, no progress
+    QDate from;
+    int total = 0;
+    QString dir;
+    std::atomic<int> next{0};
+
+    // Guards the rest; held while progress is emitted, so reports stay in order. The standard
+    // types, as the thread sanitizer follows them without an instrumented Qt.
+    std::mutex mutex;
+    std::condition_variable allFinished;
+    std::map<int, DiskDayRecord> loaded;
+    int finished = 0;
+    int claimed = -1; // known once claiming has stopped
+    int reportedStep = 0;
+};
+
+namespace {
+
+// Progress of longer ranges in 5 % steps: per-day reports of a year would be queued 365 times
+// to the GUI thread for a bar that moves a few pixels.
+constexpr int kProgressSteps = 20;
+// Days each extra thread should have to parse before it is worth waking.
+constexpr int kDaysPerHelper = 8;
+
+} // namespace
+
+void DiskHistoryStore::loadJobDays(DiskHistoryStore *store, RangeJob &job)
+{
+    // The store is touched only for a claimed day, and the first worker, which keeps the store
+    // alive, waits for every claimed day: a helper that starts late claims nothing.
+    for (;;) {
+        const int i = job.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= job.total)
+            return;
+        const bool stop = job.id != 0 && store->isCancelled(job.id);
         DiskDayRecord record;
-        if (loadDayFrom(dir, d, &record)) {
-            records.append(record);
-            addToCache(record);
+        const bool found = !stop && store->loadDayFrom(job.dir, job.from.addDays(i), &record);
+        store->finishJobDay(job, i, found ? &record : nullptr);
+        if (stop)
+            return;
+    }
+}
+
+void DiskHistoryStore::finishJobDay(RangeJob &job, int index, DiskDayRecord *record)
+{
+    const std::lock_guard lock(job.mutex);
+    if (record)
+        job.loaded.emplace(index, std::move(*record));
+    ++job.finished;
+    if (job.id != 0 && !isCancelled(job.id)) {
+        const int step = int(qint64(job.finished) * kProgressSteps / job.total);
+        if (step > job.reportedStep || job.finished == job.total) {
+            job.reportedStep = step;
+            emit rangeProgress(job.id, job.finished, job.total);
         }
     }
+    if (job.finished == job.claimed)
+        job.allFinished.notify_all();
+}
+
+QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, const QDate &to)
+{
+    const auto job = std::make_shared<RangeJob>();
+    job->id = id;
+    job->from = from;
+    job->total = int(from.daysTo(to) + 1);
+    job->dir = historyDir();
+
+    // Helpers hold the job, not the store's lifetime: one that starts after the work is gone
+    // claims nothing and never touches the store.
+    const int helpers = std::min(rangePool.maxThreadCount(), (job->total - 1) / kDaysPerHelper);
+    for (int h = 0; h < helpers; ++h)
+        rangePool.start([this, job] { loadJobDays(this, *job); });
+    loadJobDays(this, *job);
+    {
+        std::unique_lock lock(job->mutex);
+        job->claimed = std::min(job->next.exchange(job->total), job->total);
+        job->allFinished.wait(lock, [&] { return job->finished >= job->claimed; });
+    }
+    if (id != 0) {
+        QMutexLocker lock(&cancelMutex);
+        cancelled.remove(id);
+    }
+
+    QList<DiskDayRecord> records;
+    records.reserve(qsizetype(job->loaded.size()));
+    for (auto &day : job->loaded)
+        records.append(std::move(day.second));
+    // In date order, as one day after another would have: only the newest days stay cached.
+    const qsizetype cached = std::min<qsizetype>(records.size(), std::max(memoryCacheDays, 0));
+    for (qsizetype i = records.size() - cached; i < records.size(); ++i)
+        addToCache(records.at(i));
     return records;
+}
+
+namespace {
+
+// Days are counted in int, as the progress signal reports them.
+bool isLoadableRange(const QDate &from, const QDate &to)
+{
+    return from.isValid() && to.isValid() && to >= from && from.daysTo(to) < INT_MAX;
+}
+
+} // namespace
+
+QList<DiskDayRecord> DiskHistoryStore::loadRange(const QDate &from, const QDate &to)
+{
+    if (!isLoadableRange(from, to))
+        return {};
+    return runRange(0, from, to);
 }
 
 quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
 {
-    if (!from.isValid() || !to.isValid() || to < from)
+    if (!isLoadableRange(from, to))
         return 0;
     const quint64 id = nextRequestId++;
     auto *watcher = new QFutureWatcher<QList<DiskDayRecord>>(this);
@@ -337,30 +448,6 @@ quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
     running.insert(id, future);
     watcher->setFuture(future);
     return id;
-}
-
-QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, const QDate &to)
-{
-    QList<DiskDayRecord> records;
-    const int total = int(from.daysTo(to) + 1);
-    int done = 0;
-    const QString dir = historyDir();
-    for (QDate d = from; d <= to; d = d.addDays(1)) {
-        if (isCancelled(id))
-            break;
-        DiskDayRecord record;
-        if (loadDayFrom(dir, d, &record)) {
-            records.append(record);
-            addToCache(record);
-        }
-        ++done;
-        emit rangeProgress(id, done, total);
-    }
-    {
-        QMutexLocker lock(&cancelMutex);
-        cancelled.remove(id);
-    }
-    return records;
 }
 
 void DiskHistoryStore::cancelRange(quint64 id)

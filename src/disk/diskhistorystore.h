@@ -8,8 +8,10 @@
 #include <QMutex>
 #include <QObject>
 #include <QSet>
+#include <QThreadPool>
 
 #include <functional>
+#include <memory>
 
 namespace Tavrin {
 
@@ -53,10 +55,13 @@ public:
     QString lastError() const { return lastErrorText; }
     /// One day, from the cache when held there, else from its file (which does not fill the cache).
     bool loadDay(const QDate &date, DiskDayRecord *out) const;
-    /// Days from `from` to `to` inclusive that have a readable file; fills the cache.
+    /// Days from `from` to `to` inclusive that have a readable file, in date order; fills the cache.
+    /// Longer ranges are parsed on several threads.
     QList<DiskDayRecord> loadRange(const QDate &from, const QDate &to);
-    /// Loads a range on the global thread pool; emits `rangeProgress` per day and one
-    /// `rangeLoaded`. Returns the request id, 0 when the range is invalid.
+    /// Loads a range on the global thread pool (its parse shared with the store's own helper
+    /// threads); emits `rangeProgress` in order, for every day of ranges up to 20 days and every
+    /// 5 % of longer ones, always ending with `total`, and one `rangeLoaded` with the days in date
+    /// order. Returns the request id, 0 when the range is invalid.
     quint64 requestRange(const QDate &from, const QDate &to);
     /// Marks a request cancelled; its `rangeLoaded` then carries what was loaded so far.
     void cancelRange(quint64 id);
@@ -113,7 +118,10 @@ private:
     bool pruneIndexed(int days, DiskHistoryIndex *index);
     QDate retentionAnchor(const DiskHistoryIndex &index) const;
     bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const;
+    struct RangeJob;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
+    static void loadJobDays(DiskHistoryStore *store, RangeJob &job);
+    void finishJobDay(RangeJob &job, int index, DiskDayRecord *record);
 
     mutable QMutex cacheMutex;
     QHash<QDate, DiskDayRecord> cache;
@@ -125,6 +133,9 @@ private:
     quint64 nextRequestId = 1;
     QString lastErrorText;
     QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
+    // Helpers of range loads, apart from the global pool where a range's first worker runs:
+    // work queued there (size computations, scans) neither delays them nor waits behind them.
+    QThreadPool rangePool;
 };
 
 } // namespace Tavrin

@@ -59,6 +59,52 @@ QDate today()
     return QDate::currentDate();
 }
 
+// Day `i` of a range: a total and an item that say which day's file they came from, so a record
+// parsed into the wrong slot shows.
+DiskDayRecord numberedDay(const QDate &from, int i)
+{
+    DiskDayRecord r = richDay(from.addDays(i));
+    r.total = 1000 + i;
+    r.topLevel = {{QStringLiteral("/day-%1").arg(i), i, true}};
+    return r;
+}
+
+// Writes `days` days from `from`: every `gap`-th missing, every `corrupt`-th garbage (0: none).
+// Returns the indices that hold a readable record.
+QList<int> writeNumberedDays(const QDate &from, int days, int gap, int corrupt)
+{
+    QList<int> readable;
+    for (int i = 0; i < days; ++i) {
+        if (gap > 0 && i % gap == gap - 1)
+            continue;
+        QByteArray bytes =
+            QJsonDocument(dayRecordToJson(numberedDay(from, i))).toJson(QJsonDocument::Compact);
+        if (corrupt > 0 && i % corrupt == corrupt - 1)
+            // Cut short, as a crash mid-write on another file system leaves it, or not JSON at all.
+            bytes = i % 2 ? bytes.left(bytes.size() / 2) : QByteArray("\x01\xff not json");
+        else
+            readable.append(i);
+        // Plain writes: a synced atomic save per day would make a year of fixtures slow.
+        const QString path = DiskHistoryStore::dayFilePath(from.addDays(i));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+    }
+    return readable;
+}
+
+void verifyNumberedRecords(const QList<DiskDayRecord> &records, const QDate &from, const QList<int> &expected)
+{
+    QCOMPARE(records.size(), expected.size());
+    for (int k = 0; k < records.size(); ++k) {
+        const int i = expected.at(k);
+        QCOMPARE(records.at(k).date, from.addDays(i));
+        QCOMPARE(records.at(k).total, qint64(1000 + i));
+        QCOMPARE(records.at(k).topLevel.value(0).path, QStringLiteral("/day-%1").arg(i));
+        QCOMPARE(records.at(k).samples.size(), 20);
+    }
+}
+
 } // namespace
 
 class TestDiskHistoryStore : public QObject
@@ -86,6 +132,10 @@ private slots:
     void asyncRangeProgress();
     void asyncRangeRefusedAndIds();
     void cancelBeforeStart();
+    void parallelRangeKeepsOrder_data();
+    void parallelRangeKeepsOrder();
+    void cancelDuringParallelLoad();
+    void destroyedDuringLoad_data();
     void destroyedDuringLoad();
 };
 
@@ -444,6 +494,10 @@ void TestDiskHistoryStore::asyncRangeRefusedAndIds()
     QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
     QCOMPARE(store.requestRange(today(), today().addDays(-1)), quint64(0));
     QCOMPARE(store.requestRange(QDate(), today()), quint64(0));
+    // More days than the progress counts can hold.
+    QCOMPARE(store.requestRange(QDate::fromJulianDay(0), QDate::fromJulianDay(qint64(INT_MAX) + 1)),
+             quint64(0));
+    QVERIFY(store.loadRange(QDate::fromJulianDay(0), QDate::fromJulianDay(qint64(INT_MAX) + 1)).isEmpty());
     QCOMPARE(store.requestRange(today(), today()), quint64(1));
     QCOMPARE(store.requestRange(today(), today()), quint64(2));
     QTRY_COMPARE(loaded.size(), 2);
@@ -513,10 +567,123 @@ void TestDiskHistoryStore::cancelBeforeStart()
     QVERIFY2(!store.isCancelled(id), "a finished worker forgets its cancellation");
 }
 
+void TestDiskHistoryStore::parallelRangeKeepsOrder_data()
+{
+    QTest::addColumn<int>("days");
+    QTest::addColumn<int>("gap");
+    QTest::addColumn<int>("corrupt");
+    QTest::addColumn<bool>("async");
+    QTest::newRow("year, gaps and corrupt files, requested") << 365 << 7 << 11 << true;
+    QTest::newRow("year, gaps and corrupt files, synchronous") << 365 << 7 << 11 << false;
+    QTest::newRow("every file readable") << 120 << 0 << 0 << true;
+    QTest::newRow("a few days more than one thread takes") << 19 << 5 << 3 << true;
+    QTest::newRow("one day past the per-day reports") << 21 << 0 << 4 << true;
+    QTest::newRow("nothing readable") << 60 << 2 << 1 << true;
+}
+
+// Whichever thread parses a day, the result lists the readable days once each, in date order,
+// with their own content; the memory cache ends as a day-by-day load would leave it; progress
+// rises to the total without ever going back.
+void TestDiskHistoryStore::parallelRangeKeepsOrder()
+{
+    QFETCH(int, days);
+    QFETCH(int, gap);
+    QFETCH(int, corrupt);
+    QFETCH(bool, async);
+    const QDate from = today().addDays(-days + 1);
+    const QList<int> readable = writeNumberedDays(from, days, gap, corrupt);
+
+    DiskHistoryStore store;
+    store.memoryCacheDays = 5;
+    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    QList<DiskDayRecord> records;
+    if (async) {
+        QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
+        const quint64 id = store.requestRange(from, today());
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded.first().at(0).value<quint64>(), id);
+        records = loaded.first().at(1).value<QList<DiskDayRecord>>();
+        QCOMPARE(progress.size(), std::min(days, 20));
+        int previous = 0;
+        for (const QList<QVariant> &report : std::as_const(progress)) {
+            QCOMPARE(report.at(0).value<quint64>(), id);
+            QVERIFY2(report.at(1).toInt() > previous, "progress went back or repeated");
+            QCOMPARE(report.at(2).toInt(), days);
+            previous = report.at(1).toInt();
+        }
+        QCOMPARE(previous, days);
+    } else {
+        records = store.loadRange(from, today());
+        QCOMPARE(progress.size(), 0);
+    }
+    verifyNumberedRecords(records, from, readable);
+
+    // The newest five readable days stay cached and survive their files; older ones do not.
+    for (int i = 0; i < days; ++i)
+        QFile::remove(DiskHistoryStore::dayFilePath(from.addDays(i)));
+    for (int k = 0; k < readable.size(); ++k) {
+        DiskDayRecord r;
+        const bool cached = store.loadDay(from.addDays(readable.at(k)), &r);
+        QCOMPARE(cached, k >= readable.size() - 5);
+        if (cached)
+            QCOMPARE(r.total, qint64(1000 + readable.at(k)));
+    }
+}
+
+// A request cancelled while both threads parse ends with what was read before, in order, reports
+// nothing after the cancellation, and leaves the store ready for the next request.
+void TestDiskHistoryStore::cancelDuringParallelLoad()
+{
+    const int days = 400;
+    const QDate from = today().addDays(-days + 1);
+    const QList<int> readable = writeNumberedDays(from, days, 0, 0);
+    DiskHistoryStore store;
+    QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
+    std::atomic<int> reports = 0;
+    // Cancels from the worker at its first report, so the load is certainly still running.
+    connect(
+        &store, &DiskHistoryStore::rangeProgress, &store,
+        [&](quint64 id) {
+            if (reports.fetch_add(1) == 0)
+                store.cancelRange(id);
+        },
+        Qt::DirectConnection);
+    const quint64 first = store.requestRange(from, today());
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
+    QCOMPARE(loaded.first().at(0).value<quint64>(), first);
+    QCOMPARE(reports.load(), 1);
+    QVERIFY(!store.isCancelled(first));
+    const auto partial = loaded.first().at(1).value<QList<DiskDayRecord>>();
+    QVERIFY2(partial.size() < days, "the cancellation was not seen");
+    // Whatever was read before the cancellation, in date order and each with its own content.
+    QList<int> read;
+    for (const DiskDayRecord &r : partial)
+        read.append(int(from.daysTo(r.date)));
+    for (int k = 1; k < read.size(); ++k)
+        QVERIFY2(read.at(k - 1) < read.at(k), "days out of order or repeated");
+    verifyNumberedRecords(partial, from, read);
+
+    loaded.clear();
+    const quint64 second = store.requestRange(from, today());
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
+    QCOMPARE(loaded.first().at(0).value<quint64>(), second);
+    verifyNumberedRecords(loaded.first().at(1).value<QList<DiskDayRecord>>(), from, readable);
+}
+
+void TestDiskHistoryStore::destroyedDuringLoad_data()
+{
+    QTest::addColumn<int>("firstFile");
+    QTest::addColumn<int>("files");
+    QTest::newRow("days missing until the end") << 2996 << 5;
+    QTest::newRow("both threads parsing") << 0 << 300;
+}
+
 void TestDiskHistoryStore::destroyedDuringLoad()
 {
-    for (int i = 0; i < 5; ++i)
-        writeDay(richDay(today().addDays(-i)));
+    QFETCH(int, firstFile);
+    QFETCH(int, files);
+    writeNumberedDays(today().addDays(-3000 + firstFile), files, 0, 0);
     QObject receiver;
     int loadedCalls = 0;
     std::atomic<int> progressCalls = 0;

@@ -326,6 +326,37 @@ private slots:
         QCOMPARE(page->loadedRecords().size(), 7);
     }
 
+    // Counts a person can read: none in a load's first moments, never the last one (the result
+    // replaces it at once), none of a superseded request.
+    void loadProgressDisplay()
+    {
+        writeDays(30);
+        makePage();
+        const QDate today = QDate::currentDate();
+        auto *store = page->findChild<Tavrin::DiskHistoryStore *>();
+        QVERIFY(store);
+        const QString loading =
+            QStringLiteral("正在加载 %1 ~ %2 的数据…")
+                .arg(today.addDays(-29).toString(Qt::ISODate), today.toString(Qt::ISODate));
+        QElapsedTimer sinceRequest;
+        sinceRequest.start();
+        page->requestRange(today.addDays(-29), today);
+        const quint64 id = page->pendingRangeId();
+        // Signals reach the page directly; the real result waits for the event loop.
+        emit store->rangeProgress(id, 5, 30);
+        if (sinceRequest.elapsed() < 80)
+            QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), loading);
+        QTest::qSleep(100);
+        emit store->rangeProgress(id, 6, 30);
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), QStringLiteral("加载中 6/30 …"));
+        QTest::qSleep(100);
+        emit store->rangeProgress(id + 1000, 20, 30);
+        emit store->rangeProgress(id, 30, 30);
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), QStringLiteral("加载中 6/30 …"));
+        QVERIFY(waitLoaded());
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), QStringLiteral("已加载 30 天记录"));
+    }
+
     void overviewCard_data()
     {
         QTest::addColumn<qint64>("total");
