@@ -16,10 +16,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextEdit>
 
@@ -60,9 +62,36 @@ private:
     QTableWidget *table() const { return page->findChild<QTableWidget *>(); }
     TavrinUi::TavrinInlineBanner *banner() const { return page->findChild<TavrinUi::TavrinInlineBanner *>(); }
 
+    // Idle and with the sizes in: the page is idle once the rows are shown.
     bool waitIdle() const
     {
-        return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
+        return QTest::qWaitFor([this] { return !page->isBusy() && !page->sizesPending(); }, 120000);
+    }
+
+    QStringList sizeColumn() const
+    {
+        QStringList out;
+        for (int r = 0; r < table()->rowCount(); ++r)
+            out << cell(r, 3);
+        return out;
+    }
+
+    // Puts a stand-in for ostree into the system root: `script` runs before
+    // (or instead of) the real one. The tree listing caches go, so sizes are
+    // computed cold.
+    void replaceOstree(const QByteArray &script)
+    {
+        const QString tool = sim->path(QStringLiteral("/usr/bin/ostree"));
+        QFile::remove(tool);
+        QFile f(tool);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n" + script + "\nexec /usr/bin/ostree \"$@\"\n");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        for (const QString &name : cache.entryList({QStringLiteral("tree_*")}, QDir::Files))
+            QVERIFY(cache.remove(name));
+        Tavrin::resetSizeCachesForTesting();
     }
 
     bool reload()
@@ -967,6 +996,82 @@ private slots:
         QVERIFY2(invalid.isEmpty(), qPrintable(invalid.join(u',')));
     }
 
+    // The rows come as soon as the list is read, with the page idle (arrival
+    // actions need no sizes); the sizes follow. A refresh while they are
+    // computed gets sizes of its own list, and every refresh reads the list
+    // once.
+    void sizesFollowTheRows()
+    {
+        const QString gate = sim->path(QStringLiteral("/tmp/ostree-gate"));
+        replaceOstree("n=0; while [ ! -e '" + gate.toUtf8() +
+                      "' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done");
+        auto openGate = [&gate] {
+            QFile f(gate);
+            (void)f.open(QIODevice::WriteOnly);
+        };
+        // Also on a failed check: the held listing must not outlive the test.
+        auto release = qScopeGuard([&] {
+            openGate();
+            (void)waitIdle();
+        });
+        const int lists = callCount(QStringLiteral("snapshot list"));
+        const int before = table()->rowCount();
+        page->refresh();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 60000));
+        QVERIFY(page->sizesPending());
+        QCOMPARE(table()->rowCount(), before);
+        QCOMPARE(sizeColumn(), QStringList(before, QStringLiteral("计算中...")));
+        QCOMPARE(callCount(QStringLiteral("snapshot list")), lists + 1);
+
+        // A newer list while the sizes of the old one are computed.
+        QVERIFY(Tavrin::createSnapshot(QStringLiteral("while sizing"), QString()).ok);
+        page->refresh();
+        QVERIFY(QTest::qWaitFor([this, before] { return table()->rowCount() == before + 1; }, 60000));
+        QVERIFY(page->sizesPending());
+        QCOMPARE(sizeColumn(), QStringList(before + 1, QStringLiteral("计算中...")));
+
+        openGate();
+        QVERIFY(waitIdle());
+        const QList<Tavrin::SnapshotInfo> list = Tavrin::getSnapshots();
+        const Tavrin::SnapshotSizeMap expected = Tavrin::computeSnapshotSizes(list);
+        QCOMPARE(table()->rowCount(), list.size());
+        for (int r = 0; r < table()->rowCount(); ++r) {
+            const auto size = expected.value(list.at(r).id);
+            QCOMPARE(cell(r, 3), Tavrin::formatSize(size.first + size.second));
+            QVERIFY(table()->item(r, 3)->data(Qt::AccessibleTextRole).toString().endsWith(cell(r, 3)));
+        }
+        QCOMPARE(callCount(QStringLiteral("snapshot list")), lists + 3); // two refreshes and ours
+    }
+
+    // A size that cannot be computed says so and is tried again; it never
+    // stays "computing" for ever.
+    void failedSizesSaySo()
+    {
+        replaceOstree("echo 'error: simulated failure' >&2; exit 1");
+        QVERIFY(reload());
+        QCOMPARE(sizeColumn(), QStringList(table()->rowCount(), QStringLiteral("—")));
+        QVERIFY2(table()->item(0, 3)->toolTip().contains(QStringLiteral("无法计算占用空间")),
+                 qPrintable(table()->item(0, 3)->toolTip()));
+        const int last = table()->rowCount() - 1;
+        PageTest::onNextDialog([](QDialog *d) {
+            QVERIFY2(PageTest::dialogText(d).contains(QStringLiteral("可释放空间: 未知")),
+                     qPrintable(PageTest::dialogText(d)));
+            d->reject();
+        });
+        rowButton(last, QStringLiteral("删除"))->click();
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+
+        // The retry is due in a minute; it is brought forward.
+        auto *retry = page->findChild<QTimer *>(QStringLiteral("tavrinSizeRetry"));
+        QVERIFY(retry && retry->isActive());
+        replaceOstree(QByteArray());
+        retry->start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(0, 3).endsWith(QStringLiteral("B")), 60000);
+        QVERIFY(waitIdle());
+        for (const QString &size : sizeColumn())
+            QVERIFY2(size.endsWith(QStringLiteral("B")), qPrintable(size));
+    }
+
     // A message never moves what the user is looking at: the cards keep their
     // places and widths, the table its top, and no scroll bar comes and goes.
     void messagesKeepTheLayout_data()
@@ -998,7 +1103,6 @@ private slots:
         };
         const QStringList before = snapshot();
         QCOMPARE(before.size(), 5);
-
         banner()->setText(QStringLiteral("备份已创建，名称较长时这条消息可能会折成两行显示在页面顶部"));
         QVERIFY(banner()->isVisible());
         QCoreApplication::processEvents();
