@@ -124,8 +124,9 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Its room is always kept: a bar that comes and goes would reflow the cards.
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The table gives way before the page scrolls (see its minimum height), so
+    // the bar shows only when the page really cannot fit.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     outer->addWidget(scroll);
 
     auto *content = new QWidget(scroll);
@@ -143,6 +144,13 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     layout->addWidget(cardRow);
 
     loading = new TavrinUi::TavrinLocalLoading(tr("正在读取快照列表..."), content);
+    // Its line is kept while it is hidden: the table never jumps when a
+    // refresh starts or ends.
+    QSizePolicy loadingPolicy = loading->sizePolicy();
+    loadingPolicy.setRetainSizeWhenHidden(true);
+    loading->setSizePolicy(loadingPolicy);
+    if (QLayout *loadingLayout = loading->layout())
+        loadingLayout->setContentsMargins(8, 0, 8, 0);
     loading->stop();
     layout->addWidget(loading);
 
@@ -151,7 +159,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
         content);
     Q_ASSERT(table->columnCount() == kColumnCount);
     table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
-    table->setMinimumSize(320, 320);
+    table->setMinimumWidth(320);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->installEventFilter(this);
@@ -580,6 +588,9 @@ void SnapshotsPage::applyColumnWidths()
     for (int row = 0; row < table->rowCount(); ++row)
         table->setRowHeight(row, rowHeight);
     header->setFixedHeight(qMax(42, header->sizeHint().height() + 8));
+    // Room for the header and two rows: below that the page scrolls, above it
+    // the table gives way so the page fits the window without a scroll bar.
+    table->setMinimumHeight(header->height() + 2 * rowHeight + 2 * table->frameWidth());
     fitNameColumn();
 }
 

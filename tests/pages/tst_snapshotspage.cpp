@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -1103,11 +1104,27 @@ private slots:
         };
         const QStringList before = snapshot();
         QCOMPARE(before.size(), 5);
+        // The page fits: the table gives way before a scroll bar shows.
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+
         banner()->setText(QStringLiteral("备份已创建，名称较长时这条消息可能会折成两行显示在页面顶部"));
         QVERIFY(banner()->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(snapshot(), before);
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
         banner()->setText(QString());
+        QCoreApplication::processEvents();
+
+        // The loading line comes and goes without moving the table. The layout
+        // is settled by hand: the list must not arrive in between.
+        page->refresh();
+        auto *loading = PageTest::childrenOfType<TavrinUi::TavrinLocalLoading>(page.get()).value(0);
+        QVERIFY(loading && loading->isVisible());
+        scroll->widget()->layout()->activate();
+        QCOMPARE(snapshot(), before);
+        QVERIFY(waitIdle());
+        QVERIFY(loading->isHidden());
+        QCOMPARE(snapshot(), before);
     }
 
     // The system always has its initial snapshot: a list that cannot be read
