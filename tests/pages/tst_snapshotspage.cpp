@@ -923,6 +923,40 @@ private slots:
         }
     }
 
+    // A refill updates the rows in place: the cells and cell widgets of the
+    // rows that stay are the same objects, which a screen reader may hold.
+    void rowsAreUpdatedInPlace_data()
+    {
+        QTest::addColumn<int>("change"); // snapshots added (+) or removed (-)
+        QTest::newRow("same list") << 0;
+        QTest::newRow("one added") << 1;
+        QTest::newRow("one removed") << -1;
+    }
+
+    void rowsAreUpdatedInPlace()
+    {
+        QFETCH(int, change);
+        const int kept = table()->rowCount() + qMin(change, 0);
+        QList<QPointer<QWidget>> widgets;
+        for (int r = 0; r < kept; ++r) {
+            widgets << table()->cellWidget(r, 0) << table()->cellWidget(r, 5);
+            for (int c = 0; c < table()->columnCount(); ++c)
+                table()->item(r, c)->setData(Qt::UserRole + 7, r * 10 + c);
+        }
+        if (change > 0)
+            QVERIFY(Tavrin::createSnapshot(QStringLiteral("in place"), QString()).ok);
+        else if (change < 0)
+            QVERIFY(Tavrin::deleteSnapshot(Tavrin::getSnapshots().last().id).ok);
+        QVERIFY(reload());
+        QCOMPARE(table()->rowCount(), kept + qMax(change, 0));
+        for (int r = 0; r < kept; ++r) {
+            QVERIFY(widgets.at(2 * r) && widgets.at(2 * r) == table()->cellWidget(r, 0));
+            QVERIFY(widgets.at(2 * r + 1) && widgets.at(2 * r + 1) == table()->cellWidget(r, 5));
+            for (int c = 0; c < table()->columnCount(); ++c)
+                QCOMPARE(table()->item(r, c)->data(Qt::UserRole + 7).toInt(), r * 10 + c);
+        }
+    }
+
     // Rows are refilled while an assistive tool holds the table's interfaces:
     // every handed-out interface stays safe to ask.
     // A screen reader answers every table change by reading the interfaces the
@@ -976,11 +1010,19 @@ private slots:
         const QString extra = QStringLiteral("a11y-extra");
         for (int round = 0; round < 4; ++round) {
             walk(QAccessible::queryAccessibleInterface(table()), 0, walk);
+            // What a reader holds of the first row (which stays) must outlive the refill.
+            QList<QAccessible::Id> held;
+            for (QWidget *w : {table()->cellWidget(0, 0), table()->cellWidget(0, 5)})
+                held << QAccessible::uniqueId(QAccessible::queryAccessibleInterface(w));
             if (round % 2 == 0)
                 QVERIFY(Tavrin::createSnapshot(extra + QString::number(round), QString()).ok);
             else
                 QVERIFY(Tavrin::deleteSnapshot(Tavrin::getSnapshots().last().id).ok);
             QVERIFY(reload());
+            for (QAccessible::Id id : std::as_const(held)) {
+                QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
+                QVERIFY2(iface && iface->isValid(), "an interface of a row that stays was dropped");
+            }
             for (QAccessible::Id id : std::as_const(ids)) {
                 QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
                 if (iface && iface->isValid()) {
