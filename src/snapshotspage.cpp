@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QEvent>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonObject>
@@ -21,6 +22,7 @@
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -122,8 +124,9 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Its room is always kept: a bar that comes and goes would reflow the cards.
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The table gives way before the page scrolls (see its minimum height), so
+    // the bar shows only when the page really cannot fit.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     outer->addWidget(scroll);
 
     auto *content = new QWidget(scroll);
@@ -141,6 +144,13 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     layout->addWidget(cardRow);
 
     loading = new TavrinUi::TavrinLocalLoading(tr("正在读取快照列表..."), content);
+    // Its line is kept while it is hidden: the table never jumps when a
+    // refresh starts or ends.
+    QSizePolicy loadingPolicy = loading->sizePolicy();
+    loadingPolicy.setRetainSizeWhenHidden(true);
+    loading->setSizePolicy(loadingPolicy);
+    if (QLayout *loadingLayout = loading->layout())
+        loadingLayout->setContentsMargins(8, 0, 8, 0);
     loading->stop();
     layout->addWidget(loading);
 
@@ -149,7 +159,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
         content);
     Q_ASSERT(table->columnCount() == kColumnCount);
     table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
-    table->setMinimumSize(320, 320);
+    table->setMinimumWidth(320);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->installEventFilter(this);
@@ -195,12 +205,16 @@ void SnapshotsPage::refresh()
         return;
     loading->setText(tr("正在读取快照列表..."));
     loading->start();
-    runAsyncQuiet(&SnapshotsPage::loadPayload, [this](const QVariant &payload) {
-        loading->stop();
-        onLoaded(payload);
+    const quint64 request = ++listRequests;
+    runAsyncQuiet(&SnapshotsPage::loadPayload, [this, request](const QVariant &payload) {
+        if (request == listRequests && !operationRunning)
+            loading->stop();
+        onLoaded(request, payload);
     });
 }
 
+// The list and the rollback state (one small file): enough for the rows. The
+// sizes take far longer and follow in a second step.
 QVariant SnapshotsPage::loadPayload()
 {
     QVariantMap payload;
@@ -208,43 +222,98 @@ QVariant SnapshotsPage::loadPayload()
     payload.insert(QStringLiteral("ok"), listed.ok);
     payload.insert(QStringLiteral("error"), listed.error);
     payload.insert(QStringLiteral("snaps"), QVariant::fromValue(listed.snapshots));
-    const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes();
-    QVariantMap sizes;
-    for (auto it = sizeMap.cbegin(); it != sizeMap.cend(); ++it) {
-        QVariantMap entry;
-        entry.insert(QStringLiteral("extra"), it.value().first);
-        entry.insert(QStringLiteral("unique"), it.value().second);
-        entry.insert(QStringLiteral("total"), it.value().first + it.value().second);
-        sizes.insert(it.key(), entry);
-    }
-    payload.insert(QStringLiteral("sizes"), sizes);
     payload.insert(QStringLiteral("state"), QVariant::fromValue(Tavrin::getRollbackState()));
     return payload;
 }
 
-void SnapshotsPage::onLoaded(const QVariant &payload)
+void SnapshotsPage::onLoaded(quint64 request, const QVariant &payload)
 {
+    // A slower, older read must not replace a newer list.
+    if (request < listShown)
+        return;
+    listShown = request;
     const QVariantMap map = payload.toMap();
     if (!map.value(QStringLiteral("ok"), true).toBool()) {
         showLoadFailure(map.value(QStringLiteral("error")).toString());
         return;
     }
-    const auto list = map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>();
-    SizeMap sizeMap;
-    const QVariantMap rawSizes = map.value(QStringLiteral("sizes")).toMap();
-    for (auto it = rawSizes.cbegin(); it != rawSizes.cend(); ++it) {
-        const QVariantMap entry = it.value().toMap();
-        sizeMap.insert(it.key(), {entry.value(QStringLiteral("extra")).toLongLong(),
-                                  entry.value(QStringLiteral("unique")).toLongLong()});
-    }
-    render(list, sizeMap, map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
+    render(map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>(),
+           map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
+    startSizes();
 }
 
-void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMap &sizeMap,
-                           const Tavrin::RollbackState &state)
+// One computation at a time: a second one would only wait for the first (the
+// backend serialises them) while holding another pool thread.
+void SnapshotsPage::startSizes()
+{
+    if (!sizesAwaited || sizesRunning)
+        return;
+    sizesRunning = true;
+    const quint64 request = listShown;
+    const QList<Tavrin::SnapshotInfo> list = snapshots;
+    // Parented to the page: a closed page never gets the result.
+    auto *watcher = new QFutureWatcher<QVariant>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request] {
+        const QVariant result = watcher->future().resultCount() > 0 ? watcher->result() : QVariant();
+        watcher->deleteLater();
+        onSizesComputed(request, result);
+    });
+    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [list] {
+        bool complete = false;
+        const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes(list, &complete);
+        QVariantMap sizes;
+        for (auto it = sizeMap.cbegin(); it != sizeMap.cend(); ++it) {
+            QVariantMap entry;
+            entry.insert(QStringLiteral("extra"), it.value().first);
+            entry.insert(QStringLiteral("unique"), it.value().second);
+            entry.insert(QStringLiteral("total"), it.value().first + it.value().second);
+            sizes.insert(it.key(), entry);
+        }
+        QVariantMap payload;
+        payload.insert(QStringLiteral("complete"), complete);
+        payload.insert(QStringLiteral("sizes"), sizes);
+        return QVariant(payload);
+    }));
+}
+
+void SnapshotsPage::onSizesComputed(quint64 request, const QVariant &payload)
+{
+    sizesRunning = false;
+    if (request != listShown) {
+        // Computed for a list no longer shown: the one shown now gets its own.
+        startSizes();
+        return;
+    }
+    sizesAwaited = false;
+    const QVariantMap map = payload.toMap();
+    sizesFailed = !map.value(QStringLiteral("complete")).toBool();
+    sizes.clear();
+    // Figures from a computation that could not list every tree are wrong in
+    // both directions: none is shown.
+    if (!sizesFailed) {
+        const QVariantMap rawSizes = map.value(QStringLiteral("sizes")).toMap();
+        for (auto it = rawSizes.cbegin(); it != rawSizes.cend(); ++it) {
+            const QVariantMap entry = it.value().toMap();
+            sizes.insert(it.key(), {entry.value(QStringLiteral("extra")).toLongLong(),
+                                    entry.value(QStringLiteral("unique")).toLongLong()});
+        }
+    }
+    bool sizesMissing = false;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        setSizeCell(row);
+        const auto size = sizes.constFind(rowId(row));
+        sizesMissing = sizesMissing || size == sizes.constEnd() || size->first + size->second <= 0;
+    }
+    applyColumnWidths();
+    scheduleSizeRetry(sizesMissing);
+}
+
+void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state)
 {
     snapshots = list;
-    sizes = sizeMap;
+    sizes.clear();
+    sizesFailed = false;
+    sizesAwaited = !list.isEmpty();
     updatePolicyCards(list.size(), state);
     showListState(list.isEmpty() ? ListState::Empty : ListState::Rows);
 
@@ -258,7 +327,7 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMa
     for (int row = 0; row < list.size(); ++row) {
         const Tavrin::SnapshotInfo &snap = list.at(row);
         const bool isBackup = !state.backupSnapshotId.isEmpty() && snap.id == state.backupSnapshotId;
-        fillRow(row, snap, isBackup, sizeMap);
+        fillRow(row, snap, isBackup);
     }
 
     applyColumnWidths();
@@ -279,11 +348,6 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const SizeMa
                 Qt::AccessibleTextRole,
                 QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(kActionColumn)->text(), actions));
     }
-
-    bool sizesMissing = false;
-    for (const Tavrin::SnapshotInfo &snap : list)
-        sizesMissing = sizesMissing || !sizeMap.contains(snap.id);
-    scheduleSizeRetry(sizesMissing);
 }
 
 // The system always holds its initial snapshot: an unreadable list is a
@@ -292,6 +356,7 @@ void SnapshotsPage::showLoadFailure(const QString &error)
 {
     snapshots.clear();
     sizes.clear();
+    sizesAwaited = false;
     countCard->setValue(tr("未知"), TavrinUi::Muted, TavrinUi::Hero);
     loadError->setDetails(tr("完整输出"), failureDetails(error));
     showListState(ListState::Failed);
@@ -316,7 +381,7 @@ void SnapshotsPage::setCell(int row, int column, const QString &text, Qt::Alignm
     item->setToolTip(plainToolTip(tip));
 }
 
-void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup, const SizeMap &sizeMap)
+void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup)
 {
     QWidget *nameCell = table->cellWidget(row, 0);
     if (!nameCell) {
@@ -363,18 +428,7 @@ void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBa
     const QString time = Tavrin::formatTime(snap.time);
     setCell(row, 2, time, Qt::AlignLeft, time);
 
-    qint64 extra = 0;
-    qint64 unique = 0;
-    QString sizeText = tr("计算中...");
-    const auto size = sizeMap.constFind(snap.id);
-    if (size != sizeMap.constEnd()) {
-        extra = size->first;
-        unique = size->second;
-        if (extra + unique > 0)
-            sizeText = Tavrin::formatSize(extra + unique);
-    }
-    setCell(row, 3, sizeText, Qt::AlignHCenter,
-            tr("增量数据: %1\n独占对象: %2").arg(Tavrin::formatSize(extra), Tavrin::formatSize(unique)));
+    setSizeCell(row);
 
     setCell(row, 4, snap.id.left(12) + QStringLiteral("..."), Qt::AlignHCenter, snap.id);
 
@@ -416,6 +470,30 @@ void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBa
     setCell(row, kActionColumn, QString(), Qt::AlignLeft, QString());
 }
 
+// The size of the row's snapshot, while it is computed, or why it is not known:
+// a measurement that failed never stays "computing" for ever.
+void SnapshotsPage::setSizeCell(int row)
+{
+    QString text;
+    QString tip;
+    const auto size = sizes.constFind(rowId(row));
+    if (size != sizes.constEnd() && size->first + size->second > 0) {
+        text = Tavrin::formatSize(size->first + size->second);
+        tip = tr("增量数据: %1\n独占对象: %2")
+                  .arg(Tavrin::formatSize(size->first), Tavrin::formatSize(size->second));
+    } else if (sizesAwaited) {
+        text = tr("计算中...");
+        tip = tr("正在计算占用空间");
+    } else {
+        text = QStringLiteral("—");
+        tip = sizesFailed ? tr("无法计算占用空间：部分系统树无法读取。稍后将自动重试。")
+                          : tr("无法测量此备份的占用空间。稍后将自动重试。");
+    }
+    setCell(row, 3, text, Qt::AlignHCenter, tip);
+    table->item(row, 3)->setData(Qt::AccessibleTextRole,
+                                 QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(3)->text(), text));
+}
+
 void SnapshotsPage::setSizeRetryDelay(int ms)
 {
     g_sizeRetryDelay = qMax(1, ms);
@@ -434,6 +512,7 @@ void SnapshotsPage::scheduleSizeRetry(bool sizesMissing)
     ++sizeRetries;
     if (!sizeRetryTimer) {
         sizeRetryTimer = new QTimer(this);
+        sizeRetryTimer->setObjectName(QStringLiteral("tavrinSizeRetry"));
         sizeRetryTimer->setSingleShot(true);
         connect(sizeRetryTimer, &QTimer::timeout, this, [this] {
             if (isVisible())
@@ -509,6 +588,9 @@ void SnapshotsPage::applyColumnWidths()
     for (int row = 0; row < table->rowCount(); ++row)
         table->setRowHeight(row, rowHeight);
     header->setFixedHeight(qMax(42, header->sizeHint().height() + 8));
+    // Room for the header and two rows: below that the page scrolls, above it
+    // the table gives way so the page fits the window without a scroll bar.
+    table->setMinimumHeight(header->height() + 2 * rowHeight + 2 * table->frameWidth());
     fitNameColumn();
 }
 
@@ -761,10 +843,13 @@ void SnapshotsPage::onDelete(const QString &id)
     req.message = tr("删除后该备份的增量数据将被释放，且无法恢复。");
     // What the deletion frees: the snapshot's own data and the objects no other tree holds.
     const auto size = sizes.constFind(id);
-    req.facts = {
-        tr("目标备份: %1").arg(shortText(snap->name)), tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
-        tr("可释放空间: %1")
-            .arg(size == sizes.constEnd() ? tr("计算中…") : Tavrin::formatSize(size->first + size->second))};
+    const bool sizeKnown = size != sizes.constEnd() && size->first + size->second > 0;
+    req.facts = {tr("目标备份: %1").arg(shortText(snap->name)),
+                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
+                 tr("可释放空间: %1")
+                     .arg(sizeKnown      ? Tavrin::formatSize(size->first + size->second)
+                          : sizesAwaited ? tr("计算中…")
+                                         : tr("未知"))};
     req.confirmText = tr("删除");
     req.cancelText = tr("取消");
     req.tone = 2;

@@ -37,15 +37,22 @@ public:
     // (the size computation caches its result for about a minute).
     static void setSizeRetryDelay(int ms);
 
+    // The rows are shown as soon as the list is read; the sizes follow. The
+    // page is idle once the rows are shown, so this tells whether the sizes
+    // of the list on screen are still being computed.
+    bool sizesPending() const { return sizesAwaited; }
+
 private:
     static QVariant loadPayload();
-    void onLoaded(const QVariant &payload);
-    void render(const QList<Tavrin::SnapshotInfo> &list, const SizeMap &sizes,
-                const Tavrin::RollbackState &state);
+    void onLoaded(quint64 request, const QVariant &payload);
+    void startSizes();
+    void onSizesComputed(quint64 request, const QVariant &payload);
+    void setSizeCell(int row);
+    void render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state);
     enum class ListState { Rows, Empty, Failed };
     void showListState(ListState state);
     void showLoadFailure(const QString &error);
-    void fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup, const SizeMap &sizeMap);
+    void fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup);
     void setCell(int row, int column, const QString &text, Qt::Alignment align, const QString &tip);
     void updatePolicyCards(int count, const Tavrin::RollbackState &state);
     void applyColumnWidths();
@@ -85,4 +92,10 @@ private:
     int actionWidth = 0;
     QTimer *sizeRetryTimer = nullptr;
     int sizeRetries = 0;
+    // Refreshes are numbered: a list or sizes read for an older one are dropped.
+    quint64 listRequests = 0;
+    quint64 listShown = 0;
+    bool sizesAwaited = false;
+    bool sizesRunning = false;
+    bool sizesFailed = false;
 };

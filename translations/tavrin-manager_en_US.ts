@@ -1794,6 +1794,21 @@ Description: %2</translation>
         <translation>Calculating...</translation>
     </message>
     <message>
+        <location filename="../src/snapshotspage.cpp" line="486"/>
+        <source>正在计算占用空间</source>
+        <translation>Calculating the space used</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="489"/>
+        <source>无法计算占用空间：部分系统树无法读取。稍后将自动重试。</source>
+        <translation>The space used cannot be calculated: some system trees could not be read. It will be tried again shortly.</translation>
+    </message>
+    <message>
+        <location filename="../src/snapshotspage.cpp" line="490"/>
+        <source>无法测量此备份的占用空间。稍后将自动重试。</source>
+        <translation>The space used by this snapshot cannot be measured. It will be tried again shortly.</translation>
+    </message>
+    <message>
         <location filename="../src/snapshotspage.cpp" line="288"/>
         <source>增量数据: %1
 独占对象: %2</source>

@@ -165,6 +165,10 @@ CommandResult rollbackSnapshot(const QString &id, bool deleteOthers);
 /// listings are cached per commit in the user's cache directory. Safe to call
 /// from several threads at once. Empty when there are no snapshots.
 SnapshotSizeMap computeSnapshotSizes();
+/// The same for a list the caller has already read, so the control tool is
+/// not asked twice. `complete`, when given, is set to false when a tree could
+/// not be listed: such sizes are not cached and are not to be trusted.
+SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool *complete = nullptr);
 
 // ------------------------------------------------- deployments and upgrades
 

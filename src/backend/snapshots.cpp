@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -67,6 +68,15 @@ SizeCaches &caches()
 {
     static SizeCaches c;
     return c;
+}
+
+// The tree listings run in their own pool: a cold computation starts several
+// long ostree runs, and the global pool must stay free for the quick reads
+// (the snapshot list itself) that a page does meanwhile.
+QThreadPool &listingPool()
+{
+    static QThreadPool pool;
+    return pool;
 }
 
 QString prefix8(const QString &text)
@@ -446,12 +456,18 @@ QHash<QString, qint64> ostreeLsTreeCached(const QString &key, const QString &com
 
 SnapshotSizeMap computeSnapshotSizes()
 {
+    return computeSnapshotSizes(getSnapshots());
+}
+
+SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool *completeOut)
+{
+    if (completeOut)
+        *completeOut = true;
+    if (snapshots.isEmpty())
+        return {};
     SizeCaches &c = caches();
     QMutexLocker computeLock(&c.computeMutex);
 
-    const QList<SnapshotInfo> snapshots = getSnapshots();
-    if (snapshots.isEmpty())
-        return {};
     QStringList ids;
     for (const SnapshotInfo &snapshot : snapshots)
         ids.append(snapshot.id);
@@ -475,7 +491,7 @@ SnapshotSizeMap computeSnapshotSizes()
     QList<QFuture<std::optional<QHash<QString, qint64>>>> tasks;
     for (const QString &commit : std::as_const(referenceCommits)) {
         const QString key = QStringLiteral("share_") + prefix8(commit);
-        tasks.append(QtConcurrent::run([key, commit] {
+        tasks.append(QtConcurrent::run(&listingPool(), [key, commit] {
             bool listed = false;
             QHash<QString, qint64> files = ostreeLsTreeCached(key, commit, &listed);
             return listed ? std::optional<QHash<QString, qint64>>(std::move(files)) : std::nullopt;
@@ -525,6 +541,8 @@ SnapshotSizeMap computeSnapshotSizes()
         result.insert(snapshot.id, qMakePair(extra, unique));
     }
 
+    if (completeOut)
+        *completeOut = complete;
     // Sizes from a failed listing are kept for nobody: the next call lists again.
     if (complete) {
         QMutexLocker lock(&c.mapMutex);

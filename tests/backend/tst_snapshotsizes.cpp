@@ -266,6 +266,46 @@ private slots:
         }
     }
 
+    // A caller that has read the list passes it on: the control tool is not
+    // asked again, the figures and the caching are those of the plain call,
+    // and a listing that failed is reported, not hidden behind zeros.
+    void givenListIsNotReadAgain()
+    {
+        buildSystem();
+        const QList<SnapshotInfo> list = getSnapshots();
+        QCOMPARE(list.size(), 5);
+        sim->clearCalls();
+
+        bool complete = true;
+        qputenv("FAKE_OSTREE_FAIL", "simulated failure");
+        const SnapshotSizeMap failed = computeSnapshotSizes(list, &complete);
+        qunsetenv("FAKE_OSTREE_FAIL");
+        QVERIFY(!complete);
+        QCOMPARE(failed.size(), 5);
+
+        const SnapshotSizeMap sizes = computeSnapshotSizes(list, &complete);
+        QVERIFY(complete);
+        QCOMPARE(sizes.value("s2").second, qint64(1100));
+        QCOMPARE(sizes.value("s4").second, qint64(800));
+        QVERIFY(sim->calls(kCtl).isEmpty());
+        const int ostree = sim->calls(QStringLiteral("ostree")).size();
+
+        // Kept for the plain call, which reads the list once and takes it.
+        complete = false;
+        QCOMPARE(computeSnapshotSizes(list, &complete), sizes);
+        QVERIFY(complete);
+        QCOMPARE(computeSnapshotSizes(), sizes);
+        QCOMPARE(sim->calls(kCtl).size(), 1);
+        QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), ostree);
+
+        // Another list is not served the kept sizes.
+        const SnapshotSizeMap fewer = computeSnapshotSizes(list.mid(0, 2), &complete);
+        QCOMPARE(fewer.keys(), QStringList({"s1", "s2"}));
+        QVERIFY(complete);
+        QVERIFY(computeSnapshotSizes({}, &complete).isEmpty());
+        QVERIFY(complete);
+    }
+
     void noSnapshotsNothingCached()
     {
         sim->respond(kCtl, "snapshot-list", R"({"data":{"snapshot_list":[]}})");

@@ -282,7 +282,9 @@ private slots:
         snapshots.resize(1000, 700);
         snapshots.show();
         snapshots.refresh();
-        QVERIFY(QTest::qWaitFor([&snapshots] { return !snapshots.isBusy(); }, 120000));
+        // The page is idle once its rows are shown; the sizes follow.
+        QVERIFY(QTest::qWaitFor([&snapshots] { return !snapshots.isBusy() && !snapshots.sizesPending(); },
+                                120000));
         auto *list = snapshots.findChild<QTableWidget *>();
         QString seen;
         PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);

@@ -13,13 +13,16 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextEdit>
 
@@ -60,9 +63,36 @@ private:
     QTableWidget *table() const { return page->findChild<QTableWidget *>(); }
     TavrinUi::TavrinInlineBanner *banner() const { return page->findChild<TavrinUi::TavrinInlineBanner *>(); }
 
+    // Idle and with the sizes in: the page is idle once the rows are shown.
     bool waitIdle() const
     {
-        return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
+        return QTest::qWaitFor([this] { return !page->isBusy() && !page->sizesPending(); }, 120000);
+    }
+
+    QStringList sizeColumn() const
+    {
+        QStringList out;
+        for (int r = 0; r < table()->rowCount(); ++r)
+            out << cell(r, 3);
+        return out;
+    }
+
+    // Puts a stand-in for ostree into the system root: `script` runs before
+    // (or instead of) the real one. The tree listing caches go, so sizes are
+    // computed cold.
+    void replaceOstree(const QByteArray &script)
+    {
+        const QString tool = sim->path(QStringLiteral("/usr/bin/ostree"));
+        QFile::remove(tool);
+        QFile f(tool);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n" + script + "\nexec /usr/bin/ostree \"$@\"\n");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        for (const QString &name : cache.entryList({QStringLiteral("tree_*")}, QDir::Files))
+            QVERIFY(cache.remove(name));
+        Tavrin::resetSizeCachesForTesting();
     }
 
     bool reload()
@@ -893,6 +923,40 @@ private slots:
         }
     }
 
+    // A refill updates the rows in place: the cells and cell widgets of the
+    // rows that stay are the same objects, which a screen reader may hold.
+    void rowsAreUpdatedInPlace_data()
+    {
+        QTest::addColumn<int>("change"); // snapshots added (+) or removed (-)
+        QTest::newRow("same list") << 0;
+        QTest::newRow("one added") << 1;
+        QTest::newRow("one removed") << -1;
+    }
+
+    void rowsAreUpdatedInPlace()
+    {
+        QFETCH(int, change);
+        const int kept = table()->rowCount() + qMin(change, 0);
+        QList<QPointer<QWidget>> widgets;
+        for (int r = 0; r < kept; ++r) {
+            widgets << table()->cellWidget(r, 0) << table()->cellWidget(r, 5);
+            for (int c = 0; c < table()->columnCount(); ++c)
+                table()->item(r, c)->setData(Qt::UserRole + 7, r * 10 + c);
+        }
+        if (change > 0)
+            QVERIFY(Tavrin::createSnapshot(QStringLiteral("in place"), QString()).ok);
+        else if (change < 0)
+            QVERIFY(Tavrin::deleteSnapshot(Tavrin::getSnapshots().last().id).ok);
+        QVERIFY(reload());
+        QCOMPARE(table()->rowCount(), kept + qMax(change, 0));
+        for (int r = 0; r < kept; ++r) {
+            QVERIFY(widgets.at(2 * r) && widgets.at(2 * r) == table()->cellWidget(r, 0));
+            QVERIFY(widgets.at(2 * r + 1) && widgets.at(2 * r + 1) == table()->cellWidget(r, 5));
+            for (int c = 0; c < table()->columnCount(); ++c)
+                QCOMPARE(table()->item(r, c)->data(Qt::UserRole + 7).toInt(), r * 10 + c);
+        }
+    }
+
     // Rows are refilled while an assistive tool holds the table's interfaces:
     // every handed-out interface stays safe to ask.
     // A screen reader answers every table change by reading the interfaces the
@@ -946,11 +1010,19 @@ private slots:
         const QString extra = QStringLiteral("a11y-extra");
         for (int round = 0; round < 4; ++round) {
             walk(QAccessible::queryAccessibleInterface(table()), 0, walk);
+            // What a reader holds of the first row (which stays) must outlive the refill.
+            QList<QAccessible::Id> held;
+            for (QWidget *w : {table()->cellWidget(0, 0), table()->cellWidget(0, 5)})
+                held << QAccessible::uniqueId(QAccessible::queryAccessibleInterface(w));
             if (round % 2 == 0)
                 QVERIFY(Tavrin::createSnapshot(extra + QString::number(round), QString()).ok);
             else
                 QVERIFY(Tavrin::deleteSnapshot(Tavrin::getSnapshots().last().id).ok);
             QVERIFY(reload());
+            for (QAccessible::Id id : std::as_const(held)) {
+                QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
+                QVERIFY2(iface && iface->isValid(), "an interface of a row that stays was dropped");
+            }
             for (QAccessible::Id id : std::as_const(ids)) {
                 QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
                 if (iface && iface->isValid()) {
@@ -965,6 +1037,82 @@ private slots:
         // The reader really heard the refills.
         QVERIFY2(modelChanges >= 4, qPrintable(QStringLiteral("%1 of %2").arg(modelChanges).arg(events)));
         QVERIFY2(invalid.isEmpty(), qPrintable(invalid.join(u',')));
+    }
+
+    // The rows come as soon as the list is read, with the page idle (arrival
+    // actions need no sizes); the sizes follow. A refresh while they are
+    // computed gets sizes of its own list, and every refresh reads the list
+    // once.
+    void sizesFollowTheRows()
+    {
+        const QString gate = sim->path(QStringLiteral("/tmp/ostree-gate"));
+        replaceOstree("n=0; while [ ! -e '" + gate.toUtf8() +
+                      "' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done");
+        auto openGate = [&gate] {
+            QFile f(gate);
+            (void)f.open(QIODevice::WriteOnly);
+        };
+        // Also on a failed check: the held listing must not outlive the test.
+        auto release = qScopeGuard([&] {
+            openGate();
+            (void)waitIdle();
+        });
+        const int lists = callCount(QStringLiteral("snapshot list"));
+        const int before = table()->rowCount();
+        page->refresh();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 60000));
+        QVERIFY(page->sizesPending());
+        QCOMPARE(table()->rowCount(), before);
+        QCOMPARE(sizeColumn(), QStringList(before, QStringLiteral("计算中...")));
+        QCOMPARE(callCount(QStringLiteral("snapshot list")), lists + 1);
+
+        // A newer list while the sizes of the old one are computed.
+        QVERIFY(Tavrin::createSnapshot(QStringLiteral("while sizing"), QString()).ok);
+        page->refresh();
+        QVERIFY(QTest::qWaitFor([this, before] { return table()->rowCount() == before + 1; }, 60000));
+        QVERIFY(page->sizesPending());
+        QCOMPARE(sizeColumn(), QStringList(before + 1, QStringLiteral("计算中...")));
+
+        openGate();
+        QVERIFY(waitIdle());
+        const QList<Tavrin::SnapshotInfo> list = Tavrin::getSnapshots();
+        const Tavrin::SnapshotSizeMap expected = Tavrin::computeSnapshotSizes(list);
+        QCOMPARE(table()->rowCount(), list.size());
+        for (int r = 0; r < table()->rowCount(); ++r) {
+            const auto size = expected.value(list.at(r).id);
+            QCOMPARE(cell(r, 3), Tavrin::formatSize(size.first + size.second));
+            QVERIFY(table()->item(r, 3)->data(Qt::AccessibleTextRole).toString().endsWith(cell(r, 3)));
+        }
+        QCOMPARE(callCount(QStringLiteral("snapshot list")), lists + 3); // two refreshes and ours
+    }
+
+    // A size that cannot be computed says so and is tried again; it never
+    // stays "computing" for ever.
+    void failedSizesSaySo()
+    {
+        replaceOstree("echo 'error: simulated failure' >&2; exit 1");
+        QVERIFY(reload());
+        QCOMPARE(sizeColumn(), QStringList(table()->rowCount(), QStringLiteral("—")));
+        QVERIFY2(table()->item(0, 3)->toolTip().contains(QStringLiteral("无法计算占用空间")),
+                 qPrintable(table()->item(0, 3)->toolTip()));
+        const int last = table()->rowCount() - 1;
+        PageTest::onNextDialog([](QDialog *d) {
+            QVERIFY2(PageTest::dialogText(d).contains(QStringLiteral("可释放空间: 未知")),
+                     qPrintable(PageTest::dialogText(d)));
+            d->reject();
+        });
+        rowButton(last, QStringLiteral("删除"))->click();
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+
+        // The retry is due in a minute; it is brought forward.
+        auto *retry = page->findChild<QTimer *>(QStringLiteral("tavrinSizeRetry"));
+        QVERIFY(retry && retry->isActive());
+        replaceOstree(QByteArray());
+        retry->start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(cell(0, 3).endsWith(QStringLiteral("B")), 60000);
+        QVERIFY(waitIdle());
+        for (const QString &size : sizeColumn())
+            QVERIFY2(size.endsWith(QStringLiteral("B")), qPrintable(size));
     }
 
     // A message never moves what the user is looking at: the cards keep their
@@ -998,12 +1146,27 @@ private slots:
         };
         const QStringList before = snapshot();
         QCOMPARE(before.size(), 5);
+        // The page fits: the table gives way before a scroll bar shows.
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
 
         banner()->setText(QStringLiteral("备份已创建，名称较长时这条消息可能会折成两行显示在页面顶部"));
         QVERIFY(banner()->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(snapshot(), before);
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
         banner()->setText(QString());
+        QCoreApplication::processEvents();
+
+        // The loading line comes and goes without moving the table. The layout
+        // is settled by hand: the list must not arrive in between.
+        page->refresh();
+        auto *loading = PageTest::childrenOfType<TavrinUi::TavrinLocalLoading>(page.get()).value(0);
+        QVERIFY(loading && loading->isVisible());
+        scroll->widget()->layout()->activate();
+        QCOMPARE(snapshot(), before);
+        QVERIFY(waitIdle());
+        QVERIFY(loading->isHidden());
+        QCOMPARE(snapshot(), before);
     }
 
     // The system always has its initial snapshot: a list that cannot be read
