@@ -40,7 +40,7 @@ for step in "${steps[@]}"; do
         configure "$dir" "-fsanitize=thread -fno-omit-frame-pointer"
         nice -n 19 cmake --build "$dir" --parallel "$jobs" --target "${tsan_tests[@]}"
         regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
-        TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/sanitizer/tsan.supp" \
+        TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$root/scripts/sanitizer/tsan.supp" \
             nice -n 19 ctest --test-dir "$dir" -R "$regex" --output-on-failure || status=1
         ;;
     *)
