@@ -31,6 +31,7 @@
 #include "disk/historylock.h"
 #include "disk/monitorconfig.h"
 #include "mainwindow.h"
+#include "ui/alertuistate.h"
 #include "ui/confirmdialog.h"
 #include "ui/monitorservice.h"
 #include "ui/pageblocks.h"
@@ -939,31 +940,21 @@ void DiskUsagePage::updateAlertHistoryBtn()
 
 void DiskUsagePage::loadAlertUiState()
 {
+    // A regular file only: opening a FIFO would block the window.
+    const QFileInfo info(alertUiStateFile());
     QFile f(alertUiStateFile());
-    if (!f.open(QIODevice::ReadOnly) || f.size() > 4 * 1024 * 1024)
+    if (!info.isFile() || info.size() > 4 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
         return;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
-    if (!doc.isObject())
-        return;
-    const QJsonObject o = doc.object();
-    QStringList dismissed;
-    for (const QJsonValue &v : o.value(QLatin1String("dismissed")).toArray()) {
-        if (v.isString())
-            dismissed << v.toString();
-    }
-    // Keep the newest keys when the file holds more than we would ever write.
-    m_dismissed = dismissed.mid(qMax(0, int(dismissed.size()) - kMaxDismissed));
-    m_seen = qMax(0, o.value(QLatin1String("seen")).toInt());
+    const DiskPage::AlertUiState state = DiskPage::alertUiStateFromBytes(f.readAll(), kMaxDismissed);
+    m_dismissed = state.dismissed;
+    m_seen = state.seen;
 }
 
 void DiskUsagePage::saveAlertUiState()
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("dismissed"), QJsonArray::fromStringList(m_dismissed));
-    o.insert(QStringLiteral("seen"), m_seen);
     QSaveFile f(alertUiStateFile());
     if (f.open(QIODevice::WriteOnly)) {
-        f.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
+        f.write(DiskPage::alertUiStateToBytes({m_dismissed, m_seen}));
         f.commit();
     }
 }

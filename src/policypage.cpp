@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QPushButton>
@@ -33,6 +34,7 @@ const QString kMaxSnapshots = QStringLiteral("max_snapshots");
 const QString kAutoPrune = QStringLiteral("auto_prune");
 const QString kRbAutoClean = QStringLiteral("rb_auto_clean");
 const QString kReboot3 = QStringLiteral("reboot3");
+constexpr qint64 kMaxPreferencesBytes = 1024 * 1024;
 const QString kConfFile = QStringLiteral("/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf");
 
 int intOr(const QString &text, int fallback)
@@ -182,17 +184,24 @@ TavrinUi::TavrinRow *PolicyPage::addRow(QWidget *section, const QString &group, 
     return row;
 }
 
-QJsonObject PolicyPage::loadAppConfig()
+QJsonObject PolicyPage::preferencesFromBytes(const QByteArray &bytes)
 {
     QJsonObject config{{kMaxSnapshots, 0}, {kAutoPrune, true}, {kRbAutoClean, QStringLiteral("manual")}};
-    QFile file(configPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return config;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
-    const QJsonObject stored = doc.object();
+    const QJsonObject stored = QJsonDocument::fromJson(bytes).object();
     for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
         config.insert(it.key(), it.value());
     return config;
+}
+
+QJsonObject PolicyPage::loadAppConfig()
+{
+    // Three settings never take a megabyte; a larger file, or anything but a regular file (opening
+    // a FIFO blocks), is not ours to read on the GUI thread.
+    const QFileInfo info(configPath());
+    QFile file(configPath());
+    if (!info.isFile() || info.size() > kMaxPreferencesBytes || !file.open(QIODevice::ReadOnly))
+        return preferencesFromBytes(QByteArray());
+    return preferencesFromBytes(file.readAll());
 }
 
 bool PolicyPage::saveAppConfig(const QJsonObject &config)

@@ -31,6 +31,9 @@ public:
 
     // The local preferences file.
     static QString configPath();
+    // The preferences from the file's bytes: the defaults, overlaid with every member of a stored
+    // object (unknown keys kept, so a later save writes them back).
+    static QJsonObject preferencesFromBytes(const QByteArray &bytes);
 
 private:
     struct SearchRow

@@ -2265,6 +2265,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <source>监控完成</source>
         <translation>Monitor cycle finished</translation>
     </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="512"/>
+        <source>告警记录保存失败：%1</source>
+        <translation>Could not save the alert record: %1</translation>
+    </message>
 </context>
 <context>
     <name>Tavrin::DiskScanner</name>
@@ -2298,6 +2303,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/disk/diskscanner.cpp" line="445"/>
         <source>无法解析 df 输出</source>
         <translation>Cannot parse the output of df</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/diskscanner.cpp" line="472"/>
+        <source>du 的输出无法识别，扫描已停止</source>
+        <translation>du printed something that is not its output; the scan was stopped</translation>
     </message>
 </context>
 <context>

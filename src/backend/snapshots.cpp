@@ -1,5 +1,6 @@
 #include "backend/backend_p.h"
 #include "backend/syspaths.h"
+#include "disk/jsonfileio.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -303,7 +304,8 @@ qint64 parseDuOutput(const QString &output)
 {
     bool ok = false;
     const qint64 bytes = output.section(QLatin1Char('\t'), 0, 0).trimmed().toLongLong(&ok);
-    return ok ? bytes : 0;
+    // A negative size is garbage, not a directory.
+    return ok && bytes > 0 ? bytes : 0;
 }
 
 qint64 duPath(const QString &path)
@@ -373,11 +375,13 @@ namespace {
 // written, so an empty file is a leftover of an older failure).
 std::optional<QHash<QString, qint64>> readTreeCache(const QString &cachePath, const QString &commit)
 {
-    QFile file(cachePath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file of sane size: a FIFO or a link to a device in the cache directory must
+    // neither block the worker nor fill the memory.
+    const QByteArray bytes = readFileBytes(cachePath);
+    if (bytes.isEmpty())
         return std::nullopt;
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject object = doc.object();

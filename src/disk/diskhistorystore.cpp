@@ -132,8 +132,12 @@ bool scanIndexTail(const QByteArray &bytes, int wanted, IndexTail *out)
         const QJsonDocument element = QJsonDocument::fromJson(bytes.mid(start, stop - start), &error);
         if (error.error != QJsonParseError::NoError || !element.isObject())
             return false;
+        // This program writes no day without its date; the generic reader drops such days.
+        const DiskDaySummary summary = daySummaryFromJson(element.object());
+        if (!summary.date.isValid())
+            return false;
         out->starts.prepend(start);
-        out->summaries.prepend(daySummaryFromJson(element.object()));
+        out->summaries.prepend(summary);
         if (limit != end && bytes.at(limit - 1) != ',')
             return false;
         limit = start;
@@ -282,7 +286,11 @@ bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
         index.storage = std::max<qint64>(0, index.storage + bytes.size() - oldSize);
     index.budget = budgetBytes;
     pruneIndexed(retentionDays, &index);
-    writeIndex(index);
+    if (!writeIndex(index)) {
+        // An index that misses a saved day would hide it for good; without one, the next reader
+        // rebuilds it from the day files.
+        QFile::remove(historyDir() + QStringLiteral("/index.json"));
+    }
     if (index.storage > budgetBytes)
         enforceBudget();
     return true;
@@ -501,8 +509,8 @@ bool DiskHistoryStore::quickIndexUpdate(const DiskDayRecord &record, qint64 size
     out += "],\"first\":\"" + first.toString(Qt::ISODate).toLatin1() + "\",\"last\":\"" +
            record.date.toString(Qt::ISODate).toLatin1() + "\",\"storage\":" + QByteArray::number(storage) +
            ",\"version\":1}";
-    writeFileAtomic(path, out);
-    return true;
+    // A failed write (a full disk) leaves the old index; the full update below deals with it.
+    return writeFileAtomic(path, out);
 }
 
 QList<DiskDaySummary> DiskHistoryStore::loadRecentSummaries(int n)
@@ -537,9 +545,10 @@ DiskHistoryIndex DiskHistoryStore::loadIndexLocked(bool *rebuilt)
     return rebuildIndex();
 }
 
-void DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
+bool DiskHistoryStore::writeIndex(const DiskHistoryIndex &index)
 {
-    writeJsonAtomic(historyDir() + QStringLiteral("/index.json"), QJsonDocument(historyIndexToJson(index)));
+    return writeJsonAtomic(historyDir() + QStringLiteral("/index.json"),
+                           QJsonDocument(historyIndexToJson(index)));
 }
 
 DiskHistoryIndex DiskHistoryStore::rebuildIndex()

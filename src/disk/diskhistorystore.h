@@ -72,7 +72,8 @@ public:
     QList<DiskDaySummary> loadRecentSummaries(int n);
     /// The index from "index.json", or rebuilt from the day files when absent, empty or corrupt.
     DiskHistoryIndex loadIndex();
-    void writeIndex(const DiskHistoryIndex &index);
+    /// False when the index could not be written (the old file then stays as it was).
+    bool writeIndex(const DiskHistoryIndex &index);
     /// The index computed from the day files (no top growth items); written when non-empty.
     DiskHistoryIndex rebuildIndex();
     /// Puts the summary of `record` into `index` (replacing that date's entry).

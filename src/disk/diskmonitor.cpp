@@ -252,6 +252,7 @@ void DiskMonitor::runCycle()
         return;
     }
     running = true;
+    alertsWriteFailed = false;
     if (!config.enabled()) {
         finish(false, tr("监控未开启"));
         return;
@@ -537,6 +538,11 @@ void DiskMonitor::finalize()
         finish(false, tr("监控记录保存失败：%1").arg(error));
         return;
     }
+    // The notification went out, but the page cannot show an alert its file does not hold.
+    if (alertsWriteFailed) {
+        finish(false, tr("告警记录保存失败：%1").arg(alertsPath));
+        return;
+    }
     finish(true, tr("监控完成"));
 }
 
@@ -731,7 +737,8 @@ QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
         encodedTimes.insert(it.key(), it.value().toString(Qt::ISODateWithMs));
     root.insert(QStringLiteral("lastAlert"), encodedTimes);
     root.insert(QStringLiteral("spikes"), stored);
-    writeJsonAtomic(alertsPath, QJsonDocument(root));
+    if (!writeJsonAtomic(alertsPath, QJsonDocument(root)))
+        alertsWriteFailed = true;
     return notify;
 }
 

@@ -103,6 +103,7 @@ private:
     QTimer *watchdog = nullptr;
     QMap<QString, QDateTime> lastAlert;
     QString alertsPath;
+    bool alertsWriteFailed = false;
     // This cycle's own contributions, merged into the day file as it is when saving.
     QDateTime now;
     DiskSample sample;

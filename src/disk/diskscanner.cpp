@@ -22,6 +22,8 @@ const char *const kPseudoTypes[] = {
     "ramfs",    "mqueue",     "hugetlbfs", "binfmt_misc", "fusectl",    "configfs", "overlay",
     "autofs",   "rpc_pipefs", "nsfs",      "squashfs",    "iso9660"};
 
+constexpr int kMaxDuRecordBytes = 1024 * 1024;
+
 bool parseInt64(const QByteArray &text, qint64 *out)
 {
     if (text.isEmpty())
@@ -168,20 +170,22 @@ QList<DiskMountInfo> parseMountTable(const QByteArray &mounts)
         return set;
     }();
     QList<DiskMountInfo> candidates;
+    const QList<QByteArray> lines = mounts.split('\n');
+    // The root device may be mounted elsewhere before the table reaches "/" (bind mounts).
     QSet<QString> seen;
-    QString rootDevice;
-    for (const QByteArray &line : mounts.split('\n')) {
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() >= 3 && decodeMountField(f.at(1)) == QLatin1String("/"))
+            seen.insert(decodeMountField(f.at(0)));
+    }
+    for (const QByteArray &line : lines) {
         const QList<QByteArray> f = line.split(' ');
         if (f.size() < 3)
             continue;
         const QString device = decodeMountField(f.at(0));
         const QString mountPoint = decodeMountField(f.at(1));
-        if (mountPoint == QLatin1String("/")) {
-            rootDevice = device;
-            continue;
-        }
-        if (pseudo.contains(f.at(2)) || !device.startsWith(QLatin1String("/dev/")) || device == rootDevice ||
-            seen.contains(device))
+        if (mountPoint == QLatin1String("/") || pseudo.contains(f.at(2)) ||
+            !device.startsWith(QLatin1String("/dev/")) || seen.contains(device))
             continue;
         seen.insert(device);
         candidates.append({device, mountPoint, QString::fromUtf8(f.at(2)), 0, 0});
@@ -312,6 +316,7 @@ void DiskScanner::resetResults()
     lineBuffer.clear();
     lineCount = 0;
     cancelled = false;
+    garbled = false;
 }
 
 void DiskScanner::startDu(const QStringList &duArgs, bool drill, const QString &target)
@@ -415,6 +420,10 @@ void DiskScanner::onReadyRead()
 {
     if (!process)
         return;
+    if (garbled) {
+        process->readAllStandardOutput();
+        return;
+    }
     lineBuffer += process->readAllStandardOutput();
     int start = 0;
     // "du --null" ends each entry with NUL: names may hold line feeds.
@@ -428,6 +437,13 @@ void DiskScanner::onReadyRead()
             emitProgress();
     }
     lineBuffer.remove(0, start);
+    // No path comes near this length: an entry that never ends is not du's output, and holding it
+    // would let a broken tool fill the memory.
+    if (lineBuffer.size() > kMaxDuRecordBytes) {
+        garbled = true;
+        lineBuffer.clear();
+        process->kill();
+    }
 }
 
 void DiskScanner::parseBufferRemainder()
@@ -449,6 +465,11 @@ void DiskScanner::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
 
     if (cancelled) {
         emit scanFinished(false, tr("扫描已取消"));
+        return;
+    }
+    // Nothing of a run that printed garbage is trusted.
+    if (garbled) {
+        emit scanFinished(false, tr("du 的输出无法识别，扫描已停止"));
         return;
     }
     const bool failed = exitCode != 0 || exitStatus != QProcess::NormalExit;

@@ -101,6 +101,8 @@ private:
     QByteArray lineBuffer;
     int lineCount = 0;
     bool cancelled = false;
+    // Set when du printed something that is not its output; the run is stopped.
+    bool garbled = false;
     bool fellBack = false;
     bool authTried = false;
     // Listed names that do not survive decoding (not valid in the file-system encoding) by their

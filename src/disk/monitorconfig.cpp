@@ -59,12 +59,17 @@ QVariant MonitorConfig::get(const QString &key, const QVariant &fallback) const
     return settings.value(settingsKey(key), fallback);
 }
 
-void MonitorConfig::setValue(const QString &key, const QVariant &value)
+bool MonitorConfig::setValue(const QString &key, const QVariant &value)
 {
     if (zconfig)
         zconfig->setValue(key, value);
     settings.setValue(settingsKey(key), value);
     settings.sync();
+    // What counts is the store the monitor reads from.
+    const bool saved = usingZConfig() ? zconfig->lastSaveOk() : settings.status() == QSettings::NoError;
+    if (!saved)
+        qWarning("[MonitorConfig] cannot save %s", qPrintable(key));
+    return saved;
 }
 
 bool MonitorConfig::enabled() const

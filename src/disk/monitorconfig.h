@@ -25,7 +25,9 @@ public:
 
     bool usingZConfig() const;
     QVariant get(const QString &key, const QVariant &fallback) const;
-    void setValue(const QString &key, const QVariant &value);
+    /// Stores `key`; false when the store the monitor reads could not be written (a read-only or
+    /// full configuration directory), the stored file then staying as it was.
+    bool setValue(const QString &key, const QVariant &value);
 
     bool enabled() const;
     void setEnabled(bool on);

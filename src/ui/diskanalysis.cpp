@@ -1,6 +1,7 @@
 #include "ui/diskanalysis.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -294,8 +295,10 @@ QByteArray recordsCsv(const QList<DiskDayRecord> &records, const QSet<QDate> &sp
 QList<AlertEntry> readAlerts(const QString &file)
 {
     QFile f(file);
-    // The monitor trims the file; anything far larger is not ours to parse on the GUI thread.
-    if (!f.open(QIODevice::ReadOnly) || f.size() > 8 * 1024 * 1024)
+    // The monitor trims the file; anything far larger, or not a regular file (opening a FIFO
+    // blocks), is not ours to read on the GUI thread.
+    const QFileInfo info(file);
+    if (!info.isFile() || info.size() > 8 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
         return {};
     const QJsonArray spikes =
         QJsonDocument::fromJson(f.readAll()).object().value(QLatin1String("spikes")).toArray();

@@ -1,6 +1,7 @@
 // A notification server for tests: owns org.freedesktop.Notifications on the session bus and
 // appends every Notify call, as received, to the file named by its first argument (one JSON
-// object a line). With "--hang" as second argument it never answers.
+// object a line). With "--hang" as second argument it never answers; with "--delay MS" it answers
+// after that many milliseconds.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <cstdio>
@@ -19,6 +21,7 @@ class NotificationServer : public QObject
 public:
     QString logPath;
     bool hang = false;
+    int delayMs = 0;
 
 public slots:
     uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary,
@@ -42,6 +45,12 @@ public slots:
             log.write(QJsonDocument(call).toJson(QJsonDocument::Compact) + '\n');
         if (hang)
             message.setDelayedReply(true);
+        if (delayMs > 0) {
+            message.setDelayedReply(true);
+            const QDBusMessage reply = message.createReply(QVariant::fromValue(++counter));
+            QTimer::singleShot(delayMs, this, [reply] { QDBusConnection::sessionBus().send(reply); });
+            return counter;
+        }
         return ++counter;
     }
     QStringList GetCapabilities() { return {"body", "actions"}; }
@@ -58,6 +67,8 @@ int main(int argc, char **argv)
     NotificationServer server;
     server.logPath = QString::fromLocal8Bit(argv[1]);
     server.hang = argc > 2 && qstrcmp(argv[2], "--hang") == 0;
+    if (argc > 3 && qstrcmp(argv[2], "--delay") == 0)
+        server.delayMs = QByteArray(argv[3]).toInt();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject("/org/freedesktop/Notifications", &server, QDBusConnection::ExportAllSlots) ||
         !bus.registerService("org.freedesktop.Notifications")) {

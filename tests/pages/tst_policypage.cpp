@@ -6,7 +6,12 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSpinBox>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "zswitchbutton.h"
 
@@ -158,6 +163,43 @@ private slots:
         } else {
             QCOMPARE(prefs().value(QStringLiteral("max_snapshots")).toInt(), 7);
         }
+    }
+
+    // A read-only configuration directory: the change is reported and undone, the stored file kept.
+    void readOnlyConfigurationDirectory()
+    {
+        const QByteArray stored = R"({"max_snapshots":4,"theme_hint":"keep me"})";
+        {
+            QFile seed(PolicyPage::configPath());
+            QVERIFY(seed.open(QIODevice::WriteOnly));
+            seed.write(stored);
+        }
+        makePage();
+        QCOMPARE(spin(QStringLiteral("备份数量上限"))->value(), 4);
+        const QString dir = QFileInfo(PolicyPage::configPath()).path();
+        if (geteuid() != 0 || QProcess::execute("mount", {"--bind", "-o", "ro", dir, dir}) != 0)
+            QSKIP("needs root for a read-only bind mount");
+        const auto unmount = qScopeGuard([&dir] { QProcess::execute("umount", {dir}); });
+        QProcess::execute("mount", {"-o", "remount,bind,ro", dir});
+
+        enter(spin(QStringLiteral("备份数量上限")), 9);
+        QCOMPARE(page->BasePage::banner()->semantic(), TavrinUi::Danger);
+        QVERIFY(page->BasePage::banner()->isVisible());
+        QCOMPARE(spin(QStringLiteral("备份数量上限"))->value(), 4);
+        QFile file(PolicyPage::configPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored);
+    }
+
+    // Something that is not a file under the preferences' name: defaults, and no wait on it.
+    void fifoInsteadOfPreferences()
+    {
+        QFile::remove(PolicyPage::configPath());
+        QCOMPARE(mkfifo(QFile::encodeName(PolicyPage::configPath()).constData(), 0600), 0);
+        makePage();
+        QCOMPARE(spin(QStringLiteral("备份数量上限"))->value(), 0);
+        QVERIFY(toggle(QStringLiteral("超限自动清理"))->isChecked());
+        QFile::remove(PolicyPage::configPath());
     }
 
     void systemValuesFromOddFiles_data()

@@ -1,0 +1,52 @@
+#!/bin/bash
+# Builds the whole project and its test suite with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/ and runs the suite there; then builds the tests of the code that uses the thread pool
+# with ThreadSanitizer in build-tsan/ and runs them. Any sanitizer report fails the test it came from.
+#
+#   scripts/test-sanitized.sh [asan|tsan]...   (default: both)
+#
+# Niced, one build at a time: the machine is shared.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${TAVRIN_SANITIZE_JOBS:-2}
+steps=("$@")
+[ ${#steps[@]} -gt 0 ] || steps=(asan tsan)
+
+# Tests whose code runs on the global thread pool: snapshot sizes and the history store's range loads.
+tsan_tests=(tst_snapshotsizes tst_diskhistorystore)
+
+configure() {
+    local dir=$1 flags=$2
+    nice -n 19 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" -DTAVRIN_BUILD_BENCH=OFF >/dev/null
+}
+
+status=0
+for step in "${steps[@]}"; do
+    case $step in
+    asan)
+        dir=$root/build-asan
+        configure "$dir" "-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+        nice -n 19 cmake --build "$dir" --parallel "$jobs"
+        # Leaks of Qt's and fontconfig's process-lifetime caches are not ours; see the file.
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+        LSAN_OPTIONS=suppressions=$root/scripts/sanitizer/lsan.supp:print_suppressions=0 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+            nice -n 19 ctest --test-dir "$dir" --parallel "$jobs" --output-on-failure || status=1
+        ;;
+    tsan)
+        dir=$root/build-tsan
+        configure "$dir" "-fsanitize=thread -fno-omit-frame-pointer"
+        nice -n 19 cmake --build "$dir" --parallel "$jobs" --target "${tsan_tests[@]}"
+        regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
+        TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$root/scripts/sanitizer/tsan.supp" \
+            nice -n 19 ctest --test-dir "$dir" -R "$regex" --output-on-failure || status=1
+        ;;
+    *)
+        echo "test-sanitized.sh: unknown step '$step' (asan, tsan)" >&2
+        exit 2
+        ;;
+    esac
+done
+exit $status
