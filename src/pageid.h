@@ -1,6 +1,6 @@
 #pragma once
 
-enum PageId {
+enum PageId : int {
     Overview = 0,
     DiskUsage = 1,
     VersionManagement = 2,

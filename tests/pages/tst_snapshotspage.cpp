@@ -852,7 +852,9 @@ private slots:
         QVERIFY(waitIdle());
         QCOMPARE(names, QStringList({QStringLiteral("备份名称"), QStringLiteral("描述(可选)")}));
         QCOMPARE(typedDesc, QStringLiteral("why"));
-        const Tavrin::SnapshotInfo *made = byName(Tavrin::getSnapshots(), QStringLiteral("keyboard-made"));
+        // byName points into the list: keep it alive while the pointer is read.
+        const QList<Tavrin::SnapshotInfo> listed = Tavrin::getSnapshots();
+        const Tavrin::SnapshotInfo *made = byName(listed, QStringLiteral("keyboard-made"));
         QVERIFY2(made, "Return on the focused button did not create");
         QCOMPARE(made->desc, QStringLiteral("why"));
     }
