@@ -80,9 +80,11 @@ int runWindowModule(int argc, char *argv[])
             break;
         }
     }
-    // RTLD_NOW: a module that does not match this executable fails here, with
-    // the missing symbol named, instead of crashing half-way through the window.
-    void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Lazy for Qt's libraries, whose thousands of functions would otherwise all
+    // be bound before the window starts. The module itself is linked with
+    // "-z now", so one that does not match this executable still fails here,
+    // with the missing symbol named, not half-way through the window.
+    void *module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!module) {
         const char *error = ::dlerror();
         reportFailure(exeDir, error ? error : path);

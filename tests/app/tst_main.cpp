@@ -169,6 +169,22 @@ private slots:
         QVERIFY(!serviceRegistered());
     }
 
+    // The executable opens the module lazily, so Qt's libraries are bound as
+    // they are used; the module's own symbols must still all bind at open
+    // time, or a module of another build would fail half-way through.
+    void windowModuleBindsItsOwnSymbolsAtOpen()
+    {
+        QProcess readelf;
+        readelf.start(
+            QStringLiteral("readelf"),
+            {QStringLiteral("-d"), Tavrin::Test::buildPath(QStringLiteral("bin/tavrin-manager-window.so"))});
+        if (!readelf.waitForStarted(10000))
+            QSKIP("readelf is not installed");
+        QVERIFY(readelf.waitForFinished(30000));
+        const QByteArray dynamic = readelf.readAllStandardOutput();
+        QVERIFY2(dynamic.contains("(FLAGS)") && dynamic.contains("BIND_NOW"), dynamic.constData());
+    }
+
     void firstStartOpensOnTheDay()
     {
         Program first({"--show-disk", "2026-11-15"});

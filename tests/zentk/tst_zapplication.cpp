@@ -8,6 +8,10 @@
 #include <QPointer>
 #include <QProcess>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 class TestZApplication : public QObject
 {
     Q_OBJECT
@@ -92,6 +96,43 @@ private slots:
         QCOMPARE(runSecond(key), QStringLiteral("second"));
         QTRY_VERIFY_WITH_TIMEOUT(next.saw("activated"), 10000);
         stop(next);
+    }
+
+    // Peers that hold the socket open in silence, or talk without saying the
+    // word, neither block the first instance nor raise its window.
+    void oddPeersDoNotDisturbTheFirst()
+    {
+        const QString key = QStringLiteral("org.zarnex.zentk-test.peers");
+        Helper first;
+        QCOMPARE(startHelper(first, key), QStringLiteral("first"));
+
+        const QByteArray path = QFile::encodeName(ZApplication::singleInstanceServerName(key));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(path.size()) < sizeof address.sun_path);
+        memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        auto connectPeer = [&address] {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+                ::close(fd);
+                return -1;
+            }
+            return fd;
+        };
+        const int silent = connectPeer();
+        QVERIFY(silent >= 0);
+        const int chatty = connectPeer();
+        QVERIFY(chatty >= 0);
+        const QByteArray noise(8192, 'x');
+        QVERIFY(::send(chatty, noise.constData(), size_t(noise.size()), MSG_NOSIGNAL) > 0);
+        ::close(chatty);
+
+        // A real second start is still heard while the silent peer hangs on.
+        QCOMPARE(runSecond(key), QStringLiteral("second"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.saw("activated"), 10000);
+        QCOMPARE(first.seen.count("activated"), 1);
+        ::close(silent);
+        stop(first);
     }
 
     void keyIsSanitisedIntoOneFileName()

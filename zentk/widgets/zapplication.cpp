@@ -7,12 +7,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTranslator>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -53,7 +58,102 @@ QString runtimeDir()
 
 constexpr char kActivate[] = "activate\n";
 
+// The socket is plain POSIX rather than QLocalSocket: QtNetwork and the nine
+// libraries it brings (Kerberos, libproxy) cost every start for one message.
+bool socketAddress(const QString &path, sockaddr_un *address)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    *address = sockaddr_un{};
+    address->sun_family = AF_UNIX;
+    if (encoded.isEmpty() || size_t(encoded.size()) >= sizeof address->sun_path)
+        return false;
+    std::memcpy(address->sun_path, encoded.constData(), size_t(encoded.size()));
+    return true;
+}
+
+// Waits for `events` on `fd` for at most `timeoutMs`.
+bool waitFor(int fd, short events, int timeoutMs)
+{
+    pollfd p{fd, events, 0};
+    int n;
+    do
+        n = ::poll(&p, 1, timeoutMs);
+    while (n < 0 && errno == EINTR);
+    return n > 0 && (p.revents & events);
+}
+
+// Tells the instance listening at `path` that another start happened.
+void sendActivate(const QString &path)
+{
+    sockaddr_un address;
+    if (!socketAddress(path, &address))
+        return;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    // Non-blocking throughout: a first instance that hangs must not hang us.
+    int rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    if (rc != 0 && (errno == EINPROGRESS || errno == EAGAIN) && waitFor(fd, POLLOUT, 2000)) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        rc = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 0 : -1;
+    }
+    if (rc == 0) {
+        const char *data = kActivate;
+        size_t left = sizeof kActivate - 1;
+        while (left > 0) {
+            const ssize_t n = ::send(fd, data, left, MSG_NOSIGNAL);
+            if (n > 0) {
+                data += n;
+                left -= size_t(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && errno == EAGAIN && waitFor(fd, POLLOUT, 2000)) {
+                continue;
+            } else {
+                break;
+            }
+        }
+    }
+    ::close(fd);
+}
+
 } // namespace
+
+// One connection of a later start: reads until the peer closes or has said its word.
+class ZSingleInstancePeer : public QObject
+{
+public:
+    ZSingleInstancePeer(int fd, ZApplication *app)
+        : QObject(app), m_fd(fd), m_notifier(fd, QSocketNotifier::Read)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this, app] {
+            char buffer[256];
+            ssize_t n;
+            do
+                n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            while (n < 0 && errno == EINTR);
+            if (n < 0 && errno == EAGAIN)
+                return;
+            if (n > 0)
+                m_seen.append(buffer, int(n));
+            const bool activate = m_seen.contains("activate");
+            // A peer that talks without end is cut off, not buffered.
+            if (n <= 0 || activate || m_seen.size() > 4096) {
+                m_notifier.setEnabled(false);
+                deleteLater();
+                if (activate)
+                    emit app->newInstanceStarted();
+            }
+        });
+    }
+    ~ZSingleInstancePeer() override { ::close(m_fd); }
+
+private:
+    int m_fd;
+    QSocketNotifier m_notifier;
+    QByteArray m_seen;
+};
 
 ZApplication::ZApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -64,8 +164,8 @@ ZApplication::ZApplication(int &argc, char **argv) : QApplication(argc, argv)
 ZApplication::~ZApplication()
 {
     delete m_aboutDialog.data();
-    if (m_server)
-        m_server->close();
+    if (m_serverFd >= 0)
+        ::close(m_serverFd);
     if (m_lockFd >= 0)
         ::close(m_lockFd);
 }
@@ -99,37 +199,37 @@ bool ZApplication::setSingleInstance(const QString &key)
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        QLocalSocket socket;
-        socket.connectToServer(singleInstanceServerName(key));
-        if (socket.waitForConnected(2000)) {
-            socket.write(kActivate);
-            socket.waitForBytesWritten(2000);
-            socket.disconnectFromServer();
-            if (socket.state() != QLocalSocket::UnconnectedState)
-                socket.waitForDisconnected(1000);
-        }
+        sendActivate(singleInstanceServerName(key));
         return false;
     }
     m_lockFd = fd;
 
     const QString serverName = singleInstanceServerName(key);
-    QLocalServer::removeServer(serverName); // a crashed holder's socket file
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(serverName)) {
-        qWarning("[ZApplication] cannot listen on %s: %s", qPrintable(serverName),
-                 qPrintable(m_server->errorString()));
+    sockaddr_un address;
+    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (server < 0 || !socketAddress(serverName, &address)) {
+        if (server >= 0)
+            ::close(server);
+        qWarning("[ZApplication] cannot listen on %s", qPrintable(serverName));
         return true;
     }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server->nextPendingConnection()) {
-            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                const QByteArray data = peer->readAll();
-                if (data.contains("activate"))
-                    emit newInstanceStarted();
-            });
-        }
+    // We hold the lock, so a socket file left there is a crashed holder's.
+    ::unlink(address.sun_path);
+    // Owner only, as the lock file: nobody else may raise our window.
+    const mode_t oldMask = ::umask(0077);
+    const bool bound = ::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::umask(oldMask);
+    if (!bound || ::listen(server, 8) != 0) {
+        qWarning("[ZApplication] cannot listen on %s: %s", qPrintable(serverName), std::strerror(errno));
+        ::close(server);
+        return true;
+    }
+    m_serverFd = server;
+    auto *notifier = new QSocketNotifier(server, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        int peer;
+        while ((peer = ::accept4(m_serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0)
+            new ZSingleInstancePeer(peer, this);
     });
     return true;
 }
@@ -190,12 +290,13 @@ void ZApplication::showAboutDialog()
 bool ZApplication::loadTranslator(const QList<QLocale> &locales)
 {
     const QList<QLocale> wanted = locales.isEmpty() ? QList<QLocale>{QLocale::system()} : locales;
-    const QStringList dirs{QDir::homePath() + QStringLiteral("/.local/share/zentk/translations"),
-                           QStringLiteral("/usr/share/zentk/translations"),
-                           // Installed below another prefix, such as /usr/local.
-                           QDir::cleanPath(applicationDirPath() + QStringLiteral("/../share/zentk/translations")),
-                           applicationDirPath() + QStringLiteral("/translations"),
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    const QStringList dirs{
+        QDir::homePath() + QStringLiteral("/.local/share/zentk/translations"),
+        QStringLiteral("/usr/share/zentk/translations"),
+        // Installed below another prefix, such as /usr/local.
+        QDir::cleanPath(applicationDirPath() + QStringLiteral("/../share/zentk/translations")),
+        applicationDirPath() + QStringLiteral("/translations"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     bool any = false;
     for (const QLocale &locale : wanted) {
         for (const QString &dir : dirs) {

@@ -8,7 +8,6 @@
 #include <functional>
 
 class QDialog;
-class QLocalServer;
 
 // The desktop application object: identity, single instance per user,
 // About dialog, the toolkit's translations and the OOM score.
@@ -57,6 +56,6 @@ private:
     QIcon m_productIcon;
     mutable QPointer<QDialog> m_aboutDialog;
     mutable std::function<QDialog *()> m_aboutFactory;
-    QLocalServer *m_server = nullptr;
+    int m_serverFd = -1;
     int m_lockFd = -1;
 };
