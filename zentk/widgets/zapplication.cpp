@@ -147,7 +147,11 @@ public:
             }
         });
     }
-    ~ZSingleInstancePeer() override { ::close(m_fd); }
+    ~ZSingleInstancePeer() override
+    {
+        m_notifier.setEnabled(false);
+        ::close(m_fd);
+    }
 
 private:
     int m_fd;
@@ -164,8 +168,12 @@ ZApplication::ZApplication(int &argc, char **argv) : QApplication(argc, argv)
 ZApplication::~ZApplication()
 {
     delete m_aboutDialog.data();
-    if (m_serverFd >= 0)
+    if (m_serverFd >= 0) {
+        // Still holding the lock, so the socket file is ours to remove.
+        delete m_serverNotifier;
         ::close(m_serverFd);
+        ::unlink(QFile::encodeName(m_serverPath).constData());
+    }
     if (m_lockFd >= 0)
         ::close(m_lockFd);
 }
@@ -225,8 +233,9 @@ bool ZApplication::setSingleInstance(const QString &key)
         return true;
     }
     m_serverFd = server;
-    auto *notifier = new QSocketNotifier(server, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
+    m_serverPath = serverName;
+    m_serverNotifier = new QSocketNotifier(server, QSocketNotifier::Read, this);
+    connect(m_serverNotifier, &QSocketNotifier::activated, this, [this] {
         int peer;
         while ((peer = ::accept4(m_serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0)
             new ZSingleInstancePeer(peer, this);

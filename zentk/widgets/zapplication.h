@@ -8,6 +8,7 @@
 #include <functional>
 
 class QDialog;
+class QSocketNotifier;
 
 // The desktop application object: identity, single instance per user,
 // About dialog, the toolkit's translations and the OOM score.
@@ -57,5 +58,7 @@ private:
     mutable QPointer<QDialog> m_aboutDialog;
     mutable std::function<QDialog *()> m_aboutFactory;
     int m_serverFd = -1;
+    QString m_serverPath;
+    QSocketNotifier *m_serverNotifier = nullptr;
     int m_lockFd = -1;
 };
