@@ -1173,6 +1173,20 @@ void DiskUsagePage::openSettings()
     l->setContentsMargins(0, 0, 0, 0);
     l->setSpacing(10);
 
+    // A change the configuration store refused is said here, and its control goes back to what
+    // is stored: the dialog never shows a setting that is not in effect.
+    auto *saveError = namedLabel(QStringLiteral("tavrinDiskSettingsError"), QString(), Small, Danger);
+    saveError->setWordWrap(true);
+    saveError->setVisible(false);
+    l->addWidget(saveError);
+    auto save = [this, saveError](const QString &key, const QVariant &value) {
+        if (m_config->setValue(key, value))
+            return true;
+        saveError->setText(tr("无法保存设置（配置目录不可写或磁盘已满），此项更改未生效"));
+        saveError->setVisible(true);
+        return false;
+    };
+
     auto row = [](QWidget *parent, const QString &title, const QString &desc, QWidget *control) {
         auto *r = new TavrinRow(parent);
         r->setTitle(title);
@@ -1219,17 +1233,32 @@ void DiskUsagePage::openSettings()
         multiplier->setEnabled(mode->currentIndex() == 0);
     };
     syncMode();
-    connect(mode, &QComboBox::currentIndexChanged, &dialog, [this, syncMode](int index) {
-        m_config->setValue(QStringLiteral("monitor.alertMode"),
-                           index == 1 ? QStringLiteral("fixed") : QStringLiteral("baseline"));
+    connect(mode, &QComboBox::currentIndexChanged, &dialog, [this, save, syncMode, mode](int index) {
+        if (!save(QStringLiteral("monitor.alertMode"),
+                  index == 1 ? QStringLiteral("fixed") : QStringLiteral("baseline"))) {
+            const QSignalBlocker block(mode);
+            mode->setCurrentIndex(m_config->alertMode() == QLatin1String("fixed") ? 1 : 0);
+        }
         syncMode();
     });
-    connect(fixed, &QSpinBox::valueChanged, &dialog,
-            [this](int v) { m_config->setValue(QStringLiteral("monitor.fixedThresholdMB"), v); });
-    connect(multiplier, &QDoubleSpinBox::valueChanged, &dialog,
-            [this](double v) { m_config->setValue(QStringLiteral("monitor.baselineMultiplier"), v); });
-    connect(cooldown, &QSpinBox::valueChanged, &dialog,
-            [this](int v) { m_config->setValue(QStringLiteral("monitor.cooldownHours"), v); });
+    connect(fixed, &QSpinBox::valueChanged, &dialog, [this, save, fixed](int v) {
+        if (!save(QStringLiteral("monitor.fixedThresholdMB"), v)) {
+            const QSignalBlocker block(fixed);
+            fixed->setValue(m_config->fixedThresholdMB());
+        }
+    });
+    connect(multiplier, &QDoubleSpinBox::valueChanged, &dialog, [this, save, multiplier](double v) {
+        if (!save(QStringLiteral("monitor.baselineMultiplier"), v)) {
+            const QSignalBlocker block(multiplier);
+            multiplier->setValue(m_config->baselineMultiplier());
+        }
+    });
+    connect(cooldown, &QSpinBox::valueChanged, &dialog, [this, save, cooldown](int v) {
+        if (!save(QStringLiteral("monitor.cooldownHours"), v)) {
+            const QSignalBlocker block(cooldown);
+            cooldown->setValue(m_config->cooldownHours());
+        }
+    });
     rules->contentLayout()->addWidget(row(rules, tr("告警模式"), QString(), mode));
     rules->contentLayout()->addWidget(
         row(rules, tr("固定阈值"), tr("增长超过该值触发告警（固定阈值模式）"), fixed));
@@ -1259,19 +1288,24 @@ void DiskUsagePage::openSettings()
     excludes->contentLayout()->addLayout(addRow);
     excludes->contentLayout()->addWidget(list);
     excludes->contentLayout()->addWidget(remove, 0, Qt::AlignRight);
-    auto saveList = [this, list] {
+    auto saveList = [this, save, list] {
         QStringList values;
         for (int i = 0; i < list->count(); ++i)
             values << list->item(i)->text();
-        m_config->setValue(QStringLiteral("monitor.excludes"), values);
+        if (save(QStringLiteral("monitor.excludes"), values))
+            return true;
+        list->clear();
+        list->addItems(m_config->excludes());
+        return false;
     };
     auto addEntry = [input, list, saveList] {
         const QString text = input->text().trimmed();
         if (text.isEmpty() || !list->findItems(text, Qt::MatchExactly).isEmpty())
             return;
         list->addItem(text);
-        input->clear();
-        saveList();
+        // A refused entry stays typed, to be added again once the store can take it.
+        if (saveList())
+            input->clear();
     };
     connect(add, &QPushButton::clicked, &dialog, addEntry);
     connect(input, &QLineEdit::returnPressed, &dialog, addEntry);
@@ -1308,13 +1342,20 @@ void DiskUsagePage::openSettings()
                       });
     };
     showUsage();
-    connect(retention, &QSpinBox::valueChanged, &dialog, [this](int v) {
-        m_config->setValue(QStringLiteral("monitor.retentionDays"), v);
+    connect(retention, &QSpinBox::valueChanged, &dialog, [this, save, retention](int v) {
+        if (!save(QStringLiteral("monitor.retentionDays"), v)) {
+            const QSignalBlocker block(retention);
+            retention->setValue(m_config->retentionDays());
+        }
         applyConfigToStore();
     });
-    connect(budget, &QComboBox::currentIndexChanged, &dialog, [this, showUsage](int index) {
+    connect(budget, &QComboBox::currentIndexChanged, &dialog, [this, save, budget, showUsage](int index) {
         static const int values[] = {256, 512, 1024};
-        m_config->setValue(QStringLiteral("monitor.storageBudgetMB"), values[qBound(0, index, 2)]);
+        if (!save(QStringLiteral("monitor.storageBudgetMB"), values[qBound(0, index, 2)])) {
+            const QSignalBlocker block(budget);
+            const int stored = m_config->storageBudgetMB();
+            budget->setCurrentIndex(stored <= 256 ? 0 : stored <= 512 ? 1 : 2);
+        }
         applyConfigToStore();
         showUsage();
     });

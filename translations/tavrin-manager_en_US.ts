@@ -807,6 +807,10 @@
         <translation>Monitoring off, history kept</translation>
     </message>
     <message>
+        <source>无法保存设置（配置目录不可写或磁盘已满），此项更改未生效</source>
+        <translation>The setting could not be saved (the configuration directory is not writable or the disk is full); this change did not take effect.</translation>
+    </message>
+    <message>
         <location filename="../src/diskusagepage.cpp" line="1333"/>
         <source>监控服务%1失败：%2</source>
         <translation>Could not %1 the monitor service: %2</translation>

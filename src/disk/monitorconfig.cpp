@@ -63,10 +63,22 @@ bool MonitorConfig::setValue(const QString &key, const QVariant &value)
 {
     if (zconfig)
         zconfig->setValue(key, value);
-    settings.setValue(settingsKey(key), value);
+    const QString settingsName = settingsKey(key);
     settings.sync();
+    const QVariant previous = settings.value(settingsName);
+    settings.setValue(settingsName, value);
+    settings.sync();
+    const bool settingsSaved = settings.status() == QSettings::NoError;
+    if (!settingsSaved) {
+        // QSettings keeps a change it could not write and would answer with it: put back what
+        // the file holds, so this process reads what the monitor reads.
+        if (previous.isValid())
+            settings.setValue(settingsName, previous);
+        else
+            settings.remove(settingsName);
+    }
     // What counts is the store the monitor reads from.
-    const bool saved = usingZConfig() ? zconfig->lastSaveOk() : settings.status() == QSettings::NoError;
+    const bool saved = usingZConfig() ? zconfig->lastSaveOk() : settingsSaved;
     if (!saved)
         qWarning("[MonitorConfig] cannot save %s", qPrintable(key));
     return saved;

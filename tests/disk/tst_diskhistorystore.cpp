@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -104,6 +105,49 @@ void verifyNumberedRecords(const QList<DiskDayRecord> &records, const QDate &fro
         QCOMPARE(records.at(k).samples.size(), 20);
     }
 }
+
+// Progress as the workers report it. Two loads report from two threads at once, and QSignalSpy's
+// list is not safe for that: it lost reports. This records under a lock and hands out copies.
+class ProgressLog
+{
+public:
+    struct Report
+    {
+        quint64 id = 0;
+        int done = 0;
+        int total = 0;
+    };
+
+    explicit ProgressLog(DiskHistoryStore *store)
+    {
+        connection = QObject::connect(
+            store, &DiskHistoryStore::rangeProgress, store,
+            [this](quint64 id, int done, int total) {
+                QMutexLocker lock(&mutex);
+                reports.append({id, done, total});
+            },
+            Qt::DirectConnection);
+    }
+    ~ProgressLog() { QObject::disconnect(connection); }
+    Q_DISABLE_COPY_MOVE(ProgressLog)
+
+    QList<Report> all() const
+    {
+        QMutexLocker lock(&mutex);
+        return reports;
+    }
+    qsizetype size() const { return all().size(); }
+    void clear()
+    {
+        QMutexLocker lock(&mutex);
+        reports.clear();
+    }
+
+private:
+    mutable QMutex mutex;
+    QList<Report> reports;
+    QMetaObject::Connection connection;
+};
 
 } // namespace
 
@@ -460,7 +504,7 @@ void TestDiskHistoryStore::asyncRangeProgress()
     const QDate from = today().addDays(-9);
     for (int i : {1, 2, 7})
         writeDay(makeDay(from.addDays(i), i));
-    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    ProgressLog progress(&store);
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
     const quint64 id = store.requestRange(from, today());
     QVERIFY(id != 0);
@@ -470,20 +514,23 @@ void TestDiskHistoryStore::asyncRangeProgress()
     const auto records = loaded.first().at(1).value<QList<DiskDayRecord>>();
     QCOMPARE(records.size(), 3);
     QCOMPARE(records.at(2).total, qint64(7));
-    QCOMPARE(progress.size(), 10);
+    const QList<ProgressLog::Report> reports = progress.all();
+    QCOMPARE(reports.size(), 10);
     for (int i = 0; i < 10; ++i) {
-        QCOMPARE(progress.at(i).at(1).toInt(), i + 1);
-        QCOMPARE(progress.at(i).at(2).toInt(), 10);
+        QCOMPARE(reports.at(i).id, id);
+        QCOMPARE(reports.at(i).done, i + 1);
+        QCOMPARE(reports.at(i).total, 10);
     }
 
     progress.clear();
     loaded.clear();
     const quint64 single = store.requestRange(today(), today());
     QVERIFY(loaded.wait(20000));
-    QCOMPARE(progress.size(), 1);
-    QCOMPARE(progress.first().at(0).value<quint64>(), single);
-    QCOMPARE(progress.first().at(1).toInt(), 1);
-    QCOMPARE(progress.first().at(2).toInt(), 1);
+    const QList<ProgressLog::Report> one = progress.all();
+    QCOMPARE(one.size(), 1);
+    QCOMPARE(one.first().id, single);
+    QCOMPARE(one.first().done, 1);
+    QCOMPARE(one.first().total, 1);
     QVERIFY(loaded.first().at(1).value<QList<DiskDayRecord>>().isEmpty());
 }
 
@@ -491,7 +538,7 @@ void TestDiskHistoryStore::asyncRangeRefusedAndIds()
 {
     DiskHistoryStore store;
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
-    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    ProgressLog progress(&store);
     QCOMPARE(store.requestRange(today(), today().addDays(-1)), quint64(0));
     QCOMPARE(store.requestRange(QDate(), today()), quint64(0));
     // More days than the progress counts can hold.
@@ -501,14 +548,19 @@ void TestDiskHistoryStore::asyncRangeRefusedAndIds()
     QCOMPARE(store.requestRange(today(), today()), quint64(1));
     QCOMPARE(store.requestRange(today(), today()), quint64(2));
     QTRY_COMPARE(loaded.size(), 2);
-    QCOMPARE(progress.size(), 2);
+    // The two loads run at once, each reporting its one day from its own thread.
+    QList<quint64> reported;
+    for (const ProgressLog::Report &report : progress.all())
+        reported.append(report.id);
+    std::sort(reported.begin(), reported.end());
+    QCOMPARE(reported, (QList<quint64>{1, 2}));
 }
 
 void TestDiskHistoryStore::cancelBeforeStart()
 {
     writeDay(makeDay(today(), 5));
     DiskHistoryStore store;
-    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    ProgressLog progress(&store);
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
     // Occupy every pool thread so the worker cannot start before the cancellation. The gate lives
     // on the heap and stays open once opened, so a blocker that runs late neither touches a dead
@@ -595,7 +647,7 @@ void TestDiskHistoryStore::parallelRangeKeepsOrder()
 
     DiskHistoryStore store;
     store.memoryCacheDays = 5;
-    QSignalSpy progress(&store, &DiskHistoryStore::rangeProgress);
+    ProgressLog progress(&store);
     QList<DiskDayRecord> records;
     if (async) {
         QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
@@ -604,13 +656,14 @@ void TestDiskHistoryStore::parallelRangeKeepsOrder()
         QCOMPARE(loaded.size(), 1);
         QCOMPARE(loaded.first().at(0).value<quint64>(), id);
         records = loaded.first().at(1).value<QList<DiskDayRecord>>();
-        QCOMPARE(progress.size(), std::min(days, 20));
+        const QList<ProgressLog::Report> reports = progress.all();
+        QCOMPARE(reports.size(), std::min(days, 20));
         int previous = 0;
-        for (const QList<QVariant> &report : std::as_const(progress)) {
-            QCOMPARE(report.at(0).value<quint64>(), id);
-            QVERIFY2(report.at(1).toInt() > previous, "progress went back or repeated");
-            QCOMPARE(report.at(2).toInt(), days);
-            previous = report.at(1).toInt();
+        for (const ProgressLog::Report &report : reports) {
+            QCOMPARE(report.id, id);
+            QVERIFY2(report.done > previous, "progress went back or repeated");
+            QCOMPARE(report.total, days);
+            previous = report.done;
         }
         QCOMPARE(previous, days);
     } else {

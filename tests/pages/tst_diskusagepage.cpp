@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -176,6 +177,12 @@ private:
     {
         return QTest::qWaitFor([this] { return page->pendingRangeId() == 0 && page->taskCount() == 0; },
                                30000);
+    }
+
+    static QByteArray readFile(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     void makePage()
@@ -561,6 +568,60 @@ private slots:
         QCOMPARE(config.excludes(), QStringList{"/srv/数据/\"x\";rm"});
         QCOMPARE(page->store()->retentionDays, 400);
         QCOMPARE(page->store()->budgetBytes, 1024 * MiB);
+    }
+
+    // A configuration directory that takes no writes: each change says so in the dialog, its control
+    // shows what is stored, a refused exclusion stays typed, and the stored file stays whole.
+    void settingsRefusedByTheStore()
+    {
+        {
+            Tavrin::MonitorConfig c;
+            QVERIFY(c.setValue("monitor.cooldownHours", 6));
+            QVERIFY(c.setValue("monitor.excludes", QStringList{"/var/cache"}));
+        }
+        const QString dir = QDir::homePath() + "/.config/zarnex";
+        const QByteArray stored = readFile(dir + "/tavrin-manager.conf");
+        QVERIFY(!stored.isEmpty());
+        if (geteuid() != 0 || QProcess::execute("mount", {"--bind", "-o", "ro", dir, dir}) != 0)
+            QSKIP("needs root for a read-only bind mount");
+        const auto unmount = qScopeGuard([&dir] { QProcess::execute("umount", {dir}); });
+        QProcess::execute("mount", {"-o", "remount,bind,ro", dir});
+
+        makePage();
+        PageTest::onNextDialog([](QDialog *d) {
+            auto *error = d->findChild<QLabel *>("tavrinDiskSettingsError");
+            QVERIFY(error);
+            QVERIFY(error->isHidden());
+            auto *cooldown = d->findChild<QSpinBox *>("tavrinDiskCooldown");
+            cooldown->setValue(12);
+            QCOMPARE(cooldown->value(), 6);
+            QVERIFY(!error->isHidden());
+            QVERIFY2(error->text().startsWith("无法保存设置"), qPrintable(error->text()));
+
+            auto *mode = d->findChild<QComboBox *>("tavrinDiskAlertMode");
+            mode->setCurrentIndex(1);
+            QCOMPARE(mode->currentIndex(), 0);
+            QVERIFY(!d->findChild<QSpinBox *>("tavrinDiskFixedThreshold")->isEnabled());
+            auto *budget = d->findChild<QComboBox *>("tavrinDiskBudget");
+            const int budgetBefore = budget->currentIndex();
+            budget->setCurrentIndex(budgetBefore == 2 ? 0 : 2);
+            QCOMPARE(budget->currentIndex(), budgetBefore);
+
+            auto *input = d->findChild<QLineEdit *>("tavrinDiskExcludeInput");
+            auto *list = d->findChild<QListWidget *>("tavrinDiskExcludeList");
+            input->setText("/home/Test/Downloads");
+            PageTest::findButton(d, QStringLiteral("添加"))->click();
+            QCOMPARE(list->count(), 1);
+            QCOMPARE(list->item(0)->text(), QStringLiteral("/var/cache"));
+            QCOMPARE(input->text(), QStringLiteral("/home/Test/Downloads"));
+            list->item(0)->setSelected(true);
+            PageTest::findButton(d, QStringLiteral("移除选中"))->click();
+            QCOMPARE(list->count(), 1);
+            PageTest::findButton(d, QStringLiteral("关闭"))->click();
+        });
+        page->openSettings();
+        QCOMPARE(readFile(dir + "/tavrin-manager.conf"), stored);
+        QCOMPARE(page->store()->budgetBytes, qint64(Tavrin::MonitorConfig().storageBudgetMB()) * MiB);
     }
 
     void serviceToggle_data()

@@ -170,8 +170,11 @@ private slots:
         const QString dir = QFileInfo(cfg->storagePath()).absolutePath();
         QDir(dir).removeRecursively();
         QVERIFY(writeFile(dir, "x"));
-        cfg->setValue("monitor.enabled", true);
+        const QVariant before = cfg->value("monitor.enabled");
+        cfg->setValue("monitor.enabled", !before.toBool());
         QVERIFY(!cfg->lastSaveOk());
+        // The refused value is not kept as if it were the setting.
+        QCOMPARE(cfg->value("monitor.enabled"), before);
         QFile::remove(dir);
     }
 };

@@ -55,7 +55,8 @@ QStringList ZConfig::descriptionDirectories()
     // Last, the data directory of the prefix the program runs from, so an
     // install below /opt/... finds its descriptions without XDG_DATA_DIRS.
     if (QCoreApplication::instance()) {
-        const QString own = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+        const QString own =
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
         if (!dirs.contains(own))
             dirs << own;
     }
@@ -207,8 +208,19 @@ void ZConfig::setValue(const QString &key, const QVariant &value)
     }
     reloadIfChanged();
     const QVariant old = this->value(key);
+    const auto stored = m_values.constFind(key);
+    const bool hadStored = stored != m_values.cend();
+    const QVariant previous = hadStored ? stored.value() : QVariant();
     m_values.insert(key, QJsonValue::fromVariant(value).toVariant());
     m_lastSaveOk = save();
+    if (!m_lastSaveOk) {
+        // A value that did not reach the file is not the setting: readers here must see what
+        // every other process sees.
+        if (hadStored)
+            m_values.insert(key, previous);
+        else
+            m_values.remove(key);
+    }
     if (old != this->value(key))
         emit valueChanged(key);
 }
