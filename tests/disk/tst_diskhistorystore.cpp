@@ -5,15 +5,16 @@
 #include "testsupport.h"
 
 #include <QDeadlineTimer>
-#include <QMutex>
 #include <QScopeGuard>
 #include <QThread>
 #include <QThreadPool>
-#include <QWaitCondition>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 using namespace Tavrin;
 
@@ -123,7 +124,7 @@ public:
         connection = QObject::connect(
             store, &DiskHistoryStore::rangeProgress, store,
             [this](quint64 id, int done, int total) {
-                QMutexLocker lock(&mutex);
+                const std::lock_guard lock(mutex);
                 reports.append({id, done, total});
             },
             Qt::DirectConnection);
@@ -133,18 +134,18 @@ public:
 
     QList<Report> all() const
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         return reports;
     }
     qsizetype size() const { return all().size(); }
     void clear()
     {
-        QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         reports.clear();
     }
 
 private:
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     QList<Report> reports;
     QMetaObject::Connection connection;
 };
@@ -565,10 +566,12 @@ void TestDiskHistoryStore::cancelBeforeStart()
     // Occupy every pool thread so the worker cannot start before the cancellation. The gate lives
     // on the heap and stays open once opened, so a blocker that runs late neither touches a dead
     // stack frame nor misses the wake-up; each blocker gives up on its own after a bounded time.
+    // The standard types, as the thread sanitizer cannot see the uninstrumented Qt release its
+    // mutex inside a wait.
     struct Gate
     {
-        QMutex mutex;
-        QWaitCondition changed;
+        std::mutex mutex;
+        std::condition_variable changed;
         bool open = false;
         int started = 0;
         int ended = 0;
@@ -578,27 +581,22 @@ void TestDiskHistoryStore::cancelBeforeStart()
     const int threads = pool->maxThreadCount();
     for (int i = 0; i < threads; ++i) {
         pool->start([gate] {
-            QMutexLocker lock(&gate->mutex);
+            std::unique_lock lock(gate->mutex);
             ++gate->started;
-            gate->changed.wakeAll();
-            QDeadlineTimer limit(30000);
-            while (!gate->open && gate->changed.wait(&gate->mutex, limit))
-                ;
+            gate->changed.notify_all();
+            gate->changed.wait_for(lock, std::chrono::seconds(30), [&] { return gate->open; });
             ++gate->ended;
-            gate->changed.wakeAll();
+            gate->changed.notify_all();
         });
     }
     auto waitFor = [&](auto condition) {
-        QMutexLocker lock(&gate->mutex);
-        QDeadlineTimer limit(20000);
-        while (!condition() && gate->changed.wait(&gate->mutex, limit))
-            ;
-        return condition();
+        std::unique_lock lock(gate->mutex);
+        return gate->changed.wait_for(lock, std::chrono::seconds(20), condition);
     };
     auto release = qScopeGuard([&] {
-        QMutexLocker lock(&gate->mutex);
+        const std::lock_guard lock(gate->mutex);
         gate->open = true;
-        gate->changed.wakeAll();
+        gate->changed.notify_all();
     });
     QVERIFY2(waitFor([&] { return gate->started == threads; }), "pool threads never became free");
 
@@ -607,9 +605,9 @@ void TestDiskHistoryStore::cancelBeforeStart()
     QVERIFY(store.isCancelled(id));
     release.dismiss();
     {
-        QMutexLocker lock(&gate->mutex);
+        const std::lock_guard lock(gate->mutex);
         gate->open = true;
-        gate->changed.wakeAll();
+        gate->changed.notify_all();
     }
     QVERIFY(waitFor([&] { return gate->ended == threads; }));
     QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
