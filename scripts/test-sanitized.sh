@@ -13,8 +13,9 @@ jobs=${TAVRIN_SANITIZE_JOBS:-2}
 steps=("$@")
 [ ${#steps[@]} -gt 0 ] || steps=(asan tsan)
 
-# Tests whose code runs on the global thread pool: snapshot sizes and the history store's range loads.
-tsan_tests=(tst_snapshotsizes tst_diskhistorystore)
+# Tests whose code runs on a thread pool: snapshot sizes (the engine and the page that shows them)
+# and the history store's range loads.
+tsan_tests=(tst_snapshotsizes tst_snapshotspage tst_diskhistorystore)
 # Tests on a real X server (xvfb-run). libxkbcommon-x11 hands counted, unterminated atom names to
 # strndup, which is valid C but fails strict_string_checks (every string NUL-terminated): these
 # run with that one check off, everything else still on.
@@ -51,7 +52,7 @@ for step in "${steps[@]}"; do
         nice -n 19 cmake --build "$dir" --parallel "$jobs" --target "${tsan_tests[@]}"
         regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
         TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$root/scripts/sanitizer/tsan.supp" \
-            nice -n 19 ctest --test-dir "$dir" -R "$regex" --output-on-failure || status=1
+            nice -n 19 ctest --test-dir "$dir" -R "$regex" --timeout 900 --output-on-failure || status=1
         ;;
     *)
         echo "test-sanitized.sh: unknown step '$step' (asan, tsan)" >&2
