@@ -2288,6 +2288,11 @@ Turn off the writable layer and restore read-only protection first.</translation
         <translation>df timed out</translation>
     </message>
     <message>
+        <location filename="../src/disk/diskscanner.cpp" line="109"/>
+        <source>df 的输出过大，已停止</source>
+        <translation>df printed far too much output and was stopped</translation>
+    </message>
+    <message>
         <location filename="../src/disk/diskscanner.cpp" line="329"/>
         <location filename="../src/disk/diskscanner.cpp" line="398"/>
         <source>扫描已取消</source>

@@ -15,8 +15,10 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QtNumeric>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace Tavrin {
@@ -347,7 +349,8 @@ QHash<QString, qint64> parseOstreeListing(const QByteArray &output)
             continue;
         bool ok = false;
         const qint64 size = pieces.at(3).toLongLong(&ok);
-        if (!ok)
+        // A negative size would shrink a snapshot's total below what it holds.
+        if (!ok || size < 0)
             continue;
         files.insert(QString::fromLatin1(pieces.at(4)), size);
     }
@@ -538,8 +541,9 @@ SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool 
             complete = complete && listed;
             const int own = ownRefCounted ? 1 : 0;
             for (auto it = listing.constBegin(); it != listing.constEnd(); ++it) {
-                if (holders.value(it.key()) <= own)
-                    unique += it.value();
+                // Saturates: a garbage listing must not wrap the total round to a negative size.
+                if (holders.value(it.key()) <= own && qAddOverflow(unique, it.value(), &unique))
+                    unique = std::numeric_limits<qint64>::max();
             }
         }
         result.insert(snapshot.id, qMakePair(extra, unique));

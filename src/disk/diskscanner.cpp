@@ -2,6 +2,7 @@
 
 #include "backend/syspaths.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -23,6 +24,10 @@ const char *const kPseudoTypes[] = {
     "autofs",   "rpc_pipefs", "nsfs",      "squashfs",    "iso9660"};
 
 constexpr int kMaxDuRecordBytes = 1024 * 1024;
+// df prints a line per file system: thousands of mounts stay far below this.
+constexpr qsizetype kMaxDfOutputBytes = 4 * 1024 * 1024;
+constexpr int kDfTimeoutMs = 15000;
+constexpr int kDfPollMs = 100;
 
 bool parseInt64(const QByteArray &text, qint64 *out)
 {
@@ -90,15 +95,29 @@ DfRun runDf(const QStringList &arguments)
         run.error = DiskScanner::tr("无法启动 df 进程");
         return run;
     }
-    if (!df.waitForFinished(15000)) {
-        df.kill();
-        df.waitForFinished(3000);
-        run.error = DiskScanner::tr("df 执行超时");
-        return run;
+    df.closeWriteChannel();
+    // Read as it comes, not all at the end: a df that prints without end is stopped at the cap
+    // instead of filling the memory until the time-out.
+    QByteArray errors;
+    const QDeadlineTimer deadline(kDfTimeoutMs);
+    while (df.state() != QProcess::NotRunning) {
+        if (run.output.size() + errors.size() > kMaxDfOutputBytes || deadline.hasExpired()) {
+            const bool tooLarge = !deadline.hasExpired();
+            df.kill();
+            df.waitForFinished(3000);
+            run.output.clear();
+            run.error = tooLarge ? DiskScanner::tr("df 的输出过大，已停止") : DiskScanner::tr("df 执行超时");
+            return run;
+        }
+        // Returns with each chunk of output, so the cap is checked often.
+        df.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, kDfPollMs)));
+        run.output += df.readAllStandardOutput();
+        errors += df.readAllStandardError();
     }
-    run.output = df.readAllStandardOutput();
+    run.output += df.readAllStandardOutput();
+    errors += df.readAllStandardError();
     if (df.exitStatus() != QProcess::NormalExit || df.exitCode() != 0) {
-        run.error = QString::fromUtf8(df.readAllStandardError()).trimmed();
+        run.error = QString::fromUtf8(errors).trimmed();
         return run;
     }
     run.ok = true;

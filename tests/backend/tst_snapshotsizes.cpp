@@ -73,6 +73,10 @@ private slots:
                                                 << 0 << qint64(0);
         QTest::newRow("size not a number") << "-00644 0 0 6k " + sum + " /x\n" << 0 << qint64(0);
         QTest::newRow("too few pieces") << "-00644 0 6 " + sum + " /x\n" << 0 << qint64(0);
+        QTest::newRow("negative size") << "-00644 0 0 -6 " + sum + " /x\n-00644 0 0 10 " + other + " /y\n"
+                                       << 1 << qint64(10);
+        QTest::newRow("size past 64 bits") << "-00644 0 0 9223372036854775808 " + sum + " /x\n"
+                                           << 0 << qint64(0);
         QTest::newRow("repeated checksum keeps the last size")
             << "-00644 0 0 6 " + sum + " /x\n-00644 0 0 9 " + sum + " /y\n"
             << 1 << qint64(9);
@@ -224,6 +228,23 @@ private slots:
         QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), 2);
         QCOMPARE(ostreeLsTreeCached(key, commit), files);
         QCOMPARE(sim->calls(QStringLiteral("ostree")).size(), 2);
+    }
+
+    // A cache file of absurd sizes (each one valid) must not wrap the total round to a negative size.
+    void hugeCachedSizesSaturate()
+    {
+        buildSystem();
+        const QString commit = referenceCommits.last(); // s4's files are its own
+        QByteArray files;
+        for (int i = 0; i < 1100; ++i)
+            files += (i ? "," : "") +
+                     ("\"" + QByteArray::number(i).rightJustified(64, 'c') + "\":9007199254740992");
+        QDir().mkpath(cacheDir());
+        SimRoot::writeFile(cacheDir() + QLatin1Char('/') + treeCacheFileName("share_" + commit.left(8)),
+                           R"({"commit":")" + commit.toLatin1() + R"(","files":{)" + files + "}}");
+        const SnapshotSizeMap sizes = computeSnapshotSizes();
+        QCOMPARE(sizes.value("s4").second, std::numeric_limits<qint64>::max());
+        QCOMPARE(sizes.value("s1").second, qint64(400));
     }
 
     void oddKeysAndCommitsStayInside()

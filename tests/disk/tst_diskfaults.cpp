@@ -32,6 +32,8 @@ private slots:
     void fullDiskDuringSave();
     void endlessGarbageFromDu_data();
     void endlessGarbageFromDu();
+    void floodFromDf_data();
+    void floodFromDf();
     void slowNotificationServer_data();
     void slowNotificationServer();
     void readOnlyConfiguration();
@@ -216,6 +218,45 @@ void TestDiskFaults::endlessGarbageFromDu()
     QVERIFY(top.isEmpty() && drilled.isEmpty());
     QVERIFY(!scanner.isBusy());
     qunsetenv("FAKE_DU_HANG");
+}
+
+void TestDiskFaults::floodFromDf_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("partitions");
+    QTest::newRow("endless, root") << "/dev/zero" << false;
+    QTest::newRow("endless, other partitions") << "/dev/zero" << true;
+    QTest::newRow("megabytes of real lines, root") << "lines" << false;
+}
+
+// A df that prints far more than any mount table holds is stopped at a cap with a clear message:
+// the output is neither held in full nor half-parsed, and the monitor cycle fails cleanly.
+void TestDiskFaults::floodFromDf()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, partitions);
+    if (output == "lines") {
+        output = fx.work.filePath("df.txt");
+        QByteArray line("/dev/vda1   100000000000   1234   1000 50% /\n");
+        QVERIFY(writeFileAtomic(output, line.repeated(6 * 1024 * 1024 / line.size())));
+    }
+    qputenv("FAKE_DF_OUTPUT", QFile::encodeName(output));
+    if (partitions) {
+        const QString root = fx.work.filePath("root");
+        QVERIFY(QDir().mkpath(root + "/proc/self"));
+        QVERIFY(writeFileAtomic(root + "/proc/self/mounts", "/dev/sdb1 /data ext4 rw 0 0\n"));
+        qputenv("TAVRIN_SYSROOT", QFile::encodeName(root));
+        QVERIFY(DiskScanner::listOtherPartitions().isEmpty());
+    } else {
+        qint64 total = -1;
+        qint64 used = -1;
+        QString error;
+        QVERIFY(!DiskScanner::dfRoot(&total, &used, &error));
+        QCOMPARE(error, QString("df 的输出过大，已停止"));
+        QCOMPARE(fx.cycle(), qMakePair(false, QString("df 查询失败")));
+    }
+    qunsetenv("FAKE_DF_OUTPUT");
+    qunsetenv("TAVRIN_SYSROOT");
 }
 
 void TestDiskFaults::slowNotificationServer_data()

@@ -55,28 +55,32 @@ stage_install() {
 # it holds its single-instance socket with the module $2 mapped, then stops
 # it. Fails when it exits first, loads another module or never gets there.
 window_runs() { # program module
-    local home="$scratch/window-home" pid i log
+    local home="$scratch/window-home" run pid i log
     rm -rf -- "$home"
-    mkdir -p "$home/run"
-    chmod 700 "$home/run"
+    mkdir -p "$home"
+    # The runtime directory is short whatever the build tree's path: a socket path
+    # past 107 bytes cannot be bound.
+    run="$(mktemp -d "${TMPDIR:-/tmp}/tavrin-run.XXXXXX")"
+    chmod 700 "$run"
     log="$home.log"
     env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-        XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$home/run" DBUS_SESSION_BUS_ADDRESS= \
+        XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$run" DBUS_SESSION_BUS_ADDRESS= \
         QT_QPA_PLATFORM=offscreen "$1" >"$log" 2>&1 &
     pid=$!
     for ((i = 0; i < 600; i++)); do
-        [ -S "$home/run/org.zarnex.tavrin-manager.sock" ] && break
+        [ -S "$run/org.zarnex.tavrin-manager.sock" ] && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
     if ! kill -0 "$pid" 2>/dev/null; then
         wait "$pid" || true
         fail "the window of $1 ended by itself: $(cat "$log")"
+        rm -rf -- "$run"
         return
     fi
-    [ -S "$home/run/org.zarnex.tavrin-manager.sock" ] || fail "the window of $1 did not start within 60 s: $(cat "$log")"
+    [ -S "$run/org.zarnex.tavrin-manager.sock" ] || fail "the window of $1 did not start within 60 s: $(cat "$log")"
     grep -qF " $2" "/proc/$pid/maps" || fail "the window of $1 did not map $2"
     kill "$pid"
     wait "$pid" || true
-    rm -rf -- "$home" "$log"
+    rm -rf -- "$home" "$log" "$run"
 }
