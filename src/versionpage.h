@@ -30,7 +30,10 @@ private:
     void updateHint(int index);
     QWidget *buildCompareWidget();
     void onSubPageIdle();
+    void adoptSubPage(BasePage *page);
+    DeploysPage *deploys();
 
+    MainWindow *window = nullptr;
     ZTabBar *tabBar = nullptr;
     QStackedWidget *stack = nullptr;
     SnapshotsPage *snapshotsPage = nullptr;

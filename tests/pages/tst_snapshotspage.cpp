@@ -173,24 +173,7 @@ private:
         QMetaObject::invokeMethod(page.get(), "onCreate");
     }
 
-    int callCount(const QString &needle) const
-    {
-        QFile log(sim->path(QStringLiteral("/var/log/zarnex-sim/calls.jsonl")));
-        if (!log.open(QIODevice::ReadOnly))
-            return 0;
-        int n = 0;
-        const QList<QByteArray> lines = log.readAll().split('\n');
-        for (const QByteArray &line : lines) {
-            const QJsonArray argv =
-                QJsonDocument::fromJson(line).object().value(QStringLiteral("argv")).toArray();
-            QStringList words;
-            for (const QJsonValue &v : argv)
-                words << v.toString();
-            if (words.join(QLatin1Char(' ')).contains(needle))
-                ++n;
-        }
-        return n;
-    }
+    int callCount(const QString &needle) const { return sim->callCount(needle); }
 
     QJsonObject pendingRollback() const
     {
