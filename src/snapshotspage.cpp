@@ -38,6 +38,7 @@ constexpr int kActionColumn = 5;
 constexpr int kIdColumn = 4;
 constexpr int kDialogNameLimit = 60;
 constexpr int kMaxSizeRetries = 3;
+constexpr int kSizesPaintWaitMs = 250;
 int g_sizeRetryDelay = 60000;
 
 // The banner's details: the tool's own text, led by the plain explanation when
@@ -239,7 +240,31 @@ void SnapshotsPage::onLoaded(quint64 request, const QVariant &payload)
     }
     render(map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>(),
            map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
-    startSizes();
+    startSizesAfterPaint();
+}
+
+// The sizes wait until the rows are on screen: their du and ostree runs would
+// otherwise take the processor the first paint of the rows needs. A page that
+// is not shown, or a paint that does not come, does not hold them back.
+void SnapshotsPage::startSizesAfterPaint()
+{
+    if (!sizesAwaited)
+        return;
+    if (!table->isVisible()) {
+        startSizes();
+        return;
+    }
+    sizesAfterPaint = true;
+    table->viewport()->update();
+    if (!sizesPaintWait) {
+        sizesPaintWait = new QTimer(this);
+        sizesPaintWait->setSingleShot(true);
+        connect(sizesPaintWait, &QTimer::timeout, this, [this] {
+            sizesAfterPaint = false;
+            startSizes();
+        });
+    }
+    sizesPaintWait->start(kSizesPaintWaitMs);
 }
 
 // One computation at a time: a second one would only wait for the first (the
@@ -620,6 +645,12 @@ void SnapshotsPage::fitNameColumn()
 
 bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
 {
+    if (sizesAfterPaint && watched == table->viewport() && event->type() == QEvent::Paint) {
+        sizesAfterPaint = false;
+        sizesPaintWait->stop();
+        // Queued: the paint and its flush to the screen come first.
+        QMetaObject::invokeMethod(this, &SnapshotsPage::startSizes, Qt::QueuedConnection);
+    }
     if (watched == table->viewport() && event->type() == QEvent::Resize)
         fitNameColumn();
     if ((watched == table || watched == table->viewport()) && event->type() == QEvent::ContextMenu) {

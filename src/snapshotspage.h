@@ -46,6 +46,7 @@ private:
     static QVariant loadPayload();
     void onLoaded(quint64 request, const QVariant &payload);
     void startSizes();
+    void startSizesAfterPaint();
     void onSizesComputed(quint64 request, const QVariant &payload);
     void setSizeCell(int row);
     void render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state);
@@ -96,6 +97,8 @@ private:
     quint64 listRequests = 0;
     quint64 listShown = 0;
     bool sizesAwaited = false;
+    bool sizesAfterPaint = false;
+    QTimer *sizesPaintWait = nullptr;
     bool sizesRunning = false;
     bool sizesFailed = false;
 };
