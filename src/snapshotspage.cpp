@@ -204,14 +204,35 @@ void SnapshotsPage::refresh()
 {
     if (operationRunning)
         return;
+    refreshWith(startListRead());
+}
+
+QFuture<QVariant> SnapshotsPage::startListRead()
+{
+    return QtConcurrent::run(QThreadPool::globalInstance(), &SnapshotsPage::loadPayload);
+}
+
+// A refresh whose read is already under way: one task of the page, like a
+// quiet run of its own.
+void SnapshotsPage::refreshWith(const QFuture<QVariant> &read)
+{
+    if (operationRunning)
+        return;
     loading->setText(tr("正在读取快照列表..."));
     loading->start();
     const quint64 request = ++listRequests;
-    runAsyncQuiet(&SnapshotsPage::loadPayload, [this, request](const QVariant &payload) {
+    beginTask();
+    // Parented to the page: a closed page never gets the list.
+    auto *watcher = new QFutureWatcher<QVariant>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request] {
+        const QVariant payload = watcher->future().resultCount() > 0 ? watcher->result() : QVariant();
+        watcher->deleteLater();
         if (request == listRequests && !operationRunning)
             loading->stop();
         onLoaded(request, payload);
+        endTask();
     });
+    watcher->setFuture(read);
 }
 
 // The list and the rollback state (one small file): enough for the rows. The

@@ -3,6 +3,7 @@
 #include "backend/backend.h"
 #include "basepage.h"
 
+#include <QFuture>
 #include <QList>
 #include <QMap>
 
@@ -32,6 +33,12 @@ public:
     void refresh() override;
 
     Q_INVOKABLE void onCreate();
+
+    // Starts reading the list (and the rollback state) on the thread pool, so
+    // that the read can run while the widgets are built; `refreshWith` then
+    // shows it as `refresh` would.
+    static QFuture<QVariant> startListRead();
+    void refreshWith(const QFuture<QVariant> &read);
 
     // Delay before the list is read again when some sizes were not known yet
     // (the size computation caches its result for about a minute).

@@ -5,7 +5,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "deployspage.h"
 #include "mainwindow.h"
@@ -30,6 +33,13 @@ void dropPageMargins(BasePage *page)
 
 VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window), window(window)
 {
+    // The snapshot list is read while the page is built: the tool's run, not
+    // the building, is what the user waits for. A refresh in the same turn
+    // (the window's switch to this page) takes it; a later one reads anew.
+    firstRead = SnapshotsPage::startListRead();
+    firstReadPending = true;
+    QTimer::singleShot(0, this, [this] { firstReadPending = false; });
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 12);
     layout->setSpacing(12);
@@ -88,6 +98,7 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
     connect(createButton, &QPushButton::clicked, this,
             [this] { QMetaObject::invokeMethod(snapshotsPage, "onCreate"); });
     connect(tabBar, &QTabBar::currentChanged, this, [this](int index) {
+        firstReadPending = false;
         if (index != 0)
             deploys();
         stack->setCurrentIndex(index);
@@ -165,10 +176,12 @@ void VersionManagementPage::onSubPageIdle()
 
 void VersionManagementPage::refresh()
 {
-    if (currentSubPage() == 0)
-        snapshotsPage->refresh();
-    else
+    if (currentSubPage() != 0)
         deploys()->refresh();
+    else if (std::exchange(firstReadPending, false))
+        snapshotsPage->refreshWith(firstRead);
+    else
+        snapshotsPage->refresh();
 }
 
 void VersionManagementPage::shutdown()

@@ -2,6 +2,8 @@
 
 #include "basepage.h"
 
+#include <QFuture>
+
 class DeploysPage;
 class MainWindow;
 class QPushButton;
@@ -40,4 +42,6 @@ private:
     DeploysPage *deploysPage = nullptr;
     ZLabel *hintLabel = nullptr;
     QPushButton *createButton = nullptr;
+    QFuture<QVariant> firstRead;
+    bool firstReadPending = false;
 };
