@@ -38,6 +38,7 @@ constexpr int kActionColumn = 5;
 constexpr int kIdColumn = 4;
 constexpr int kDialogNameLimit = 60;
 constexpr int kMaxSizeRetries = 3;
+constexpr int kSizesPaintWaitMs = 250;
 int g_sizeRetryDelay = 60000;
 
 // The banner's details: the tool's own text, led by the plain explanation when
@@ -203,14 +204,35 @@ void SnapshotsPage::refresh()
 {
     if (operationRunning)
         return;
+    refreshWith(startListRead());
+}
+
+QFuture<QVariant> SnapshotsPage::startListRead()
+{
+    return QtConcurrent::run(QThreadPool::globalInstance(), &SnapshotsPage::loadPayload);
+}
+
+// A refresh whose read is already under way: one task of the page, like a
+// quiet run of its own.
+void SnapshotsPage::refreshWith(const QFuture<QVariant> &read)
+{
+    if (operationRunning)
+        return;
     loading->setText(tr("正在读取快照列表..."));
     loading->start();
     const quint64 request = ++listRequests;
-    runAsyncQuiet(&SnapshotsPage::loadPayload, [this, request](const QVariant &payload) {
+    beginTask();
+    // Parented to the page: a closed page never gets the list.
+    auto *watcher = new QFutureWatcher<QVariant>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request] {
+        const QVariant payload = watcher->future().resultCount() > 0 ? watcher->result() : QVariant();
+        watcher->deleteLater();
         if (request == listRequests && !operationRunning)
             loading->stop();
         onLoaded(request, payload);
+        endTask();
     });
+    watcher->setFuture(read);
 }
 
 // The list and the rollback state (one small file): enough for the rows. The
@@ -239,7 +261,31 @@ void SnapshotsPage::onLoaded(quint64 request, const QVariant &payload)
     }
     render(map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>(),
            map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
-    startSizes();
+    startSizesAfterPaint();
+}
+
+// The sizes wait until the rows are on screen: their du and ostree runs would
+// otherwise take the processor the first paint of the rows needs. A page that
+// is not shown, or a paint that does not come, does not hold them back.
+void SnapshotsPage::startSizesAfterPaint()
+{
+    if (!sizesAwaited)
+        return;
+    if (!table->isVisible()) {
+        startSizes();
+        return;
+    }
+    sizesAfterPaint = true;
+    table->viewport()->update();
+    if (!sizesPaintWait) {
+        sizesPaintWait = new QTimer(this);
+        sizesPaintWait->setSingleShot(true);
+        connect(sizesPaintWait, &QTimer::timeout, this, [this] {
+            sizesAfterPaint = false;
+            startSizes();
+        });
+    }
+    sizesPaintWait->start(kSizesPaintWaitMs);
 }
 
 // One computation at a time: a second one would only wait for the first (the
@@ -620,6 +666,12 @@ void SnapshotsPage::fitNameColumn()
 
 bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
 {
+    if (sizesAfterPaint && watched == table->viewport() && event->type() == QEvent::Paint) {
+        sizesAfterPaint = false;
+        sizesPaintWait->stop();
+        // Queued: the paint and its flush to the screen come first.
+        QMetaObject::invokeMethod(this, &SnapshotsPage::startSizes, Qt::QueuedConnection);
+    }
     if (watched == table->viewport() && event->type() == QEvent::Resize)
         fitNameColumn();
     if ((watched == table || watched == table->viewport()) && event->type() == QEvent::ContextMenu) {

@@ -3,6 +3,7 @@
 #include "backend/backend.h"
 #include "basepage.h"
 
+#include <QFuture>
 #include <QList>
 #include <QMap>
 
@@ -33,6 +34,12 @@ public:
 
     Q_INVOKABLE void onCreate();
 
+    // Starts reading the list (and the rollback state) on the thread pool, so
+    // that the read can run while the widgets are built; `refreshWith` then
+    // shows it as `refresh` would.
+    static QFuture<QVariant> startListRead();
+    void refreshWith(const QFuture<QVariant> &read);
+
     // Delay before the list is read again when some sizes were not known yet
     // (the size computation caches its result for about a minute).
     static void setSizeRetryDelay(int ms);
@@ -46,6 +53,7 @@ private:
     static QVariant loadPayload();
     void onLoaded(quint64 request, const QVariant &payload);
     void startSizes();
+    void startSizesAfterPaint();
     void onSizesComputed(quint64 request, const QVariant &payload);
     void setSizeCell(int row);
     void render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state);
@@ -96,6 +104,8 @@ private:
     quint64 listRequests = 0;
     quint64 listShown = 0;
     bool sizesAwaited = false;
+    bool sizesAfterPaint = false;
+    QTimer *sizesPaintWait = nullptr;
     bool sizesRunning = false;
     bool sizesFailed = false;
 };

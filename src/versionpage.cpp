@@ -5,7 +5,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "deployspage.h"
 #include "mainwindow.h"
@@ -28,8 +31,15 @@ void dropPageMargins(BasePage *page)
 
 } // namespace
 
-VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window)
+VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window), window(window)
 {
+    // The snapshot list is read while the page is built: the tool's run, not
+    // the building, is what the user waits for. A refresh in the same turn
+    // (the window's switch to this page) takes it; a later one reads anew.
+    firstRead = SnapshotsPage::startListRead();
+    firstReadPending = true;
+    QTimer::singleShot(0, this, [this] { firstReadPending = false; });
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 12);
     layout->setSpacing(12);
@@ -77,28 +87,49 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
     stack = new QStackedWidget(this);
     stack->setObjectName(QStringLiteral("tavrinContent"));
     snapshotsPage = new SnapshotsPage(window);
-    deploysPage = new DeploysPage(window);
-    for (BasePage *page : {static_cast<BasePage *>(snapshotsPage), static_cast<BasePage *>(deploysPage)}) {
-        page->setParent(stack);
-        dropPageMargins(page);
-        stack->addWidget(page);
-        connect(page, &BasePage::idleReached, this, &VersionManagementPage::onSubPageIdle);
-    }
+    adoptSubPage(snapshotsPage);
+    stack->addWidget(snapshotsPage);
+    // The deployments tab is built when first shown: most visits are for the
+    // snapshots, and a hidden page still costs its building and styling.
+    stack->addWidget(new QWidget(stack));
     layout->addWidget(stack, 1);
 
     connect(refreshButton, &QPushButton::clicked, this, &VersionManagementPage::refresh);
     connect(createButton, &QPushButton::clicked, this,
             [this] { QMetaObject::invokeMethod(snapshotsPage, "onCreate"); });
     connect(tabBar, &QTabBar::currentChanged, this, [this](int index) {
+        firstReadPending = false;
+        if (index != 0)
+            deploys();
         stack->setCurrentIndex(index);
         createButton->setVisible(index == 0);
         updateHint(index);
         if (index == 0)
             snapshotsPage->refresh();
         else
-            deploysPage->refresh();
+            deploys()->refresh();
     });
     updateHint(0);
+}
+
+void VersionManagementPage::adoptSubPage(BasePage *page)
+{
+    page->setParent(stack);
+    dropPageMargins(page);
+    connect(page, &BasePage::idleReached, this, &VersionManagementPage::onSubPageIdle);
+}
+
+DeploysPage *VersionManagementPage::deploys()
+{
+    if (!deploysPage) {
+        deploysPage = new DeploysPage(window);
+        adoptSubPage(deploysPage);
+        QWidget *placeholder = stack->widget(1);
+        stack->insertWidget(1, deploysPage);
+        stack->removeWidget(placeholder);
+        placeholder->deleteLater();
+    }
+    return deploysPage;
 }
 
 QWidget *VersionManagementPage::buildCompareWidget()
@@ -139,27 +170,30 @@ QWidget *VersionManagementPage::buildCompareWidget()
 
 void VersionManagementPage::onSubPageIdle()
 {
-    if (!snapshotsPage->isBusy() && !deploysPage->isBusy())
+    if (!snapshotsPage->isBusy() && !(deploysPage && deploysPage->isBusy()))
         emit idleReached();
 }
 
 void VersionManagementPage::refresh()
 {
-    if (currentSubPage() == 0)
-        snapshotsPage->refresh();
+    if (currentSubPage() != 0)
+        deploys()->refresh();
+    else if (std::exchange(firstReadPending, false))
+        snapshotsPage->refreshWith(firstRead);
     else
-        deploysPage->refresh();
+        snapshotsPage->refresh();
 }
 
 void VersionManagementPage::shutdown()
 {
     snapshotsPage->shutdown();
-    deploysPage->shutdown();
+    if (deploysPage)
+        deploysPage->shutdown();
 }
 
 bool VersionManagementPage::isBusy() const
 {
-    return BasePage::isBusy() || snapshotsPage->isBusy() || deploysPage->isBusy();
+    return BasePage::isBusy() || snapshotsPage->isBusy() || (deploysPage && deploysPage->isBusy());
 }
 
 void VersionManagementPage::showSubPage(int index)

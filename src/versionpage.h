@@ -2,6 +2,8 @@
 
 #include "basepage.h"
 
+#include <QFuture>
+
 class DeploysPage;
 class MainWindow;
 class QPushButton;
@@ -30,11 +32,16 @@ private:
     void updateHint(int index);
     QWidget *buildCompareWidget();
     void onSubPageIdle();
+    void adoptSubPage(BasePage *page);
+    DeploysPage *deploys();
 
+    MainWindow *window = nullptr;
     ZTabBar *tabBar = nullptr;
     QStackedWidget *stack = nullptr;
     SnapshotsPage *snapshotsPage = nullptr;
     DeploysPage *deploysPage = nullptr;
     ZLabel *hintLabel = nullptr;
     QPushButton *createButton = nullptr;
+    QFuture<QVariant> firstRead;
+    bool firstReadPending = false;
 };

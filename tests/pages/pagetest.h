@@ -89,6 +89,27 @@ public:
         return p.readAllStandardOutput();
     }
 
+    // How many calls of the simulated tools so far had `needle` in their
+    // command line ("snapshot list", "admin status", "du").
+    int callCount(const QString &needle) const
+    {
+        QFile log(path(QStringLiteral("/var/log/zarnex-sim/calls.jsonl")));
+        if (!log.open(QIODevice::ReadOnly))
+            return 0;
+        int n = 0;
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        for (const QByteArray &line : lines) {
+            const QJsonArray argv =
+                QJsonDocument::fromJson(line).object().value(QStringLiteral("argv")).toArray();
+            QStringList words;
+            for (const QJsonValue &v : argv)
+                words << v.toString();
+            if (words.join(QLatin1Char(' ')).contains(needle))
+                ++n;
+        }
+        return n;
+    }
+
     QJsonObject readJson(const QString &absolute) const
     {
         QFile f(path(absolute));

@@ -50,6 +50,24 @@ const Tavrin::SnapshotInfo *byName(const QList<Tavrin::SnapshotInfo> &list, cons
     return nullptr;
 }
 
+// Calls `onPaint` before each paint of the widget it filters.
+class PaintProbe : public QObject
+{
+public:
+    explicit PaintProbe(std::function<void()> onPaint) : onPaint(std::move(onPaint)) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            onPaint();
+        return false;
+    }
+
+private:
+    std::function<void()> onPaint;
+};
+
 } // namespace
 
 class TestSnapshotsPage : public QObject
@@ -173,24 +191,7 @@ private:
         QMetaObject::invokeMethod(page.get(), "onCreate");
     }
 
-    int callCount(const QString &needle) const
-    {
-        QFile log(sim->path(QStringLiteral("/var/log/zarnex-sim/calls.jsonl")));
-        if (!log.open(QIODevice::ReadOnly))
-            return 0;
-        int n = 0;
-        const QList<QByteArray> lines = log.readAll().split('\n');
-        for (const QByteArray &line : lines) {
-            const QJsonArray argv =
-                QJsonDocument::fromJson(line).object().value(QStringLiteral("argv")).toArray();
-            QStringList words;
-            for (const QJsonValue &v : argv)
-                words << v.toString();
-            if (words.join(QLatin1Char(' ')).contains(needle))
-                ++n;
-        }
-        return n;
-    }
+    int callCount(const QString &needle) const { return sim->callCount(needle); }
 
     QJsonObject pendingRollback() const
     {
@@ -1086,6 +1087,50 @@ private slots:
             QVERIFY(table()->item(r, 3)->data(Qt::AccessibleTextRole).toString().endsWith(cell(r, 3)));
         }
         QCOMPARE(callCount(QStringLiteral("snapshot list")), lists + 3); // two refreshes and ours
+    }
+
+    // The sizes wait until the new rows are painted, so their du and ostree
+    // runs do not compete with that paint; a page that is not on screen gets
+    // them all the same.
+    void sizesWaitForThePaint_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("shown") << true;
+        QTest::newRow("hidden") << false;
+    }
+
+    void sizesWaitForThePaint()
+    {
+        QFETCH(bool, shown);
+        if (!shown)
+            page->hide();
+        QVERIFY(Tavrin::createSnapshot(QStringLiteral("painted first"), QString()).ok);
+        const int rows = table()->rowCount() + 1;
+        Tavrin::resetSizeCachesForTesting();
+        QAtomicInt sizeRuns(0);
+        Tavrin::setRunObserverForTesting(
+            [&sizeRuns](const QString &program, const QList<QString> &, int, bool) {
+                if (!program.endsWith(QLatin1String("zarnex-immutable-ctl")))
+                    sizeRuns.ref();
+            });
+        auto unobserve = qScopeGuard([] { Tavrin::setRunObserverForTesting({}); });
+        int runsAtPaint = -1;
+        PaintProbe probe([&] {
+            if (runsAtPaint < 0 && table()->rowCount() == rows)
+                runsAtPaint = sizeRuns.loadRelaxed();
+        });
+        table()->viewport()->installEventFilter(&probe);
+
+        page->refresh();
+        QVERIFY(waitIdle());
+        QCOMPARE(table()->rowCount(), rows);
+        if (shown)
+            QCOMPARE(runsAtPaint, 0);
+        else
+            QCOMPARE(runsAtPaint, -1);
+        QVERIFY(sizeRuns.loadRelaxed() > 0);
+        for (const QString &size : sizeColumn())
+            QVERIFY2(size.endsWith(QStringLiteral("B")), qPrintable(size));
     }
 
     // A size that cannot be computed says so and is tried again; it never

@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTableWidget>
@@ -76,6 +77,92 @@ private slots:
         page->showSubPage(0);
         QVERIFY(createButton()->isVisible());
         QVERIFY(qobject_cast<SnapshotsPage *>(stack->currentWidget()));
+    }
+
+    // The deployments tab is built and read when it is first shown, by any
+    // way there, and not before: the snapshots tab alone reads the snapshots.
+    void deploymentsBuiltWhenFirstShown_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("sub-page") << QStringLiteral("sub-page");
+        QTest::newRow("tab click") << QStringLiteral("click");
+        QTest::newRow("keyboard") << QStringLiteral("keyboard");
+    }
+
+    void deploymentsBuiltWhenFirstShown()
+    {
+        QFETCH(QString, way);
+        QVERIFY(!page->findChild<DeploysPage *>());
+        QCOMPARE(sim->callCount(QStringLiteral("admin status")), 0);
+        QCOMPARE(sim->callCount(QStringLiteral("snapshot list")), 1);
+        QVERIFY(snapshotTable()->rowCount() > 0);
+
+        if (way == QLatin1String("sub-page")) {
+            page->showSubPage(1);
+        } else if (way == QLatin1String("click")) {
+            QTest::mouseClick(tabs(), Qt::LeftButton, {}, tabs()->tabRect(1).center());
+        } else {
+            tabs()->setFocus();
+            QTest::keyClick(tabs(), Qt::Key_Right);
+        }
+        QCOMPARE(page->currentSubPage(), 1);
+        auto *deploys = page->findChild<DeploysPage *>();
+        QVERIFY(deploys);
+        QVERIFY(page->isBusy());
+        QVERIFY(waitIdle());
+        QVERIFY(deploys->isVisible());
+        auto *deployTable = page->findChild<QTableWidget *>(QStringLiteral("tavrinDeployTable"));
+        QCOMPARE(deployTable->rowCount(), Tavrin::getDeploys().size());
+        QCOMPARE(sim->callCount(QStringLiteral("admin status")), 2); // the page's read and ours
+
+        // Built once: back and forth reuses it, and refresh reads the tab shown.
+        page->showSubPage(0);
+        QVERIFY(waitIdle());
+        page->showSubPage(1);
+        QVERIFY(waitIdle());
+        QCOMPARE(page->findChildren<DeploysPage *>().size(), 1);
+        page->refresh();
+        QVERIFY(waitIdle());
+        QCOMPARE(sim->callCount(QStringLiteral("admin status")), 4);
+        QCOMPARE(sim->callCount(QStringLiteral("snapshot list")), 2);
+    }
+
+    // Idle is reported when the snapshot rows show: the sizes and the
+    // deployments tab are not waited for; a stale refresh never wins.
+    void idleWhenTheRowsShow()
+    {
+        QSignalSpy idle(page.get(), &BasePage::idleReached);
+        int rowsAtIdle = -1;
+        connect(page.get(), &BasePage::idleReached, this,
+                [this, &rowsAtIdle] { rowsAtIdle = snapshotTable()->rowCount(); });
+        QVERIFY(Tavrin::createSnapshot(QStringLiteral("between refreshes"), QString()).ok);
+        const int expected = int(Tavrin::getSnapshots().size());
+        page->refresh();
+        page->refresh();
+        QVERIFY(page->isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(idle.count() >= 1, 60000);
+        QCOMPARE(rowsAtIdle, expected);
+        QVERIFY(!page->findChild<DeploysPage *>());
+        QVERIFY(waitIdle());
+        QCOMPARE(idle.count(), 1);
+        QCOMPARE(snapshotTable()->rowCount(), expected);
+    }
+
+    // The list is read while the page is built and taken by the refresh that
+    // comes with the build; a refresh in a later turn reads anew, since the
+    // early read may predate a change.
+    void earlyReadOnlyForTheFirstRefresh()
+    {
+        QCOMPARE(sim->callCount(QStringLiteral("snapshot list")), 1);
+        page = std::make_unique<VersionManagementPage>(nullptr);
+        page->resize(1000, 760);
+        page->show();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->callCount(QStringLiteral("snapshot list")), 2, 60000);
+        QVERIFY(Tavrin::createSnapshot(QStringLiteral("after the early read"), QString()).ok);
+        page->refresh();
+        QVERIFY(waitIdle());
+        QCOMPARE(sim->callCount(QStringLiteral("snapshot list")), 3);
+        QCOMPARE(snapshotTable()->rowCount(), Tavrin::getSnapshots().size());
     }
 
     void busyWhileEitherListLoads()
