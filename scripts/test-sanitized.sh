@@ -53,7 +53,26 @@ for step in "${steps[@]}"; do
         configure "$dir" "-fsanitize=thread -fno-omit-frame-pointer"
         nice -n 19 cmake --build "$dir" --parallel "$jobs" --target "${tsan_tests[@]}"
         regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
-        TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$root/scripts/sanitizer/tsan.supp" \
+        # Debian's Qt is not instrumented and its QMutex takes the futex directly, so TSan cannot
+        # see the locks under which Qt moves its own memory (the thread pool's queue, the
+        # posted-event list) with memmove and realloc: those show up as races with no frame of
+        # ours. ignore_interceptors_accesses drops checks of accesses made inside libc calls;
+        # every access our instrumented code makes itself is still checked, and the canary
+        # below proves that a race in our code is still reported.
+        tsan_options="second_deadlock_stack=1:die_after_fork=0:ignore_interceptors_accesses=1"
+        tsan_options+=":suppressions=$root/scripts/sanitizer/tsan.supp"
+        canary=$dir/tsan-canary
+        # shellcheck disable=SC2046 # pkg-config prints several words on purpose
+        nice -n 19 c++ -std=c++17 -fPIC -g -O1 -fsanitize=thread "$root/scripts/sanitizer/tsan-canary.cpp" \
+            -o "$canary" $(pkg-config --cflags --libs Qt6Core)
+        if TSAN_OPTIONS="$tsan_options:halt_on_error=0:exitcode=66" "$canary" >/dev/null 2>&1; then
+            echo "test-sanitized.sh: ThreadSanitizer missed the canary's race; its options hide too much" >&2
+            status=1
+        elif [ $? -ne 66 ]; then
+            echo "test-sanitized.sh: the ThreadSanitizer canary failed to run" >&2
+            status=1
+        fi
+        TSAN_OPTIONS="$tsan_options:halt_on_error=1" \
             nice -n 19 ctest --test-dir "$dir" -R "$regex" --timeout 900 --output-on-failure || status=1
         ;;
     *)
