@@ -1395,11 +1395,36 @@ bool DiskUsagePage::setMonitorService(bool enable, QString *error)
     return MonitorService::setTimerEnabled(enable, error);
 }
 
+bool DiskUsagePage::storeMonitorEnabled(bool on)
+{
+    if (m_config->setEnabled(on))
+        return true;
+    // The monitor reads the switch from the store: a timer left running against a store that says
+    // "off" would sample nothing while the page claims otherwise. Undo the service change.
+    QString ignored;
+    setMonitorService(!on, &ignored);
+    const QString text = tr("无法保存设置（配置目录不可写或磁盘已满），此项更改未生效");
+    if (m_monitorSwitch) {
+        const QSignalBlocker block(m_monitorSwitch);
+        m_monitorSwitch->setChecked(!on);
+        if (auto *error =
+                m_monitorSwitch->window()->findChild<QLabel *>(QStringLiteral("tavrinDiskSettingsError"))) {
+            error->setText(text);
+            error->setVisible(true);
+        }
+    }
+    showStatus(text, true);
+    return false;
+}
+
 void DiskUsagePage::onMonitorToggled(bool on)
 {
     QString error;
     if (setMonitorService(on, &error)) {
-        m_config->setEnabled(on);
+        if (!storeMonitorEnabled(on)) {
+            updateServiceStatus();
+            return;
+        }
         if (on) {
             MonitorService::runSystemctlUser({QStringLiteral("start"), QStringLiteral("--no-block"),
                                               QLatin1String(MonitorService::kServiceUnit)},
@@ -1439,7 +1464,12 @@ void DiskUsagePage::onStartMonitorService()
     }
     QString error;
     if (setMonitorService(true, &error)) {
-        m_config->setEnabled(true);
+        if (!storeMonitorEnabled(true)) {
+            m_badge->setText(tr("无法保存设置（配置目录不可写或磁盘已满），此项更改未生效"));
+            m_badge->setSemantic(Danger);
+            m_startButton->setVisible(true);
+            return;
+        }
         if (m_monitorSwitch) {
             const QSignalBlocker block(m_monitorSwitch);
             m_monitorSwitch->setChecked(true);

@@ -54,6 +54,7 @@ public:
 
     bool setMonitorService(bool enable, QString *error = nullptr);
     void onMonitorToggled(bool on);
+    bool storeMonitorEnabled(bool on);
     void onStartMonitorService();
     void updateServiceStatus();
     void applyServiceStatus(const QString &state);

@@ -89,9 +89,9 @@ bool MonitorConfig::enabled() const
     return get(QStringLiteral("monitor.enabled"), false).toBool();
 }
 
-void MonitorConfig::setEnabled(bool on)
+bool MonitorConfig::setEnabled(bool on)
 {
-    setValue(QStringLiteral("monitor.enabled"), on);
+    return setValue(QStringLiteral("monitor.enabled"), on);
 }
 
 int MonitorConfig::pollMinutes() const

@@ -30,7 +30,7 @@ public:
     bool setValue(const QString &key, const QVariant &value);
 
     bool enabled() const;
-    void setEnabled(bool on);
+    bool setEnabled(bool on);
     int pollMinutes() const;
     int baselineDays() const;
     QString alertMode() const;

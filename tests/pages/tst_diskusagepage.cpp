@@ -7,8 +7,8 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -153,6 +153,19 @@ QString badgeText(QWidget *root)
 {
     auto *badge = dynamic_cast<TavrinUi::TavrinBadge *>(root->findChild<QWidget *>("tavrinDiskServiceBadge"));
     return badge ? badge->text() : QString();
+}
+
+// The calls of the fake systemctl that change the timer, in order.
+QByteArrayList timerChanges(const QString &log)
+{
+    QFile f(log);
+    QByteArrayList changes;
+    if (!f.open(QIODevice::ReadOnly))
+        return changes;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.contains(" enable ") || line.contains(" disable "))
+            changes.append(line);
+    return changes;
 }
 
 QAbstractButton *button(QWidget *root, const QString &name)
@@ -617,11 +630,36 @@ private slots:
             list->item(0)->setSelected(true);
             PageTest::findButton(d, QStringLiteral("移除选中"))->click();
             QCOMPARE(list->count(), 1);
+
+            // The timer starts, the store refuses the switch: the timer is stopped again, or it
+            // would run a monitor that reads "off" while the page said "on".
+            auto *sw = d->findChild<ZSwitchButton *>("tavrinDiskMonitorSwitch");
+            QVERIFY(!sw->isChecked());
+            sw->click();
+            QVERIFY(!sw->isChecked());
             PageTest::findButton(d, QStringLiteral("关闭"))->click();
         });
         page->openSettings();
         QCOMPARE(readFile(dir + "/tavrin-manager.conf"), stored);
         QCOMPARE(page->store()->budgetBytes, qint64(Tavrin::MonitorConfig().storageBudgetMB()) * MiB);
+        const QString refused = QStringLiteral("无法保存设置（配置目录不可写或磁盘已满），此项更改未生效");
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), refused);
+        QCOMPARE(timerChanges(log), QByteArrayList({"--user enable --now tavrin-monitor.timer",
+                                                    "--user disable --now tavrin-monitor.timer"}));
+
+        // The same through the page's start button.
+        QFile::remove(log);
+        QDir().mkpath(sysroot.path() + "/usr/lib/systemd/user");
+        QFile timer(sysroot.path() + "/usr/lib/systemd/user/tavrin-monitor.timer");
+        QVERIFY(timer.open(QIODevice::WriteOnly));
+        timer.close();
+        const auto removeTimer = qScopeGuard([&timer] { timer.remove(); });
+        page->onStartMonitorService();
+        QCOMPARE(badgeText(page.get()), refused);
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), refused);
+        QVERIFY(button(page.get(), "tavrinDiskStartService")->isVisibleTo(page.get()));
+        QCOMPARE(timerChanges(log), QByteArrayList({"--user enable --now tavrin-monitor.timer",
+                                                    "--user disable --now tavrin-monitor.timer"}));
     }
 
     void serviceToggle_data()
