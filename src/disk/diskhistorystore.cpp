@@ -2,6 +2,7 @@
 
 #include "disk/historylock.h"
 #include "disk/jsonfileio.h"
+#include "disk/pooltask.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -399,7 +400,7 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     // claims nothing and never touches the store.
     const int helpers = std::min(rangePool.maxThreadCount(), (job->total - 1) / kDaysPerHelper);
     for (int h = 0; h < helpers; ++h)
-        rangePool.start([this, job] { loadJobDays(this, *job); });
+        startOnPool(rangePool, [this, job] { loadJobDays(this, *job); });
     loadJobDays(this, *job);
     {
         std::unique_lock lock(job->mutex);

@@ -1,5 +1,6 @@
 #include "disk/diskhistorystore.h"
 #include "disk/jsonfileio.h"
+#include "disk/pooltask.h"
 
 #include "diskfixture.h"
 #include "testsupport.h"
@@ -580,7 +581,7 @@ void TestDiskHistoryStore::cancelBeforeStart()
     QThreadPool *pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
     for (int i = 0; i < threads; ++i) {
-        pool->start([gate] {
+        Tavrin::startOnPool(*pool, [gate] {
             std::unique_lock lock(gate->mutex);
             ++gate->started;
             gate->changed.notify_all();
