@@ -18,7 +18,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QTimer>
@@ -1379,9 +1381,13 @@ void DiskUsagePage::openSettings()
     auto *scroll = new QScrollArea(&dialog);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(body);
-    scroll->setMinimumSize(560, 420);
+    // Wide enough for the rows' controls where the screen allows; on a narrower screen (or with
+    // large fonts) they stay reachable by scrolling rather than cut off.
+    int wanted = body->minimumSizeHint().width() + scroll->verticalScrollBar()->sizeHint().width() + 2;
+    if (const QScreen *screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width() * 2 / 3 - 64);
+    scroll->setMinimumSize(std::max(560, wanted), 420);
     dialog.addContent(scroll);
     dialog.addButton(tr("关闭"), true);
     dialog.exec();

@@ -175,6 +175,35 @@ private slots:
         QCOMPARE(dialog.height(), dialog.layout()->totalHeightForWidth(dialog.width()));
     }
 
+    // A dialog is never narrower than 380 px, and never narrower than its content needs: wide
+    // content must not be cut off at the right edge, even where the screen is small.
+    void widthFollowsContent_data()
+    {
+        QTest::addColumn<int>("contentMinimum");
+        QTest::addColumn<int>("expectedMinimum");
+        QTest::newRow("small content") << 100 << 380;
+        QTest::newRow("wide content") << 900 << 900 + 32;
+    }
+
+    void widthFollowsContent()
+    {
+        QFETCH(int, contentMinimum);
+        QFETCH(int, expectedMinimum);
+        ZDialog dialog;
+        dialog.setTitle(QStringLiteral("磁盘空间设置"));
+        auto *content = new QWidget;
+        content->setMinimumWidth(contentMinimum);
+        dialog.addContent(content);
+        dialog.addButton(QStringLiteral("关闭"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.minimumWidth(), expectedMinimum);
+        QVERIFY(dialog.width() >= expectedMinimum);
+        QVERIFY(content->width() >= contentMinimum);
+        dialog.resize(200, dialog.height());
+        QCOMPARE(dialog.width(), expectedMinimum);
+    }
+
     // One look: the text and the buttons keep the same distance from both
     // sides and the bottom; the close button lines up with the right edge.
     void marginsAreEven()

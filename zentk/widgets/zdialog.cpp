@@ -14,7 +14,6 @@
 ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
 {
     setObjectName(QStringLiteral("ZDialog"));
-    setMinimumWidth(380);
 
     m_icon = new QLabel(this);
     m_icon->setObjectName(QStringLiteral("ZDialogIcon"));
@@ -57,6 +56,9 @@ ZDialog::ZDialog(QWidget *parent) : ZAbstractDialog(parent)
     // Even sides; the close button's own 8 px of air makes up the shorter top.
     layout->setContentsMargins(16, 10, 16, 16);
     layout->setSpacing(12);
+    // The narrowest dialog is 380 px. Kept in the layout, not as the window's minimum: a window
+    // with a minimum of its own no longer takes its layout's, and wide content would be cut off.
+    layout->addStrut(380 - 16 - 16);
     layout->addLayout(top);
     layout->addWidget(m_message);
     layout->addWidget(contentWidget, 1);
