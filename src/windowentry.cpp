@@ -14,7 +14,6 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QFile>
-#include <QStyle>
 
 namespace {
 
