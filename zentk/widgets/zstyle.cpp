@@ -2,9 +2,7 @@
 
 #include "zguiapplicationhelper.h"
 
-#include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QStyleOption>
 #include <QTextEdit>
@@ -212,18 +210,18 @@ QRect ZStyle::subElementRect(SubElement element, const QStyleOption *option, con
 void ZStyle::polish(QWidget *widget)
 {
     QProxyStyle::polish(widget);
-    // The frame paints the rounded base; a square viewport would cover its corners.
+    // The frame paints the rounded base; a square viewport would cover its
+    // corners. Without a frame the viewport keeps filling its own background.
     if (isTextArea(widget)) {
-        if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        auto *area = static_cast<QAbstractScrollArea *>(widget);
+        if (area->frameShape() == QFrame::StyledPanel)
             area->viewport()->setAutoFillBackground(false);
     }
 }
 
 void ZStyle::unpolish(QWidget *widget)
 {
-    if (isTextArea(widget)) {
-        if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
-            area->viewport()->setAutoFillBackground(true);
-    }
+    if (isTextArea(widget))
+        static_cast<QAbstractScrollArea *>(widget)->viewport()->setAutoFillBackground(true);
     QProxyStyle::unpolish(widget);
 }
