@@ -1,6 +1,7 @@
 #include "snapshotspage.h"
 
 #include "mainwindow.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
 #include "ui/pageblocks.h"
@@ -160,6 +161,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
         content);
     Q_ASSERT(table->columnCount() == kColumnCount);
     table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
+    TavrinUi::applySnapshotTableLook(table);
     table->setMinimumWidth(320);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);

@@ -2,7 +2,7 @@
 #include "mainwindow.h"
 #include "startup.h"
 #include "ui/aboutdialog.h"
-#include "ui/components.h"
+#include "ui/appearance.h"
 
 #include "zapplication.h"
 #include "zguiapplicationhelper.h"
@@ -14,7 +14,6 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QFile>
-#include <QStyle>
 
 namespace {
 
@@ -45,25 +44,6 @@ public slots:
         window->showDiskDate(day);
     }
 };
-
-// Re-evaluates the style sheet and repaints everything after a theme switch.
-void reactToThemeChange()
-{
-    qApp->setStyleSheet(QString());
-    qApp->setStyleSheet(tavrinStyleSheet());
-    TavrinUi::refreshExactColorLabels();
-    const QWidgetList topLevels = QApplication::topLevelWidgets();
-    for (QWidget *top : topLevels) {
-        top->style()->unpolish(top);
-        top->style()->polish(top);
-        QWidgetList work{top};
-        while (!work.isEmpty()) {
-            QWidget *w = work.takeLast();
-            w->update();
-            work += w->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-        }
-    }
-}
 
 // True when the running instance took the day.
 bool forwardShowDisk(const QDate &date)
@@ -124,8 +104,8 @@ extern "C" Q_DECL_EXPORT int tavrin_window_main(int argc, char *argv[])
     }
 
     QObject::connect(ZGuiApplicationHelper::instance(), &ZGuiApplicationHelper::applicationPaletteChanged,
-                     &app, reactToThemeChange);
-    app.setStyleSheet(tavrinStyleSheet());
+                     &app, TavrinUi::applyAppearance);
+    TavrinUi::applyAppearance();
 
     MainWindow window(nullptr);
     if (request.showDiskDate.isValid())

@@ -14,6 +14,7 @@
 #include "basepage.h"
 #include "mainwindow.h"
 #include "pageid.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/sidebar.h"
 #include "zapplication.h"
@@ -286,7 +287,7 @@ int clickChild(int argc, char **argv)
     ZApplication app(argc, argv);
     app.setOrganizationName(QStringLiteral("zarnex"));
     app.setApplicationName(QStringLiteral("tavrin-manager"));
-    app.setStyleSheet(tavrinStyleSheet());
+    TavrinUi::applyAppearance();
     MainWindow window(nullptr);
     bool painted = false;
     QObject::connect(&window, &MainWindow::firstPainted, &window, [&painted] { painted = true; });

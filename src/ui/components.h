@@ -334,6 +334,3 @@ void makeDialogNonBlockingWindowModal(QWidget *dialog);
 void disableDialogTransparency(QWidget *dialog);
 
 } // namespace TavrinUi
-
-// The application style sheet for the current palette; rebuilt on every theme change.
-QString tavrinStyleSheet();

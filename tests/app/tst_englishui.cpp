@@ -10,6 +10,7 @@
 #include "startup.h"
 #include "testsupport.h"
 #include "ui/aboutdialog.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "ui/sidebar.h"
@@ -183,7 +184,7 @@ void TestEnglishUi::initTestCase()
     if (m_toolkit.load(QStringLiteral("zentk_en_US"), translations))
         QCoreApplication::installTranslator(&m_toolkit);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    qApp->setStyleSheet(tavrinStyleSheet());
+    TavrinUi::applyAppearance();
 
     m_dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
     if (m_dir.isEmpty()) {

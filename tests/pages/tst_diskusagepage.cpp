@@ -31,6 +31,7 @@
 #include "disk/monitorconfig.h"
 #include "diskusagepage.h"
 #include "mainwindow.h"
+#include "ui/appearance.h"
 #include "ui/monitorservice.h"
 #include "ui/usagechart.h"
 #include "zguiapplicationhelper.h"
@@ -908,7 +909,7 @@ private slots:
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
         Tavrin::MonitorConfig().setEnabled(true);
         ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
-        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::applyAppearance();
         TavrinUi::refreshExactColorLabels();
 
         MainWindow window;

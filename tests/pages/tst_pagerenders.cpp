@@ -6,6 +6,7 @@
 #include "policypage.h"
 #include "protectionpage.h"
 #include "snapshotspage.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "updatepage.h"
 #include "widgetchecks.h"
@@ -34,7 +35,7 @@ private:
     static void applyTheme(ZGuiApplicationHelper::ColorType type)
     {
         ZGuiApplicationHelper::instance()->setPaletteType(type);
-        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::applyAppearance();
         TavrinUi::refreshExactColorLabels();
     }
 

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "testsupport.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "zguiapplicationhelper.h"
 #include "zlabel.h"
@@ -49,7 +50,6 @@ private slots:
     void semanticColoursFollowTheme();
 
     void labelRegistrySurvivesDestroyedLabels();
-    void styleSheetFillsEveryPlaceholder();
 
     void reduceMotion_data();
     void reduceMotion();
@@ -248,22 +248,6 @@ void TestComponents::labelRegistrySurvivesDestroyedLabels()
     QCOMPARE(kept->palette().color(QPalette::Disabled, QPalette::WindowText), semanticColor(Warning));
     delete kept;
     refreshExactColorLabels();
-}
-
-void TestComponents::styleSheetFillsEveryPlaceholder()
-{
-    auto *helper = ZGuiApplicationHelper::instance();
-    helper->setPaletteType(ZGuiApplicationHelper::LightType);
-    const QString light = tavrinStyleSheet();
-    QVERIFY(!light.contains(QLatin1Char('%')));
-    QVERIFY(light.contains(windowColor().name()));
-    QVERIFY(light.contains(QStringLiteral("border-radius: 4;")));
-    QVERIFY(light.contains(QStringLiteral("#tavrinNavList")));
-    helper->setPaletteType(ZGuiApplicationHelper::DarkType);
-    const QString dark = tavrinStyleSheet();
-    QVERIFY(dark != light);
-    QVERIFY(dark.contains(windowColor().name()));
-    QVERIFY(dark.contains(borderColor().name()));
 }
 
 void TestComponents::reduceMotion_data()
@@ -631,7 +615,7 @@ void TestComponents::controlsStandOutInBothThemes()
 {
     QFETCH(int, theme);
     ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
-    qApp->setStyleSheet(tavrinStyleSheet());
+    TavrinUi::applyAppearance();
     const QColor window = TavrinUi::windowColor();
 
     QWidget host;
@@ -695,7 +679,6 @@ void TestComponents::controlsStandOutInBothThemes()
         const QColor fill = img.pixelColor(6, img.height() / 2);
         QVERIFY2(RenderChecks::maxContrast(img, fill) >= 4.5, qPrintable(b->text()));
     }
-    qApp->setStyleSheet(QString());
     ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType);
 }
 

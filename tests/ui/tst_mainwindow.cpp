@@ -1,6 +1,7 @@
 #include <QAbstractAnimation>
 #include <QAbstractEventDispatcher>
 #include <QFile>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QSettings>
@@ -12,6 +13,7 @@
 #include "diskusagepage.h"
 #include "mainwindow.h"
 #include "testsupport.h"
+#include "ui/appearance.h"
 #include "ui/sidebar.h"
 #include "versionpage.h"
 #include "zguiapplicationhelper.h"
@@ -31,6 +33,7 @@ private slots:
     void pagesBuiltOnFirstVisit();
     void arrivalOnUnbuiltPageRunsOnce();
     void latePageFollowsTheme();
+    void latePagesGetTheLook();
     void idleWindowRunsNoTimers();
     void unknownPageDoesNothing();
     void sidebarFollowsSwitches();
@@ -166,23 +169,11 @@ void TestMainWindow::arrivalOnUnbuiltPageRunsOnce()
 void TestMainWindow::latePageFollowsTheme()
 {
     ZGuiApplicationHelper *helper = ZGuiApplicationHelper::instance();
-    const auto restore = qScopeGuard([helper] {
-        helper->setPaletteType(ZGuiApplicationHelper::UnknownType);
-        qApp->setStyleSheet(QString());
-    });
+    const auto restore =
+        qScopeGuard([helper] { helper->setPaletteType(ZGuiApplicationHelper::UnknownType); });
     // What the program does at start and on a theme change.
-    qApp->setStyleSheet(tavrinStyleSheet());
-    const auto followTheme = [] {
-        qApp->setStyleSheet(QString());
-        qApp->setStyleSheet(tavrinStyleSheet());
-        TavrinUi::refreshExactColorLabels();
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            top->style()->unpolish(top);
-            top->style()->polish(top);
-            for (QWidget *w : top->findChildren<QWidget *>())
-                w->update();
-        }
-    };
+    TavrinUi::applyAppearance();
+    const auto followTheme = [] { TavrinUi::applyAppearance(); };
     delete m_window;
     helper->setPaletteType(ZGuiApplicationHelper::DarkType);
     followTheme();
@@ -211,6 +202,29 @@ void TestMainWindow::latePageFollowsTheme()
         late.save(QDir::temp().filePath(QStringLiteral("tavrin-theme-late.png")));
     }
     QVERIFY2(late == dark, "see tavrin-theme-*.png in the temporary directory");
+}
+
+// Pages built on their first visit, long after the start, get the looks the
+// style gives by name: bold titles and the window colour behind the page.
+void TestMainWindow::latePagesGetTheLook()
+{
+    TavrinUi::applyAppearance();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    int titles = 0;
+    for (int id = Overview; id <= About; ++id) {
+        m_window->gotoPage(PageId(id));
+        BasePage *page = m_window->builtPage(PageId(id));
+        QVERIFY(page);
+        QCoreApplication::processEvents();
+        for (QLabel *title : page->findChildren<QLabel *>(QStringLiteral("tavrinPageTitle"))) {
+            QCOMPARE(title->font().weight(), QFont::DemiBold);
+            ++titles;
+        }
+    }
+    QVERIFY(titles >= 6);
+    auto *content = m_window->findChild<QWidget *>(QStringLiteral("tavrinContent"));
+    QVERIFY(content && content->testAttribute(Qt::WA_StyledBackground));
 }
 
 // With every page visited once and the window back on the overview, idle,

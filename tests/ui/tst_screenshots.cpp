@@ -16,6 +16,7 @@
 #include "mainwindow.h"
 #include "testsupport.h"
 #include "ui/aboutdialog.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "ui/sidebar.h"
@@ -48,8 +49,7 @@ namespace {
 void applyTheme(ZGuiApplicationHelper::ColorType type)
 {
     ZGuiApplicationHelper::instance()->setPaletteType(type);
-    qApp->setStyleSheet(QString());
-    qApp->setStyleSheet(tavrinStyleSheet());
+    TavrinUi::applyAppearance();
     TavrinUi::refreshExactColorLabels();
 }
 
