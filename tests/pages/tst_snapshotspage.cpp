@@ -280,11 +280,24 @@ private slots:
             QCOMPARE(rowButton(r, QStringLiteral("还原"))->toolTip(),
                      QStringLiteral("将系统还原到此备份的状态（重启后生效）"));
         }
-        QVERIFY(table()
-                    ->item(0, 3)
-                    ->data(Qt::AccessibleTextRole)
-                    .toString()
-                    .startsWith(QStringLiteral("占用空间: ")));
+        // What a screen reader reads of each cell: the column, then what the
+        // cell shows (the name with its description, and the way to the actions).
+        QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(table())->tableInterface();
+        QVERIFY(cells);
+        for (int r = 0; r < snaps.size(); ++r) {
+            for (int c = 0; c < table()->columnCount(); ++c) {
+                QAccessibleInterface *iface = cells->cellAt(r, c);
+                QVERIFY(iface && iface->isValid());
+                const QString text = iface->text(QAccessible::Name);
+                QVERIFY2(text.startsWith(table()->horizontalHeaderItem(c)->text() + QStringLiteral(": ")),
+                         qPrintable(text));
+                if (c == 0)
+                    QVERIFY2(text.contains(snaps.at(r).name), qPrintable(text));
+                if (c == 5)
+                    QVERIFY2(text.contains(QStringLiteral("还原")) && text.contains(QStringLiteral("菜单键")),
+                             qPrintable(text));
+            }
+        }
     }
 
     void createAddsRowWithSize()
