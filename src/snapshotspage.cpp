@@ -4,13 +4,11 @@
 #include "snapshotrowdelegate.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
-#include "ui/pageblocks.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QEvent>
 #include <QFutureWatcher>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonObject>
 #include <QKeyEvent>
