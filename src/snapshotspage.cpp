@@ -147,7 +147,7 @@ SnapshotsPage::SnapshotsPage(MainWindow *window, QWidget *parent)
     table->setItemDelegateForColumn(0, rowDelegate);
     table->setItemDelegateForColumn(kActionColumn, rowDelegate);
     // The drawn buttons light up under the pointer.
-    table->setMouseTracking(true);
+    table->viewport()->setMouseTracking(true);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->installEventFilter(this);

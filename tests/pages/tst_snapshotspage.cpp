@@ -703,6 +703,43 @@ private slots:
         QCOMPARE(callCount(QStringLiteral("snapshot rollback")), 0);
     }
 
+    // The drawn buttons answer the pointer like real ones: a hand over an
+    // enabled button, the plain arrow elsewhere and over the initial
+    // snapshot's delete button.
+    void pointerOverDrawnButtons_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("hand");
+        QTest::newRow("restore") << "restore" << true;
+        QTest::newRow("delete") << "delete" << true;
+        QTest::newRow("delete of the initial snapshot") << "initial delete" << false;
+        QTest::newRow("name cell") << "name" << false;
+    }
+
+    void pointerOverDrawnButtons()
+    {
+        QFETCH(QString, where);
+        QFETCH(bool, hand);
+        const int initial = table()->item(0, 0)->data(SnapshotRowDelegate::InitialRole).toBool() ? 0 : -1;
+        QCOMPARE(initial, 0);
+        const int last = table()->rowCount() - 1;
+        QPoint at;
+        if (where == QLatin1String("restore"))
+            at = rowButton(last, QStringLiteral("还原"))->rect().center();
+        else if (where == QLatin1String("delete"))
+            at = rowButton(last, QStringLiteral("删除"))->rect().center();
+        else if (where == QLatin1String("initial delete"))
+            at = rowButton(initial, QStringLiteral("删除"))->rect().center();
+        else
+            at = table()->visualItemRect(table()->item(last, 0)).center();
+        QWidget *viewport = table()->viewport();
+        // From a spot away from every button, so each row starts plain.
+        QTest::mouseMove(viewport, table()->visualItemRect(table()->item(0, 2)).center());
+        QTRY_COMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
+        QTest::mouseMove(viewport, at);
+        QTRY_COMPARE(viewport->cursor().shape(), hand ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    }
+
     // A button is pressed, the list is read again before the release, and the
     // row under the pointer now holds another snapshot: the release does
     // nothing. A fresh click acts on the snapshot now shown.
