@@ -91,7 +91,8 @@ void replaceDialogLine(const QString &from, const QString &to)
 
 } // namespace
 
-DeploysPage::DeploysPage(MainWindow *window) : BasePage(window), window(window)
+DeploysPage::DeploysPage(MainWindow *window, QWidget *parent)
+    : BasePage(parent ? parent : window), window(window)
 {
     useLoadingMask = false;
 

@@ -22,7 +22,8 @@ class DeploysPage : public BasePage
     Q_OBJECT
 
 public:
-    explicit DeploysPage(MainWindow *window);
+    // `parent`: where the page lives when that is not the window itself.
+    explicit DeploysPage(MainWindow *window, QWidget *parent = nullptr);
 
     void refresh() override;
 

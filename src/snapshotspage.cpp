@@ -1,21 +1,21 @@
 #include "snapshotspage.h"
 
 #include "mainwindow.h"
+#include "snapshotrowdelegate.h"
 #include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
-#include "ui/pageblocks.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QEvent>
 #include <QFutureWatcher>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -27,10 +27,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "zdialog.h"
 #include "zlabel.h"
-#include "zpushbutton.h"
-#include "zwarningbutton.h"
 
 namespace {
 
@@ -84,28 +84,10 @@ QString plainToolTip(const QString &text)
     return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
-// Quiet until pointed at or focused: a column of red buttons would make
-// deleting look like the page's main business.
-class RowDeleteButton : public ZWarningButton
-{
-public:
-    using ZWarningButton::ZWarningButton;
-
-protected:
-    Colors colors() const override
-    {
-        if (isEnabled() && (underMouse() || hasFocus() || isDown()))
-            return ZWarningButton::colors();
-        Colors quiet = ZPushButton::colors();
-        if (isEnabled())
-            quiet.text = TavrinUi::semanticColor(TavrinUi::Warning);
-        return quiet;
-    }
-};
-
 } // namespace
 
-SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(window)
+SnapshotsPage::SnapshotsPage(MainWindow *window, QWidget *parent)
+    : BasePage(parent ? parent : window), window(window)
 {
     useLoadingMask = false;
 
@@ -163,6 +145,11 @@ SnapshotsPage::SnapshotsPage(MainWindow *window) : BasePage(window), window(wind
     table->setObjectName(QStringLiteral("tavrinSnapshotTable"));
     TavrinUi::applySnapshotTableLook(table);
     table->setMinimumWidth(320);
+    rowDelegate = new SnapshotRowDelegate(table, 0, kActionColumn);
+    table->setItemDelegateForColumn(0, rowDelegate);
+    table->setItemDelegateForColumn(kActionColumn, rowDelegate);
+    // The drawn buttons light up under the pointer.
+    table->viewport()->setMouseTracking(true);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &SnapshotsPage::onSectionResized);
     table->viewport()->installEventFilter(this);
     table->installEventFilter(this);
@@ -352,7 +339,6 @@ void SnapshotsPage::onSizesComputed(quint64 request, const QVariant &payload)
         const auto size = sizes.constFind(rowId(row));
         sizesMissing = sizesMissing || size == sizes.constEnd() || size->first + size->second <= 0;
     }
-    applyColumnWidths();
     scheduleSizeRetry(sizesMissing);
 }
 
@@ -366,22 +352,18 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin
     showListState(list.isEmpty() ? ListState::Empty : ListState::Rows);
 
     // Rows are updated in place rather than rebuilt: an assistive tool may
-    // still hold the cells and their widgets while the list is read again.
-    for (int row = int(list.size()); row < table->rowCount(); ++row) {
-        table->removeCellWidget(row, 0);
-        table->removeCellWidget(row, kActionColumn);
-    }
+    // still hold the cells while the list is read again. One repaint for the
+    // whole fill.
+    table->setUpdatesEnabled(false);
     table->setRowCount(int(list.size()));
     for (int row = 0; row < list.size(); ++row) {
         const Tavrin::SnapshotInfo &snap = list.at(row);
         const bool isBackup = !state.backupSnapshotId.isEmpty() && snap.id == state.backupSnapshotId;
         fillRow(row, snap, isBackup);
     }
-
-    applyColumnWidths();
     TavrinUi::finalizeTableAccessible(table);
-    // The name and the actions live in cell widgets, which the table's cells
-    // do not expose; the cells say what they hold.
+    // The name and the actions are drawn by the delegate; the cells say what
+    // they hold and how to reach the actions.
     for (int row = 0; row < list.size(); ++row) {
         const Tavrin::SnapshotInfo &snap = list.at(row);
         const QString name = oneLine(snap.name);
@@ -396,6 +378,7 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin
                 Qt::AccessibleTextRole,
                 QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(kActionColumn)->text(), actions));
     }
+    table->setUpdatesEnabled(true);
 }
 
 // The system always holds its initial snapshot: an unreadable list is a
@@ -420,55 +403,26 @@ void SnapshotsPage::showListState(ListState state)
 void SnapshotsPage::setCell(int row, int column, const QString &text, Qt::Alignment align, const QString &tip)
 {
     QTableWidgetItem *item = table->item(row, column);
-    if (!item) {
+    const bool fresh = !item;
+    if (fresh)
         item = new QTableWidgetItem;
-        table->setItem(row, column, item);
-    }
     item->setText(text);
     item->setTextAlignment(align | Qt::AlignVCenter);
     item->setToolTip(plainToolTip(tip));
+    // Filled before it joins the table: one change for the model, not three.
+    if (fresh)
+        table->setItem(row, column, item);
 }
 
 void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup)
 {
-    QWidget *nameCell = table->cellWidget(row, 0);
-    if (!nameCell) {
-        nameCell = new QWidget(table);
-        auto *nameLayout = new QHBoxLayout(nameCell);
-        nameLayout->setContentsMargins(6, 2, 6, 2);
-        nameLayout->setSpacing(8);
-        auto *label = new Ui::ElidedLabel(QString(), nameCell);
-        label->setObjectName(QStringLiteral("tavrinSnapshotNameLabel"));
-        label->setElideMode(Qt::ElideRight);
-        label->setTextFormat(Qt::PlainText);
-        QFont bold = label->font();
-        bold.setWeight(QFont::Bold);
-        label->setFont(bold);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        nameLayout->addWidget(label, 1);
-        auto *initial = new TavrinUi::TavrinBadge(tr("初始"), TavrinUi::Accent, nameCell);
-        initial->setObjectName(QStringLiteral("tavrinInitialBadge"));
-        initial->setToolTip(tr("系统初始备份, 受Tavrin保护, 不可删除"));
-        nameLayout->addWidget(initial, 0, Qt::AlignVCenter);
-        auto *backup = new TavrinUi::TavrinBadge(tr("回滚前"), TavrinUi::Warning, nameCell);
-        backup->setObjectName(QStringLiteral("tavrinBackupBadge"));
-        backup->setToolTip(tr("还原前自动创建的安全备份, 回滚成功后可在本页手动删除"));
-        nameLayout->addWidget(backup, 0, Qt::AlignVCenter);
-        table->setCellWidget(row, 0, nameCell);
-    }
-    auto *nameLabel = static_cast<Ui::ElidedLabel *>(
-        nameCell->findChild<QWidget *>(QStringLiteral("tavrinSnapshotNameLabel")));
-    nameLabel->setText(oneLine(snap.name));
+    // The delegate draws the name bold with its badges, and the row's buttons.
     const QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
-    nameLabel->setToolTip(plainToolTip(tip));
-    nameLabel->setAccessibleName(snap.desc.isEmpty() ? snap.name : tr("%1，%2").arg(snap.name, snap.desc));
-    nameCell->findChild<QWidget *>(QStringLiteral("tavrinInitialBadge"))->setVisible(snap.isInitial);
-    nameCell->findChild<QWidget *>(QStringLiteral("tavrinBackupBadge"))->setVisible(isBackup);
-
-    // The name is drawn by the cell widget; a text in the item would be painted
-    // a second time underneath it in the selection colour.
-    setCell(row, 0, QString(), Qt::AlignLeft, QString());
-    table->item(row, 0)->setData(Qt::UserRole, snap.id);
+    setCell(row, 0, oneLine(snap.name), Qt::AlignLeft, tip);
+    QTableWidgetItem *name = table->item(row, 0);
+    name->setData(Qt::UserRole, snap.id);
+    name->setData(SnapshotRowDelegate::InitialRole, snap.isInitial);
+    name->setData(SnapshotRowDelegate::BackupRole, isBackup);
 
     const QString type = snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
     setCell(row, 1, type, Qt::AlignHCenter, type);
@@ -479,42 +433,6 @@ void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBa
     setSizeCell(row);
 
     setCell(row, 4, snap.id.left(12) + QStringLiteral("..."), Qt::AlignHCenter, snap.id);
-
-    QWidget *actions = table->cellWidget(row, kActionColumn);
-    if (!actions) {
-        actions = new QWidget(table);
-        auto *actionLayout = new QHBoxLayout(actions);
-        actionLayout->setContentsMargins(4, 2, 4, 2);
-        actionLayout->setSpacing(6);
-        auto *restore = new ZPushButton(tr("还原"), actions);
-        restore->setObjectName(QStringLiteral("tavrinRestoreButton"));
-        restore->setCursor(Qt::PointingHandCursor);
-        restore->setToolTip(tr("将系统还原到此备份的状态（重启后生效）"));
-        // One Tab stop for the whole table: the row's actions are reached
-        // through Enter, the menu key or Delete on the selected row.
-        restore->setFocusPolicy(Qt::NoFocus);
-        connect(restore, &QPushButton::clicked, this,
-                [this, restore] { onRollback(restore->property("snapshotId").toString()); });
-        actionLayout->addWidget(restore);
-        auto *remove = new RowDeleteButton(actions);
-        remove->setObjectName(QStringLiteral("tavrinDeleteButton"));
-        remove->setText(tr("删除"));
-        remove->setCursor(Qt::PointingHandCursor);
-        remove->setFocusPolicy(Qt::NoFocus);
-        connect(remove, &QPushButton::clicked, this,
-                [this, remove] { onDelete(remove->property("snapshotId").toString()); });
-        actionLayout->addWidget(remove);
-        actionLayout->addStretch(1);
-        table->setCellWidget(row, kActionColumn, actions);
-    }
-    auto *restore = actions->findChild<QPushButton *>(QStringLiteral("tavrinRestoreButton"));
-    restore->setProperty("snapshotId", snap.id);
-    restore->setAccessibleName(tr("还原到备份：%1").arg(oneLine(snap.name)));
-    auto *remove = actions->findChild<QPushButton *>(QStringLiteral("tavrinDeleteButton"));
-    remove->setProperty("snapshotId", snap.id);
-    remove->setEnabled(!snap.isInitial);
-    remove->setToolTip(snap.isInitial ? tr("系统初始备份受保护, 不可删除") : tr("删除此备份"));
-    remove->setAccessibleName(tr("删除备份：%1").arg(oneLine(snap.name)));
     setCell(row, kActionColumn, QString(), Qt::AlignLeft, QString());
 }
 
@@ -602,39 +520,41 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
     backupCard->setValue(text, TavrinUi::Warning, TavrinUi::Hero);
 }
 
-// Widths follow the font and the content, so large fonts do not cut the
-// type, time and id; the actions always stay in view and the name gives way
-// first, then the id column, whose full text is also in its tooltip.
+// Widths follow the font and what the columns can hold (the type texts, a
+// time, the widest size, an id's head), so large fonts cut none of them and no
+// pass over the rows is needed; the actions always stay in view and the name
+// gives way first, then the id column, whose full text is also in its tooltip.
 void SnapshotsPage::applyColumnWidths()
 {
     columnsApplied = true;
     const QFontMetrics fm(table->font());
     const int padding = fm.averageCharWidth() * 3;
+    auto widest = [&fm](const QStringList &texts) {
+        int width = 0;
+        for (const QString &text : texts)
+            width = qMax(width, fm.horizontalAdvance(text));
+        return width;
+    };
+    int hexWidth = 0;
+    for (const QChar c : QStringLiteral("0123456789abcdef"))
+        hexWidth = qMax(hexWidth, fm.horizontalAdvance(c));
+    const int contents[] = {
+        0,
+        widest({tr("系统初始备份"), tr("回滚前备份"), tr("普通备份")}),
+        // Digits share one width in the fonts the desktop uses: any time is as wide as this one.
+        widest({Tavrin::formatTime(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)).toSecsSinceEpoch())}),
+        widest({tr("计算中..."), QStringLiteral("—"),
+                Tavrin::formatSize(qint64(1023) * 1024 * 1024 * 1024 + 1023 * 1024 * 1024)}),
+        12 * hexWidth + fm.horizontalAdvance(QStringLiteral("...")),
+    };
     QHeaderView *header = table->horizontalHeader();
-    for (int column = 1; column < kActionColumn; ++column) {
-        int wanted = header->sectionSizeHint(column);
-        for (int row = 0; row < table->rowCount(); ++row) {
-            if (const QTableWidgetItem *item = table->item(row, column))
-                wanted = qMax(wanted, fm.horizontalAdvance(item->text()) + padding);
-        }
-        table->setColumnWidth(column, wanted);
-    }
-    int actions = header->sectionSizeHint(kActionColumn);
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (const QWidget *cell = table->cellWidget(row, kActionColumn))
-            actions = qMax(actions, cell->sizeHint().width());
-    }
-    actionWidth = actions;
-    table->setColumnWidth(kActionColumn, actions);
+    for (int column = 1; column < kActionColumn; ++column)
+        table->setColumnWidth(column, qMax(header->sectionSizeHint(column), contents[column] + padding));
+    actionWidth = qMax(header->sectionSizeHint(kActionColumn), rowDelegate->actionsWidth());
+    table->setColumnWidth(kActionColumn, actionWidth);
 
-    int rowHeight = qMax(48, fm.height() + 24);
-    if (table->rowCount() > 0) {
-        if (const QWidget *cell = table->cellWidget(0, kActionColumn))
-            rowHeight = qMax(rowHeight, cell->sizeHint().height() + 4);
-    }
+    const int rowHeight = std::max({48, fm.height() + 24, rowDelegate->buttonHeight() + 8});
     table->verticalHeader()->setDefaultSectionSize(rowHeight);
-    for (int row = 0; row < table->rowCount(); ++row)
-        table->setRowHeight(row, rowHeight);
     header->setFixedHeight(qMax(42, header->sizeHint().height() + 8));
     // Room for the header and two rows: below that the page scrolls, above it
     // the table gives way so the page fits the window without a scroll bar.
@@ -676,6 +596,10 @@ bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == table->viewport() && event->type() == QEvent::Resize)
         fitNameColumn();
+    if (watched == table && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        applyColumnWidths();
+    if (watched == table->viewport() && handleRowButtonMouse(event))
+        return true;
     if ((watched == table || watched == table->viewport()) && event->type() == QEvent::ContextMenu) {
         auto *menuEvent = static_cast<QContextMenuEvent *>(event);
         if (menuEvent->reason() == QContextMenuEvent::Mouse && watched == table->viewport()) {
@@ -709,6 +633,63 @@ bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return BasePage::eventFilter(watched, event);
+}
+
+// The drawn row buttons act like real ones: lit under the pointer, pressed
+// and released on the same button of the same snapshot to act.
+bool SnapshotsPage::handleRowButtonMouse(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        break;
+    case QEvent::Leave:
+        rowDelegate->setHover(-1, SnapshotRowDelegate::NoAction);
+        table->viewport()->unsetCursor();
+        return false;
+    default:
+        return false;
+    }
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    int row = -1;
+    const SnapshotRowDelegate::Action action = rowDelegate->actionAt(mouse->position().toPoint(), &row);
+    const bool enabled = action != SnapshotRowDelegate::NoAction && rowDelegate->actionEnabled(row, action);
+    if (event->type() == QEvent::MouseMove) {
+        rowDelegate->setHover(row, enabled ? action : SnapshotRowDelegate::NoAction);
+        if (enabled)
+            table->viewport()->setCursor(Qt::PointingHandCursor);
+        else
+            table->viewport()->unsetCursor();
+        // A press that started on a button belongs to it until the release.
+        return !pressedId.isEmpty();
+    }
+    if (mouse->button() != Qt::LeftButton)
+        return action != SnapshotRowDelegate::NoAction;
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        if (action == SnapshotRowDelegate::NoAction)
+            return false;
+        if (enabled) {
+            pressedId = rowId(row);
+            pressedAction = action;
+            rowDelegate->setPressed(row, action);
+        }
+        return true;
+    }
+    // Release.
+    if (pressedId.isEmpty())
+        return action != SnapshotRowDelegate::NoAction;
+    const QString id = std::exchange(pressedId, QString());
+    rowDelegate->setPressed(-1, SnapshotRowDelegate::NoAction);
+    // The rows may have been refilled since the press: only the same snapshot counts.
+    if (action == pressedAction && rowId(row) == id) {
+        if (action == SnapshotRowDelegate::Restore)
+            onRollback(id);
+        else
+            onDelete(id);
+    }
+    return true;
 }
 
 QString SnapshotsPage::rowId(int row) const

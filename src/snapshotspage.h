@@ -10,6 +10,7 @@
 #include <utility>
 
 class MainWindow;
+class SnapshotRowDelegate;
 class QTableWidget;
 class QTimer;
 
@@ -28,7 +29,8 @@ class SnapshotsPage : public BasePage
 public:
     using SizeMap = QMap<QString, std::pair<qint64, qint64>>;
 
-    explicit SnapshotsPage(MainWindow *window);
+    // `parent`: where the page lives when that is not the window itself.
+    explicit SnapshotsPage(MainWindow *window, QWidget *parent = nullptr);
 
     void refresh() override;
 
@@ -67,6 +69,7 @@ private:
     const Tavrin::SnapshotInfo *findSnapshot(const QString &id) const;
     void onDelete(const QString &id);
     QString rowId(int row) const;
+    bool handleRowButtonMouse(QEvent *event);
     void showRowMenu(int row, QPoint globalPos);
     void onRollback(const QString &id);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
@@ -85,6 +88,7 @@ protected:
 private:
     MainWindow *window = nullptr;
     QTableWidget *table = nullptr;
+    SnapshotRowDelegate *rowDelegate = nullptr;
     TavrinUi::TavrinInlineBanner *banner = nullptr;
     TavrinUi::TavrinResponsiveCardRow *cardRow = nullptr;
     TavrinUi::TavrinStateCard *limitCard = nullptr;
@@ -108,4 +112,7 @@ private:
     QTimer *sizesPaintWait = nullptr;
     bool sizesRunning = false;
     bool sizesFailed = false;
+    // The row button under a press that has not been released yet.
+    QString pressedId;
+    int pressedAction = -1;
 };

@@ -31,7 +31,10 @@ void dropPageMargins(BasePage *page)
 
 } // namespace
 
-VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(window), window(window)
+// Built where it will live: moving a page between parents restyles every
+// widget in it, which the click that opens the page would wait for.
+VersionManagementPage::VersionManagementPage(MainWindow *window)
+    : BasePage(window ? static_cast<QWidget *>(window->pageStack()) : nullptr), window(window)
 {
     // The snapshot list is read while the page is built: the tool's run, not
     // the building, is what the user waits for. A refresh in the same turn
@@ -86,7 +89,7 @@ VersionManagementPage::VersionManagementPage(MainWindow *window) : BasePage(wind
 
     stack = new QStackedWidget(this);
     stack->setObjectName(QStringLiteral("tavrinContent"));
-    snapshotsPage = new SnapshotsPage(window);
+    snapshotsPage = new SnapshotsPage(window, stack);
     adoptSubPage(snapshotsPage);
     stack->addWidget(snapshotsPage);
     // The deployments tab is built when first shown: most visits are for the
@@ -122,7 +125,7 @@ void VersionManagementPage::adoptSubPage(BasePage *page)
 DeploysPage *VersionManagementPage::deploys()
 {
     if (!deploysPage) {
-        deploysPage = new DeploysPage(window);
+        deploysPage = new DeploysPage(window, stack);
         adoptSubPage(deploysPage);
         QWidget *placeholder = stack->widget(1);
         stack->insertWidget(1, deploysPage);

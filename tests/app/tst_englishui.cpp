@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "masterswitch.h"
 #include "protectionpage.h"
+#include "snapshotrowdelegate.h"
 #include "snapshotspage.h"
 #include "startup.h"
 #include "testsupport.h"
@@ -304,15 +305,20 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
 
     auto *table = snapshots.findChild<QTableWidget *>(QStringLiteral("tavrinSnapshotTable"));
     QVERIFY(table && table->rowCount() >= 2);
-    QWidget *actions = table->cellWidget(table->rowCount() - 1, 5);
-    QVERIFY(actions);
-    QAbstractButton *restore = PageTest::findButton(actions, QStringLiteral("Restore"));
-    QAbstractButton *remove = PageTest::findButton(actions, QStringLiteral("Delete"));
-    QVERIFY(restore && remove);
+    // The row's buttons are drawn by the table; their templates carry the texts.
+    auto *rows = qobject_cast<SnapshotRowDelegate *>(table->itemDelegateForColumn(5));
+    QVERIFY(rows);
+    QCOMPARE(table->findChild<QAbstractButton *>(QStringLiteral("tavrinRestoreButton"))->text(),
+             QStringLiteral("Restore"));
+    QCOMPARE(table->findChild<QAbstractButton *>(QStringLiteral("tavrinDeleteButton"))->text(),
+             QStringLiteral("Delete"));
+    const int last = table->rowCount() - 1;
     checkDialog(QStringLiteral("snapshots-restore"));
-    restore->click();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      rows->actionRect(last, SnapshotRowDelegate::Restore).center());
     checkDialog(QStringLiteral("snapshots-delete"));
-    remove->click();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      rows->actionRect(last, SnapshotRowDelegate::Delete).center());
     checkDialog(QStringLiteral("snapshots-create"));
     QMetaObject::invokeMethod(&snapshots, "onCreate");
     QCOMPARE(PageTest::dropPendingAnswers(), 0);
@@ -342,12 +348,9 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
     check(&protection, QStringLiteral("protection-sim-off"));
     snapshots.refresh();
     QVERIFY(QTest::qWaitFor([&] { return !snapshots.isBusy(); }, 120000));
-    actions = table->cellWidget(table->rowCount() - 1, 5);
-    QVERIFY(actions);
-    restore = PageTest::findButton(actions, QStringLiteral("Restore"));
-    QVERIFY(restore);
     checkDialog(QStringLiteral("snapshots-conflict"));
-    restore->click();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      rows->actionRect(table->rowCount() - 1, SnapshotRowDelegate::Restore).center());
     QCOMPARE(PageTest::dropPendingAnswers(), 0);
 
     TavrinCountdownDialog countdown;

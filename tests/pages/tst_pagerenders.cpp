@@ -5,6 +5,7 @@
 #include "pagetest.h"
 #include "policypage.h"
 #include "protectionpage.h"
+#include "snapshotrowdelegate.h"
 #include "snapshotspage.h"
 #include "ui/appearance.h"
 #include "ui/components.h"
@@ -241,15 +242,17 @@ private slots:
         QVERIFY(!table->horizontalScrollBar()->isVisible());
         const int viewWidth = table->viewport()->width();
         for (int r = 0; r < table->rowCount(); ++r) {
-            for (QPushButton *b : table->cellWidget(r, 5)->findChildren<QPushButton *>()) {
-                const int left = b->mapTo(table->viewport(), QPoint()).x();
-                QVERIFY2(left >= 0 && left + b->width() <= viewWidth,
-                         qPrintable(QStringLiteral("%1 at %2..%3 of %4")
-                                        .arg(b->text())
-                                        .arg(left)
-                                        .arg(left + b->width())
+            auto *rows = qobject_cast<SnapshotRowDelegate *>(table->itemDelegateForColumn(5));
+            QVERIFY(rows);
+            const QRect cell = table->visualRect(table->model()->index(r, 5));
+            for (auto action : {SnapshotRowDelegate::Restore, SnapshotRowDelegate::Delete}) {
+                const QRect b = rows->actionRect(r, action);
+                QVERIFY2(b.left() >= 0 && b.right() < viewWidth && cell.contains(b),
+                         qPrintable(QStringLiteral("button %1 at %2..%3 of %4")
+                                        .arg(int(action))
+                                        .arg(b.left())
+                                        .arg(b.right())
                                         .arg(viewWidth)));
-                QVERIFY(b->width() >= b->sizeHint().width());
             }
             for (int c = 1; c < 5; ++c) {
                 if (table->isColumnHidden(c))
