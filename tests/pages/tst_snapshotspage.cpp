@@ -5,6 +5,7 @@
 #include "protectionpage.h"
 #include "snapshotrowdelegate.h"
 #include "snapshotspage.h"
+#include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "versionpage.h"
@@ -1019,13 +1020,13 @@ private slots:
         QFETCH(bool, dark);
         QFETCH(bool, selected);
         QFETCH(int, column);
-        // As the program runs: the theme's palette and the application style sheet.
+        // As the program runs: the theme's palette and the program's look.
         ZGuiApplicationHelper::instance()->setPaletteType(dark ? ZGuiApplicationHelper::DarkType
                                                                : ZGuiApplicationHelper::LightType);
-        qApp->setStyleSheet(tavrinStyleSheet());
+        TavrinUi::applyAppearance();
         auto plain = qScopeGuard([] {
             ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::LightType);
-            qApp->setStyleSheet(QString());
+            TavrinUi::applyAppearance();
         });
         table()->clearSelection();
         if (selected)
