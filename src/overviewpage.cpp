@@ -151,12 +151,15 @@ OverviewPage::OverviewPage(MainWindow *window) : BasePage(window), window(window
     }
     layout->addWidget(cardRow);
 
+    // Nothing is known before the first load: the skeleton stands in for the
+    // content from the start, so the content is not measured before the
+    // first paint only to be hidden by the first refresh.
     skeleton = new TavrinUi::TavrinSkeleton(page);
     skeleton->setRows(3);
-    skeleton->setVisible(false);
     layout->addWidget(skeleton);
 
     content = new QWidget(page);
+    content->setVisible(false);
     auto *contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     contentLayout->setSpacing(16);
