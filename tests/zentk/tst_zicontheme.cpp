@@ -21,13 +21,35 @@ private slots:
                  QStringLiteral("/icons/breeze");
         QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/16")));
         QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/32")));
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/16@2x")));
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/../escape")));
+        // As themes write them: comments, CRLF line ends, blanks around '=',
+        // translated names, scaled directories and a path that leaves the theme.
         QFile index(m_base + QStringLiteral("/index.theme"));
         QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write("[Icon Theme]\nName=Breeze\nDirectories=actions/16,actions/32\n\n"
-                    "[actions/16]\nSize=16\nType=Fixed\n\n[actions/32]\nSize=32\nType=Fixed\n");
+        index.write(
+            "# Breeze icon theme\r\n[Icon Theme]\r\nName=Breeze\r\nName[de]=Brise\r\n"
+            "Directories = actions/16, actions/32,../escape\r\nScaledDirectories=actions/16@2x\r\n\r\n"
+            "[actions/16]\r\nSize=16\r\nType=Fixed\r\n\r\n[actions/32]\r\nSize = 32\r\n\r\n"
+            "[actions/16@2x]\r\nSize=16\r\nScale=2\r\n[../escape]\r\nSize=16\r\n");
         index.close();
         writeIcon(QStringLiteral("zentk-probe"), 16, Qt::red);
         writeIcon(QStringLiteral("zentk-probe"), 32, Qt::blue);
+        QImage scaled(32, 32, QImage::Format_ARGB32);
+        scaled.fill(Qt::magenta);
+        QVERIFY(scaled.save(m_base + QStringLiteral("/actions/16@2x/zentk-scaled.png")));
+        QVERIFY(scaled.save(m_base + QStringLiteral("/../escape/zentk-escaped.png")));
+    }
+
+    // Only directories the index lists, under the theme, are looked into; a
+    // scaled directory counts at its size times its scale.
+    void readsTheThemeIndex()
+    {
+        const QIcon scaled = ZIconTheme::findQIcon(QStringLiteral("zentk-scaled"));
+        QVERIFY(!scaled.isNull());
+        QCOMPARE(scaled.availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(scaled.pixmap(32, 32).toImage().pixelColor(16, 16), QColor(Qt::magenta));
+        QVERIFY(ZIconTheme::findQIcon(QStringLiteral("zentk-escaped")).isNull());
     }
 
     void cleanup() { ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType); }

@@ -3,11 +3,11 @@
 #include "zguiapplicationhelper.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
-#include <QSettings>
 
 #include <map>
 
@@ -102,6 +102,50 @@ QStringList iconRoots()
     return roots;
 }
 
+// The directories an index.theme lists, each with the pixel size its icons
+// are drawn for. Read by hand: QSettings costs more than the look-up it
+// serves for the few keys that matter here.
+QList<ThemeDir> parseIndexTheme(const QByteArray &data, const QString &base)
+{
+    QList<QByteArray> listed;
+    QHash<QByteArray, std::pair<int, int>> sizes; // section -> size, scale
+    QByteArray section;
+    for (QByteArray line : data.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || line.startsWith(';'))
+            continue;
+        if (line.startsWith('[') && line.endsWith(']')) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const int eq = line.indexOf('=');
+        if (eq <= 0)
+            continue;
+        const QByteArray key = line.left(eq).trimmed();
+        const QByteArray value = line.mid(eq + 1).trimmed();
+        if (section == "Icon Theme") {
+            if (key == "Directories" || key == "ScaledDirectories") {
+                for (const QByteArray &dir : value.split(',')) {
+                    if (!dir.trimmed().isEmpty())
+                        listed << dir.trimmed();
+                }
+            }
+        } else if (key == "Size") {
+            sizes[section].first = value.toInt();
+        } else if (key == "Scale") {
+            sizes[section].second = value.toInt();
+        }
+    }
+    QList<ThemeDir> dirs;
+    for (const QByteArray &dir : std::as_const(listed)) {
+        if (dir.contains(".."))
+            continue;
+        const auto size = sizes.value(dir, {0, 1});
+        dirs << ThemeDir{base + QLatin1Char('/') + QString::fromUtf8(dir), size.first * qMax(1, size.second)};
+    }
+    return dirs;
+}
+
 // The icon directories of a theme, from its index.theme, found once.
 const ThemeDirs &themeDirs(const QString &theme)
 {
@@ -114,19 +158,11 @@ const ThemeDirs &themeDirs(const QString &theme)
         if (root.startsWith(QLatin1Char(':')))
             continue;
         const QString base = root + QLatin1Char('/') + theme;
-        const QString index = base + QStringLiteral("/index.theme");
-        if (!QFileInfo(index).isFile())
+        QFile index(base + QStringLiteral("/index.theme"));
+        if (!index.open(QIODevice::ReadOnly))
             continue;
-        QSettings ini(index, QSettings::IniFormat);
-        QStringList sub = ini.value(QStringLiteral("Icon Theme/Directories")).toStringList();
-        sub += ini.value(QStringLiteral("Icon Theme/ScaledDirectories")).toStringList();
-        for (const QString &s : std::as_const(sub)) {
-            if (s.contains(QLatin1String("..")))
-                continue;
-            const int size = ini.value(s + QStringLiteral("/Size"), 0).toInt();
-            const int scale = qMax(1, ini.value(s + QStringLiteral("/Scale"), 1).toInt());
-            result.dirs << ThemeDir{base + QLatin1Char('/') + s, size * scale};
-        }
+        // A theme index is a few dozen kilobytes; a larger file is not one.
+        result.dirs += parseIndexTheme(index.read(4 << 20), base);
     }
     return *cache.insert(theme, result);
 }
