@@ -101,6 +101,56 @@ private slots:
         QVERIFY(ZIconTheme::findQIcon(gone).isNull());
     }
 
+    // A file icon draws what Qt's own engine draws, keeps the picture's
+    // proportions, and is one shared icon per file.
+    void fileIconDrawsTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("svg");
+        QTest::addColumn<QSize>("asked");
+        QTest::addColumn<QSize>("drawn");
+        const QByteArray square =
+            "<svg xmlns='http://www.w3.org/2000/svg' width='24' height='24' viewBox='0 0 24 24'>"
+            "<rect x='2' y='2' width='20' height='20' rx='4' fill='#3d8bfd'/>"
+            "<path d='M6 12 H18' stroke='#ffffff' stroke-width='2'/></svg>";
+        const QByteArray wide =
+            "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='24'>"
+            "<circle cx='12' cy='12' r='10' fill='#2e9d6b'/><rect x='26' y='4' width='20' "
+            "height='16' fill='#f08a24'/></svg>";
+        QTest::newRow("square 16") << square << QSize(16, 16) << QSize(16, 16);
+        QTest::newRow("square 29") << square << QSize(29, 29) << QSize(29, 29);
+        QTest::newRow("square 48") << square << QSize(48, 48) << QSize(48, 48);
+        QTest::newRow("wide in a square") << wide << QSize(32, 32) << QSize(32, 16);
+    }
+
+    void fileIconDrawsTheFile()
+    {
+        QFETCH(QByteArray, svg);
+        QFETCH(QSize, asked);
+        QFETCH(QSize, drawn);
+        const QString file = QStringLiteral("%1/file-icon-%2.svg").arg(m_base).arg(qHash(svg));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(svg);
+        out.close();
+
+        const QIcon icon = ZIconTheme::fileIcon(file);
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.actualSize(asked), drawn);
+        const QImage ours = icon.pixmap(asked).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage qts = QIcon(file).pixmap(asked).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(ours.size(), drawn);
+        QCOMPARE(ours, qts);
+        QCOMPARE(ZIconTheme::fileIcon(file).cacheKey(), icon.cacheKey());
+        // The disabled look comes from the style, as for any icon.
+        QVERIFY(icon.pixmap(asked, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32) != ours);
+    }
+
+    void fileIconOfMissingFileIsNull()
+    {
+        QVERIFY(ZIconTheme::fileIcon(m_base + QStringLiteral("/no-such-file.svg")).isNull());
+        QVERIFY(ZIconTheme::fileIcon(QString()).isNull());
+    }
+
 private:
     void writeIcon(const QString &name, int size, const QColor &colour)
     {
