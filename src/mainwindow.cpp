@@ -60,7 +60,7 @@ MainWindow::MainWindow(QWidget *parent) : ZMainWindow(parent)
 
     ZTitlebar *bar = titlebar();
     bar->setTitle(tr("Tavrin设置"));
-    QIcon icon(QStringLiteral(":/icons/tavrin.svg"));
+    QIcon icon = ZIconTheme::fileIcon(QStringLiteral(":/icons/tavrin.svg"));
     if (icon.isNull())
         icon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
     bar->setIcon(icon);

@@ -151,15 +151,37 @@ OverviewPage::OverviewPage(MainWindow *window) : BasePage(window), window(window
     }
     layout->addWidget(cardRow);
 
+    // Nothing is known before the first load: the skeleton stands in for the
+    // content from the start, so the content is not measured before the
+    // first paint only to be hidden by the first refresh.
     skeleton = new TavrinUi::TavrinSkeleton(page);
     skeleton->setRows(3);
-    skeleton->setVisible(false);
     layout->addWidget(skeleton);
 
     content = new QWidget(page);
+    content->setVisible(false);
     auto *contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
     contentLayout->setSpacing(16);
+    layout->addWidget(content);
+    layout->addStretch(1);
+    scroll->setWidget(page);
+    registerResponsiveCardRow(cardRow, scroll, 48);
+
+    if (window) {
+        connect(switchRow, &TavrinSwitch::TavrinSwitchRow::switchChanged, window,
+                &MainWindow::refreshTavrinPages);
+        connect(switchRow, &TavrinSwitch::TavrinSwitchRow::detailRequested, this,
+                [window] { window->gotoPage(Protection); });
+    }
+}
+
+// The sections are built with the first data they show: until then the
+// skeleton stands in for them, and building, measuring and looking up their
+// icons before the first paint would be work for nothing.
+void OverviewPage::buildContent()
+{
+    auto *contentLayout = static_cast<QVBoxLayout *>(content->layout());
 
     auto *storage = new TavrinUi::TavrinSection(tr("存储空间"), tr("Tavrin系统各仓库占用（物理）"), content);
     storageBar = new StorageBar(storage);
@@ -198,33 +220,25 @@ OverviewPage::OverviewPage(MainWindow *window) : BasePage(window), window(window
     shortcutRow->addStretch(1);
     shortcuts->contentLayout()->addLayout(shortcutRow);
     contentLayout->addWidget(shortcuts);
-    layout->addWidget(content);
-    layout->addStretch(1);
-    scroll->setWidget(page);
-    registerResponsiveCardRow(cardRow, scroll, 48);
 
+    if (!window)
+        return;
     // The action runs once the target page is idle, i.e. after its lists loaded.
-    auto invokeOn = [window](PageId id, const char *method) {
+    auto invokeOn = [window = window](PageId id, const char *method) {
         return [window, id, method] {
             if (BasePage *target = window->page(id))
                 QMetaObject::invokeMethod(target, method, Qt::DirectConnection);
         };
     };
-    if (window) {
-        connect(switchRow, &TavrinSwitch::TavrinSwitchRow::switchChanged, window,
-                &MainWindow::refreshTavrinPages);
-        connect(switchRow, &TavrinSwitch::TavrinSwitchRow::detailRequested, this,
-                [window] { window->gotoPage(Protection); });
-        connect(createShortcut, &QPushButton::clicked, this, [window, invokeOn] {
-            window->gotoPage(VersionManagement, Snapshots,
-                             invokeOn(VersionManagement, "requestCreateSnapshot"));
-        });
-        connect(updateShortcut, &QPushButton::clicked, this,
-                [window, invokeOn] { window->gotoPage(Update, invokeOn(Update, "requestCheckUpdate")); });
-        connect(protectShortcut, &QPushButton::clicked, this, [window, invokeOn] {
-            window->gotoPage(Protection, invokeOn(Protection, "highlightEnableProtect"));
-        });
-    }
+    connect(createShortcut, &QPushButton::clicked, this, [window = window, invokeOn] {
+        window->gotoPage(VersionManagement, Snapshots, invokeOn(VersionManagement, "requestCreateSnapshot"));
+    });
+    connect(updateShortcut, &QPushButton::clicked, this, [window = window, invokeOn] {
+        window->gotoPage(Update, invokeOn(Update, "requestCheckUpdate"));
+    });
+    connect(protectShortcut, &QPushButton::clicked, this, [window = window, invokeOn] {
+        window->gotoPage(Protection, invokeOn(Protection, "highlightEnableProtect"));
+    });
 }
 
 QPushButton *OverviewPage::makeShortcut(const QString &text, const QString &icon)
@@ -302,6 +316,7 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
     snapshots = map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>();
     if (firstLoad) {
         firstLoad = false;
+        buildContent();
         skeleton->stopPulse();
         skeleton->setVisible(false);
         content->setVisible(true);

@@ -66,6 +66,7 @@ public:
 private:
     void onLoadedFast(const QVariant &payload);
     void onLoadedSizes(const QVariant &payload);
+    void buildContent();
     QWidget *makeInfoRow(const QString &title, ZLabel **valueOut);
     QWidget *makeLegendRow(const QString &title, BarRole role, ZLabel **valueOut);
     QPushButton *makeShortcut(const QString &text, const QString &icon);

@@ -82,7 +82,7 @@ extern "C" Q_DECL_EXPORT int tavrin_window_main(int argc, char *argv[])
     app.setProductName(productName);
 
     const QString iconPath = QStringLiteral(":/icons/tavrin.svg");
-    QIcon productIcon = QFile::exists(iconPath) ? QIcon(iconPath) : QIcon();
+    QIcon productIcon = ZIconTheme::fileIcon(iconPath);
     if (productIcon.isNull())
         productIcon = ZIconTheme::findQIcon(QStringLiteral("tavrin"));
     app.setProductIcon(productIcon);

@@ -209,7 +209,7 @@ QIcon themedIcon(const QString &name, QStyle::StandardPixmap fallback)
     // The program's own icon of a name comes first, as in the sidebar.
     const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
     if (!name.isEmpty() && QFile::exists(resource))
-        return QIcon(resource);
+        return ZIconTheme::fileIcon(resource);
     QIcon icon = ZIconTheme::findQIcon(name);
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(fallback);

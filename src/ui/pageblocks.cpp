@@ -37,7 +37,7 @@ QIcon themedOrInformation(const QString &name)
 {
     const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(name);
     if (!name.isEmpty() && QFile::exists(resource))
-        return QIcon(resource);
+        return ZIconTheme::fileIcon(resource);
     const QIcon icon = ZIconTheme::findQIcon(name);
     if (!icon.isNull())
         return icon;
@@ -214,7 +214,7 @@ QWidget *featureRow(const QString &icon, const QString &title, const QString &de
     iconLabel->setAlignment(Qt::AlignCenter);
     const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(icon);
     if (QFile::exists(resource)) {
-        iconLabel->setPixmap(QIcon(resource).pixmap(36, 36));
+        iconLabel->setPixmap(ZIconTheme::fileIcon(resource).pixmap(36, 36));
     } else {
         showThemedIcon(iconLabel, QStringLiteral("dialog-information"), 36);
     }

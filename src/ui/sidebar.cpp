@@ -144,7 +144,7 @@ QIcon TavrinSidebar::lookupIcon(const QString &iconName, const QString &fallback
 {
     const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(iconName);
     if (!iconName.isEmpty() && QFile::exists(resource))
-        return QIcon(resource);
+        return ZIconTheme::fileIcon(resource);
     if (!iconName.isEmpty()) {
         for (const QString &name :
              {iconName + QStringLiteral("-colored"), iconName + QStringLiteral("_colored"), iconName}) {

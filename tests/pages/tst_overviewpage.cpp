@@ -64,6 +64,9 @@ private slots:
         page.show();
         auto *skeleton = PageTest::childrenOfType<TavrinUi::TavrinSkeleton>(&page).value(0);
         QVERIFY(skeleton);
+        // Until the first data lands only the skeleton is there, not sections measured for nothing.
+        QVERIFY(skeleton->isVisible());
+        QVERIFY(PageTest::childrenOfType<StorageBar>(&page).isEmpty());
         page.refresh();
         QVERIFY(skeleton->isVisible());
         // Stage one lands while stage two still counts as work.

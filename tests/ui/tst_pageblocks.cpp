@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -22,6 +23,8 @@ private slots:
     void pageHeaderParts_data();
     void pageHeaderParts();
     void pageHeaderFollowsTheme();
+    void pageHeaderOwnIcon_data();
+    void pageHeaderOwnIcon();
     void buttonKinds();
     void iconBadgeSize_data();
     void iconBadgeSize();
@@ -69,6 +72,29 @@ void TestPageBlocks::pageHeaderParts()
         QCOMPARE(box->size(), QSize(48, 48));
         QVERIFY(!box->pixmap().isNull()); // a missing theme icon falls back, never blank
     }
+}
+
+void TestPageBlocks::pageHeaderOwnIcon_data()
+{
+    QTest::addColumn<QString>("icon");
+    // The header icons of the pages that the program draws itself.
+    for (const char *name :
+         {"utilities-system-monitor", "drive-harddisk", "shield-check", "cycle-update", "preferences-system"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestPageBlocks::pageHeaderOwnIcon()
+{
+    QFETCH(QString, icon);
+    const QString resource = QStringLiteral(":/icons/nav/%1.svg").arg(icon);
+    QVERIFY2(QFile::exists(resource), qPrintable(resource));
+    QScopedPointer<QWidget> header(Ui::pageHeader(QStringLiteral("总览"), QString(), icon));
+    auto *box = header->findChild<QLabel *>(QStringLiteral("tavrinPageIcon"));
+    QVERIFY(box);
+    const QImage shown = box->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage own = QIcon(resource).pixmap(29, 29).toImage().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!own.isNull());
+    QCOMPARE(shown, own);
 }
 
 void TestPageBlocks::pageHeaderFollowsTheme()

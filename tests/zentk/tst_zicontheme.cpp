@@ -21,13 +21,35 @@ private slots:
                  QStringLiteral("/icons/breeze");
         QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/16")));
         QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/32")));
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/actions/16@2x")));
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/../escape")));
+        // As themes write them: comments, CRLF line ends, blanks around '=',
+        // translated names, scaled directories and a path that leaves the theme.
         QFile index(m_base + QStringLiteral("/index.theme"));
         QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write("[Icon Theme]\nName=Breeze\nDirectories=actions/16,actions/32\n\n"
-                    "[actions/16]\nSize=16\nType=Fixed\n\n[actions/32]\nSize=32\nType=Fixed\n");
+        index.write(
+            "# Breeze icon theme\r\n[Icon Theme]\r\nName=Breeze\r\nName[de]=Brise\r\n"
+            "Directories = actions/16, actions/32,../escape\r\nScaledDirectories=actions/16@2x\r\n\r\n"
+            "[actions/16]\r\nSize=16\r\nType=Fixed\r\n\r\n[actions/32]\r\nSize = 32\r\n\r\n"
+            "[actions/16@2x]\r\nSize=16\r\nScale=2\r\n[../escape]\r\nSize=16\r\n");
         index.close();
         writeIcon(QStringLiteral("zentk-probe"), 16, Qt::red);
         writeIcon(QStringLiteral("zentk-probe"), 32, Qt::blue);
+        QImage scaled(32, 32, QImage::Format_ARGB32);
+        scaled.fill(Qt::magenta);
+        QVERIFY(scaled.save(m_base + QStringLiteral("/actions/16@2x/zentk-scaled.png")));
+        QVERIFY(scaled.save(m_base + QStringLiteral("/../escape/zentk-escaped.png")));
+    }
+
+    // Only directories the index lists, under the theme, are looked into; a
+    // scaled directory counts at its size times its scale.
+    void readsTheThemeIndex()
+    {
+        const QIcon scaled = ZIconTheme::findQIcon(QStringLiteral("zentk-scaled"));
+        QVERIFY(!scaled.isNull());
+        QCOMPARE(scaled.availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(scaled.pixmap(32, 32).toImage().pixelColor(16, 16), QColor(Qt::magenta));
+        QVERIFY(ZIconTheme::findQIcon(QStringLiteral("zentk-escaped")).isNull());
     }
 
     void cleanup() { ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType); }
@@ -77,6 +99,56 @@ private slots:
         helper->setPaletteType(ZGuiApplicationHelper::DarkType);
         QVERIFY(!ZIconTheme::findQIcon(late).isNull());
         QVERIFY(ZIconTheme::findQIcon(gone).isNull());
+    }
+
+    // A file icon draws what Qt's own engine draws, keeps the picture's
+    // proportions, and is one shared icon per file.
+    void fileIconDrawsTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("svg");
+        QTest::addColumn<QSize>("asked");
+        QTest::addColumn<QSize>("drawn");
+        const QByteArray square =
+            "<svg xmlns='http://www.w3.org/2000/svg' width='24' height='24' viewBox='0 0 24 24'>"
+            "<rect x='2' y='2' width='20' height='20' rx='4' fill='#3d8bfd'/>"
+            "<path d='M6 12 H18' stroke='#ffffff' stroke-width='2'/></svg>";
+        const QByteArray wide =
+            "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='24'>"
+            "<circle cx='12' cy='12' r='10' fill='#2e9d6b'/><rect x='26' y='4' width='20' "
+            "height='16' fill='#f08a24'/></svg>";
+        QTest::newRow("square 16") << square << QSize(16, 16) << QSize(16, 16);
+        QTest::newRow("square 29") << square << QSize(29, 29) << QSize(29, 29);
+        QTest::newRow("square 48") << square << QSize(48, 48) << QSize(48, 48);
+        QTest::newRow("wide in a square") << wide << QSize(32, 32) << QSize(32, 16);
+    }
+
+    void fileIconDrawsTheFile()
+    {
+        QFETCH(QByteArray, svg);
+        QFETCH(QSize, asked);
+        QFETCH(QSize, drawn);
+        const QString file = QStringLiteral("%1/file-icon-%2.svg").arg(m_base).arg(qHash(svg));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(svg);
+        out.close();
+
+        const QIcon icon = ZIconTheme::fileIcon(file);
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.actualSize(asked), drawn);
+        const QImage ours = icon.pixmap(asked).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage qts = QIcon(file).pixmap(asked).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(ours.size(), drawn);
+        QCOMPARE(ours, qts);
+        QCOMPARE(ZIconTheme::fileIcon(file).cacheKey(), icon.cacheKey());
+        // The disabled look comes from the style, as for any icon.
+        QVERIFY(icon.pixmap(asked, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32) != ours);
+    }
+
+    void fileIconOfMissingFileIsNull()
+    {
+        QVERIFY(ZIconTheme::fileIcon(m_base + QStringLiteral("/no-such-file.svg")).isNull());
+        QVERIFY(ZIconTheme::fileIcon(QString()).isNull());
     }
 
 private:

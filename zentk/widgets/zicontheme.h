@@ -8,5 +8,9 @@ class ZIconTheme
 {
 public:
     static QIcon findQIcon(const QString &iconName); // null when absent
+    // An icon from one file (the program's resources, a theme file). An SVG
+    // is read when the icon is first drawn, once, and every caller of the
+    // same file shares its pictures; null when the file does not exist.
+    static QIcon fileIcon(const QString &path);
     static QStringList fallbackThemes();
 };
