@@ -794,8 +794,9 @@ TavrinLocalLoading::TavrinLocalLoading(const QString &text, QWidget *parent) : Q
     m_spinner->setFixedSize(20, 20);
     m_label = makeLabel(text, Body, Muted);
     layout->addWidget(m_spinner);
-    layout->addWidget(m_label);
-    layout->addStretch();
+    // The label takes the free width: beside a stretch, a word-wrapped label gets only its own
+    // guess at a width and breaks a short line in two.
+    layout->addWidget(m_label, 1);
 }
 
 void TavrinLocalLoading::setText(const QString &text)

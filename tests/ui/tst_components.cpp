@@ -1,4 +1,5 @@
 #include <QGridLayout>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -66,6 +67,7 @@ private slots:
     void collapsible();
     void skeletonRows_data();
     void skeletonRows();
+    void localLoadingKeepsShortTextOnOneLine();
     void rowControls();
     void stateCardStatus();
     void tableAccessibleText();
@@ -450,6 +452,24 @@ void TestComponents::collapsible()
     box.headerButton()->click();
     QVERIFY(!box.isExpanded());
     QCOMPARE(box.headerButton()->text(), QStringLiteral("▸ 详情"));
+}
+
+// A short loading text in a wide page stays on one line; in a narrow one it still wraps.
+void TestComponents::localLoadingKeepsShortTextOnOneLine()
+{
+    TavrinLocalLoading loading(QStringLiteral("正在读取Tavrin系统状态…"));
+    loading.resize(700, 60);
+    loading.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&loading));
+    auto *label = loading.findChild<QLabel *>();
+    QVERIFY(label);
+    const int line = label->fontMetrics().lineSpacing();
+    QTRY_VERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
+    QVERIFY(label->heightForWidth(label->width()) < 2 * line);
+
+    loading.resize(120, 200);
+    QTRY_VERIFY(label->heightForWidth(label->width()) >= 2 * line);
+    loading.stop();
 }
 
 void TestComponents::skeletonRows_data()
