@@ -105,8 +105,8 @@ QString snapshotTableSheet()
     sheet.replace(QStringLiteral("%TEXT%"), pal.color(group, QPalette::Text).name());
     sheet.replace(QStringLiteral("%TEXTSUB%"), pal.color(group, ZPalette::TextTips).name());
     sheet.replace(QStringLiteral("%ALTBASE%"), pal.color(group, QPalette::AlternateBase).name());
-    // Selected rows keep their normal text readable: the row's widgets draw
-    // their own text and do not switch to the highlighted-text colour.
+    // The selection is a soft wash of the accent, so selected rows keep the
+    // normal text colour ("selection-color" above), drawn cells included.
     sheet.replace(QStringLiteral("%SELECTION%"), rgba(softFill(Accent, 46)));
     return sheet;
 }
