@@ -49,6 +49,11 @@ inline constexpr int kKillGraceMs = 3000;
 // once through "pkexec".
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate);
 
+// Up to `limit` bytes of an open device. QIODevice::read(n) reserves all n
+// bytes before it reads, which for a limit of megabytes over a file of a few
+// lines costs that much memory for nothing.
+QByteArray readAtMost(QIODevice &device, qint64 limit);
+
 // Top-level object of a JSON text; empty for anything else.
 QJsonObject parseJson(const QString &text);
 

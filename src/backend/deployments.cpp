@@ -3,7 +3,8 @@
 
 #include <QFile>
 #include <QJsonArray>
-#include <QRegularExpression>
+
+#include <iterator>
 
 #include <sys/statvfs.h>
 
@@ -127,26 +128,56 @@ CommandResult cleanUpgradeCache(bool all)
 
 void applyOsVersionText(const QString &text, QJsonObject &into)
 {
-    // A key counts only as a whole word at the start of a line: "MajorVersion=25"
-    // is not the version.
-    static const QRegularExpression systemRe(QStringLiteral("^[ \\t]*SystemName[ \\t]*=[ \\t]*(.+)"),
-                                             QRegularExpression::MultilineOption);
-    static const QRegularExpression versionRe(QStringLiteral("^[ \\t]*Version[ \\t]*=[ \\t]*(\\S+)"),
-                                              QRegularExpression::MultilineOption);
-    static const QRegularExpression editionRe(
-        QStringLiteral("^[ \\t]*EditionName(?:\\[zh_CN\\])?[ \\t]*=[ \\t]*(.+)"),
-        QRegularExpression::MultilineOption);
+    // "Key = value" lines. A key counts only as a whole word at the start of a
+    // line ("MajorVersion=25" is not the version), and the first line that
+    // gives a key a value wins. The version is its first word. Read by hand:
+    // this runs at every start, where a regular expression engine costs more
+    // than the few lines it reads.
+    enum class Value { Line, FirstWord };
     const struct
     {
-        const QRegularExpression &re;
+        QLatin1String name;
+        QLatin1String suffix; // an optional part of the name
+        Value value;
         QLatin1String key;
-    } rules[] = {{systemRe, QLatin1String("system")},
-                 {versionRe, QLatin1String("version")},
-                 {editionRe, QLatin1String("edition")}};
-    for (const auto &rule : rules) {
-        const QRegularExpressionMatch m = rule.re.match(text);
-        if (m.hasMatch())
-            into.insert(rule.key, m.captured(1).trimmed());
+    } rules[] = {{QLatin1String("SystemName"), QLatin1String(), Value::Line, QLatin1String("system")},
+                 {QLatin1String("Version"), QLatin1String(), Value::FirstWord, QLatin1String("version")},
+                 {QLatin1String("EditionName"), QLatin1String("[zh_CN]"), Value::Line, QLatin1String("edition")}};
+    bool found[std::size(rules)] = {};
+    const auto skipBlanks = [](QStringView s) {
+        while (!s.isEmpty() && (s.front() == QLatin1Char(' ') || s.front() == QLatin1Char('\t')))
+            s = s.mid(1);
+        return s;
+    };
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        const QStringView start = skipBlanks(line);
+        for (std::size_t r = 0; r < std::size(rules); ++r) {
+            const auto &rule = rules[r];
+            if (found[r] || !start.startsWith(rule.name))
+                continue;
+            QStringView rest = start.mid(rule.name.size());
+            if (!rule.suffix.isEmpty() && rest.startsWith(rule.suffix))
+                rest = rest.mid(rule.suffix.size());
+            rest = skipBlanks(rest);
+            if (!rest.startsWith(QLatin1Char('=')))
+                continue;
+            rest = rest.mid(1);
+            QStringView value;
+            if (rule.value == Value::Line) {
+                value = rest.trimmed();
+            } else {
+                rest = skipBlanks(rest);
+                qsizetype end = 0;
+                while (end < rest.size() && !rest.at(end).isSpace())
+                    ++end;
+                value = rest.first(end);
+            }
+            // "SystemName=" with nothing after it names nothing: a later line may.
+            if (value.isEmpty())
+                continue;
+            into.insert(rule.key, value.toString());
+            found[r] = true;
+        }
     }
 }
 
@@ -158,7 +189,7 @@ QJsonObject getOsVersion()
         if (!file.open(QIODevice::ReadOnly))
             continue;
         // Version files are a few lines; a huge or endless file is cut short.
-        applyOsVersionText(QString::fromUtf8(file.read(1 << 20)), result);
+        applyOsVersionText(QString::fromUtf8(readAtMost(file, 1 << 20)), result);
     }
     return result;
 }

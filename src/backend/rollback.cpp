@@ -164,7 +164,7 @@ RollbackState getRollbackState()
     QFile file(stateFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return RollbackState();
-    const QByteArray data = file.read(kMaxStateFileBytes + 1);
+    const QByteArray data = readAtMost(file, kMaxStateFileBytes + 1);
     if (data.size() > kMaxStateFileBytes)
         return RollbackState();
     return parseRollbackState(data);

@@ -9,10 +9,10 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <memory>
@@ -342,6 +342,19 @@ QString friendlyExecError(const QString &message)
     return text;
 }
 
+QByteArray readAtMost(QIODevice &device, qint64 limit)
+{
+    QByteArray data;
+    char chunk[16 * 1024];
+    while (data.size() < limit) {
+        const qint64 n = device.read(chunk, std::min<qint64>(sizeof chunk, limit - data.size()));
+        if (n <= 0)
+            break;
+        data.append(chunk, n);
+    }
+    return data;
+}
+
 QJsonObject parseJson(const QString &text)
 {
     QJsonParseError error;
@@ -399,12 +412,22 @@ QString getKernel()
 
 bool isImmutableAnswer(const QString &output)
 {
-    static const QRegularExpression re(QStringLiteral("Immutable mode:\\s*(true|false)"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = re.match(output);
-    if (!match.hasMatch())
-        return true;
-    return match.captured(1).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    // The first "Immutable mode:" followed by "true" or "false", in any case.
+    // By hand: this runs at every start, and a regular expression would load
+    // and compile the regex engine for one line.
+    const QLatin1String key("Immutable mode:");
+    for (qsizetype at = output.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
+         at = output.indexOf(key, at + 1, Qt::CaseInsensitive)) {
+        qsizetype i = at + key.size();
+        while (i < output.size() && output.at(i).isSpace())
+            ++i;
+        const QStringView rest = QStringView(output).mid(i);
+        if (rest.startsWith(QLatin1String("true"), Qt::CaseInsensitive))
+            return true;
+        if (rest.startsWith(QLatin1String("false"), Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
 }
 
 bool isImmutable()

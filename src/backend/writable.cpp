@@ -122,7 +122,7 @@ QMap<QString, CtlConfigEntry> getCtlConfigEntries()
     QFile file(ctlConfPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return parseCtlConfigEntries(QString::fromUtf8(file.read(kMaxConfigBytes)));
+    return parseCtlConfigEntries(QString::fromUtf8(readAtMost(file, kMaxConfigBytes)));
 }
 
 QMap<QString, QString> getCtlConfig()
@@ -130,7 +130,7 @@ QMap<QString, QString> getCtlConfig()
     QFile file(ctlConfPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return parseCtlConfig(QString::fromUtf8(file.read(kMaxConfigBytes)));
+    return parseCtlConfig(QString::fromUtf8(readAtMost(file, kMaxConfigBytes)));
 }
 
 QString rewriteCtlConfig(const QString &original, const QMap<QString, QString> &values)
@@ -222,7 +222,7 @@ CommandResult setCtlConfig(const QMap<QString, QString> &values)
     QString original;
     QFile file(ctlConfPath());
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray data = file.read(kMaxConfigBytes + 1);
+        const QByteArray data = readAtMost(file, kMaxConfigBytes + 1);
         if (data.size() > kMaxConfigBytes || file.error() != QFileDevice::NoError) {
             CommandResult unreadable;
             unreadable.error = Backend::tr("无法读取系统配置文件");

@@ -232,6 +232,16 @@ private slots:
             << QByteArray("SystemName=A\nVersion=1\nEditionName=E\n") << QByteArray("Version = 2 \n") << "A"
             << "2"
             << "E";
+        QTest::newRow("a blank value does not count")
+            << QByteArray("SystemName=  \nVersion=\t\nEditionName=\nSystemName=Zarnex 25\nVersion= 25.2 beta\n")
+            << QByteArray() << "Zarnex 25"
+            << "25.2"
+            << "";
+        QTest::newRow("CRLF lines, and only [zh_CN] may follow the edition's name")
+            << QByteArray("EditionName[en]=Pro\r\nSystemName=Zarnex\r\nVersion=25.1\r\nEditionName=专业版 \r\n")
+            << QByteArray() << "Zarnex"
+            << "25.1"
+            << "专业版";
         QTest::newRow("garbage") << QByteArray("\xff\xfe\x00garbage", 10) << QByteArray("=\n==") << "Zarnex"
                                  << ""
                                  << "";

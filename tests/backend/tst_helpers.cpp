@@ -132,6 +132,9 @@ private slots:
         QTest::newRow("no space") << "Immutable mode:false" << false;
         QTest::newRow("unrecognised") << "Immutable mode: maybe" << true;
         QTest::newRow("empty") << QString() << true;
+        QTest::newRow("an unreadable answer, then a readable one")
+            << "Immutable mode: unknown\nImmutable mode:\n\tfalse" << false;
+        QTest::newRow("the first readable answer wins") << "Immutable mode: true\nImmutable mode: false" << true;
     }
     void immutableAnswer()
     {

@@ -251,7 +251,8 @@ const ThemeDirs &themeDirs(const QString &theme)
         if (!index.open(QIODevice::ReadOnly))
             continue;
         // A theme index is a few dozen kilobytes; a larger file is not one.
-        result.dirs += parseIndexTheme(index.read(4 << 20), base);
+        // Ask for the file's size: read(n) reserves all n bytes first.
+        result.dirs += parseIndexTheme(index.read(qMin<qint64>(index.size(), 4 << 20)), base);
     }
     return *cache.insert(theme, result);
 }
