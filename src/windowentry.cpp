@@ -14,6 +14,8 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QFile>
+#include <QPixmapCache>
+#include <QThreadPool>
 
 namespace {
 
@@ -67,6 +69,15 @@ extern "C" Q_DECL_EXPORT int tavrin_window_main(int argc, char *argv[])
     const QString translationLanguage = TavrinStartup::applyLanguageSetting();
 
     ZApplication app(argc, argv);
+    // The pages load on the global pool. Its idle threads would end 30 s
+    // after their last task, each end a wake-up of a window that is otherwise
+    // asleep; kept, they wait without a time-out.
+    QThreadPool::globalInstance()->setExpiryTimeout(-1);
+    // Qt trims its pixmap cache on a 30 s timer for as long as the cache holds
+    // anything, so one scroll bar or button drawn by the style keeps waking an
+    // idle window for minutes. What the style would cache there is a few small
+    // pixmaps, cheaper to draw again than to keep a timer for.
+    QPixmapCache::setCacheLimit(0);
     app.setOrganizationName(QStringLiteral("zarnex"));
     app.setApplicationName(QStringLiteral("tavrin-manager"));
     app.setApplicationVersion(QStringLiteral("1.0.0"));

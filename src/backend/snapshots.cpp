@@ -78,7 +78,13 @@ SizeCaches &caches()
 // (the snapshot list itself) that a page does meanwhile.
 QThreadPool &listingPool()
 {
-    static QThreadPool pool;
+    // Idle threads wait without a time-out: ending them 30 s after the last
+    // listing would wake an otherwise idle window.
+    struct Pool : QThreadPool
+    {
+        Pool() { setExpiryTimeout(-1); }
+    };
+    static Pool pool;
     return pool;
 }
 

@@ -162,6 +162,9 @@ DiskHistoryStore::DiskHistoryStore(QObject *parent) : QObject(parent)
 {
     // The first worker of a range runs on the global pool; these are the other cores.
     rangePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
+    // Idle helpers wait without a time-out, so an idle window is not woken
+    // 30 s after a load to end them.
+    rangePool.setExpiryTimeout(-1);
     qRegisterMetaType<DiskItem>();
     qRegisterMetaType<DiskDayRecord>();
     qRegisterMetaType<QList<DiskDayRecord>>();
