@@ -3,6 +3,8 @@
 //   exec -> first full paint: the executable against bench_windowfloor (a bare widget window of the
 //     same size with a few labels); wall time to the "first-paint" line and the CPU time it reports;
 //   peak memory (VmHWM) of the open window two seconds after its first paint;
+//   both also against "bench_windowfloor --type-scale", the texts of the window's first frame in the
+//     sizes and weights the window draws them in, which tells the cost of those texts from the rest;
 //   click on "备份与版本" -> snapshot rows painted, with the tree cache warm and cold, against one bare
 //     "snapshot list -j" of the simulated control tool; also the time until the page is idle
 //     (sizes known);
@@ -154,12 +156,12 @@ struct StartFigures
     double cpuMs = 0;
 };
 
-StartFigures timeStart(const QString &program, QProcessEnvironment env)
+StartFigures timeStart(const QString &program, const QStringList &args, QProcessEnvironment env)
 {
     env.insert(QStringLiteral("TAVRIN_FIRST_PAINT_PROBE"), QStringLiteral("exit"));
     QElapsedTimer timer;
     timer.start();
-    Child child = spawn(program, {}, env);
+    Child child = spawn(program, args, env);
     const QByteArray line = readLine(child, 60000);
     StartFigures f;
     f.wallMs = timer.nsecsElapsed() / 1e6;
@@ -219,10 +221,11 @@ struct OpenFigures
     double wakeupsPerS = 0;
 };
 
-OpenFigures timeOpen(const QString &program, QProcessEnvironment env, int idleSeconds)
+OpenFigures timeOpen(const QString &program, const QStringList &args, QProcessEnvironment env,
+                     int idleSeconds)
 {
     env.insert(QStringLiteral("TAVRIN_FIRST_PAINT_PROBE"), QStringLiteral("1"));
-    Child child = spawn(program, {}, env);
+    Child child = spawn(program, args, env);
     OpenFigures f;
     if (readLine(child, 60000).isEmpty()) {
         std::fprintf(stderr, "no first paint from %s\n", qPrintable(program));
@@ -485,21 +488,25 @@ int main(int argc, char **argv)
     const QString ctl = root + QStringLiteral("/usr/sbin/zarnex-immutable-ctl");
     const QStringList list{QStringLiteral("snapshot"), QStringLiteral("list"), QStringLiteral("-j")};
 
-    // One unmeasured start of each warms the page cache.
-    timeStart(floor, env);
-    timeStart(program, env);
+    // The window, the floor, and the floor that draws the window's first texts in its type scale.
+    const QString programs[3] = {program, floor, floor};
+    const QStringList args[3] = {{}, {}, {QStringLiteral("--type-scale")}};
 
-    QList<double> wall[2], cpu[2], hwm[2], rows[2], rowsCold, idleWarm, idleCold, listMs;
+    // One unmeasured start of each warms the page cache.
+    for (int which = 0; which < 3; ++which)
+        timeStart(programs[which], args[which], env);
+
+    QList<double> wall[3], cpu[3], hwm[3], rows[2], rowsCold, idleWarm, idleCold, listMs;
     for (int i = 0; i < o.runs; ++i) {
-        for (int which = 0; which < 2; ++which) {
-            const StartFigures f = timeStart(which ? floor : program, env);
+        for (int which = 0; which < 3; ++which) {
+            const StartFigures f = timeStart(programs[which], args[which], env);
             wall[which] << f.wallMs;
             cpu[which] << f.cpuMs;
         }
     }
     for (int i = 0; i < qMin(o.runs, 3); ++i) {
-        for (int which = 0; which < 2; ++which)
-            hwm[which] << timeOpen(which ? floor : program, env, 0).hwmMiB;
+        for (int which = 0; which < 3; ++which)
+            hwm[which] << timeOpen(programs[which], args[which], env, 0).hwmMiB;
     }
     const QString cache = tmp.filePath(QStringLiteral("cache"));
     for (int i = 0; i < o.runs; ++i) {
@@ -516,8 +523,8 @@ int main(int argc, char **argv)
     }
     OpenFigures idle[2];
     if (o.idleSeconds > 0) {
-        idle[0] = timeOpen(program, env, o.idleSeconds);
-        idle[1] = timeOpen(floor, env, o.idleSeconds);
+        idle[0] = timeOpen(program, {}, env, o.idleSeconds);
+        idle[1] = timeOpen(floor, {}, env, o.idleSeconds);
     }
 
     if (xvfb > 0) {
@@ -533,6 +540,9 @@ int main(int argc, char **argv)
     row("exec -> painted, wall", median(wall[0]), median(wall[1]), "ms ", "<= 1.25x");
     row("exec -> painted, CPU", median(cpu[0]), median(cpu[1]), "ms ", "<= 1.25x");
     row("peak memory of the open window", median(hwm[0]), median(hwm[1]), "MiB", "<= 1.2x");
+    row("  type-scale floor: wall", median(wall[0]), median(wall[2]), "ms ", "-");
+    row("  type-scale floor: CPU", median(cpu[0]), median(cpu[2]), "ms ", "-");
+    row("  type-scale floor: memory", median(hwm[0]), median(hwm[2]), "MiB", "-");
     row("click -> snapshot rows, cache warm", median(rows[0]), median(listMs), "ms ", "<= 1.2x");
     row("click -> snapshot rows, cache cold", median(rowsCold), median(listMs), "ms ", "<= 1.2x");
     row("click -> page idle (sizes), warm", median(idleWarm), median(listMs), "ms ", "-");
