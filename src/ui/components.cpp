@@ -324,8 +324,13 @@ void whenMotionKnown(QObject *context, std::function<void(bool reduce)> then)
             settle(false);
     });
     QObject::connect(gsettings, &QObject::destroyed, context, [then] { then(g_reduceMotion == 1); });
-    // A query that hangs is ended; the caller then keeps its animations.
-    QTimer::singleShot(3000, gsettings, [gsettings] { gsettings->kill(); });
+    // A query that hangs is ended; the caller then keeps its animations. The
+    // guard dies with the query: a single-shot timer would still fire 3 s
+    // later into nothing, waking an idle window.
+    auto *guard = new QTimer(gsettings);
+    guard->setSingleShot(true);
+    QObject::connect(guard, &QTimer::timeout, gsettings, &QProcess::kill);
+    guard->start(3000);
     gsettings->start(QStringLiteral("gsettings"), motionQuery());
 }
 

@@ -483,6 +483,15 @@ void TestComponents::skeletonRows_data()
     QTest::newRow("five") << 5 << 152;
 }
 
+// Single-shot timers not yet fired: Qt keeps each as a child of the event dispatcher.
+static int pendingSingleShots()
+{
+    int count = 0;
+    for (const QObject *child : QAbstractEventDispatcher::instance()->children())
+        count += qstrcmp(child->metaObject()->className(), "QSingleShotTimer") == 0;
+    return count;
+}
+
 void TestComponents::skeletonRows()
 {
     QFETCH(int, rows);
@@ -496,8 +505,11 @@ void TestComponents::skeletonRows()
     qputenv("FAKE_GSETTINGS_OUTPUT", "true");
     qputenv("FAKE_GSETTINGS_EXIT", "0");
     resetReduceMotionCache();
+    const int waitingBefore = pendingSingleShots();
     skeleton.startPulse(); // the preference is read without blocking
     QTRY_VERIFY_WITH_TIMEOUT(skeleton.isPulsing(), 10000);
+    // The query's time-out goes with the query: nothing is left to wake an idle window later.
+    QTRY_VERIFY_WITH_TIMEOUT(pendingSingleShots() <= waitingBefore, 2000);
     skeleton.stopPulse();
     QVERIFY(!skeleton.isPulsing());
     skeleton.startPulse(); // known now: at once
