@@ -282,26 +282,25 @@ void SnapshotRowDelegate::updateRow(int row) const
         table->viewport()->update(table->visualRect(table->model()->index(row, actionColumn)));
 }
 
-void SnapshotRowDelegate::setHover(int row, Action action)
+// Moves a mark (hover or press) to a button and repaints the rows it left and reached.
+void SnapshotRowDelegate::moveMark(int &markRow, Action &markAction, int row, Action action)
 {
     if (action == NoAction)
         row = -1;
-    if (row == hoverRow && action == hoverAction)
+    if (row == markRow && action == markAction)
         return;
-    updateRow(hoverRow);
-    hoverRow = row;
-    hoverAction = action;
-    updateRow(hoverRow);
+    updateRow(markRow);
+    markRow = row;
+    markAction = action;
+    updateRow(markRow);
+}
+
+void SnapshotRowDelegate::setHover(int row, Action action)
+{
+    moveMark(hoverRow, hoverAction, row, action);
 }
 
 void SnapshotRowDelegate::setPressed(int row, Action action)
 {
-    if (action == NoAction)
-        row = -1;
-    if (row == pressedRow && action == pressedAction)
-        return;
-    updateRow(pressedRow);
-    pressedRow = row;
-    pressedAction = action;
-    updateRow(pressedRow);
+    moveMark(pressedRow, pressedAction, row, action);
 }

@@ -52,6 +52,7 @@ private:
     void paintName(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void paintActions(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void updateRow(int row) const;
+    void moveMark(int &markRow, Action &markAction, int row, Action action);
 
     QTableWidget *table;
     int nameColumn;
