@@ -3,6 +3,7 @@
 
 #include "testsupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -52,7 +53,79 @@ private slots:
         QVERIFY(ZIconTheme::findQIcon(QStringLiteral("zentk-escaped")).isNull());
     }
 
-    void cleanup() { ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType); }
+    void cleanup()
+    {
+        ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType);
+        QIcon::setThemeName(QString());
+    }
+
+    // The desktop's theme is searched first, then what it inherits (a cycle
+    // ends), then hicolor and ours; a name that leaves the icon roots is not
+    // a theme.
+    void searchesTheDesktopThemeAndItsParents()
+    {
+        writeTheme(QStringLiteral("zentk-child"), "Inherits=zentk-parent, zentk-child\n");
+        writeTheme(QStringLiteral("zentk-parent"), "Inherits=zentk-child\n");
+        writeThemeIcon(QStringLiteral("zentk-parent"), QStringLiteral("zentk-inherited"), Qt::green);
+        writeIcon(QStringLiteral("zentk-inherited"), 16, Qt::red);
+
+        QIcon::setThemeName(QStringLiteral("zentk-child"));
+        QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-inherited"))), QColor(Qt::green));
+        QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-probe"))), QColor(Qt::red));
+        QIcon::setThemeName(QStringLiteral("../icons/zentk-parent"));
+        QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-inherited"))), QColor(Qt::red));
+    }
+
+    // With a current icon-theme.cache the theme's directories are not probed:
+    // what the cache lists is found, a file it does not list is not, and a
+    // chain of names in one bucket is followed. A cache older than the theme,
+    // or one that does not hold together, is passed over for probing.
+    void iconCacheSaysWhereIconsAre_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("cacheUsed");
+        QTest::newRow("current") << QString() << true;
+        QTest::newRow("older than the theme") << QStringLiteral("old") << false;
+        QTest::newRow("truncated") << QStringLiteral("truncate") << false;
+        QTest::newRow("offsets past the end") << QStringLiteral("offsets") << false;
+        QTest::newRow("chain loops") << QStringLiteral("loop") << false;
+        QTest::newRow("another version") << QStringLiteral("version") << false;
+    }
+
+    void iconCacheSaysWhereIconsAre()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, cacheUsed);
+        const QString theme = QStringLiteral("zentk-cached-%1").arg(QTest::currentDataTag()).replace(' ', '-');
+        writeTheme(theme, "");
+        writeThemeIcon(theme, QStringLiteral("zentk-listed"), Qt::green);
+        writeThemeIcon(theme, QStringLiteral("zentk-unlisted"), Qt::green);
+        // Both names share the one bucket; the wanted one comes second.
+        QByteArray cache = iconCache({"apps/16"}, {{"zentk-listed", 0, 4}, {"zentk-other", 0, 4}});
+        if (damage == QLatin1String("truncate"))
+            cache.truncate(30);
+        else if (damage == QLatin1String("offsets"))
+            cache.replace(16, 4, QByteArray("\x7f\xff\xff\xf0", 4));
+        else if (damage == QLatin1String("loop"))
+            cache = iconCache({"apps/16"}, {{"zentk-other", 0, 4}}, true);
+        else if (damage == QLatin1String("version"))
+            cache[1] = 2;
+        const QString base = m_base + QStringLiteral("/../") + theme;
+        QFile file(base + QStringLiteral("/icon-theme.cache"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(cache);
+        file.close();
+        const QDateTime themeTime = QFileInfo(base).lastModified();
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(themeTime.addSecs(damage == QLatin1String("old") ? -60 : 60),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+
+        QIcon::setThemeName(theme);
+        if (damage.isEmpty() || damage == QLatin1String("old"))
+            QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-listed"))), QColor(Qt::green));
+        QCOMPARE(ZIconTheme::findQIcon(QStringLiteral("zentk-unlisted")).isNull(), cacheUsed);
+    }
 
     void drawsTheFileMadeForTheSize_data()
     {
@@ -152,6 +225,66 @@ private slots:
     }
 
 private:
+    // An icon-theme.cache laid out as GTK's updater writes it, with every
+    // name in one bucket; `loop` chains the first name to itself.
+    static QByteArray iconCache(const QList<QByteArray> &dirs,
+                                const QList<std::tuple<QByteArray, int, int>> &images, bool loop = false)
+    {
+        QByteArray out(12 + 8, '\0');
+        auto put16 = [&out](int at, int v) { out[at] = char(v >> 8); out[at + 1] = char(v); };
+        auto put32 = [&out, &put16](int at, quint32 v) { put16(at, int(v >> 16)); put16(at + 2, int(v & 0xffff)); };
+        put16(0, 1);
+        put32(4, 12);
+        put32(12, 1); // one bucket
+        quint32 head = 0xffffffff;
+        for (const auto &[name, dir, flags] : images) {
+            const int icon = int(out.size());
+            out.append(12 + 4 + 8, '\0');
+            put32(icon, loop ? quint32(icon) : head);
+            put32(icon + 8, quint32(icon + 12));
+            put32(icon + 12, 1);
+            put16(icon + 16, dir);
+            put16(icon + 18, flags);
+            const int nameAt = int(out.size());
+            out.append(name).append('\0');
+            put32(icon + 4, quint32(nameAt));
+            head = quint32(icon);
+        }
+        put32(16, head);
+        const int dirList = int(out.size());
+        out.append(4 + 4 * dirs.size(), '\0');
+        put32(8, quint32(dirList));
+        put32(dirList, quint32(dirs.size()));
+        for (int i = 0; i < dirs.size(); ++i) {
+            put32(dirList + 4 + 4 * i, quint32(out.size()));
+            out.append(dirs.at(i)).append('\0');
+        }
+        return out;
+    }
+
+    static QColor colourOf(const QIcon &icon)
+    {
+        return icon.isNull() ? QColor() : icon.pixmap(16, 16).toImage().pixelColor(8, 8);
+    }
+
+    // A theme beside the private breeze with one directory of 16 pixel apps.
+    void writeTheme(const QString &theme, const QByteArray &extra)
+    {
+        const QString base = m_base + QStringLiteral("/../") + theme;
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/apps/16")));
+        QFile index(base + QStringLiteral("/index.theme"));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=" + theme.toUtf8() + "\nDirectories=apps/16\n" + extra +
+                    "\n[apps/16]\nSize=16\n");
+    }
+
+    void writeThemeIcon(const QString &theme, const QString &name, const QColor &colour)
+    {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(colour);
+        QVERIFY(image.save(QStringLiteral("%1/../%2/apps/16/%3.png").arg(m_base, theme, name)));
+    }
+
     void writeIcon(const QString &name, int size, const QColor &colour)
     {
         QImage image(size, size, QImage::Format_ARGB32);

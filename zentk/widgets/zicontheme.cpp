@@ -4,30 +4,148 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
+#include <QSet>
 #include <QStyle>
 #include <QStyleOption>
 #include <QSvgRenderer>
 
+#include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 
 namespace {
 
+constexpr quint16 kCacheSvg = 2;
+constexpr quint16 kCachePng = 4;
+
 struct ThemeDir
 {
-    QString path; // absolute subdirectory holding icons
-    int size = 0; // the pixel size its icons are drawn for
+    QByteArray name; // as the index lists it, relative to the theme
+    int size = 0;    // the pixel size its icons are drawn for
+};
+
+// A theme's icon-theme.cache, as GTK's updater writes it: which directories
+// hold an icon of a name, without a stat per directory. All numbers are big
+// endian; every offset is checked, so a damaged file only means no cache.
+class IconCache
+{
+public:
+    explicit IconCache(const QString &file, const QString &themeDir)
+    {
+        // A cache older than the theme's directory may miss what was added.
+        const QFileInfo cacheInfo(file);
+        if (!cacheInfo.isFile() || cacheInfo.lastModified() < QFileInfo(themeDir).lastModified())
+            return;
+        m_file.setFileName(file);
+        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() < 12 || m_file.size() > (qint64(1) << 31))
+            return;
+        m_data = m_file.map(0, m_file.size());
+        m_size = m_file.size();
+        if (m_data && (read16(0) != 1 || !read32(4, &m_hash) || !read32(8, &m_dirList)))
+            m_data = nullptr;
+    }
+
+    bool isValid() const { return m_data != nullptr; }
+
+    // The directories holding `name` and its image flags (2 svg, 4 png);
+    // nullopt when the file does not hold together.
+    std::optional<QHash<QByteArray, quint16>> lookUp(const QByteArray &name) const
+    {
+        QHash<QByteArray, quint16> found;
+        quint32 buckets = 0, icon = 0, dirCount = 0;
+        if (!read32(m_hash, &buckets) || buckets == 0 || !read32(m_dirList, &dirCount))
+            return std::nullopt;
+        if (!read32(m_hash + 4 + 4 * (hash(name) % buckets), &icon))
+            return std::nullopt;
+        for (int chained = 0; icon != 0xffffffff; ++chained) {
+            quint32 next = 0, nameAt = 0, images = 0, count = 0;
+            if (chained > 100000 || !read32(icon, &next) || !read32(icon + 4, &nameAt) ||
+                !read32(icon + 8, &images))
+                return std::nullopt;
+            const char *iconName = string(nameAt);
+            if (!iconName)
+                return std::nullopt;
+            if (name == iconName) {
+                if (!read32(images, &count) || count > dirCount)
+                    return std::nullopt;
+                for (quint32 i = 0; i < count; ++i) {
+                    const quint64 image = quint64(images) + 4 + 8 * i;
+                    quint32 dirAt = 0;
+                    const quint16 dir = read16(image);
+                    if (image + 8 > m_size || dir >= dirCount || !read32(m_dirList + 4 + 4 * quint64(dir), &dirAt))
+                        return std::nullopt;
+                    const char *dirName = string(dirAt);
+                    if (!dirName)
+                        return std::nullopt;
+                    found.insert(QByteArray(dirName), read16(image + 2));
+                }
+                break;
+            }
+            icon = next;
+        }
+        return found;
+    }
+
+private:
+    static quint32 hash(const QByteArray &name)
+    {
+        // GTK's own: over signed chars, as its updater hashed them.
+        quint32 h = 0;
+        for (const char c : name)
+            h = (h << 5) - h + quint32(qint32(static_cast<signed char>(c)));
+        return h;
+    }
+
+    quint16 read16(quint64 at) const
+    {
+        return at + 2 <= m_size ? quint16(m_data[at] << 8 | m_data[at + 1]) : 0;
+    }
+
+    bool read32(quint64 at, quint32 *value) const
+    {
+        if (at + 4 > m_size)
+            return false;
+        *value = quint32(m_data[at]) << 24 | quint32(m_data[at + 1]) << 16 | quint32(m_data[at + 2]) << 8 |
+                 quint32(m_data[at + 3]);
+        return true;
+    }
+
+    // A terminated string inside the file, else null.
+    const char *string(quint64 at) const
+    {
+        if (at >= m_size || !std::memchr(m_data + at, 0, m_size - at))
+            return nullptr;
+        return reinterpret_cast<const char *>(m_data + at);
+    }
+
+    QFile m_file; // keeps the mapping
+    const uchar *m_data = nullptr;
+    quint64 m_size = 0;
+    quint32 m_hash = 0;
+    quint32 m_dirList = 0;
+};
+
+// One theme in one icon root (a theme may be in several: the user's own
+// directory and the system's).
+struct ThemeRoot
+{
+    QString base;
+    QList<ThemeDir> dirs; // listed in the index; without a cache only those there
+    std::shared_ptr<IconCache> cache;
 };
 
 struct ThemeDirs
 {
-    QList<ThemeDir> dirs;
+    QList<ThemeRoot> roots;
+    QStringList inherits; // the themes it names as its parents, in order
 };
 
 // An SVG file drawn at the sizes asked for. Qt's own engine reads the whole
@@ -191,46 +309,92 @@ QStringList iconRoots()
     return roots;
 }
 
-// The directories an index.theme lists, each with the pixel size its icons
-// are drawn for. Read by hand: QSettings costs more than the look-up it
-// serves for the few keys that matter here.
-QList<ThemeDir> parseIndexTheme(const QByteArray &data, const QString &base)
+// The names of the subdirectories of `dir`, read once per directory.
+QSet<QByteArray> subdirectoryNames(const QString &dir)
 {
-    QList<QByteArray> listed;
-    QHash<QByteArray, std::pair<int, int>> sizes; // section -> size, scale
-    QByteArray section;
-    for (QByteArray line : data.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#') || line.startsWith(';'))
+    QSet<QByteArray> names;
+    QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        names.insert(it.fileName().toUtf8());
+    }
+    return names;
+}
+
+// The directories an index.theme lists that are there, each with the pixel
+// size its icons are drawn for, and the themes it inherits from. Read by
+// hand and without a copy per line: hicolor's index is 55 kB and lists some
+// 650 directories, of which a few dozen are there. Each one kept costs two
+// failed stats for every name looked up, while listing their parents costs
+// one read of a directory each.
+QList<ThemeDir> parseIndexTheme(const QByteArray &data, const QString &base, bool onlyPresent,
+                                QStringList *inherits)
+{
+    QList<QByteArrayView> listed;
+    QHash<QByteArrayView, std::pair<int, int>> sizes; // section -> size, scale
+    QByteArrayView section;
+    const QByteArrayView all(data);
+    for (qsizetype pos = 0; pos < all.size();) {
+        qsizetype end = all.indexOf('\n', pos);
+        if (end < 0)
+            end = all.size();
+        const QByteArrayView line = all.sliced(pos, end - pos).trimmed();
+        pos = end + 1;
+        if (line.isEmpty() || line.front() == '#' || line.front() == ';')
             continue;
-        if (line.startsWith('[') && line.endsWith(']')) {
-            section = line.mid(1, line.size() - 2).trimmed();
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.sliced(1, line.size() - 2).trimmed();
             continue;
         }
-        const int eq = line.indexOf('=');
+        const qsizetype eq = line.indexOf('=');
         if (eq <= 0)
             continue;
-        const QByteArray key = line.left(eq).trimmed();
-        const QByteArray value = line.mid(eq + 1).trimmed();
-        if (section == "Icon Theme") {
-            if (key == "Directories" || key == "ScaledDirectories") {
-                for (const QByteArray &dir : value.split(',')) {
-                    if (!dir.trimmed().isEmpty())
-                        listed << dir.trimmed();
+        const QByteArrayView key = line.first(eq).trimmed();
+        const QByteArrayView value = line.sliced(eq + 1).trimmed();
+        if (section == QByteArrayView("Icon Theme")) {
+            const bool dirs = key == QByteArrayView("Directories") || key == QByteArrayView("ScaledDirectories");
+            if (!dirs && key != QByteArrayView("Inherits"))
+                continue;
+            for (qsizetype from = 0; from <= value.size();) {
+                qsizetype comma = value.indexOf(',', from);
+                if (comma < 0)
+                    comma = value.size();
+                const QByteArrayView item = value.sliced(from, comma - from).trimmed();
+                from = comma + 1;
+                if (item.isEmpty())
+                    continue;
+                if (dirs) {
+                    listed << item;
+                } else {
+                    const QString name = QString::fromUtf8(item);
+                    if (!inherits->contains(name))
+                        *inherits << name;
                 }
             }
-        } else if (key == "Size") {
+        } else if (key == QByteArrayView("Size")) {
             sizes[section].first = value.toInt();
-        } else if (key == "Scale") {
+        } else if (key == QByteArrayView("Scale")) {
             sizes[section].second = value.toInt();
         }
     }
+    QHash<QByteArrayView, QSet<QByteArray>> children; // parent -> its subdirectories
     QList<ThemeDir> dirs;
-    for (const QByteArray &dir : std::as_const(listed)) {
-        if (dir.contains(".."))
+    for (const QByteArrayView dir : std::as_const(listed)) {
+        if (dir.contains(QByteArrayView("..")))
             continue;
+        if (onlyPresent) {
+            const qsizetype slash = dir.lastIndexOf('/');
+            const QByteArrayView parent = slash < 0 ? QByteArrayView("") : dir.first(slash);
+            auto known = children.find(parent);
+            if (known == children.end()) {
+                const QString path = parent.isEmpty() ? base : base + QLatin1Char('/') + QString::fromUtf8(parent);
+                known = children.insert(parent, subdirectoryNames(path));
+            }
+            if (!known->contains(dir.sliced(slash + 1).toByteArray()))
+                continue;
+        }
         const auto size = sizes.value(dir, {0, 1});
-        dirs << ThemeDir{base + QLatin1Char('/') + QString::fromUtf8(dir), size.first * qMax(1, size.second)};
+        dirs << ThemeDir{dir.toByteArray(), size.first * qMax(1, size.second)};
     }
     return dirs;
 }
@@ -246,13 +410,19 @@ const ThemeDirs &themeDirs(const QString &theme)
     for (const QString &root : iconRoots()) {
         if (root.startsWith(QLatin1Char(':')))
             continue;
-        const QString base = root + QLatin1Char('/') + theme;
-        QFile index(base + QStringLiteral("/index.theme"));
+        ThemeRoot found;
+        found.base = root + QLatin1Char('/') + theme;
+        QFile index(found.base + QStringLiteral("/index.theme"));
         if (!index.open(QIODevice::ReadOnly))
             continue;
+        auto iconCache = std::make_shared<IconCache>(found.base + QStringLiteral("/icon-theme.cache"), found.base);
+        if (iconCache->isValid())
+            found.cache = std::move(iconCache);
         // A theme index is a few dozen kilobytes; a larger file is not one.
         // Ask for the file's size: read(n) reserves all n bytes first.
-        result.dirs += parseIndexTheme(index.read(qMin<qint64>(index.size(), 4 << 20)), base);
+        found.dirs = parseIndexTheme(index.read(qMin<qint64>(index.size(), 4 << 20)), found.base, !found.cache,
+                                     &result.inherits);
+        result.roots << found;
     }
     return *cache.insert(theme, result);
 }
@@ -260,15 +430,62 @@ const ThemeDirs &themeDirs(const QString &theme)
 QIcon lookInTheme(const QString &theme, const QString &name)
 {
     std::map<int, QString> files;
-    for (const ThemeDir &dir : themeDirs(theme).dirs) {
-        for (const char *ext : {".svg", ".png"}) {
-            const QString file = dir.path + QLatin1Char('/') + name + QLatin1String(ext);
+    const QByteArray encoded = name.toUtf8();
+    for (const ThemeRoot &root : themeDirs(theme).roots) {
+        const auto listed = root.cache ? root.cache->lookUp(encoded) : std::nullopt;
+        if (listed && listed->isEmpty())
+            continue;
+        for (const ThemeDir &dir : root.dirs) {
             // The first directory of a size wins, as the theme lists them.
-            if (!files.count(dir.size) && QFileInfo(file).isFile())
-                files.emplace(dir.size, file);
+            if (files.count(dir.size))
+                continue;
+            const quint16 flags = listed ? listed->value(dir.name) : 0;
+            if (listed && !(flags & (kCacheSvg | kCachePng)))
+                continue;
+            for (const auto &[ext, flag] : {std::pair{".svg", kCacheSvg}, std::pair{".png", kCachePng}}) {
+                if (listed && !(flags & flag))
+                    continue;
+                const QString file = root.base + QLatin1Char('/') + QString::fromUtf8(dir.name) + QLatin1Char('/') +
+                                     name + QLatin1String(ext);
+                if (QFileInfo(file).isFile()) {
+                    files.emplace(dir.size, file);
+                    break;
+                }
+            }
         }
     }
     return files.empty() ? QIcon() : QIcon(new ThemeFilesEngine(std::move(files)));
+}
+
+// A theme name is one directory name under an icon root.
+bool isThemeName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
+           name != QLatin1String("..");
+}
+
+void addWithParents(const QString &theme, QStringList *order, int depth)
+{
+    // Each theme once, so a theme that inherits itself ends the walk.
+    if (depth > 16 || !isThemeName(theme) || order->contains(theme))
+        return;
+    *order << theme;
+    for (const QString &parent : themeDirs(theme).inherits)
+        addWithParents(parent, order, depth + 1);
+}
+
+// The themes searched for a name: the user's icon theme and what it inherits,
+// depth first, then hicolor, which every theme falls back to, then ours.
+QStringList searchOrder(const QString &userTheme, const QStringList &fallbacks)
+{
+    QStringList order;
+    if (isThemeName(userTheme)) {
+        addWithParents(userTheme, &order, 0);
+        addWithParents(QStringLiteral("hicolor"), &order, 0);
+    }
+    for (const QString &fallback : fallbacks)
+        addWithParents(fallback, &order, 0);
+    return order;
 }
 
 } // namespace
@@ -299,11 +516,13 @@ QIcon ZIconTheme::findQIcon(const QString &iconName)
     const auto it = cache.constFind(iconName);
     if (it != cache.cend())
         return *it;
+    // The user's theme is searched by the same reader as ours: Qt's own
+    // loader parses a large index (hicolor's) through QSettings, which cost
+    // a sixth of the window's start-up for two names.
     QIcon found;
-    if (QIcon::hasThemeIcon(iconName))
-        found = QIcon::fromTheme(iconName);
-    for (int i = 0; found.isNull() && i < fallbacks.size(); ++i)
-        found = lookInTheme(fallbacks.at(i), iconName);
+    const QStringList order = searchOrder(QIcon::themeName(), fallbacks);
+    for (int i = 0; found.isNull() && i < order.size(); ++i)
+        found = lookInTheme(order.at(i), iconName);
     cache.insert(iconName, found);
     return found;
 }
