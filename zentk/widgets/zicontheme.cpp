@@ -15,7 +15,7 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
-#include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +35,8 @@ struct ThemeDir
 // A theme's icon-theme.cache, as GTK's updater writes it: which directories
 // hold an icon of a name, without a stat per directory. All numbers are big
 // endian; every offset is checked, so a damaged file only means no cache.
+// The few records a look-up needs are read where they are: a mapping would
+// bring in far more of the file than a start-up reads.
 class IconCache
 {
 public:
@@ -45,51 +47,49 @@ public:
         if (!cacheInfo.isFile() || cacheInfo.lastModified() < QFileInfo(themeDir).lastModified())
             return;
         m_file.setFileName(file);
-        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() < 12 || m_file.size() > (qint64(1) << 31))
+        if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return;
-        m_data = m_file.map(0, m_file.size());
-        m_size = m_file.size();
-        if (m_data && (read16(0) != 1 || !read32(4, &m_hash) || !read32(8, &m_dirList)))
-            m_data = nullptr;
+        const QByteArray header = readAt(0, 12);
+        m_valid = header.size() == 12 && number(header, 0, 2) == 1 &&
+                  read32(4, &m_hash) && read32(8, &m_dirList);
     }
 
-    bool isValid() const { return m_data != nullptr; }
+    bool isValid() const { return m_valid; }
 
     // The directories holding `name` and its image flags (2 svg, 4 png);
     // nullopt when the file does not hold together.
-    std::optional<QHash<QByteArray, quint16>> lookUp(const QByteArray &name) const
+    std::optional<QHash<QByteArray, quint16>> lookUp(const QByteArray &name)
     {
         QHash<QByteArray, quint16> found;
         quint32 buckets = 0, icon = 0, dirCount = 0;
         if (!read32(m_hash, &buckets) || buckets == 0 || !read32(m_dirList, &dirCount))
             return std::nullopt;
-        if (!read32(m_hash + 4 + 4 * (hash(name) % buckets), &icon))
+        if (!read32(m_hash + 4 + 4 * quint64(hash(name) % buckets), &icon))
             return std::nullopt;
+        const QByteArray wanted = name + '\0';
         for (int chained = 0; icon != 0xffffffff; ++chained) {
-            quint32 next = 0, nameAt = 0, images = 0, count = 0;
-            if (chained > 100000 || !read32(icon, &next) || !read32(icon + 4, &nameAt) ||
-                !read32(icon + 8, &images))
+            const QByteArray record = readAt(icon, 12);
+            if (chained > 4096 || record.size() != 12)
                 return std::nullopt;
-            const char *iconName = string(nameAt);
-            if (!iconName)
-                return std::nullopt;
-            if (name == iconName) {
-                if (!read32(images, &count) || count > dirCount)
-                    return std::nullopt;
-                for (quint32 i = 0; i < count; ++i) {
-                    const quint64 image = quint64(images) + 4 + 8 * i;
-                    quint32 dirAt = 0;
-                    const quint16 dir = read16(image);
-                    if (image + 8 > m_size || dir >= dirCount || !read32(m_dirList + 4 + 4 * quint64(dir), &dirAt))
-                        return std::nullopt;
-                    const char *dirName = string(dirAt);
-                    if (!dirName)
-                        return std::nullopt;
-                    found.insert(QByteArray(dirName), read16(image + 2));
-                }
-                break;
+            if (readAt(number(record, 4, 4), wanted.size()) != wanted) {
+                icon = quint32(number(record, 0, 4));
+                continue;
             }
-            icon = next;
+            const quint64 images = number(record, 8, 4);
+            quint32 count = 0;
+            if (!read32(images, &count) || count > dirCount)
+                return std::nullopt;
+            const QByteArray list = readAt(images + 4, 8 * qint64(count));
+            if (list.size() != 8 * qint64(count))
+                return std::nullopt;
+            for (quint32 i = 0; i < count; ++i) {
+                const quint32 dir = quint32(number(list, 8 * i, 2));
+                const QByteArray dirName = dir < dirCount ? directory(dir) : QByteArray();
+                if (dirName.isEmpty())
+                    return std::nullopt;
+                found.insert(dirName, quint16(number(list, 8 * i + 2, 2)));
+            }
+            break;
         }
         return found;
     }
@@ -104,33 +104,54 @@ private:
         return h;
     }
 
-    quint16 read16(quint64 at) const
+    static quint64 number(const QByteArray &data, qsizetype at, int bytes)
     {
-        return at + 2 <= m_size ? quint16(m_data[at] << 8 | m_data[at + 1]) : 0;
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = value << 8 | quint8(data.at(at + i));
+        return value;
     }
 
-    bool read32(quint64 at, quint32 *value) const
+    // Up to `length` bytes from `at`; fewer at the end of the file.
+    QByteArray readAt(quint64 at, qint64 length)
     {
-        if (at + 4 > m_size)
+        if (length <= 0 || length > (1 << 20) || at > quint64(std::numeric_limits<qint64>::max()) ||
+            !m_file.seek(qint64(at)))
+            return QByteArray();
+        return m_file.read(length);
+    }
+
+    bool read32(quint64 at, quint32 *value)
+    {
+        const QByteArray bytes = readAt(at, 4);
+        if (bytes.size() != 4)
             return false;
-        *value = quint32(m_data[at]) << 24 | quint32(m_data[at + 1]) << 16 | quint32(m_data[at + 2]) << 8 |
-                 quint32(m_data[at + 3]);
+        *value = quint32(number(bytes, 0, 4));
         return true;
     }
 
-    // A terminated string inside the file, else null.
-    const char *string(quint64 at) const
+    // A directory's name, read once; empty when it is not in the file.
+    QByteArray directory(quint32 index)
     {
-        if (at >= m_size || !std::memchr(m_data + at, 0, m_size - at))
-            return nullptr;
-        return reinterpret_cast<const char *>(m_data + at);
+        const auto known = m_dirNames.constFind(index);
+        if (known != m_dirNames.cend())
+            return *known;
+        quint32 at = 0;
+        QByteArray name;
+        if (read32(m_dirList + 4 + 4 * quint64(index), &at)) {
+            name = readAt(at, 256);
+            const qsizetype end = name.indexOf('\0');
+            name.truncate(end < 0 ? 0 : end);
+        }
+        m_dirNames.insert(index, name);
+        return name;
     }
 
-    QFile m_file; // keeps the mapping
-    const uchar *m_data = nullptr;
-    quint64 m_size = 0;
+    QFile m_file;
+    bool m_valid = false;
     quint32 m_hash = 0;
     quint32 m_dirList = 0;
+    QHash<quint32, QByteArray> m_dirNames;
 };
 
 // One theme in one icon root (a theme may be in several: the user's own
