@@ -3,6 +3,7 @@
 
 #include "testsupport.h"
 
+#include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -82,49 +83,38 @@ private slots:
     // or one that does not hold together, is passed over for probing.
     void iconCacheSaysWhereIconsAre_data()
     {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<bool>("cacheUsed");
-        QTest::newRow("current") << QString() << true;
-        QTest::newRow("older than the theme") << QStringLiteral("old") << false;
-        QTest::newRow("truncated") << QStringLiteral("truncate") << false;
-        QTest::newRow("offsets past the end") << QStringLiteral("offsets") << false;
-        QTest::newRow("chain loops") << QStringLiteral("loop") << false;
-        QTest::newRow("another version") << QStringLiteral("version") << false;
+        QTest::addColumn<QByteArray>("cache");
+        QTest::addColumn<int>("age"); // seconds older than the theme
+        QTest::addColumn<bool>("used");
+        // Both names share the one bucket; the wanted one comes second.
+        const QByteArray current = iconCache({"zentk-other", "zentk-listed"});
+        QTest::newRow("current") << current << -60 << true;
+        QTest::newRow("older than the theme") << current << 60 << false;
+        QTest::newRow("truncated") << current.left(30) << -60 << false;
+        QTest::newRow("offsets past the end") << QByteArray(current).replace(16, 4, "\x7f\xff\xff\xf0") << -60 << false;
+        QTest::newRow("chain loops") << iconCache({"zentk-other"}, true) << -60 << false;
     }
 
     void iconCacheSaysWhereIconsAre()
     {
-        QFETCH(QString, damage);
-        QFETCH(bool, cacheUsed);
+        QFETCH(QByteArray, cache);
+        QFETCH(int, age);
+        QFETCH(bool, used);
         const QString theme = QStringLiteral("zentk-cached-%1").arg(QTest::currentDataTag()).replace(' ', '-');
         writeTheme(theme, "");
         writeThemeIcon(theme, QStringLiteral("zentk-listed"), Qt::green);
         writeThemeIcon(theme, QStringLiteral("zentk-unlisted"), Qt::green);
-        // Both names share the one bucket; the wanted one comes second.
-        QByteArray cache = iconCache({"apps/16"}, {{"zentk-listed", 0, 4}, {"zentk-other", 0, 4}});
-        if (damage == QLatin1String("truncate"))
-            cache.truncate(30);
-        else if (damage == QLatin1String("offsets"))
-            cache.replace(16, 4, QByteArray("\x7f\xff\xff\xf0", 4));
-        else if (damage == QLatin1String("loop"))
-            cache = iconCache({"apps/16"}, {{"zentk-other", 0, 4}}, true);
-        else if (damage == QLatin1String("version"))
-            cache[1] = 2;
-        const QString base = m_base + QStringLiteral("/../") + theme;
-        QFile file(base + QStringLiteral("/icon-theme.cache"));
+        QFile file(m_base + QStringLiteral("/../%1/icon-theme.cache").arg(theme));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(cache);
-        file.close();
-        const QDateTime themeTime = QFileInfo(base).lastModified();
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(themeTime.addSecs(damage == QLatin1String("old") ? -60 : 60),
+        QCOMPARE(file.write(cache), cache.size());
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(QFileInfo(QFileInfo(file).path()).lastModified().addSecs(-age),
                                  QFileDevice::FileModificationTime));
         file.close();
 
         QIcon::setThemeName(theme);
-        if (damage.isEmpty() || damage == QLatin1String("old"))
-            QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-listed"))), QColor(Qt::green));
-        QCOMPARE(ZIconTheme::findQIcon(QStringLiteral("zentk-unlisted")).isNull(), cacheUsed);
+        QCOMPARE(colourOf(ZIconTheme::findQIcon(QStringLiteral("zentk-listed"))), QColor(Qt::green));
+        QCOMPARE(ZIconTheme::findQIcon(QStringLiteral("zentk-unlisted")).isNull(), used);
     }
 
     void drawsTheFileMadeForTheSize_data()
@@ -225,41 +215,27 @@ private slots:
     }
 
 private:
-    // An icon-theme.cache laid out as GTK's updater writes it, with every
-    // name in one bucket; `loop` chains the first name to itself.
-    static QByteArray iconCache(const QList<QByteArray> &dirs,
-                                const QList<std::tuple<QByteArray, int, int>> &images, bool loop = false)
+    // An icon-theme.cache as GTK's updater lays it out: one bucket holding
+    // `names` chained in order, each a PNG in "apps/16"; `loop` chains the
+    // last name to itself.
+    static QByteArray iconCache(const QByteArrayList &names, bool loop = false)
     {
-        QByteArray out(12 + 8, '\0');
-        auto put16 = [&out](int at, int v) { out[at] = char(v >> 8); out[at + 1] = char(v); };
-        auto put32 = [&out, &put16](int at, quint32 v) { put16(at, int(v >> 16)); put16(at + 2, int(v & 0xffff)); };
-        put16(0, 1);
-        put32(4, 12);
-        put32(12, 1); // one bucket
-        quint32 head = 0xffffffff;
-        for (const auto &[name, dir, flags] : images) {
-            const int icon = int(out.size());
-            out.append(12 + 4 + 8, '\0');
-            put32(icon, loop ? quint32(icon) : head);
-            put32(icon + 8, quint32(icon + 12));
-            put32(icon + 12, 1);
-            put16(icon + 16, dir);
-            put16(icon + 18, flags);
-            const int nameAt = int(out.size());
-            out.append(name).append('\0');
-            put32(icon + 4, quint32(nameAt));
-            head = quint32(icon);
+        const quint32 count = quint32(names.size()), strings = 20 + 24 * count;
+        QByteArray text("apps/16", 8);
+        for (const QByteArray &name : names)
+            text += name + '\0';
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly); // big endian, as the file is
+        out << quint16(1) << quint16(0) << quint32(12) << quint32(strings + text.size()) << quint32(1)
+            << quint32(20);
+        for (quint32 i = 0, name = strings + 8; i < count; name += names.at(i).size() + 1, ++i) {
+            const quint32 icon = 20 + 24 * i;
+            out << (i + 1 < count ? icon + 24 : loop ? icon : 0xffffffffu) << name << icon + 12 << quint32(1)
+                << quint16(0) << quint16(4) << quint32(0);
         }
-        put32(16, head);
-        const int dirList = int(out.size());
-        out.append(4 + 4 * dirs.size(), '\0');
-        put32(8, quint32(dirList));
-        put32(dirList, quint32(dirs.size()));
-        for (int i = 0; i < dirs.size(); ++i) {
-            put32(dirList + 4 + 4 * i, quint32(out.size()));
-            out.append(dirs.at(i)).append('\0');
-        }
-        return out;
+        out.writeRawData(text.constData(), int(text.size()));
+        out << quint32(1) << strings;
+        return bytes;
     }
 
     static QColor colourOf(const QIcon &icon)
