@@ -354,6 +354,7 @@ QList<ThemeDir> parseIndexTheme(const QByteArray &data, const QString &base, boo
     QList<QByteArrayView> listed;
     QHash<QByteArrayView, std::pair<int, int>> sizes; // section -> size, scale
     QByteArrayView section;
+    bool inThemeSection = false;
     const QByteArrayView all(data);
     for (qsizetype pos = 0; pos < all.size();) {
         qsizetype end = all.indexOf('\n', pos);
@@ -365,14 +366,19 @@ QList<ThemeDir> parseIndexTheme(const QByteArray &data, const QString &base, boo
             continue;
         if (line.front() == '[' && line.back() == ']') {
             section = line.sliced(1, line.size() - 2).trimmed();
+            inThemeSection = section == QByteArrayView("Icon Theme");
             continue;
         }
+        // A directory's section wants only Size and Scale: most of its lines
+        // (Context, Type, MinSize, ...) are passed over on their first letter.
+        if (!inThemeSection && line.front() != 'S')
+            continue;
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0)
             continue;
         const QByteArrayView key = line.first(eq).trimmed();
         const QByteArrayView value = line.sliced(eq + 1).trimmed();
-        if (section == QByteArrayView("Icon Theme")) {
+        if (inThemeSection) {
             const bool dirs = key == QByteArrayView("Directories") || key == QByteArrayView("ScaledDirectories");
             if (!dirs && key != QByteArrayView("Inherits"))
                 continue;
