@@ -15,11 +15,14 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
+#include <cerrno>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <tuple>
+
+#include <unistd.h>
 
 namespace {
 
@@ -49,9 +52,13 @@ public:
         m_file.setFileName(file);
         if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return;
+        // The header and the two counts every look-up needs, read once.
         const QByteArray header = readAt(0, 12);
-        m_valid = header.size() == 12 && number(header, 0, 2) == 1 &&
-                  read32(4, &m_hash) && read32(8, &m_dirList);
+        if (header.size() != 12 || number(header, 0, 2) != 1)
+            return;
+        m_hash = quint32(number(header, 4, 4));
+        m_dirList = quint32(number(header, 8, 4));
+        m_valid = read32(m_hash, &m_buckets) && m_buckets > 0 && read32(m_dirList, &m_dirCount);
     }
 
     bool isValid() const { return m_valid; }
@@ -61,10 +68,8 @@ public:
     std::optional<QHash<QByteArray, quint16>> lookUp(const QByteArray &name)
     {
         QHash<QByteArray, quint16> found;
-        quint32 buckets = 0, icon = 0, dirCount = 0;
-        if (!read32(m_hash, &buckets) || buckets == 0 || !read32(m_dirList, &dirCount))
-            return std::nullopt;
-        if (!read32(m_hash + 4 + 4 * quint64(hash(name) % buckets), &icon))
+        quint32 icon = 0;
+        if (!read32(m_hash + 4 + 4 * quint64(hash(name) % m_buckets), &icon))
             return std::nullopt;
         const QByteArray wanted = name + '\0';
         for (int chained = 0; icon != 0xffffffff; ++chained) {
@@ -77,14 +82,14 @@ public:
             }
             const quint64 images = number(record, 8, 4);
             quint32 count = 0;
-            if (!read32(images, &count) || count > dirCount)
+            if (!read32(images, &count) || count > m_dirCount)
                 return std::nullopt;
             const QByteArray list = readAt(images + 4, 8 * qint64(count));
             if (list.size() != 8 * qint64(count))
                 return std::nullopt;
             for (quint32 i = 0; i < count; ++i) {
                 const quint32 dir = quint32(number(list, 8 * i, 2));
-                const QByteArray dirName = dir < dirCount ? directory(dir) : QByteArray();
+                const QByteArray dirName = dir < m_dirCount ? directory(dir) : QByteArray();
                 if (dirName.isEmpty())
                     return std::nullopt;
                 found.insert(dirName, quint16(number(list, 8 * i + 2, 2)));
@@ -112,13 +117,19 @@ private:
         return value;
     }
 
-    // Up to `length` bytes from `at`; fewer at the end of the file.
+    // Up to `length` bytes from `at`; fewer at the end of the file. One
+    // positioned read, not a seek and a read.
     QByteArray readAt(quint64 at, qint64 length)
     {
-        if (length <= 0 || length > (1 << 20) || at > quint64(std::numeric_limits<qint64>::max()) ||
-            !m_file.seek(qint64(at)))
+        if (length <= 0 || length > (1 << 20) || at > quint64(std::numeric_limits<off_t>::max()))
             return QByteArray();
-        return m_file.read(length);
+        QByteArray bytes(length, Qt::Uninitialized);
+        ssize_t got;
+        do {
+            got = ::pread(m_file.handle(), bytes.data(), size_t(length), off_t(at));
+        } while (got < 0 && errno == EINTR);
+        bytes.truncate(got < 0 ? 0 : qsizetype(got));
+        return bytes;
     }
 
     bool read32(quint64 at, quint32 *value)
@@ -151,6 +162,8 @@ private:
     bool m_valid = false;
     quint32 m_hash = 0;
     quint32 m_dirList = 0;
+    quint32 m_buckets = 0;
+    quint32 m_dirCount = 0;
     QHash<quint32, QByteArray> m_dirNames;
 };
 
