@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -120,6 +121,33 @@ private slots:
             QCOMPARE(accentPixels, 0);
             QVERIFY2(countNear(image, outline) >= 10, qPrintable(outline.name()));
         }
+    }
+
+    // A flat button, like anything that asks the style for a focus rectangle,
+    // shows keyboard focus as the accent ring; focus from a click shows none.
+    void flatButtonShowsKeyboardFocus()
+    {
+        QWidget host;
+        auto *layout = new QVBoxLayout(&host);
+        auto *before = new QPushButton(QStringLiteral("刷新"), &host);
+        auto *flat = new QPushButton(QStringLiteral("详情"), &host);
+        flat->setFlat(true);
+        layout->addWidget(before);
+        layout->addWidget(flat);
+        host.show();
+        QApplication::setActiveWindow(&host);
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        const QColor accent = flat->palette().color(QPalette::Active, QPalette::Highlight);
+
+        flat->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(flat->hasFocus());
+        QCOMPARE(countNear(flat->grab().toImage(), accent), 0);
+
+        before->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(before, Qt::Key_Tab);
+        QTRY_VERIFY(flat->hasFocus());
+        const int ring = countNear(flat->grab().toImage(), accent);
+        QVERIFY2(ring >= 20, qPrintable(QString::number(ring)));
     }
 };
 

@@ -158,10 +158,38 @@ void ZStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option,
             return;
         }
         break;
+    case PE_FrameFocusRect:
+        // Fusion's own is a faint tint that a flat button or a list row hardly
+        // shows. Keyboard focus gets the edits' 2 px accent ring; focus from a
+        // click, as in Fusion, none.
+        if (option->state & State_KeyboardFocusChange) {
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(QPen(option->palette.color(QPalette::Active, QPalette::Highlight), 2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), 6, 6);
+            painter->restore();
+        }
+        return;
     default:
         break;
     }
     QProxyStyle::drawPrimitive(element, option, painter, widget);
+}
+
+void ZStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                         const QWidget *widget) const
+{
+    QProxyStyle::drawControl(element, option, painter, widget);
+    // Fusion marks a button's focus in its panel, which a flat button does not
+    // draw: without this, Tab onto one shows nothing.
+    const auto *button = qstyleoption_cast<const QStyleOptionButton *>(option);
+    if (element == CE_PushButton && button && (button->features & QStyleOptionButton::Flat) &&
+        (option->state & State_HasFocus)) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(*option);
+        proxy()->drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+    }
 }
 
 int ZStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const

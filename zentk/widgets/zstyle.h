@@ -4,7 +4,8 @@
 
 // The toolkit's look for the framework's own input controls, drawn from the
 // palette: rounded line and text edits whose outline turns into a 2 px accent
-// ring with the focus, and round radio / rounded check indicators. Everything
+// ring with the focus, the same ring for keyboard focus on flat buttons and
+// list rows, and round radio / rounded check indicators. Everything
 // else is the base style's, so a widget it does not touch costs nothing extra.
 class ZStyle : public QProxyStyle
 {
@@ -18,6 +19,8 @@ public:
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget = nullptr) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr,
                     const QWidget *widget = nullptr) const override;
     QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
