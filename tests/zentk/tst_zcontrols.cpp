@@ -9,6 +9,7 @@
 
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QPushButton>
@@ -57,6 +58,38 @@ private slots:
         sw.setAnimated(false);
         sw.setChecked(true);
         QCOMPARE(sw.knobPosition(), 1.0);
+    }
+
+    // The focus ring stands apart from the track, so it shows on the accent
+    // coloured "on" track as well as on the grey "off" one.
+    void switchFocusRingShowsInBothStates_data()
+    {
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("off") << false;
+        QTest::newRow("on") << true;
+    }
+
+    void switchFocusRingShowsInBothStates()
+    {
+        QFETCH(bool, checked);
+        ZSwitchButton sw;
+        sw.setAnimated(false);
+        sw.setChecked(checked);
+        sw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sw));
+        QApplication::setActiveWindow(&sw);
+        sw.setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(sw.hasFocus());
+        const QImage image = sw.grab().toImage();
+        const QColor accent = sw.palette().color(QPalette::Active, QPalette::Highlight);
+        auto isAccent = [&](int x) {
+            const QColor c = image.pixelColor(x, image.height() / 2);
+            return qAbs(c.red() - accent.red()) + qAbs(c.green() - accent.green()) +
+                       qAbs(c.blue() - accent.blue()) < 60;
+        };
+        QVERIFY(isAccent(0) || isAccent(1));                 // the ring
+        QVERIFY(!isAccent(2) || !isAccent(3));               // a gap inside it
+        QCOMPARE(isAccent(image.width() / 2 - 12), checked); // the track
     }
 
     void buttonBoxIsExclusiveWhenCheckable()

@@ -57,7 +57,10 @@ void ZSwitchButton::paintEvent(QPaintEvent *event)
     const auto group = isEnabled() ? QPalette::Active : QPalette::Disabled;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+    // With the focus the track draws in from the ring, leaving a gap: the ring
+    // is the "on" colour and would otherwise run into an "on" track.
+    const qreal inset = hasFocus() ? 3 : 1;
+    const QRectF track = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
     const qreal r = track.height() / 2.0;
     const qreal pos = knobPosition();
     const QColor on = pal.color(group, QPalette::Highlight);
@@ -77,10 +80,9 @@ void ZSwitchButton::paintEvent(QPaintEvent *event)
     p.setBrush(trackColor);
     p.drawRoundedRect(track, r, r);
     if (hasFocus()) {
-        // A ring outside the track, visible on both the on and the off colour.
         p.setPen(QPen(pal.color(group, QPalette::Highlight), 1.5));
         p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), r + 1, r + 1);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), r + 2.25, r + 2.25);
     }
     const qreal knob = track.height() - 4;
     const qreal x = track.left() + 2 + (track.width() - 4 - knob) * pos;
