@@ -233,6 +233,39 @@ private slots:
         QCOMPARE(spy.count(), 1);
     }
 
+    // Tab onto the bar rings its current tab; focus from a click does not.
+    void tabBarShowsKeyboardFocus()
+    {
+        QWidget host;
+        auto *layout = new QHBoxLayout(&host);
+        auto *before = new QPushButton(QStringLiteral("刷新"), &host);
+        auto *bar = new ZTabBar(&host);
+        bar->addTab(QStringLiteral("系统快照"));
+        bar->addTab(QStringLiteral("系统部署实例"));
+        layout->addWidget(before);
+        layout->addWidget(bar);
+        host.show();
+        QApplication::setActiveWindow(&host);
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        const QColor accent =
+            ZGuiApplicationHelper::instance()->applicationPalette().color(QPalette::Active, QPalette::Highlight);
+        auto accentPixels = [&] {
+            const QImage image = bar->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    n += image.pixelColor(x, y) == accent;
+            return n;
+        };
+        bar->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(bar->hasFocus());
+        const int byClick = accentPixels();
+        before->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(before, Qt::Key_Tab);
+        QTRY_VERIFY(bar->hasFocus());
+        QVERIFY2(accentPixels() >= byClick + 40, qPrintable(QString::number(byClick)));
+    }
+
     void iconLookup_data()
     {
         QTest::addColumn<QString>("name");

@@ -111,6 +111,13 @@ void ZTabBar::paintEvent(QPaintEvent *event)
             p.drawRoundedRect(QRectF(r.left() + 8, r.bottom() - 2.5, r.width() - 16, 3), 1.5, 1.5);
         }
 
+        // Keyboard focus rings the current tab, as on the other controls.
+        if ((opt.state & QStyle::State_HasFocus) && (opt.state & QStyle::State_KeyboardFocusChange)) {
+            p.setPen(QPen(pal.color(QPalette::Active, QPalette::Highlight), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(QRectF(r).adjusted(2, 2, -2, -5), 6, 6);
+        }
+
         QRect area = r.adjusted(8 + opt.leftButtonSize.width(), 0, -8 - opt.rightButtonSize.width(), -2);
         if (!opt.icon.isNull()) {
             const QSize is = iconSize();
