@@ -9,9 +9,13 @@
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 class TestZMainWindow : public QObject
 {
@@ -209,6 +213,38 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.titlebar()->findChild<QToolButton *>(QStringLiteral("ZTitlebarCloseButton"))->click();
         QVERIFY(!window.isVisible());
+    }
+
+    // Enter and Return act on the focused button, as Space does; a control
+    // that takes Enter itself keeps it.
+    void enterActsOnTheFocusedButton()
+    {
+        ZMainWindow window;
+        auto *central = new QWidget(&window);
+        auto *layout = new QVBoxLayout(central);
+        auto *button = new QPushButton(QStringLiteral("详情"), central);
+        auto *edit = new QLineEdit(central);
+        layout->addWidget(button);
+        layout->addWidget(edit);
+        window.setCentralWidget(central);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QSignalSpy clicked(button, &QPushButton::clicked);
+
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(button, Qt::Key_Space);
+        QTRY_COMPARE(clicked.count(), 3);
+
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        button->setEnabled(false);
+        button->setFocus();
+        QTest::keyClick(&window, Qt::Key_Return);
+        QTest::qWait(50);
+        QCOMPARE(clicked.count(), 3);
     }
 };
 

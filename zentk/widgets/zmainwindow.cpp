@@ -3,7 +3,10 @@
 #include "zapplication.h"
 #include "ztitlebar.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -59,6 +62,22 @@ void ZMainWindow::showEvent(QShowEvent *event)
         m_resizeWatch = true;
     }
     QMainWindow::showEvent(event);
+}
+
+void ZMainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Outside a dialog a push button takes only Space: Enter and Return come
+    // up to the window, which hands them to the focused button. A control that
+    // takes Enter itself (a list, a table) keeps it and never sends it here.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
+    if (enter && button && button->window() == this && button->isEnabled() && !event->isAutoRepeat() &&
+        !(event->modifiers() & ~Qt::KeypadModifier)) {
+        button->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 bool ZMainWindow::eventFilter(QObject *watched, QEvent *event)
