@@ -38,7 +38,7 @@ export XDG_DATA_DIRS="$build/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
 # A year of disk history with spikes and alerts for the disk page, made once.
 if [ ! -d "$XDG_DATA_HOME/tavrin-manager/disk-history" ]; then
-    python3 "$here/sim/make-disk-history.py" --days 365
+    python3 "$here/sim/make-disk-history.py" --days 365 --capacity-gib 160
 fi
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     export XDG_RUNTIME_DIR="$root/home/run"
