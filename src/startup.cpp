@@ -76,7 +76,7 @@ int runInfo(const LaunchRequest &request, int argc, char **argv)
         // The application object only carries the translator: nothing here needs a display.
         QCoreApplication app(argc, argv);
         installCommandLineTranslation();
-        text = Texts::usage().toLocal8Bit();
+        text = Texts::usage().toLocal8Bit() + '\n';
     } else {
         text = QByteArrayLiteral("tavrin-manager ") + productVersion().toLatin1() + '\n';
     }
@@ -163,7 +163,7 @@ QString Texts::usage()
               "  --version                显示版本后退出\n"
               "\n"
               "--status 的退出码：0 一切正常；1 有需要处理的事项（未查看的增长告警、"
-              "磁盘将在预测期限内写满、监控停滞）；2 有部分状态无法读取。\n");
+              "磁盘将在预测期限内写满、监控停滞）；2 有部分状态无法读取。");
 }
 
 } // namespace TavrinStartup

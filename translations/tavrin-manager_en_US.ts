@@ -2192,6 +2192,30 @@ Turn off the writable layer and restore read-only protection first.</translation
         <source>无法加载窗口模块：%1</source>
         <translation>cannot load the window module: %1</translation>
     </message>
+    <message>
+        <source>用法：tavrin-manager [选项]
+
+  （无选项）               打开 Tavrin设置 窗口
+  --show-disk YYYY-MM-DD   打开磁盘页并定位到该日（已有窗口时交给它）
+  --monitor                运行一次后台磁盘监控周期后退出（由 systemd 用户定时器启动）
+  --status                 打印系统状态摘要后退出（不提权，不打开窗口）
+  --status --json          以带版本号的 JSON 对象打印系统状态
+  --help, -h               显示本帮助后退出
+  --version                显示版本后退出
+
+--status 的退出码：0 一切正常；1 有需要处理的事项（未查看的增长告警、磁盘将在预测期限内写满、监控停滞）；2 有部分状态无法读取。</source>
+        <translation>Usage: tavrin-manager [option]
+
+  (no option)              open the Tavrin Settings window
+  --show-disk YYYY-MM-DD   open the disk page on that day (hands it to a running window)
+  --monitor                run one background disk-monitor cycle and exit (started by a systemd user timer)
+  --status                 print a summary of the system&apos;s state and exit (no elevation, no window)
+  --status --json          print the system&apos;s state as a versioned JSON object
+  --help, -h               show this help and exit
+  --version                show the version and exit
+
+Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet seen, the disk full within the forecast limit, monitoring stalled); 2 part of the state could not be read.</translation>
+    </message>
 </context>
 <context>
     <name>Tavrin::DiskHistoryStore</name>
@@ -3471,6 +3495,185 @@ Continue?</translation>
         <location filename="../src/deployspage.cpp" line="421"/>
         <source>部署已删除，占用空间已释放。</source>
         <translation>Deployment deleted; its space was freed.</translation>
+    </message>
+</context>
+<context>
+    <name>Status</name>
+    <message>
+        <source>无法读取（%1）</source>
+        <translation>unreadable (%1)</translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>当前部署</source>
+        <translation>Booted deployment</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>待生效部署</source>
+        <translation>Staged deployment</translation>
+    </message>
+    <message>
+        <source>%1（%2），重启后生效</source>
+        <translation>%1 (%2), takes effect at the next boot</translation>
+    </message>
+    <message>
+        <source>快照</source>
+        <translation>Snapshots</translation>
+    </message>
+    <message>
+        <source>共 0 个</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>共 %1 个，最新 %2（%3）</source>
+        <translation>%1, newest %2 (%3)</translation>
+    </message>
+    <message>
+        <source>只读保护</source>
+        <translation>Read-only protection</translation>
+    </message>
+    <message>
+        <source>已启用</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>临时可写层</source>
+        <translation>Temporary writable layer</translation>
+    </message>
+    <message>
+        <source>开启（重启后清除）</source>
+        <translation>on (cleared at the next boot)</translation>
+    </message>
+    <message>
+        <source>系统盘</source>
+        <translation>System disk</translation>
+    </message>
+    <message>
+        <source>已用 %1 / 共 %2</source>
+        <translation>%1 used of %2</translation>
+    </message>
+    <message>
+        <source>已写满</source>
+        <translation>full</translation>
+    </message>
+    <message>
+        <source>约 %1 天（每天增长 %2）</source>
+        <translation>about %1 days (growing %2 a day)</translation>
+    </message>
+    <message>
+        <source>无预测：近期未增长</source>
+        <translation>no forecast: not growing lately</translation>
+    </message>
+    <message>
+        <source>无预测：最近 %1 之后没有记录</source>
+        <translation>no forecast: nothing recorded since %1</translation>
+    </message>
+    <message>
+        <source>无预测：容量未知</source>
+        <translation>no forecast: capacity unknown</translation>
+    </message>
+    <message>
+        <source>无预测：历史不足两天</source>
+        <translation>no forecast: less than two days of history</translation>
+    </message>
+    <message>
+        <source>预计写满</source>
+        <translation>Full in</translation>
+    </message>
+    <message>
+        <source>最新告警</source>
+        <translation>Newest alert</translation>
+    </message>
+    <message>
+        <source>%1 · %2 增长 %3</source>
+        <translation>%1 · %2 grew by %3</translation>
+    </message>
+    <message>
+        <source>%1 · %2 增长 %3（未查看）</source>
+        <translation>%1 · %2 grew by %3 (not seen yet)</translation>
+    </message>
+    <message>
+        <source>%1，最新采样 %2</source>
+        <translation>%1, newest sample %2</translation>
+    </message>
+    <message>
+        <source>%1，最新采样 %2（已停滞）</source>
+        <translation>%1, newest sample %2 (stalled)</translation>
+    </message>
+    <message>
+        <source>磁盘监控</source>
+        <translation>Disk monitor</translation>
+    </message>
+    <message>
+        <source>监控定时器</source>
+        <translation>Monitor timer</translation>
+    </message>
+    <message>
+        <source>结论：一切正常</source>
+        <translation>Verdict: all is well</translation>
+    </message>
+    <message>
+        <source>结论：有需要处理的事项</source>
+        <translation>Verdict: something to act on</translation>
+    </message>
+    <message>
+        <source>结论：部分状态无法读取</source>
+        <translation>Verdict: part of the state could not be read</translation>
+    </message>
+    <message>
+        <source>无法解析%1：%2</source>
+        <translation>Cannot parse the %1: %2</translation>
+    </message>
+    <message>
+        <source>部署列表</source>
+        <translation>deployment list</translation>
+    </message>
+    <message>
+        <source>保护状态</source>
+        <translation>protection state</translation>
+    </message>
+    <message>
+        <source>可写层状态</source>
+        <translation>writable layer state</translation>
+    </message>
+    <message>
+        <source>df 查询失败</source>
+        <translation>df query failed</translation>
+    </message>
+    <message>
+        <source>systemctl --user 没有回答</source>
+        <translation>systemctl --user gave no answer</translation>
+    </message>
+    <message>
+        <source>告警文件已损坏：%1</source>
+        <translation>The alert file is damaged: %1</translation>
+    </message>
+    <message>
+        <source>无法读取历史目录：%1</source>
+        <translation>Cannot read the history directory: %1</translation>
     </message>
 </context>
 </TS>

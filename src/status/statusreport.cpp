@@ -129,7 +129,7 @@ QString statusToText(const SystemStatus &s)
 {
     QStringList lines;
     const auto line = [&lines](const QString &label, const QString &value) {
-        lines << QStringLiteral("%1：%2").arg(label, value);
+        lines << StatusText::tr("%1：%2").arg(label, value);
     };
 
     const DeploymentStatus &d = s.deployment;
@@ -193,20 +193,18 @@ QString statusToText(const SystemStatus &s)
         line(StatusText::tr("最新告警"), StatusText::tr("无"));
     else
         line(StatusText::tr("最新告警"),
-             StatusText::tr("%1 · %2 增长 %3%4")
-                 .arg(a.newest.date.toString(Qt::ISODate), a.newest.causeDir, formatSize(a.newest.growth),
-                      a.unseen ? StatusText::tr("（未查看）") : QString()));
+             (a.unseen ? StatusText::tr("%1 · %2 增长 %3（未查看）") : StatusText::tr("%1 · %2 增长 %3"))
+                 .arg(a.newest.date.toString(Qt::ISODate), a.newest.causeDir, formatSize(a.newest.growth)));
 
     const MonitorStatus &m = s.monitor;
     QString monitor;
     if (!m.ok)
         monitor = unknown(m.error);
     else
-        monitor = StatusText::tr("%1，最新采样 %2%3")
+        monitor = (m.stale ? StatusText::tr("%1，最新采样 %2（已停滞）") : StatusText::tr("%1，最新采样 %2"))
                       .arg(yesNo(m.enabled),
                            m.newestSample.isValid() ? m.newestSample.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                    : StatusText::tr("无"),
-                           m.stale ? StatusText::tr("（已停滞）") : QString());
+                                                    : StatusText::tr("无"));
     line(StatusText::tr("磁盘监控"), monitor);
     line(StatusText::tr("监控定时器"), m.timerOk ? m.timerState : unknown(m.timerError));
 

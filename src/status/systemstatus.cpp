@@ -128,7 +128,7 @@ void readDisk(DiskUsageStatus *out)
     if (!DiskScanner::dfRoot(&out->capacity, &out->used, &error)) {
         out->capacity = 0;
         out->used = 0;
-        out->error = error;
+        out->error = error.isEmpty() ? StatusText::tr("df 查询失败") : error;
         return;
     }
     out->ok = true;
@@ -223,7 +223,7 @@ void readAlerts(AlertStatus *out, const QString &historyDir)
     }
     const QJsonDocument doc = readJson(path);
     if (!doc.isObject()) {
-        out->error = StatusText::tr("无法读取告警文件：%1").arg(path);
+        out->error = StatusText::tr("告警文件已损坏：%1").arg(path);
         return;
     }
     out->ok = true;
