@@ -39,6 +39,7 @@ DiskForecast forecastDaysToFull(QList<DiskForecastPoint> points, const QDate &to
     if (newest.used >= newest.capacity) {
         result.state = DiskForecast::State::Full;
         result.daysToFull = 0;
+        result.daysExact = 0;
         return result;
     }
     const qint64 elapsed = first.date.daysTo(newest.date);
@@ -54,6 +55,7 @@ DiskForecast forecastDaysToFull(QList<DiskForecastPoint> points, const QDate &to
     }
     const double days = (double(newest.capacity) - double(newest.used)) / result.bytesPerDay;
     result.state = DiskForecast::State::Forecast;
+    result.daysExact = days;
     result.daysToFull = days >= 9.0e15 ? qint64(9.0e15) : qint64(std::floor(days));
     return result;
 }

@@ -28,6 +28,8 @@ struct DiskForecast
     State state = State::NoHistory;
     /// Whole days until used reaches capacity (rounded down); -1 without a forecast.
     qint64 daysToFull = -1;
+    /// The same before rounding (0 when full, -1 without a forecast).
+    double daysExact = -1;
     /// Growth per elapsed calendar day over the window (bytes; may be 0 or negative).
     double bytesPerDay = 0;
     /// The first and the newest day the figure rests on (invalid when none).

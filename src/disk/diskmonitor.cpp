@@ -1,6 +1,7 @@
 #include "disk/diskmonitor.h"
 
 #include "backend/backend.h"
+#include "disk/diskmetrics.h"
 #include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 
@@ -553,6 +554,7 @@ void DiskMonitor::finish(bool ok, const QString &message)
     running = false;
     watchdog->stop();
     scanner->cancel();
+    exportCycleMetrics(config, ok, cycleLock && cycleLock->isLocked());
     cycleLock.reset();
     emit finished(ok, message);
 }

@@ -174,4 +174,9 @@ QStringList MonitorConfig::excludes() const
     return get(QStringLiteral("monitor.excludes"), QStringList()).toStringList();
 }
 
+QString MonitorConfig::metricsDirectory() const
+{
+    return get(QStringLiteral("monitor.metricsDirectory"), QString()).toString().trimmed();
+}
+
 } // namespace Tavrin

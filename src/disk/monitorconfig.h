@@ -47,6 +47,9 @@ public:
     QString snoozeUntil() const;
     void setSnoozeUntil(const QString &value);
     QStringList excludes() const;
+    /// "monitor.metricsDirectory": where each cycle leaves "tavrin-manager.prom" for
+    /// node_exporter's textfile collector; empty (the default) writes nothing.
+    QString metricsDirectory() const;
 
 private:
     ZConfig *zconfig = nullptr;

@@ -49,6 +49,7 @@ void checkDefaults(const MonitorConfig &c)
     QCOMPARE(c.memoryCacheDays(), 90);
     QCOMPARE(c.snoozeUntil(), QString());
     QCOMPARE(c.excludes(), QStringList());
+    QCOMPARE(c.metricsDirectory(), QString());
 }
 
 } // namespace
