@@ -66,7 +66,11 @@ function(tavrin_install_gzipped source destination)
     install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_DATADIR}/${destination})
 endfunction()
 
-install(FILES ${TAVRIN_DATA}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-manager)
+configure_file(${TAVRIN_DATA}/debian/copyright.in ${PROJECT_BINARY_DIR}/share/doc/tavrin-manager/copyright @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/share/doc/tavrin-manager/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-manager)
+# Alerting rules for the monitor's Prometheus metrics, for the administrator to copy.
+install(FILES ${TAVRIN_DATA}/prometheus/tavrin-manager.rules.yml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-manager/examples)
 tavrin_install_gzipped(${TAVRIN_DATA}/debian/changelog doc/tavrin-manager)
 tavrin_install_gzipped(${TAVRIN_DATA}/tavrin-manager.1 man/man1)
 
@@ -85,7 +89,7 @@ install(DIRECTORY DESTINATION ${TAVRIN_CLEANUP_SCRIPT_DIR} COMPONENT system)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrin-manager)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Zarnex Tavrin maintainers <tavrin@zarnex.example.org>")
+set(CPACK_PACKAGE_CONTACT "${TAVRIN_DEVELOPERS} <${TAVRIN_CONTACT}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "snapshots, deployments and protection of an immutable system")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tavrin Settings gives the administrator of Zarnex, an immutable OSTree-based\n"
@@ -102,7 +106,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zarnex.example.org/tavrin)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TAVRIN_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries come from dpkg-shlibdeps. These are loaded or run, not
 # linked: Qt's SVG plug-ins (every icon is an SVG; the linker drops QtSvg, so

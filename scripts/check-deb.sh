@@ -18,7 +18,6 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TAVRIN_RELEASE_BUILD_DIR:-$here/build-release}"
-mirror="${DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 keep=0
 [ "${1:-}" = "--keep" ] && keep=1
 
@@ -35,6 +34,12 @@ fi
 for tool in debootstrap lintian dpkg-shlibdeps fakeroot cpack; do
     command -v "$tool" >/dev/null || die "$tool is missing (Debian: apt-get install debootstrap lintian dpkg-dev fakeroot cmake)"
 done
+
+# The Debian mirror this machine's apt already uses (DEBIAN_MIRROR overrides), so the check works
+# wherever apt works and names no host of its own.
+mirror="${DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(ORIGIN) $(CODENAME)' 2>/dev/null |
+    awk '$2 == "Debian" && $3 == "bookworm" { print $1; exit }')}"
+[ -n "$mirror" ] || die "no Debian 12 (bookworm) source in apt's configuration; set DEBIAN_MIRROR"
 
 step "release build and package"
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -22,7 +22,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-"$here/scripts/build.sh"
+"$here/scripts/build.sh" --window
 if [ ! -e "$root/.zarnex-sim-root" ]; then
     "$here/sim/make-root.sh" "$root"
 fi

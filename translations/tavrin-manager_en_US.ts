@@ -2371,11 +2371,6 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
         <translation>Developer</translation>
     </message>
     <message>
-        <location filename="../src/ui/aboutdialog.cpp" line="90"/>
-        <source>Tavrin 开发团队</source>
-        <translation>Tavrin development team</translation>
-    </message>
-    <message>
         <location filename="../src/ui/aboutdialog.cpp" line="116"/>
         <source>核心目录只读保护</source>
         <translation>Read-only protection of core directories</translation>
@@ -2485,6 +2480,10 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
         <location filename="../src/ui/aboutdialog.cpp" line="160"/>
         <source>已复制</source>
         <translation>Copied</translation>
+    </message>
+    <message>
+        <source>许可证</source>
+        <translation>License</translation>
     </message>
 </context>
 <context>

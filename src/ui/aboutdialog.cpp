@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "startup.h"
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 #include "zguiapplicationhelper.h"
@@ -84,7 +85,7 @@ public:
 
 QString productVersion()
 {
-    return QStringLiteral("1.0.0");
+    return TavrinStartup::productVersion();
 }
 
 QString productVersionLine()
@@ -111,7 +112,8 @@ QWidget *createProductFacts(QWidget *parent)
         {AboutText::tr("技术基础"),
          QStringLiteral("zarnex-immutable-ctl / zarnex-immutable-writable / OSTree")},
         {AboutText::tr("支持平台"), AboutText::tr("Zarnex 25（X11 / Wayland），ZDE 桌面风格（ZENTK）")},
-        {AboutText::tr("开发者"), AboutText::tr("Tavrin 开发团队")},
+        {AboutText::tr("开发者"), TavrinStartup::productDevelopers()},
+        {AboutText::tr("许可证"), TavrinStartup::productLicense()},
     };
     for (int i = 0; i < rows.size(); ++i) {
         ZLabel *name = makeLabel(rows.at(i).first, Body, Muted);
@@ -195,8 +197,8 @@ TavrinAboutDialog::TavrinAboutDialog(QWidget *parent) : ZAboutDialog(parent)
     setProductIcon(productIcon());
     setVersion(productVersion());
     setDescription(productVersionLine());
-    setWebsiteName(QStringLiteral("zarnex.example.org/tavrin"));
-    setWebsiteLink(QStringLiteral("https://zarnex.example.org/tavrin"));
+    setWebsiteName(QString(TavrinStartup::productHomepage()).remove(QStringLiteral("https://")));
+    setWebsiteLink(TavrinStartup::productHomepage());
 
     auto *content = new QWidget;
     auto *layout = new QVBoxLayout(content);

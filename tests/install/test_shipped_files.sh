@@ -57,5 +57,23 @@ else
     echo "systemd-analyze missing (Debian: systemd): units not verified"
 fi
 
+# One licence and one maintainer: the metainfo, the copyright file and the package all take them from
+# the build's one definition, and none is a placeholder.
+identity() { sed -n "s/^set($1 \"\(.*\)\")$/\1/p" "$src/CMakeLists.txt"; }
+license="$(identity TAVRIN_LICENSE)"
+developers="$(identity TAVRIN_DEVELOPERS)"
+contact="$(identity TAVRIN_CONTACT)"
+metainfo="$(cat "$share/metainfo/org.zarnex.tavrin-manager.metainfo.xml")"
+copyright="$(cat "$share/doc/tavrin-manager/copyright")"
+expect_contains "metainfo licence" "$metainfo" "<project_license>$license</project_license>"
+expect_contains "metainfo developer" "$metainfo" "<developer_name>$developers</developer_name>"
+expect_contains "copyright contact" "$copyright" "Upstream-Contact: $developers <$contact>"
+expect_contains "copyright licence" "$copyright" "License: $(identity TAVRIN_LICENSE_DEBIAN)"
+expect_contains "package maintainer" "$(grep CPACK_PACKAGE_CONTACT "$build/CPackConfig.cmake")" "$developers <$contact>"
+expect_contains "changelog maintainer" "$(cat "$src/data/debian/changelog")" " -- $developers <$contact>"
+for placeholder in proprietary LicenseRef "All rights reserved"; do
+    case "$metainfo$copyright" in *"$placeholder"*) fail "placeholder left in the shipped files: $placeholder" ;; esac
+done
+
 [ "$ran" -gt 0 ] || skip "none of desktop-file-validate, appstreamcli, systemd-analyze is installed"
 finish
