@@ -212,9 +212,11 @@ bool writeDiskMetrics(const QString &directory, const DiskMetrics &metrics, QStr
 
 void exportCycleMetrics(const MonitorConfig &config, bool cycleOk, bool cycleRan)
 {
-    const QString directory = config.metricsDirectory();
+    QString directory = config.metricsDirectory();
     if (!cycleRan || directory.isEmpty())
         return;
+    if (directory == QLatin1String("~") || directory.startsWith(QLatin1String("~/")))
+        directory = QDir::homePath() + directory.mid(1);
     const QString historyDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                                QStringLiteral("/tavrin-manager/disk-history");
     const QString file = QDir(directory).filePath(QLatin1String(kMetricsFileName));
