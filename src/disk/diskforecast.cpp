@@ -6,7 +6,8 @@
 
 namespace Tavrin {
 
-DiskForecast forecastDaysToFull(QList<DiskForecastPoint> points, const QDate &today, int windowDays, int maxAgeDays)
+DiskForecast forecastDaysToFull(QList<DiskForecastPoint> points, const QDate &today, int windowDays,
+                                int maxAgeDays)
 {
     QMap<QDate, DiskForecastPoint> byDate;
     for (const DiskForecastPoint &p : std::as_const(points)) {
@@ -60,7 +61,8 @@ DiskForecast forecastDaysToFull(QList<DiskForecastPoint> points, const QDate &to
     return result;
 }
 
-DiskForecast forecastDaysToFull(const QList<DiskDaySummary> &days, const QDate &today, int windowDays, int maxAgeDays)
+DiskForecast forecastDaysToFull(const QList<DiskDaySummary> &days, const QDate &today, int windowDays,
+                                int maxAgeDays)
 {
     QList<DiskForecastPoint> points;
     points.reserve(days.size());

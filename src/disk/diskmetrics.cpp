@@ -1,8 +1,8 @@
 #include "disk/diskmetrics.h"
 
+#include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 #include "disk/monitorconfig.h"
-#include "disk/historylock.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -46,7 +46,8 @@ QByteArray seconds(const QDateTime &time)
 bool loadRecord(const QString &historyDir, const QDate &date, DiskDayRecord *out)
 {
     return dayRecordFromBytes(
-        readFileBytes(historyDir + QLatin1Char('/') + date.toString(Qt::ISODate) + QStringLiteral(".json")), out);
+        readFileBytes(historyDir + QLatin1Char('/') + date.toString(Qt::ISODate) + QStringLiteral(".json")),
+        out);
 }
 
 } // namespace
@@ -196,7 +197,10 @@ DiskMetrics collectDiskMetrics(const QString &historyDir, const QDateTime &now, 
         points.append({today, current.total, current.capacity});
     m.forecast = forecastDaysToFull(points, today, kForecastWindowDays);
 
-    const QJsonArray spikes = readJson(historyDir + QStringLiteral("/alert.json")).object().value(QLatin1String("spikes")).toArray();
+    const QJsonArray spikes = readJson(historyDir + QStringLiteral("/alert.json"))
+                                  .object()
+                                  .value(QLatin1String("spikes"))
+                                  .toArray();
     m.spikesRecorded = int(spikes.size());
     const QString dayText = today.toString(Qt::ISODate);
     for (const QJsonValue &v : spikes)
@@ -206,8 +210,8 @@ DiskMetrics collectDiskMetrics(const QString &historyDir, const QDateTime &now, 
 
 bool writeDiskMetrics(const QString &directory, const DiskMetrics &metrics, QString *error)
 {
-    return writeFileAtomic(QDir(directory).filePath(QLatin1String(kMetricsFileName)), formatDiskMetrics(metrics),
-                           error);
+    return writeFileAtomic(QDir(directory).filePath(QLatin1String(kMetricsFileName)),
+                           formatDiskMetrics(metrics), error);
 }
 
 void exportCycleMetrics(const MonitorConfig &config, bool cycleOk, bool cycleRan)

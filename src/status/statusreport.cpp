@@ -62,14 +62,16 @@ QJsonObject statusToJson(const SystemStatus &s)
     const DeploymentStatus &d = s.deployment;
     QJsonValue staged = QJsonValue::Null;
     if (d.staged)
-        staged = QJsonObject{{QStringLiteral("version"), d.stagedVersion}, {QStringLiteral("commit"), d.stagedCommit}};
-    root.insert(QStringLiteral("deployment"),
-                part(d, {{QStringLiteral("bootedVersion"), d.bootedVersion.isEmpty() ? QJsonValue(QJsonValue::Null)
-                                                                                      : QJsonValue(d.bootedVersion)},
-                         {QStringLiteral("bootedCommit"), d.bootedCommit.isEmpty() ? QJsonValue(QJsonValue::Null)
-                                                                                    : QJsonValue(d.bootedCommit)},
-                         {QStringLiteral("bootedTime"), epochValue(d.bootedTime)},
-                         {QStringLiteral("staged"), staged}}));
+        staged = QJsonObject{{QStringLiteral("version"), d.stagedVersion},
+                             {QStringLiteral("commit"), d.stagedCommit}};
+    root.insert(
+        QStringLiteral("deployment"),
+        part(d, {{QStringLiteral("bootedVersion"),
+                  d.bootedVersion.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(d.bootedVersion)},
+                 {QStringLiteral("bootedCommit"),
+                  d.bootedCommit.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(d.bootedCommit)},
+                 {QStringLiteral("bootedTime"), epochValue(d.bootedTime)},
+                 {QStringLiteral("staged"), staged}}));
 
     const SnapshotStatus &sn = s.snapshots;
     QJsonValue newest = QJsonValue::Null;
@@ -80,26 +82,30 @@ QJsonObject statusToJson(const SystemStatus &s)
     root.insert(QStringLiteral("snapshots"),
                 part(sn, {{QStringLiteral("count"), sn.count}, {QStringLiteral("newest"), newest}}));
 
-    root.insert(QStringLiteral("protection"), part(s.protection, {{QStringLiteral("immutable"), s.protection.immutable}}));
+    root.insert(QStringLiteral("protection"),
+                part(s.protection, {{QStringLiteral("immutable"), s.protection.immutable}}));
     root.insert(QStringLiteral("writableLayer"),
                 part(s.writable, {{QStringLiteral("enabled"), s.writable.enabled},
                                   {QStringLiteral("clearAfterReboot"), s.writable.clearAfterReboot}}));
     // Byte counts as numbers: exact up to 2^53 bytes (8 PiB).
-    root.insert(QStringLiteral("disk"), part(s.disk, {{QStringLiteral("usedBytes"), double(s.disk.used)},
-                                                      {QStringLiteral("capacityBytes"), double(s.disk.capacity)}}));
+    root.insert(QStringLiteral("disk"),
+                part(s.disk, {{QStringLiteral("usedBytes"), double(s.disk.used)},
+                              {QStringLiteral("capacityBytes"), double(s.disk.capacity)}}));
 
     const DiskForecast &f = s.forecast.forecast;
-    root.insert(QStringLiteral("forecast"),
-                part(s.forecast,
-                     {{QStringLiteral("state"), forecastStateName(f.state)},
-                      {QStringLiteral("daysToFull"), f.hasDays() ? QJsonValue(double(f.daysToFull)) : QJsonValue()},
-                      {QStringLiteral("bytesPerDay"),
-                       f.state == DiskForecast::State::Forecast || f.state == DiskForecast::State::NotGrowing
-                           ? QJsonValue(std::round(f.bytesPerDay))
-                           : QJsonValue()},
-                      {QStringLiteral("from"), f.from.isValid() ? QJsonValue(f.from.toString(Qt::ISODate)) : QJsonValue()},
-                      {QStringLiteral("to"), f.to.isValid() ? QJsonValue(f.to.toString(Qt::ISODate)) : QJsonValue()},
-                      {QStringLiteral("limitDays"), s.forecast.limitDays}}));
+    root.insert(
+        QStringLiteral("forecast"),
+        part(s.forecast,
+             {{QStringLiteral("state"), forecastStateName(f.state)},
+              {QStringLiteral("daysToFull"), f.hasDays() ? QJsonValue(double(f.daysToFull)) : QJsonValue()},
+              {QStringLiteral("bytesPerDay"),
+               f.state == DiskForecast::State::Forecast || f.state == DiskForecast::State::NotGrowing
+                   ? QJsonValue(std::round(f.bytesPerDay))
+                   : QJsonValue()},
+              {QStringLiteral("from"),
+               f.from.isValid() ? QJsonValue(f.from.toString(Qt::ISODate)) : QJsonValue()},
+              {QStringLiteral("to"), f.to.isValid() ? QJsonValue(f.to.toString(Qt::ISODate)) : QJsonValue()},
+              {QStringLiteral("limitDays"), s.forecast.limitDays}}));
 
     const AlertStatus &a = s.alert;
     QJsonValue newestAlert = QJsonValue::Null;
@@ -109,7 +115,8 @@ QJsonObject statusToJson(const SystemStatus &s)
                                   {QStringLiteral("causeDir"), a.newest.causeDir},
                                   {QStringLiteral("notified"), a.newest.alerted},
                                   {QStringLiteral("unseen"), a.unseen}};
-    root.insert(QStringLiteral("alert"), part(a, {{QStringLiteral("count"), a.count}, {QStringLiteral("newest"), newestAlert}}));
+    root.insert(QStringLiteral("alert"),
+                part(a, {{QStringLiteral("count"), a.count}, {QStringLiteral("newest"), newestAlert}}));
 
     const MonitorStatus &m = s.monitor;
     QJsonObject timer{{QStringLiteral("ok"), m.timerOk}};
@@ -137,12 +144,13 @@ QString statusToText(const SystemStatus &s)
     if (!d.ok) {
         line(StatusText::tr("当前部署"), unknown(d.error));
     } else {
-        line(StatusText::tr("当前部署"), d.bootedCommit.isEmpty()
-                                          ? StatusText::tr("无")
-                                          : StatusText::tr("%1（%2）").arg(d.bootedVersion, d.bootedCommit.left(12)));
-        line(StatusText::tr("待生效部署"), d.staged ? StatusText::tr("%1（%2），重启后生效")
-                                                          .arg(d.stagedVersion, d.stagedCommit.left(12))
-                                                    : StatusText::tr("无"));
+        line(StatusText::tr("当前部署"),
+             d.bootedCommit.isEmpty()
+                 ? StatusText::tr("无")
+                 : StatusText::tr("%1（%2）").arg(d.bootedVersion, d.bootedCommit.left(12)));
+        line(StatusText::tr("待生效部署"),
+             d.staged ? StatusText::tr("%1（%2），重启后生效").arg(d.stagedVersion, d.stagedCommit.left(12))
+                      : StatusText::tr("无"));
     }
 
     const SnapshotStatus &sn = s.snapshots;
@@ -152,8 +160,8 @@ QString statusToText(const SystemStatus &s)
         line(StatusText::tr("快照"), StatusText::tr("共 0 个"));
     else
         line(StatusText::tr("快照"), StatusText::tr("共 %1 个，最新 %2（%3）")
-                                        .arg(sn.count)
-                                        .arg(sn.newestName, formatTime(sn.newestTime)));
+                                         .arg(sn.count)
+                                         .arg(sn.newestName, formatTime(sn.newestTime)));
 
     line(StatusText::tr("只读保护"),
          s.protection.ok ? (s.protection.immutable ? StatusText::tr("已启用") : StatusText::tr("已关闭"))
@@ -162,12 +170,13 @@ QString statusToText(const SystemStatus &s)
         line(StatusText::tr("临时可写层"), unknown(s.writable.error));
     else
         line(StatusText::tr("临时可写层"), s.writable.enabled && s.writable.clearAfterReboot
-                                              ? StatusText::tr("开启（重启后清除）")
-                                              : yesNo(s.writable.enabled));
+                                               ? StatusText::tr("开启（重启后清除）")
+                                               : yesNo(s.writable.enabled));
 
-    line(StatusText::tr("系统盘"), s.disk.ok ? StatusText::tr("已用 %1 / 共 %2")
-                                                  .arg(formatSize(s.disk.used), formatSize(s.disk.capacity))
-                                            : unknown(s.disk.error));
+    line(StatusText::tr("系统盘"),
+         s.disk.ok
+             ? StatusText::tr("已用 %1 / 共 %2").arg(formatSize(s.disk.used), formatSize(s.disk.capacity))
+             : unknown(s.disk.error));
 
     const DiskForecast &f = s.forecast.forecast;
     QString forecast;
@@ -176,7 +185,9 @@ QString statusToText(const SystemStatus &s)
     else if (f.state == DiskForecast::State::Full)
         forecast = StatusText::tr("已写满");
     else if (f.state == DiskForecast::State::Forecast)
-        forecast = StatusText::tr("约 %1 天（每天增长 %2）").arg(f.daysToFull).arg(formatSize(qint64(f.bytesPerDay)));
+        forecast = StatusText::tr("约 %1 天（每天增长 %2）")
+                       .arg(f.daysToFull)
+                       .arg(formatSize(qint64(f.bytesPerDay)));
     else if (f.state == DiskForecast::State::NotGrowing)
         forecast = StatusText::tr("无预测：近期未增长");
     else if (f.state == DiskForecast::State::Gap)
@@ -202,10 +213,11 @@ QString statusToText(const SystemStatus &s)
     if (!m.ok)
         monitor = unknown(m.error);
     else
-        monitor = (m.stale ? StatusText::tr("%1，最新采样 %2（已停滞）") : StatusText::tr("%1，最新采样 %2"))
-                      .arg(yesNo(m.enabled),
-                           m.newestSample.isValid() ? m.newestSample.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                    : StatusText::tr("无"));
+        monitor =
+            (m.stale ? StatusText::tr("%1，最新采样 %2（已停滞）") : StatusText::tr("%1，最新采样 %2"))
+                .arg(yesNo(m.enabled), m.newestSample.isValid()
+                                           ? m.newestSample.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                           : StatusText::tr("无"));
     line(StatusText::tr("磁盘监控"), monitor);
     line(StatusText::tr("监控定时器"), m.timerOk ? m.timerState : unknown(m.timerError));
 

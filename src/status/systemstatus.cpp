@@ -45,7 +45,11 @@ void readDeployment(DeploymentStatus *out)
         out->error = failureText(r);
         return;
     }
-    if (!parseJson(r.output).value(QLatin1String("data")).toObject().value(QLatin1String("deploy_list")).isArray()) {
+    if (!parseJson(r.output)
+             .value(QLatin1String("data"))
+             .toObject()
+             .value(QLatin1String("deploy_list"))
+             .isArray()) {
         out->error = unparsable(StatusText::tr("部署列表"), r.output);
         return;
     }
@@ -106,13 +110,17 @@ void readProtection(ProtectionStatus *out)
 
 void readWritable(WritableLayerStatus *out)
 {
-    const CommandResult r =
-        runProcess(writablePath(), {QStringLiteral("status"), QStringLiteral("-j")}, kStatusToolTimeoutMs, false);
+    const CommandResult r = runProcess(writablePath(), {QStringLiteral("status"), QStringLiteral("-j")},
+                                       kStatusToolTimeoutMs, false);
     if (!r.ok) {
         out->error = failureText(r);
         return;
     }
-    if (!parseJson(r.output).value(QLatin1String("data")).toObject().value(QLatin1String("conf")).isObject()) {
+    if (!parseJson(r.output)
+             .value(QLatin1String("data"))
+             .toObject()
+             .value(QLatin1String("conf"))
+             .isObject()) {
         out->error = unparsable(StatusText::tr("可写层状态"), r.output);
         return;
     }
@@ -137,10 +145,10 @@ void readDisk(DiskUsageStatus *out)
 void readTimer(MonitorStatus *out)
 {
     // The user's own systemd: no elevation, found on PATH as the disk page finds it.
-    const CommandResult r = runProcess(QStringLiteral("systemctl"),
-                                       {QStringLiteral("--user"), QStringLiteral("is-active"),
-                                        QStringLiteral("tavrin-monitor.timer")},
-                                       kStatusToolTimeoutMs, false);
+    const CommandResult r = runProcess(
+        QStringLiteral("systemctl"),
+        {QStringLiteral("--user"), QStringLiteral("is-active"), QStringLiteral("tavrin-monitor.timer")},
+        kStatusToolTimeoutMs, false);
     // "is-active" answers "inactive" with exit code 3: an answer, not a failure.
     const QString state = r.output.section(QLatin1Char('\n'), 0, 0).trimmed();
     if (!state.isEmpty() && r.exitCode >= 0) {
@@ -182,8 +190,9 @@ QList<DiskDaySummary> recentDays(const QString &historyDir, QDate *newestFile, b
     const int fromFiles = index.isObject() ? 2 : kRecentDays;
     for (int i = int(dates.size()) - 1; i >= 0 && i >= int(dates.size()) - fromFiles; --i) {
         DiskDayRecord record;
-        if (!dayRecordFromBytes(readFileBytes(dir.filePath(dates.at(i).toString(Qt::ISODate) + QStringLiteral(".json"))),
-                                &record))
+        if (!dayRecordFromBytes(
+                readFileBytes(dir.filePath(dates.at(i).toString(Qt::ISODate) + QStringLiteral(".json"))),
+                &record))
             continue;
         DiskDaySummary s;
         s.date = dates.at(i);
@@ -200,8 +209,8 @@ QDateTime newestSampleTime(const QString &historyDir, const QDate &newestFile)
     // A day written by the window's scan has no samples: look a few days further back.
     for (int back = 0; back < 3 && newestFile.isValid(); ++back) {
         DiskDayRecord record;
-        const QString file =
-            historyDir + QLatin1Char('/') + newestFile.addDays(-back).toString(Qt::ISODate) + QStringLiteral(".json");
+        const QString file = historyDir + QLatin1Char('/') + newestFile.addDays(-back).toString(Qt::ISODate) +
+                             QStringLiteral(".json");
         if (!dayRecordFromBytes(readFileBytes(file), &record))
             continue;
         for (const DiskSample &s : std::as_const(record.samples)) {
@@ -281,10 +290,14 @@ QStringList SystemStatus::attention() const
 QStringList SystemStatus::unreadable() const
 {
     QStringList keys;
-    const std::pair<const StatusPart *, const char *> parts[] = {
-        {&deployment, "deployment"}, {&snapshots, "snapshots"}, {&protection, "protection"},
-        {&writable, "writableLayer"}, {&disk, "disk"},      {&forecast, "forecast"},
-        {&alert, "alert"},           {&monitor, "monitor"}};
+    const std::pair<const StatusPart *, const char *> parts[] = {{&deployment, "deployment"},
+                                                                 {&snapshots, "snapshots"},
+                                                                 {&protection, "protection"},
+                                                                 {&writable, "writableLayer"},
+                                                                 {&disk, "disk"},
+                                                                 {&forecast, "forecast"},
+                                                                 {&alert, "alert"},
+                                                                 {&monitor, "monitor"}};
     for (const auto &[part, key] : parts) {
         if (!part->ok)
             keys << QLatin1String(key);
@@ -319,9 +332,9 @@ void readHistoryParts(SystemStatus *status, const QString &historyDir, const QDa
         status->monitor.ok = true;
         status->monitor.newestSample = newestSampleTime(historyDir, newestFile);
         const QDateTime &sample = status->monitor.newestSample;
-        status->monitor.stale = status->monitor.enabled &&
-                                (!sample.isValid() ||
-                                 sample.secsTo(now) > qint64(status->monitor.staleAfterMinutes()) * 60);
+        status->monitor.stale =
+            status->monitor.enabled &&
+            (!sample.isValid() || sample.secsTo(now) > qint64(status->monitor.staleAfterMinutes()) * 60);
     }
     readAlerts(&status->alert, historyDir);
 }
@@ -334,14 +347,17 @@ SystemStatus readSystemStatus()
     QThreadPool pool;
     pool.setMaxThreadCount(6);
     const QList<std::function<void()>> jobs = {
-        [&] { readDeployment(&status.deployment); }, [&] { readSnapshotPart(&status.snapshots); },
-        [&] { readProtection(&status.protection); }, [&] { readWritable(&status.writable); },
-        [&] { readDisk(&status.disk); },             [&] { readTimer(&status.monitor); },
+        [&] { readDeployment(&status.deployment); },
+        [&] { readSnapshotPart(&status.snapshots); },
+        [&] { readProtection(&status.protection); },
+        [&] { readWritable(&status.writable); },
+        [&] { readDisk(&status.disk); },
+        [&] { readTimer(&status.monitor); },
     };
     for (const std::function<void()> &job : jobs)
         pool.start(job);
-    const QString historyDir =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tavrin-manager/disk-history");
+    const QString historyDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                               QStringLiteral("/tavrin-manager/disk-history");
     readHistoryParts(&status, historyDir, status.time);
     pool.waitForDone();
     return status;

@@ -178,8 +178,8 @@ void TestCommandLine::infoWithoutDisplay_data()
     QTest::newRow("short help") << QStringList{"-h"} << QByteArray("--show-disk YYYY-MM-DD");
     QTest::newRow("version") << QStringList{"--version"} << QByteArray("tavrin-manager 1.0.0\n");
     QTest::newRow("help wins over status") << QStringList{"--status", "--help"} << QByteArray("--monitor");
-    QTest::newRow("among toolkit arguments") << QStringList{"-style", "fusion", "--version"}
-                                             << QByteArray("tavrin-manager 1.0.0\n");
+    QTest::newRow("among toolkit arguments")
+        << QStringList{"-style", "fusion", "--version"} << QByteArray("tavrin-manager 1.0.0\n");
 }
 
 void TestCommandLine::infoWithoutDisplay()
@@ -208,45 +208,58 @@ void TestCommandLine::statusParts_data()
     QTest::addColumn<QString>("errorText");
 
     const QStringList none;
-    QTest::newRow("all well") << none << "" << 0 << none << none << "" << "";
+    QTest::newRow("all well") << none << "" << 0 << none << none << ""
+                              << "";
     QTest::newRow("deployments fail") << QStringList{"SIM_CTL_FAIL=admin status"} << "" << 2
                                       << QStringList{"deployment"} << none << "deployment"
                                       << "admin status failed: simulated failure";
     QTest::newRow("deployments garbled") << QStringList{"SIM_CTL_GARBAGE=admin status"} << "" << 2
                                          << QStringList{"deployment"} << none << "deployment"
                                          << "internal error";
-    QTest::newRow("snapshots fail") << QStringList{"SIM_CTL_FAIL=snapshot list", "SIM_CTL_FAIL_MESSAGE=error: Not authorized"}
+    QTest::newRow("snapshots fail") << QStringList{"SIM_CTL_FAIL=snapshot list",
+                                                   "SIM_CTL_FAIL_MESSAGE=error: Not authorized"}
                                     << "" << 2 << QStringList{"snapshots"} << none << "snapshots"
                                     << "error: Not authorized";
-    QTest::newRow("protection fails") << QStringList{"SIM_CTL_FAIL=-s"} << "" << 2 << QStringList{"protection"}
-                                      << none << "protection" << "-s failed";
+    QTest::newRow("protection fails")
+        << QStringList{"SIM_CTL_FAIL=-s"} << "" << 2 << QStringList{"protection"} << none << "protection"
+        << "-s failed";
     QTest::newRow("writable layer garbled") << QStringList{"SIM_WRITABLE_GARBAGE=status"} << "" << 2
                                             << QStringList{"writableLayer"} << none << "writableLayer"
                                             << "internal error";
     QTest::newRow("df fails") << QStringList{"FAKE_DF_EXIT=1"} << "" << 2 << QStringList{"disk"} << none
-                              << "disk" << "df: failure";
+                              << "disk"
+                              << "df: failure";
     QTest::newRow("systemctl fails") << QStringList{"SIM_SYSTEMCTL_FAIL=is-active"} << "" << 2
                                      << QStringList{"monitor.timer"} << none << "monitor.timer"
                                      << "Transaction";
-    QTest::newRow("alert file corrupt") << none << "corrupt alerts" << 2 << QStringList{"alert"} << none
-                                        << "alert" << "alert.json";
+    QTest::newRow("alert file corrupt")
+        << none << "corrupt alerts" << 2 << QStringList{"alert"} << none << "alert"
+        << "alert.json";
     QTest::newRow("every tool fails")
-        << QStringList{"SIM_CTL_FAIL=all", "SIM_WRITABLE_FAIL=all", "FAKE_DF_EXIT=1", "SIM_SYSTEMCTL_FAIL=all"}
+        << QStringList{"SIM_CTL_FAIL=all", "SIM_WRITABLE_FAIL=all", "FAKE_DF_EXIT=1",
+                       "SIM_SYSTEMCTL_FAIL=all"}
         << "unseen alert" << 2
         << QStringList{"deployment", "snapshots", "protection", "writableLayer", "disk", "monitor.timer"}
-        << QStringList{"unseenAlert"} << "writableLayer" << "simulated failure";
+        << QStringList{"unseenAlert"} << "writableLayer"
+        << "simulated failure";
 
     QTest::newRow("unseen alert") << none << "unseen alert" << 1 << none << QStringList{"unseenAlert"} << ""
                                   << "";
-    QTest::newRow("alert seen in the history") << none << "seen alert" << 0 << none << none << "" << "";
-    QTest::newRow("alert dismissed") << none << "dismissed alert" << 0 << none << none << "" << "";
-    QTest::newRow("full within the limit") << none << "fast growth" << 1 << none << QStringList{"forecast"}
-                                           << "" << "";
+    QTest::newRow("alert seen in the history") << none << "seen alert" << 0 << none << none << ""
+                                               << "";
+    QTest::newRow("alert dismissed") << none << "dismissed alert" << 0 << none << none << ""
+                                     << "";
+    QTest::newRow("full within the limit")
+        << none << "fast growth" << 1 << none << QStringList{"forecast"} << ""
+        << "";
     QTest::newRow("disk full") << QStringList{QStringLiteral("FAKE_DF_USED=%1").arg(500 * GiB)} << "" << 1
-                               << none << QStringList{"diskFull"} << "" << "";
-    QTest::newRow("monitor silent") << none << "stale" << 1 << none << QStringList{"monitorStale"} << "" << "";
+                               << none << QStringList{"diskFull"} << ""
+                               << "";
+    QTest::newRow("monitor silent") << none << "stale" << 1 << none << QStringList{"monitorStale"} << ""
+                                    << "";
     QTest::newRow("timer stopped") << none << "timer stopped" << 1 << none << QStringList{"timerInactive"}
-                                   << "" << "";
+                                   << ""
+                                   << "";
     QTest::newRow("monitoring off, silent and stopped") << none << "monitoring off" << 0 << none << none << ""
                                                         << "";
 }
@@ -266,8 +279,8 @@ void TestCommandLine::statusParts()
     const bool fast = setup == "fast growth";
     for (int back = 9; back >= 0; --back) {
         const qint64 used = fast ? 400 * GiB + (9 - back) * 10 * GiB : 100 * GiB + (9 - back) * GiB;
-        const QDateTime sample = setup == "stale" || setup == "monitoring off" ? kNow.addSecs(-3 * 3600)
-                                                                               : kNow.addSecs(-300);
+        const QDateTime sample =
+            setup == "stale" || setup == "monitoring off" ? kNow.addSecs(-3 * 3600) : kNow.addSecs(-300);
         writeDay(today.addDays(-back), used, 500 * GiB, back == 0 ? sample : kNow.addDays(-back));
     }
     const QString alerts = historyDir() + "/alert.json";
@@ -311,7 +324,8 @@ void TestCommandLine::statusParts()
                                      ? o.value("monitor").toObject().value("timer").toObject()
                                      : o.value(failedPart).toObject();
         QCOMPARE(part.value("ok").toBool(), false);
-        QVERIFY2(part.value("error").toString().contains(errorText), qPrintable(part.value("error").toString()));
+        QVERIFY2(part.value("error").toString().contains(errorText),
+                 qPrintable(part.value("error").toString()));
         // A part that could not be read shows no figure that could pass for one.
         QCOMPARE(part.keys(), QStringList({"error", "ok"}));
     }
@@ -372,7 +386,8 @@ void TestCommandLine::statusInEnglish()
     const Run r = run({"--status"}, {"SIM_CTL_FAIL=snapshot list"});
     QCOMPARE(r.exitCode, 2);
     const QString text = QString::fromUtf8(r.out);
-    QVERIFY2(text.contains("Snapshots: unreadable (zarnex-immutable-ctl: snapshot list failed: simulated failure)"),
+    QVERIFY2(text.contains(
+                 "Snapshots: unreadable (zarnex-immutable-ctl: snapshot list failed: simulated failure)"),
              r.out.constData());
     QVERIFY2(!text.contains(QRegularExpression("[\\x{4e00}-\\x{9fff}]")), r.out.constData());
     // Keys and states stay as documented whatever the language.

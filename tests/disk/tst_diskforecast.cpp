@@ -37,27 +37,28 @@ private slots:
         using S = DiskForecast::State;
         QTest::newRow("no history") << QStringList{} << S::NoHistory << qint64(-1) << -1;
         QTest::newRow("one day") << QStringList{"0:10:100"} << S::NoHistory << qint64(-1) << 0;
-        QTest::newRow("steady growth") << QStringList{"2:10:100", "1:11:100", "0:12:100"} << S::Forecast
-                                       << qint64(88) << 2;
+        QTest::newRow("steady growth")
+            << QStringList{"2:10:100", "1:11:100", "0:12:100"} << S::Forecast << qint64(88) << 2;
         // Six days without a record between two: the growth is spread over the days that passed.
-        QTest::newRow("gap inside the window") << QStringList{"7:10:100", "0:17:100"} << S::Forecast << qint64(83)
-                                               << 7;
-        QTest::newRow("newest day a week and more ago") << QStringList{"9:10:100", "8:20:100"} << S::Gap
-                                                        << qint64(-1) << -1;
+        QTest::newRow("gap inside the window")
+            << QStringList{"7:10:100", "0:17:100"} << S::Forecast << qint64(83) << 7;
+        QTest::newRow("newest day a week and more ago")
+            << QStringList{"9:10:100", "8:20:100"} << S::Gap << qint64(-1) << -1;
         QTest::newRow("older days outside the window")
             << QStringList{"60:1:100", "30:50:100", "0:60:100"} << S::Forecast << qint64(120) << 30;
-        QTest::newRow("shrinking disk") << QStringList{"3:20:100", "0:15:100"} << S::NotGrowing << qint64(-1) << 3;
+        QTest::newRow("shrinking disk")
+            << QStringList{"3:20:100", "0:15:100"} << S::NotGrowing << qint64(-1) << 3;
         QTest::newRow("flat disk") << QStringList{"3:20:100", "0:20:100"} << S::NotGrowing << qint64(-1) << 3;
         QTest::newRow("full disk") << QStringList{"1:99:100", "0:100:100"} << S::Full << qint64(0) << 1;
         QTest::newRow("over capacity") << QStringList{"0:120:100"} << S::Full << qint64(0) << 0;
-        QTest::newRow("capacity unknown") << QStringList{"1:10:100", "0:11:0"} << S::UnknownCapacity << qint64(-1)
-                                          << 1;
+        QTest::newRow("capacity unknown")
+            << QStringList{"1:10:100", "0:11:0"} << S::UnknownCapacity << qint64(-1) << 1;
         // Less than a day left rounds down to 0 days, which is still a forecast.
         QTest::newRow("hours left") << QStringList{"1:90:100", "0:99.5:100"} << S::Forecast << qint64(0) << 1;
-        QTest::newRow("order does not matter") << QStringList{"0:12:100", "2:10:100"} << S::Forecast << qint64(88)
-                                               << 2;
-        QTest::newRow("clock ahead of the newest day") << QStringList{"-1:12:100", "1:10:100"} << S::Forecast
-                                                       << qint64(88) << 1;
+        QTest::newRow("order does not matter")
+            << QStringList{"0:12:100", "2:10:100"} << S::Forecast << qint64(88) << 2;
+        QTest::newRow("clock ahead of the newest day")
+            << QStringList{"-1:12:100", "1:10:100"} << S::Forecast << qint64(88) << 1;
         QTest::newRow("byte counts near the limit")
             << QStringList{"1:1e9:8e9", "0:2e9:8e9"} << S::Forecast << qint64(6) << 1;
     }

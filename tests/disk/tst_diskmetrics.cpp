@@ -143,12 +143,18 @@ void TestDiskMetrics::labelEscaping_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("escaped");
-    QTest::newRow("plain") << "/var/log" << "/var/log";
-    QTest::newRow("quote") << "/a\"b" << "/a\\\"b";
-    QTest::newRow("backslash") << "/a\\b" << "/a\\\\b";
-    QTest::newRow("backslash before n") << "/a\\nb" << "/a\\\\nb";
-    QTest::newRow("line feed") << "/a\nb" << "/a\\nb";
-    QTest::newRow("all at once, UTF-8 kept") << "/\"\\\n数据" << "/\\\"\\\\\\n数据";
+    QTest::newRow("plain") << "/var/log"
+                           << "/var/log";
+    QTest::newRow("quote") << "/a\"b"
+                           << "/a\\\"b";
+    QTest::newRow("backslash") << "/a\\b"
+                               << "/a\\\\b";
+    QTest::newRow("backslash before n") << "/a\\nb"
+                                        << "/a\\\\nb";
+    QTest::newRow("line feed") << "/a\nb"
+                               << "/a\\nb";
+    QTest::newRow("all at once, UTF-8 kept") << "/\"\\\n数据"
+                                             << "/\\\"\\\\\\n数据";
 }
 
 void TestDiskMetrics::labelEscaping()
@@ -164,22 +170,27 @@ void TestDiskMetrics::fileFormat_data()
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("absent");
     const QStringList always{"tavrin_disk_spikes_today", "tavrin_disk_spikes_recorded",
-                             "tavrin_monitor_last_cycle_timestamp_seconds", "tavrin_monitor_last_cycle_failed"};
+                             "tavrin_monitor_last_cycle_timestamp_seconds",
+                             "tavrin_monitor_last_cycle_failed"};
     QTest::newRow("typical") << "typical"
-                             << always + QStringList{"tavrin_disk_used_bytes", "tavrin_disk_capacity_bytes",
-                                                     "tavrin_disk_time_to_full_seconds", "tavrin_disk_day_growth_bytes",
+                             << always + QStringList{"tavrin_disk_used_bytes",
+                                                     "tavrin_disk_capacity_bytes",
+                                                     "tavrin_disk_time_to_full_seconds",
+                                                     "tavrin_disk_day_growth_bytes",
                                                      "tavrin_disk_directory_growth_bytes",
                                                      "tavrin_monitor_last_success_timestamp_seconds"}
                              << QStringList{};
     QTest::newRow("disk of 0 bytes") << "zero disk"
-                                     << always + QStringList{"tavrin_disk_used_bytes", "tavrin_disk_capacity_bytes"}
+                                     << always + QStringList{"tavrin_disk_used_bytes",
+                                                             "tavrin_disk_capacity_bytes"}
                                      << QStringList{"tavrin_disk_time_to_full_seconds"};
     QTest::newRow("no history, never succeeded")
         << "nothing" << always
-        << QStringList{"tavrin_disk_used_bytes", "tavrin_disk_time_to_full_seconds", "tavrin_disk_day_growth_bytes",
-                       "tavrin_disk_directory_growth_bytes", "tavrin_monitor_last_success_timestamp_seconds"};
-    QTest::newRow("odd directory names") << "odd names" << always + QStringList{"tavrin_disk_directory_growth_bytes"}
-                                         << QStringList{};
+        << QStringList{"tavrin_disk_used_bytes", "tavrin_disk_time_to_full_seconds",
+                       "tavrin_disk_day_growth_bytes", "tavrin_disk_directory_growth_bytes",
+                       "tavrin_monitor_last_success_timestamp_seconds"};
+    QTest::newRow("odd directory names")
+        << "odd names" << always + QStringList{"tavrin_disk_directory_growth_bytes"} << QStringList{};
 }
 
 void TestDiskMetrics::fileFormat()
@@ -194,9 +205,10 @@ void TestDiskMetrics::fileFormat()
         m.diskKnown = true;
         m.used = 100 * GiB;
         m.capacity = 500 * GiB;
-        m.forecast = forecastDaysToFull(QList<DiskForecastPoint>{{kNow.date().addDays(-1), 99 * GiB, 500 * GiB},
-                                                                 {kNow.date(), 100 * GiB, 500 * GiB}},
-                                        kNow.date());
+        m.forecast =
+            forecastDaysToFull(QList<DiskForecastPoint>{{kNow.date().addDays(-1), 99 * GiB, 500 * GiB},
+                                                        {kNow.date(), 100 * GiB, 500 * GiB}},
+                               kNow.date());
         m.dayGrowthKnown = true;
         m.dayGrowth = -3 * GiB;
         m.directoryGrowth = {{"/var", 2 * GiB, true}, {"/home", GiB, true}};
@@ -211,8 +223,8 @@ void TestDiskMetrics::fileFormat()
         m.cycleFailed = true;
     } else {
         m.lastSuccess = kNow;
-        m.directoryGrowth = {{kOddName, 3 * GiB, true},       {"/a\\", 2 * GiB, true}, {"/\n", GiB, true},
-                             {kOddName, GiB, true},           {"/\"", MiB, true},      {"/ spaced name", 1, true}};
+        m.directoryGrowth = {{kOddName, 3 * GiB, true}, {"/a\\", 2 * GiB, true}, {"/\n", GiB, true},
+                             {kOddName, GiB, true},     {"/\"", MiB, true},      {"/ spaced name", 1, true}};
     }
     const QByteArray text = formatDiskMetrics(m);
     for (const QString &family : present)
@@ -220,12 +232,14 @@ void TestDiskMetrics::fileFormat()
                      text.startsWith("# HELP " + family.toUtf8() + ' '),
                  qPrintable(family));
     for (const QString &family : absent)
-        QVERIFY2(!text.contains(family.toUtf8() + ' ') && !text.contains(family.toUtf8() + '{'), qPrintable(family));
+        QVERIFY2(!text.contains(family.toUtf8() + ' ') && !text.contains(family.toUtf8() + '{'),
+                 qPrintable(family));
     QCOMPARE(sampleValue(text, "tavrin_monitor_last_cycle_failed"), QByteArray(m.cycleFailed ? "1" : "0"));
     if (kind == "typical") {
         QCOMPARE(sampleValue(text, "tavrin_disk_time_to_full_seconds"), QByteArray::number(400 * 86400));
         QCOMPARE(sampleValue(text, "tavrin_disk_day_growth_bytes"), QByteArray::number(-3 * GiB));
-        QCOMPARE(sampleValue(text, "tavrin_disk_directory_growth_bytes{path=\"/var\"}"), QByteArray::number(2 * GiB));
+        QCOMPARE(sampleValue(text, "tavrin_disk_directory_growth_bytes{path=\"/var\"}"),
+                 QByteArray::number(2 * GiB));
     }
     if (kind == "odd names") {
         // A path listed twice gives one series; every line is one sample.
@@ -346,8 +360,9 @@ void TestDiskMetrics::nodeExporterScrape()
         QSKIP("node_exporter is not installed (Debian: prometheus-node-exporter)");
     QVERIFY(QFileInfo(Tavrin::Test::buildPath("bin/tavrin-manager")).isExecutable());
     QVERIFY(QDir().mkpath(home.path() + "/config/zarnex"));
-    QVERIFY(writeFileAtomic(home.path() + "/config/zarnex/tavrin-manager.conf",
-                            "[monitor]\nenabled=true\nmetricsDirectory=" + metricsDir.path().toUtf8() + "\n"));
+    QVERIFY(
+        writeFileAtomic(home.path() + "/config/zarnex/tavrin-manager.conf",
+                        "[monitor]\nenabled=true\nmetricsDirectory=" + metricsDir.path().toUtf8() + "\n"));
     const QDate today = kNow.date();
     save(day(today.addDays(-1), 100 * GiB, {{"/var", 10 * GiB, true}, {kOddName, GiB, true}}));
     // Today's scan is done already: the cycle only samples with df.
@@ -379,8 +394,9 @@ void TestDiskMetrics::nodeExporterScrape()
     QCOMPARE(value("tavrin_disk_day_growth_bytes"), double(100 * MiB));
     QCOMPARE(sampleValue(reply, "tavrin_monitor_last_cycle_failed"), QByteArray("0"));
     QCOMPARE(value("tavrin_disk_directory_growth_bytes{path=\"/var\"}"), double(600 * MiB));
-    QCOMPARE(value("tavrin_disk_directory_growth_bytes{path=\"" + escapeMetricLabel(kOddName).toUtf8() + "\"}"),
-             double(300 * MiB));
+    QCOMPARE(
+        value("tavrin_disk_directory_growth_bytes{path=\"" + escapeMetricLabel(kOddName).toUtf8() + "\"}"),
+        double(300 * MiB));
     const QByteArray success = sampleValue(reply, "tavrin_monitor_last_success_timestamp_seconds");
     QCOMPARE(success.toDouble(), double(kNow.toSecsSinceEpoch()));
 
@@ -391,7 +407,8 @@ void TestDiskMetrics::nodeExporterScrape()
     QCOMPARE(sampleValue(reply, "tavrin_monitor_last_cycle_failed"), QByteArray("1"));
     QCOMPARE(sampleValue(reply, "tavrin_monitor_last_success_timestamp_seconds"), success);
     // Nothing but the file itself is left in the directory (the save-file's temporary is gone).
-    QCOMPARE(QDir(metricsDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"tavrin-manager.prom"});
+    QCOMPARE(QDir(metricsDir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"tavrin-manager.prom"});
 }
 
 void TestDiskMetrics::shippedRules()
