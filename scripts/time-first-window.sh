@@ -63,7 +63,8 @@ xvfb=$!
 sleep 1
 t2=$(now)
 # The program says when its window has painted for the first time.
-DISPLAY=:5 TAVRIN_FIRST_PAINT_PROBE=1 dbus-run-session -- ./scripts/demo.sh >/root/demo.log 2>&1 &
+# In a session of its own, so the bus daemon and the window end with it.
+DISPLAY=:5 TAVRIN_FIRST_PAINT_PROBE=1 setsid dbus-run-session -- ./scripts/demo.sh >/root/demo.log 2>&1 &
 demo=$!
 found=""
 for i in $(seq 1 3600); do
@@ -73,7 +74,8 @@ for i in $(seq 1 3600); do
     sleep 0.2
 done
 t3=$(now)
-kill "$demo" "$xvfb" 2>/dev/null || true
+kill -- -"$demo" 2>/dev/null || true
+kill "$xvfb" 2>/dev/null || true
 wait 2>/dev/null || true
 [ -n "$found" ] || { tail -30 /root/demo.log; echo "no window appeared"; exit 1; }
 echo "window: $found"
