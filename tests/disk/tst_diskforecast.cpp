@@ -11,10 +11,10 @@ constexpr qint64 GiB = 1024LL * 1024 * 1024;
 const QDate kToday(2026, 12, 9);
 
 // "offset:usedGiB:capacityGiB" per day, offsets counted back from today.
-QList<DiskForecastPoint> points(const QStringList &spec)
+QList<DiskForecastPoint> points(const QStringList &rows)
 {
     QList<DiskForecastPoint> list;
-    for (const QString &entry : spec) {
+    for (const QString &entry : rows) {
         const QStringList f = entry.split(':');
         list.append({kToday.addDays(-f.at(0).toInt()), qint64(f.at(1).toDouble() * GiB),
                      qint64(f.at(2).toDouble() * GiB)});
