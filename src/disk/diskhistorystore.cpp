@@ -12,6 +12,8 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -150,6 +152,19 @@ bool scanIndexTail(const QByteArray &bytes, int wanted, IndexTail *out)
     return !out->summaries.isEmpty();
 }
 
+// Into the "ahead" directory beside the days, under a name not taken there yet.
+bool moveAside(const QString &path)
+{
+    const QString dir = DiskHistoryStore::aheadDir();
+    if (!QDir().mkpath(dir))
+        return false;
+    const QString name = QFileInfo(path).fileName();
+    QString target = dir + QLatin1Char('/') + name;
+    for (int n = 1; QFileInfo::exists(target); ++n)
+        target = dir + QLatin1Char('/') + name + QLatin1Char('.') + QString::number(n);
+    return QFile::rename(path, target);
+}
+
 QString lockFailure(const HistoryLock &lock)
 {
     return lock.isBusy() ? DiskHistoryStore::tr("历史目录正被另一个进程占用")
@@ -160,7 +175,9 @@ QString lockFailure(const HistoryLock &lock)
 
 DiskHistoryStore::DiskHistoryStore(QObject *parent) : QObject(parent)
 {
-    // The first worker of a range runs on the global pool; these are the other cores.
+    // A superseded load may still be ending while the next one starts.
+    requestPool.setMaxThreadCount(2);
+    requestPool.setExpiryTimeout(-1);
     rangePool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
     // Idle helpers wait without a time-out, so an idle window is not woken
     // 30 s after a load to end them.
@@ -305,24 +322,45 @@ bool DiskHistoryStore::loadDay(const QDate &date, DiskDayRecord *out) const
     return loadDayFrom(historyDir(), date, out);
 }
 
-bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const
+DiskHistoryStore::FileStamp DiskHistoryStore::stampOf(const QString &path)
+{
+    FileStamp stamp;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return stamp;
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
+    stamp.size = qint64(st.st_size);
+    stamp.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+bool DiskHistoryStore::loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out,
+                                   FileStamp *stampOut) const
 {
     if (!date.isValid() || !out)
         return false;
+    const QString path = dir + QStringLiteral("/%1.json").arg(date.toString(Qt::ISODate));
+    // Taken before the read: a file replaced during it is read again next time, never cached as new.
+    const FileStamp stamp = stampOf(path);
     {
         QMutexLocker lock(&cacheMutex);
         const auto it = cache.constFind(date);
-        if (it != cache.cend()) {
-            *out = it.value();
+        if (it != cache.cend() && it->stamp.isValid() && it->stamp == stamp) {
+            *out = it->record;
+            if (stampOut)
+                *stampOut = stamp;
             return true;
         }
     }
     DiskDayRecord record;
-    if (!readDayFile(dir + QStringLiteral("/%1.json").arg(date.toString(Qt::ISODate)), &record))
+    if (!stamp.isValid() || !readDayFile(path, &record))
         return false;
     // The file's name, not its content, says which day it is.
     record.date = date;
     *out = std::move(record);
+    if (stampOut)
+        *stampOut = stamp;
     return true;
 }
 
@@ -341,7 +379,7 @@ struct DiskHistoryStore::RangeJob
     // types, as the thread sanitizer follows them without an instrumented Qt.
     std::mutex mutex;
     std::condition_variable allFinished;
-    std::map<int, DiskDayRecord> loaded;
+    std::map<int, std::pair<DiskDayRecord, FileStamp>> loaded;
     int finished = 0;
     int claimed = -1; // known once claiming has stopped
     int reportedStep = 0;
@@ -367,18 +405,19 @@ void DiskHistoryStore::loadJobDays(DiskHistoryStore *store, RangeJob &job)
             return;
         const bool stop = job.id != 0 && store->isCancelled(job.id);
         DiskDayRecord record;
-        const bool found = !stop && store->loadDayFrom(job.dir, job.from.addDays(i), &record);
-        store->finishJobDay(job, i, found ? &record : nullptr);
+        FileStamp stamp;
+        const bool found = !stop && store->loadDayFrom(job.dir, job.from.addDays(i), &record, &stamp);
+        store->finishJobDay(job, i, found ? &record : nullptr, stamp);
         if (stop)
             return;
     }
 }
 
-void DiskHistoryStore::finishJobDay(RangeJob &job, int index, DiskDayRecord *record)
+void DiskHistoryStore::finishJobDay(RangeJob &job, int index, DiskDayRecord *record, const FileStamp &stamp)
 {
     const std::lock_guard lock(job.mutex);
     if (record)
-        job.loaded.emplace(index, std::move(*record));
+        job.loaded.emplace(index, std::make_pair(std::move(*record), stamp));
     ++job.finished;
     if (job.id != 0 && !isCancelled(job.id)) {
         const int step = int(qint64(job.finished) * kProgressSteps / job.total);
@@ -416,13 +455,17 @@ QList<DiskDayRecord> DiskHistoryStore::runRange(quint64 id, const QDate &from, c
     }
 
     QList<DiskDayRecord> records;
+    QList<FileStamp> stamps;
     records.reserve(qsizetype(job->loaded.size()));
-    for (auto &day : job->loaded)
-        records.append(std::move(day.second));
+    stamps.reserve(qsizetype(job->loaded.size()));
+    for (auto &day : job->loaded) {
+        records.append(std::move(day.second.first));
+        stamps.append(day.second.second);
+    }
     // In date order, as one day after another would have: only the newest days stay cached.
     const qsizetype cached = std::min<qsizetype>(records.size(), std::max(memoryCacheDays, 0));
     for (qsizetype i = records.size() - cached; i < records.size(); ++i)
-        addToCache(records.at(i));
+        cacheStamped(records.at(i), stamps.at(i));
     return records;
 }
 
@@ -455,8 +498,8 @@ quint64 DiskHistoryStore::requestRange(const QDate &from, const QDate &to)
         watcher->deleteLater();
         emit rangeLoaded(id, records);
     });
-    const QFuture<QList<DiskDayRecord>> future = QtConcurrent::run(
-        QThreadPool::globalInstance(), [this, id, from, to] { return runRange(id, from, to); });
+    const QFuture<QList<DiskDayRecord>> future =
+        QtConcurrent::run(&requestPool, [this, id, from, to] { return runRange(id, from, to); });
     running.insert(id, future);
     watcher->setFuture(future);
     return id;
@@ -715,7 +758,9 @@ bool DiskHistoryStore::pruneIndexed(int days, DiskHistoryIndex *index)
                 (day.file.isEmpty() ? day.date.toString(Qt::ISODate) + QStringLiteral(".json") : day.file);
             const QFileInfo info(path);
             const qint64 size = info.isFile() ? info.size() : 0;
-            if (!info.exists() || QFile::remove(path)) {
+            // A stray day from the future is kept aside, never deleted.
+            const bool gone = day.date < cutoff ? QFile::remove(path) : moveAside(path);
+            if (!info.exists() || gone) {
                 index->storage = std::max<qint64>(0, index->storage - size);
                 deleted = true;
                 continue;
@@ -747,6 +792,65 @@ bool DiskHistoryStore::pruneIndexed(int days, DiskHistoryIndex *index)
     return true;
 }
 
+QString DiskHistoryStore::aheadDir()
+{
+    return historyDir() + QStringLiteral("/ahead");
+}
+
+int DiskHistoryStore::setAsideFutureDays(const QDate &today)
+{
+    if (!today.isValid())
+        return 0;
+    const QList<DayFile> files = listDayFiles(historyDir());
+    // With no record of the week before, the clock may be behind the history instead: then the
+    // history is no future, and nothing moves.
+    const bool clockAgrees = std::any_of(files.cbegin(), files.cend(), [&](const DayFile &f) {
+        return f.date <= today && f.date >= today.addDays(-kClockSlackDays);
+    });
+    if (!clockAgrees ||
+        std::none_of(files.cbegin(), files.cend(), [&](const DayFile &f) { return f.date > today; }))
+        return 0;
+    HistoryLock lock;
+    if (!lock.isLocked())
+        return 0;
+    int moved = 0;
+    for (const DayFile &file : listDayFiles(historyDir())) {
+        if (file.date <= today || !moveAside(file.path))
+            continue;
+        ++moved;
+        QMutexLocker cacheLock(&cacheMutex);
+        if (cache.remove(file.date))
+            cacheOrder.removeAll(file.date);
+    }
+    if (moved > 0)
+        rebuildIndex();
+    return moved;
+}
+
+bool DiskHistoryStore::setAsideFutureSamples(DiskDayRecord *record, const QDateTime &now)
+{
+    if (!record || !now.isValid())
+        return true;
+    const QDateTime limit = now.addSecs(3600);
+    QList<DiskSample> ahead;
+    for (qsizetype i = record->samples.size() - 1; i >= 0; --i) {
+        if (record->samples.at(i).time.isValid() && record->samples.at(i).time > limit)
+            ahead.prepend(record->samples.takeAt(i));
+    }
+    if (ahead.isEmpty())
+        return true;
+    const QString dir = aheadDir();
+    QDir().mkpath(dir);
+    const QString path = dir + QStringLiteral("/%1-samples.json").arg(record->date.toString(Qt::ISODate));
+    DiskDayRecord kept;
+    if (!readDayFile(path, &kept))
+        kept = DiskDayRecord();
+    kept.date = record->date;
+    kept.samples += ahead;
+    kept.total = kept.samples.constLast().total;
+    return writeFileAtomic(path, dayRecordToBytes(boundedForStorage(kept)));
+}
+
 bool DiskHistoryStore::enforceBudget()
 {
     HistoryLock lock;
@@ -770,8 +874,8 @@ bool DiskHistoryStore::enforceBudget()
             rewritten = true;
             // The cache must not hand out what the file no longer holds.
             QMutexLocker lock(&cacheMutex);
-            if (cache.contains(file.date))
-                cache[file.date] = record;
+            if (cache.remove(file.date))
+                cacheOrder.removeAll(file.date);
         }
     };
 
@@ -846,10 +950,15 @@ qint64 DiskHistoryStore::storageBytes() const
 
 void DiskHistoryStore::addToCache(const DiskDayRecord &record)
 {
+    cacheStamped(record, stampOf(dayFilePath(record.date)));
+}
+
+void DiskHistoryStore::cacheStamped(const DiskDayRecord &record, const FileStamp &stamp)
+{
     QMutexLocker lock(&cacheMutex);
     if (cache.contains(record.date))
         cacheOrder.removeAll(record.date);
-    cache.insert(record.date, record);
+    cache.insert(record.date, CachedDay{record, stamp});
     cacheOrder.append(record.date);
     while (!cacheOrder.isEmpty() && cacheOrder.size() > std::max(memoryCacheDays, 0))
         cache.remove(cacheOrder.takeFirst());

@@ -53,13 +53,14 @@ public:
     bool updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change);
     /// Why the last `saveDayRecord` or `updateDayRecord` failed; empty after a success.
     QString lastError() const { return lastErrorText; }
-    /// One day, from the cache when held there, else from its file (which does not fill the cache).
+    /// One day, from the cache when its file is still the one the cache read, else from the file
+    /// (which does not fill the cache): another process's write is always seen.
     bool loadDay(const QDate &date, DiskDayRecord *out) const;
     /// Days from `from` to `to` inclusive that have a readable file, in date order; fills the cache.
     /// Longer ranges are parsed on several threads.
     QList<DiskDayRecord> loadRange(const QDate &from, const QDate &to);
-    /// Loads a range on the global thread pool (its parse shared with the store's own helper
-    /// threads); emits `rangeProgress` in order, for every day of ranges up to 20 days and every
+    /// Loads a range on the store's own threads (never Qt's global pool, which painting waits
+    /// on); emits `rangeProgress` in order, for every day of ranges up to 20 days and every
     /// 5 % of longer ones, always ending with `total`, and one `rangeLoaded` with the days in date
     /// order. Returns the request id, 0 when the range is invalid.
     quint64 requestRange(const QDate &from, const QDate &to);
@@ -82,13 +83,38 @@ public:
     /// before today when the clock is ahead of the history; also drops day files left far in the
     /// future by a clock that ran ahead.
     void pruneExpired(int days);
+    /// Moves day files dated after `today` into aheadDir() when the history agrees with the clock
+    /// (a record of the week before `today` exists): a clock that ran ahead wrote them, and they
+    /// must not become that day once it comes. Nothing is deleted. Returns how many were moved.
+    int setAsideFutureDays(const QDate &today);
+    /// Takes the samples of `record` stamped more than an hour after `now` out of it, into the
+    /// record of that date in aheadDir(). False when there were some but they could not be kept.
+    static bool setAsideFutureSamples(DiskDayRecord *record, const QDateTime &now);
+    /// historyDir() + "/ahead": what a clock ahead of time wrote, kept for a person to look at.
+    static QString aheadDir();
     /// Thins old days until the directory fits the budget; true when a day was rewritten.
     bool enforceBudget();
     /// Deletes the day files from `from` to `to`; true when at least one was deleted.
     bool removeRange(const QDate &from, const QDate &to);
     /// Bytes of all "*.json" files in the history directory.
     qint64 storageBytes() const;
+    /// Caches `record` as the content of its day file as the file is now.
     void addToCache(const DiskDayRecord &record);
+
+    /// What identifies one version of a file: replaced files (atomic saves) get a new inode.
+    struct FileStamp
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 mtimeNs = 0;
+        bool isValid() const { return size >= 0; }
+        bool operator==(const FileStamp &o) const
+        {
+            return device == o.device && inode == o.inode && size == o.size && mtimeNs == o.mtimeNs;
+        }
+    };
+    static FileStamp stampOf(const QString &path);
 
     /// Statistics over the records (sorted by date internally).
     static DiskRangeStats computeRangeStats(const QList<DiskDayRecord> &records);
@@ -118,14 +144,20 @@ private:
     void updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index);
     bool pruneIndexed(int days, DiskHistoryIndex *index);
     QDate retentionAnchor(const DiskHistoryIndex &index) const;
-    bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out) const;
+    bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out, FileStamp *stamp = nullptr) const;
+    void cacheStamped(const DiskDayRecord &record, const FileStamp &stamp);
     struct RangeJob;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);
     static void loadJobDays(DiskHistoryStore *store, RangeJob &job);
-    void finishJobDay(RangeJob &job, int index, DiskDayRecord *record);
+    void finishJobDay(RangeJob &job, int index, DiskDayRecord *record, const FileStamp &stamp);
 
+    struct CachedDay
+    {
+        DiskDayRecord record;
+        FileStamp stamp;
+    };
     mutable QMutex cacheMutex;
-    QHash<QDate, DiskDayRecord> cache;
+    QHash<QDate, CachedDay> cache;
     QList<QDate> cacheOrder;
 
     mutable QMutex cancelMutex;
@@ -134,8 +166,9 @@ private:
     quint64 nextRequestId = 1;
     QString lastErrorText;
     QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
-    // Helpers of range loads, apart from the global pool where a range's first worker runs:
-    // work queued there (size computations, scans) neither delays them nor waits behind them.
+    // A range's first worker, and its helpers: apart from the global pool, so work queued there
+    // (painting, size computations) neither delays a load nor waits behind its disk reads.
+    QThreadPool requestPool;
     QThreadPool rangePool;
 };
 

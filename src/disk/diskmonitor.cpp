@@ -177,8 +177,14 @@ qint64 baselineGrowth(const DiskHistoryIndex &index, const QDate &today, int day
         if (!(day.date < today))
             continue;
         ++considered;
-        if (day.growth > 0) {
-            sum += day.growth;
+        // A day's growth counts per day elapsed since the record before it: after a gap it is
+        // several days' growth, not one day's.
+        qint64 elapsed = 1;
+        if (i > 0 && index.days.at(i - 1).date.isValid() && day.date.isValid())
+            elapsed = std::max<qint64>(1, index.days.at(i - 1).date.daysTo(day.date));
+        const qint64 perDay = day.growth / elapsed;
+        if (perDay > 0) {
+            sum += perDay;
             ++positive;
         }
     }
@@ -275,6 +281,9 @@ void DiskMonitor::runCycle()
     scannedTopLevel = false;
     rescanning = false;
     spikeStored = false;
+    secondSource = false;
+    alertedToday.clear();
+    alertsError.clear();
     watchdog->start(watchdogMs);
 
     qint64 capacity = 0;
@@ -286,6 +295,8 @@ void DiskMonitor::runCycle()
 
     now = diskNow();
     const QDate date = now.date();
+    // Days a clock that ran ahead left in the future must not become today once it comes.
+    store->setAsideFutureDays(date);
     today = DiskDayRecord();
     if (!store->loadDay(date, &today))
         today = DiskDayRecord();
@@ -309,7 +320,7 @@ void DiskMonitor::runCycle()
         }
     }
 
-    const qint64 threshold = computeThresholdBytes();
+    threshold = computeThresholdBytes();
     store->spikeThresholdBytes = threshold;
 
     const QJsonObject alerts = readJson(alertsPath).object();
@@ -324,31 +335,48 @@ void DiskMonitor::runCycle()
     };
 
     // Growth per elapsed day: after days without a record, their growth is not one day's.
-    const qint64 elapsedDays = previous.date.isValid() ? std::max<qint64>(1, previous.date.daysTo(date)) : 1;
+    elapsedDays = previous.date.isValid() ? std::max<qint64>(1, previous.date.daysTo(date)) : 1;
     if (!previous.date.isValid() || (used - previous.total) / elapsedDays < threshold) {
         scanOrFinalize();
         return;
     }
     spikeDetected = true;
     spikeGrowth = used - previous.total;
-    for (const QJsonValue &entry : alerts.value(QLatin1String("spikes")).toArray())
-        spikeStored = spikeStored || entry.toObject().value(QLatin1String("date")).toString() == dayText;
-    // The day's spike was drilled and recorded already: later cycles only sample.
+    qint64 alertedGrowth = 0;
+    for (const QJsonValue &entry : alerts.value(QLatin1String("spikes")).toArray()) {
+        const QJsonObject spike = entry.toObject();
+        if (spike.value(QLatin1String("date")).toString() != dayText)
+            continue;
+        spikeStored = true;
+        alertedToday.append(spike.value(QLatin1String("causeDir")).toString());
+        alertedGrowth = std::max(alertedGrowth, jsonBytes(spike.value(QLatin1String("growth"))));
+    }
+    const bool rescanDone = alerts.value(QLatin1String("rescanDate")).toString() == dayText;
     if (spikeStored) {
-        finalize();
+        // The day's spike was recorded. Growth since then that crosses the threshold again has a
+        // source of its own: the day's second full scan looks for it among the other directories.
+        const qint64 sinceAlert = used - (previous.total + alertedGrowth);
+        if (sinceAlert < threshold || rescanDone || scanTimedOut || today.topLevel.isEmpty()) {
+            finalize();
+            return;
+        }
+        secondSource = true;
+        rescanning = true;
+        startTopLevelScan();
         return;
     }
     if (today.topLevel.isEmpty()) {
         scanOrFinalize();
         return;
     }
-    // Growth that came after the day's scan: look at the top level once more.
-    if (!growthExplained() && alerts.value(QLatin1String("rescanDate")).toString() != dayText) {
+    // Growth that came after the day's scan: look at the top level once more, unless that scan ran
+    // out of time today already.
+    if (!growthExplained() && !rescanDone && !scanTimedOut) {
         rescanning = true;
         startTopLevelScan();
         return;
     }
-    if (!startDrillFromGrowth())
+    if (!alertableGrowth() || !startDrillFromGrowth())
         finalize();
 }
 
@@ -366,10 +394,29 @@ DiskItem DiskMonitor::growthTarget() const
     const QStringList incomparable = incomparableTopLevel(previous, today);
     for (const DiskItem &item :
          DiskHistoryStore::topGrowthItems(previous, current, int(current.topLevel.size()))) {
-        if (item.isDir && !isExcluded(item.path) && !incomparable.contains(item.path))
+        if (item.isDir && !isExcluded(item.path) && !incomparable.contains(item.path) &&
+            !alertedToday.contains(item.path))
             return item;
     }
     return {};
+}
+
+bool DiskMonitor::alertableGrowth() const
+{
+    // Growth inside excluded directories is not alertable, and du leaves it out of the sizes: with
+    // exclusions in force only what the scan measured outside them may cross the threshold. A
+    // second source of the day must cross it on its own, without the directories alerted already.
+    const bool exclusions = !scanner->excludedPaths.isEmpty() || !today.scanExcluded.isEmpty();
+    if (!exclusions && !secondSource)
+        return true;
+    qint64 grown = 0;
+    const QStringList incomparable = incomparableTopLevel(previous, today);
+    for (const DiskItem &item :
+         DiskHistoryStore::topGrowthItems(previous, withoutDrillCache(today), int(today.topLevel.size()))) {
+        if (!incomparable.contains(item.path) && !isExcluded(item.path) && !alertedToday.contains(item.path))
+            grown += item.size;
+    }
+    return grown / std::max<qint64>(1, elapsedDays) >= threshold;
 }
 
 bool DiskMonitor::growthExplained() const
@@ -390,6 +437,16 @@ bool DiskMonitor::startDrillFromGrowth()
     if (target.path.isEmpty())
         return false;
     drillPath = target.path;
+    // A drill of this day saved by a cycle whose alert could not be recorded: not run again.
+    const auto saved = today.drillCache.constFind(drillPath);
+    if (saved != today.drillCache.cend() && !saved.value().isEmpty()) {
+        const QList<DiskItem> items = saved.value();
+        QTimer::singleShot(0, this, [this, path = drillPath, items] {
+            if (running && drillPath == path)
+                onDrillFinished(path, items);
+        });
+        return true;
+    }
     if (scanner->drillInto(drillPath))
         return true;
     recordSpike(drillPath, {target});
@@ -411,16 +468,19 @@ void DiskMonitor::onTopLevelFinished(const QList<DiskItem> &items, bool complete
     if (!running)
         return;
     resultDelivered = true;
-    today.topLevel = items;
-    today.complete = complete;
-    noteScanExclusions();
-    scannedTopLevel = true;
+    // An incomplete list never replaces a complete one of the same day.
+    if (complete || today.topLevel.isEmpty() || !today.complete) {
+        today.topLevel = items;
+        today.complete = complete;
+        noteScanExclusions();
+        scannedTopLevel = true;
+    }
     if (rescanning) {
         QJsonObject mark;
         mark.insert(QStringLiteral("rescanDate"), today.date.toString(Qt::ISODate));
         setAlertMarks(mark);
     }
-    if (spikeDetected && startDrillFromGrowth())
+    if (spikeDetected && alertableGrowth() && startDrillFromGrowth())
         return;
     finalize();
 }
@@ -467,7 +527,7 @@ void DiskMonitor::onWatchdog()
     if (drillPath.isEmpty()) {
         // Keep what the top-level scan measured so far, and do not start it again today.
         const QList<DiskItem> partial = scanner->partialItems();
-        if (!partial.isEmpty() && (today.topLevel.isEmpty() || rescanning)) {
+        if (!partial.isEmpty() && (today.topLevel.isEmpty() || !today.complete)) {
             today.topLevel = partial;
             today.complete = false;
             noteScanExclusions();
@@ -492,7 +552,8 @@ bool DiskMonitor::saveDay(QString *error)
     store->memoryCacheDays = config.memoryCacheDays();
     // Merged into the file as it is now: a writer in another process (the window, a cycle that
     // overlapped this one) keeps what it wrote.
-    const bool saved = store->updateDayRecord(today.date, [this](DiskDayRecord &day) {
+    const QDateTime saveTime = diskNow();
+    const bool saved = store->updateDayRecord(today.date, [this, saveTime](DiskDayRecord &day) {
         bool known = false;
         for (const DiskSample &s : std::as_const(day.samples))
             known = known || (s.time == sample.time && s.total == sample.total);
@@ -500,9 +561,12 @@ bool DiskMonitor::saveDay(QString *error)
             day.samples.append(sample);
         std::stable_sort(day.samples.begin(), day.samples.end(),
                          [](const DiskSample &a, const DiskSample &b) { return a.time < b.time; });
+        // Samples stamped ahead of this cycle (a clock that ran ahead) never make the day's total.
+        DiskHistoryStore::setAsideFutureSamples(&day, saveTime);
         day.capacity = today.capacity;
-        day.total = day.samples.constLast().total;
-        if (scannedTopLevel) {
+        day.total = day.samples.isEmpty() ? sample.total : day.samples.constLast().total;
+        const bool keepComplete = !today.complete && day.complete && !day.topLevel.isEmpty();
+        if (scannedTopLevel && !keepComplete) {
             day.topLevel = today.topLevel;
             day.complete = today.complete;
             day.scanExcluded = today.scanExcluded;
@@ -535,13 +599,14 @@ void DiskMonitor::finalize()
     const bool saved = saveDay(&error);
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
-    if (!saved) {
-        finish(false, tr("监控记录保存失败：%1").arg(error));
-        return;
-    }
-    // The notification went out, but the page cannot show an alert its file does not hold.
-    if (alertsWriteFailed) {
-        finish(false, tr("告警记录保存失败：%1").arg(alertsPath));
+    QStringList failures;
+    // Not recorded, so not sent: the next cycle raises the alert again.
+    if (alertsWriteFailed)
+        failures << tr("告警记录保存失败：%1").arg(alertsError.isEmpty() ? alertsPath : alertsError);
+    if (!saved)
+        failures << tr("监控记录保存失败：%1").arg(error);
+    if (!failures.isEmpty()) {
+        finish(false, failures.join(QStringLiteral("；")));
         return;
     }
     finish(true, tr("监控完成"));
@@ -675,8 +740,14 @@ QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
         return notify;
     // Read, merged and written under the history lock: the window and another cycle may write it.
     HistoryLock lock;
-    if (!lock.isLocked())
+    if (!lock.isLocked()) {
+        if (!spikes.isEmpty()) {
+            alertsWriteFailed = true;
+            alertsError = lock.isBusy() ? tr("历史目录正被另一个进程占用")
+                                        : tr("无法在 %1 中加锁").arg(DiskHistoryStore::historyDir());
+        }
         return notify;
+    }
     const QJsonDocument doc = readJson(alertsPath);
     QJsonObject root = doc.isObject() ? doc.object() : QJsonObject();
     const QJsonObject times = root.value(QLatin1String("lastAlert")).toObject();
@@ -705,8 +776,13 @@ QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
             if (!entry.value(QLatin1String("deferred")).toBool() ||
                 entry.value(QLatin1String("alerted")).toBool())
                 continue;
-            if (inCooldown(entry.value(QLatin1String("causeDir")).toString()))
+            // In cooldown when it could go out: suppressed as any other spike of that directory.
+            if (inCooldown(entry.value(QLatin1String("causeDir")).toString())) {
+                entry.remove(QStringLiteral("deferred"));
+                stored.replace(i, entry);
+                changed = true;
                 continue;
+            }
             alert(entry);
             stored.replace(i, entry);
             changed = true;
@@ -723,10 +799,13 @@ QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
         if (known)
             continue;
         QJsonObject entry = spikeToJson(spike);
-        if (quiet)
-            entry.insert(QStringLiteral("deferred"), true);
-        else if (!inCooldown(spike.causeDir))
-            alert(entry);
+        // A directory in cooldown is stored and never sent, in quiet hours as at any other time.
+        if (!inCooldown(spike.causeDir)) {
+            if (quiet)
+                entry.insert(QStringLiteral("deferred"), true);
+            else
+                alert(entry);
+        }
         stored.append(entry);
         changed = true;
     }
@@ -739,8 +818,12 @@ QList<DiskSpikeInfo> DiskMonitor::updateAlerts()
         encodedTimes.insert(it.key(), it.value().toString(Qt::ISODateWithMs));
     root.insert(QStringLiteral("lastAlert"), encodedTimes);
     root.insert(QStringLiteral("spikes"), stored);
-    if (!writeJsonAtomic(alertsPath, QJsonDocument(root)))
+    if (!writeJsonAtomic(alertsPath, QJsonDocument(root))) {
         alertsWriteFailed = true;
+        alertsError = alertsPath;
+        // Not recorded: not sent either, so the next cycle's alert is the first one.
+        notify.clear();
+    }
     return notify;
 }
 

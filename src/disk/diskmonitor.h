@@ -72,6 +72,7 @@ private:
     bool startDrillFromGrowth();
     DiskItem growthTarget() const;
     bool growthExplained() const;
+    bool alertableGrowth() const;
     void recordSpike(const QString &causeDir, const QList<DiskItem> &causes);
     bool saveDay(QString *error);
     void failAfterSaving(const QString &message);
@@ -110,6 +111,12 @@ private:
     bool scannedTopLevel = false;
     bool rescanning = false;
     bool spikeStored = false;
+    // Growth after the day's alert, looked for among the directories not alerted today.
+    bool secondSource = false;
+    QStringList alertedToday;
+    QString alertsError;
+    qint64 threshold = 0;
+    qint64 elapsedDays = 1;
     QMap<QString, QList<DiskItem>> drills;
     std::unique_ptr<HistoryLock> cycleLock;
 };

@@ -57,8 +57,17 @@ QDate diskToday()
     return diskNow().date();
 }
 
+int HistoryLock::defaultTimeoutMs()
+{
+    bool ok = false;
+    const int fromEnv = qEnvironmentVariableIntValue("TAVRIN_HISTORY_LOCK_TIMEOUT_MS", &ok);
+    return ok && fromEnv >= 0 ? fromEnv : kDefaultTimeoutMs;
+}
+
 HistoryLock::HistoryLock(Kind kind, int timeoutMs) : kind(kind)
 {
+    if (timeoutMs < 0)
+        timeoutMs = defaultTimeoutMs();
     LockState &s = state(kind);
     QDeadlineTimer deadline(timeoutMs);
     if (!s.mutex.tryLock(int(deadline.remainingTime()))) {

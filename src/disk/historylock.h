@@ -22,8 +22,8 @@ public:
     /// file; "monitor.lock" marks a running monitor cycle.
     enum class Kind { History, Monitor };
 
-    /// Waits up to `timeoutMs` for the lock (0: try once).
-    explicit HistoryLock(Kind kind = Kind::History, int timeoutMs = kDefaultTimeoutMs);
+    /// Waits up to `timeoutMs` for the lock (0: try once; negative: defaultTimeoutMs()).
+    explicit HistoryLock(Kind kind = Kind::History, int timeoutMs = -1);
     ~HistoryLock();
     HistoryLock(const HistoryLock &) = delete;
     HistoryLock &operator=(const HistoryLock &) = delete;
@@ -33,6 +33,8 @@ public:
     bool isBusy() const { return busy; }
 
     static constexpr int kDefaultTimeoutMs = 15000;
+    /// kDefaultTimeoutMs, or "TAVRIN_HISTORY_LOCK_TIMEOUT_MS" when set, so tests need not wait 15 s.
+    static int defaultTimeoutMs();
 
 private:
     Kind kind;

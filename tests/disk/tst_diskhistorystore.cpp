@@ -17,6 +17,9 @@
 #include <memory>
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace Tavrin;
 
 namespace {
@@ -60,6 +63,28 @@ DiskDayRecord readDayFile(const QDate &date)
 QDate today()
 {
     return QDate::currentDate();
+}
+
+// Changes the day file's "total" to `total` (as many digits) in place, its inode, size and times kept:
+// to a store it is the file it read, so what a load returns then says whether it came from the cache.
+void rewriteTotalInPlace(const QDate &date, qint64 total)
+{
+    const QString path = DiskHistoryStore::dayFilePath(date);
+    struct stat before;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const QByteArray old = "\"total\":" + QByteArray::number(readDayFile(date).total);
+    const QByteArray now = "\"total\":" + QByteArray::number(total);
+    QCOMPARE(now.size(), old.size());
+    QVERIFY(bytes.contains(old));
+    bytes.replace(old, now);
+    QVERIFY(f.seek(0));
+    QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 // Day `i` of a range: a total and an item that say which day's file they came from, so a record
@@ -454,19 +479,27 @@ void TestDiskHistoryStore::cacheEvictionOrder()
     DiskHistoryStore store;
     store.memoryCacheDays = 2;
     const QDate base(2020, 3, 1);
+    for (int d = 0; d < 3; ++d)
+        writeDay(makeDay(base.addDays(d), 1000 + d));
     for (int d : inserted)
         store.addToCache(makeDay(base.addDays(d), 10 + d));
-    // No files exist: only cached days load.
+    // The files did not change: cached days come from the cache, the others from their files.
     for (int d = 0; d < 3; ++d) {
         DiskDayRecord r;
-        QCOMPARE(store.loadDay(base.addDays(d), &r), kept.contains(d));
-        if (kept.contains(d))
-            QCOMPARE(r.total, qint64(10 + d));
+        QVERIFY(store.loadDay(base.addDays(d), &r));
+        QCOMPARE(r.total, qint64(kept.contains(d) ? 10 + d : 1000 + d));
     }
+    // A file replaced by another writer is read again; a removed one is gone.
+    writeDay(makeDay(base.addDays(kept.first()), 2000));
+    QFile::remove(DiskHistoryStore::dayFilePath(base.addDays(kept.last())));
+    DiskDayRecord r;
+    QVERIFY(store.loadDay(base.addDays(kept.first()), &r));
+    QCOMPARE(r.total, qint64(2000));
+    QVERIFY(!store.loadDay(base.addDays(kept.last()), &r));
     store.memoryCacheDays = 0;
     store.addToCache(makeDay(base, 1));
-    DiskDayRecord r;
-    QVERIFY(!store.loadDay(base, &r));
+    QVERIFY(store.loadDay(base, &r));
+    QVERIFY(r.total != 1);
 }
 
 void TestDiskHistoryStore::removeRange()
@@ -494,10 +527,18 @@ void TestDiskHistoryStore::syncRange()
     QCOMPARE(records.at(1).date, from.addDays(4));
     QVERIFY(store.loadRange(today(), from).isEmpty());
     QVERIFY(store.loadRange(QDate(), today()).isEmpty());
-    // Loaded days are cached: they survive their files.
-    QFile::remove(DiskHistoryStore::dayFilePath(from));
+    // Loaded days are cached while their files stay as they were; what another process changed
+    // or removed is seen at once.
     DiskDayRecord r;
-    QVERIFY(store.loadDay(from, &r));
+    rewriteTotalInPlace(from.addDays(4), 5);
+    QVERIFY(store.loadDay(from.addDays(4), &r));
+    QCOMPARE(r.total, qint64(4));
+    writeDay(makeDay(from.addDays(9), 8));
+    QVERIFY(store.loadDay(from.addDays(9), &r));
+    QCOMPARE(r.total, qint64(8));
+    QCOMPARE(store.loadRange(from, today()).last().total, qint64(8));
+    QFile::remove(DiskHistoryStore::dayFilePath(from));
+    QVERIFY(!store.loadDay(from, &r));
 }
 
 void TestDiskHistoryStore::asyncRangeProgress()
@@ -671,15 +712,13 @@ void TestDiskHistoryStore::parallelRangeKeepsOrder()
     }
     verifyNumberedRecords(records, from, readable);
 
-    // The newest five readable days stay cached and survive their files; older ones do not.
-    for (int i = 0; i < days; ++i)
-        QFile::remove(DiskHistoryStore::dayFilePath(from.addDays(i)));
+    // The newest five readable days stay cached; older ones are read from their files again.
+    for (int k = 0; k < readable.size(); ++k)
+        rewriteTotalInPlace(from.addDays(readable.at(k)), 2000 + readable.at(k));
     for (int k = 0; k < readable.size(); ++k) {
         DiskDayRecord r;
-        const bool cached = store.loadDay(from.addDays(readable.at(k)), &r);
-        QCOMPARE(cached, k >= readable.size() - 5);
-        if (cached)
-            QCOMPARE(r.total, qint64(1000 + readable.at(k)));
+        QVERIFY(store.loadDay(from.addDays(readable.at(k)), &r));
+        QCOMPARE(r.total, qint64((k >= readable.size() - 5 ? 1000 : 2000) + readable.at(k)));
     }
 }
 

@@ -4,6 +4,8 @@
 #include "monitorfixture.h"
 #include "testsupport.h"
 
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 using namespace Tavrin;
@@ -28,6 +30,7 @@ private slots:
     void excludedScanPaths_data();
     void excludedScanPaths();
     void excludedScanPathThroughLink();
+    void baseline_data();
     void baseline();
     void mergeSpikesDeduplicatesAndCaps();
     void notificationArgumentsShape();
@@ -48,6 +51,8 @@ private slots:
     void duCannotStart();
     void drillCannotStartKeepsDay();
     void watchdog();
+    void rescanTimeOut();
+    void samplesAheadSetAside();
 
 private:
     MonitorFixture fx;
@@ -143,24 +148,37 @@ void TestDiskMonitor::excludedScanPathThroughLink()
              (QStringList{dir.filePath("home/u/Downloads"), real}));
 }
 
+void TestDiskMonitor::baseline_data()
+{
+    QTest::addColumn<QList<int>>("daysAgo");
+    QTest::addColumn<QList<qint64>>("growthMiB");
+    QTest::addColumn<int>("baselineDays");
+    QTest::addColumn<qint64>("expectedMiB");
+    // Newest last; today's own growth never counts.
+    const QList<int> days{4, 3, 2, 1, 0};
+    const QList<qint64> growth{100000, 400, -50, 800, 90000};
+    QTest::newRow("three of four days") << days << growth << 2 << qint64(600);
+    QTest::newRow("four days") << days << growth << 4 << qint64((100000 + 400 + 800) / 3);
+    QTest::newRow("none") << QList<int>{} << QList<qint64>{} << 7 << qint64(0);
+    // 14 days without a record: their 14 days' growth is one day's 800 MiB, not a day of 11200.
+    QTest::newRow("after a gap") << QList<int>{16, 15, 1} << QList<qint64>{0, 800, 14 * 800} << 7 << qint64(800);
+}
+
 void TestDiskMonitor::baseline()
 {
+    QFETCH(QList<int>, daysAgo);
+    QFETCH(QList<qint64>, growthMiB);
+    QFETCH(int, baselineDays);
+    QFETCH(qint64, expectedMiB);
     const QDate today = QDate::currentDate();
     DiskHistoryIndex index;
-    auto add = [&](int daysAgo, qint64 growth) {
+    for (int i = 0; i < daysAgo.size(); ++i) {
         DiskDaySummary s;
-        s.date = today.addDays(-daysAgo);
-        s.growth = growth;
+        s.date = today.addDays(-daysAgo.at(i));
+        s.growth = growthMiB.at(i) * MiB;
         index.days.append(s);
-    };
-    add(9, 100000 * MiB); // beyond the days considered
-    add(3, 400 * MiB);
-    add(2, -50 * MiB);
-    add(1, 800 * MiB);
-    add(0, 90000 * MiB); // today itself never counts
-    QCOMPARE(baselineGrowth(index, today, 2), 600 * MiB);
-    QCOMPARE(baselineGrowth(index, today, 4), (100000 + 400 + 800) * MiB / 3);
-    QCOMPARE(baselineGrowth(DiskHistoryIndex(), today, 7), qint64(0));
+    }
+    QCOMPARE(baselineGrowth(index, today, baselineDays), expectedMiB * MiB);
 }
 
 void TestDiskMonitor::mergeSpikesDeduplicatesAndCaps()
@@ -470,6 +488,60 @@ void TestDiskMonitor::watchdog()
     QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
     QCOMPARE(fx.duRuns(), 1);
     QCOMPARE(fx.todayFile().samples.size(), 2);
+}
+
+// A second scan of the day that runs out of time keeps the day's complete list and is not started
+// again by the next cycles.
+void TestDiskMonitor::rescanTimeOut()
+{
+    fx.seedDay(1, 100 * GiB, {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}});
+    fx.setUsed(100 * GiB + 300 * MiB);
+    fx.setDu("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 300 * MiB, true}});
+    QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    auto topLevelScans = [&] { return int(fx.duLog().count(QRegularExpression(" /\\n"))); };
+    QCOMPARE(topLevelScans(), 1);
+
+    // 5 GiB the morning's list cannot explain: the second scan hangs after listing one entry.
+    fx.setUsed(105 * GiB);
+    fx.setDu("/", {{"/usr", 61 * GiB, true}});
+    qputenv("FAKE_DU_HANG", "1");
+    QCOMPARE(fx.cycle(300), qMakePair(false, QString("监控周期超时")));
+    qunsetenv("FAKE_DU_HANG");
+    QCOMPARE(topLevelScans(), 2);
+    const DiskDayRecord day = fx.todayFile();
+    QVERIFY(day.complete);
+    QCOMPARE(day.topLevel.size(), 2);
+    QCOMPARE(day.samples.size(), 2);
+
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    QCOMPARE(topLevelScans(), 2);
+    QCOMPARE(fx.todayFile().topLevel.size(), 2);
+}
+
+// A sample stamped hours ahead of the cycle (a clock that ran ahead) is kept aside and never
+// becomes the day's total.
+void TestDiskMonitor::samplesAheadSetAside()
+{
+    const QDate date = QDate::currentDate();
+    qputenv("TAVRIN_DISK_NOW", QDateTime(date, QTime(9, 0)).toString(Qt::ISODate).toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("TAVRIN_DISK_NOW"); });
+    DiskDayRecord stray;
+    stray.date = date;
+    stray.total = 150 * GiB;
+    stray.topLevel = {{"/usr", 60 * GiB, true}};
+    stray.samples << DiskSample{QDateTime(date, QTime(20, 0)), 150 * GiB, {}};
+    QVERIFY(writeJsonAtomic(DiskHistoryStore::dayFilePath(date), QJsonDocument(dayRecordToJson(stray))));
+    fx.setUsed(100 * GiB);
+    QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    const DiskDayRecord day = fx.todayFile();
+    QCOMPARE(day.total, 100 * GiB);
+    QCOMPARE(day.samples.size(), 1);
+    QCOMPARE(day.samples.first().time, QDateTime(date, QTime(9, 0)));
+    const DiskDayRecord aside = dayRecordFromJson(
+        readJson(DiskHistoryStore::aheadDir() + "/" + date.toString(Qt::ISODate) + "-samples.json").object());
+    QCOMPARE(aside.samples.size(), 1);
+    QCOMPARE(aside.samples.first().total, 150 * GiB);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(TestDiskMonitor)

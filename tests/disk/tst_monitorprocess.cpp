@@ -1,5 +1,6 @@
 #include "disk/diskhistorystore.h"
 #include "disk/diskrecords.h"
+#include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 #include "disk/monitorconfig.h"
 
@@ -47,6 +48,8 @@ private slots:
     void init();
     void cyclesAcrossDays();
     void growthAfterTheDaysScan();
+    void secondSourceAfterAlert();
+    void lockHeldTooLong();
     void excludedGrowthNeverAlerts();
     void changedExclusionsBlameNoDirectory();
     void quietHoursDeferAlertsOnce();
@@ -383,6 +386,84 @@ void TestMonitorProcess::growthAfterTheDaysScan()
     QVERIFY(!last.value("spike").toBool());
 }
 
+void TestMonitorProcess::secondSourceAfterAlert()
+{
+    useStandardConfig();
+    const QDate d(2026, 6, 10);
+    const QStringList ok{"[tavrin-monitor] ok: 监控完成"};
+    seedDay(d.addDays(-1), 100 * GiB,
+            {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {"/home", 20 * GiB, true}});
+    auto causes = [&] {
+        QStringList dirs;
+        for (const QJsonValue &v : alerts().value("spikes").toArray())
+            dirs << v.toObject().value("causeDir").toString();
+        return dirs;
+    };
+
+    // 08:00: /home grew 2 GiB, alerted after the day's first scan.
+    setUsed(102 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {"/home", 22 * GiB, true}}));
+    setDu("/home", duText("/home", {{"/home/u", 22 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
+    QCOMPARE(causes(), QStringList{"/home"});
+    QCOMPARE(duRuns(), 2);
+
+    // 14:00: 5 GiB more, in /var. A growth of its own since the alert: the day's second scan
+    // names /var, and it is alerted as well.
+    setUsed(107 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 15 * GiB, true}, {"/home", 22 * GiB, true}}));
+    setDu("/var", duText("/var", {{"/var/lib", 15 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(14, 0))).monitorLines, ok);
+    QCOMPARE(causes(), (QStringList{"/home", "/var"}));
+    QVERIFY(alerts().value("spikes").toArray().last().toObject().value("alerted").toBool());
+    QCOMPARE(duRuns(), 4);
+
+    // Growth again after that: no third full scan that day, no alert it cannot attribute.
+    setUsed(110 * GiB);
+    QCOMPARE(runMonitor(QDateTime(d, QTime(16, 0))).monitorLines, ok);
+    QCOMPARE(causes(), (QStringList{"/home", "/var"}));
+    QCOMPARE(duRuns(), 4);
+}
+
+void TestMonitorProcess::lockHeldTooLong()
+{
+    useStandardConfig();
+    const QDate d(2026, 6, 10);
+    seedDay(d.addDays(-1), 100 * GiB, {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}});
+    setUsed(103 * GiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 13 * GiB, true}}));
+    setDu("/var", duText("/var", {{"/var/log", 3 * GiB, true}}));
+    const QStringList shortWait{"TAVRIN_HISTORY_LOCK_TIMEOUT_MS=300"};
+
+    // The window holds the history lock past the wait: the cycle says it failed, and why.
+    std::unique_ptr<HistoryLock> held;
+    asWindow(QDateTime(d, QTime(8, 0)), [&] { held = std::make_unique<HistoryLock>(); });
+    QVERIFY(held->isLocked());
+    const Run blocked = runMonitor(QDateTime(d, QTime(8, 0)), shortWait);
+    QCOMPARE(blocked.monitorLines.size(), 1);
+    QVERIFY2(blocked.monitorLines.first().startsWith("[tavrin-monitor] failed: 告警记录保存失败："),
+             blocked.stderrText.constData());
+    QVERIFY(blocked.monitorLines.first().contains("历史目录正被另一个进程占用"));
+    QVERIFY(alerts().isEmpty());
+    held.reset();
+
+    // The next cycle raises the alert that could not be recorded.
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 15))).monitorLines, QStringList{"[tavrin-monitor] ok: 监控完成"});
+    QJsonArray spikes = alerts().value("spikes").toArray();
+    QCOMPARE(spikes.size(), 1);
+    QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
+    QVERIFY(spikes.first().toObject().value("alerted").toBool());
+
+    // A drill the day file holds already (its cycle could not record the alert) is not run again.
+    QFile::remove(historyDir() + "/alert.json");
+    QFile::remove(scratch.filePath("du.log"));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 30))).monitorLines, QStringList{"[tavrin-monitor] ok: 监控完成"});
+    spikes = alerts().value("spikes").toArray();
+    QCOMPARE(spikes.size(), 1);
+    QCOMPARE(spikes.first().toObject().value("causes").toArray().size(), 1);
+    QCOMPARE(duRuns(), 0);
+}
+
 void TestMonitorProcess::excludedGrowthNeverAlerts()
 {
     useStandardConfig();
@@ -395,10 +476,12 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     seedDay(d.addDays(-1), 100 * GiB,
             {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 20 * GiB, true}});
 
-    // 5 GiB in ~/Downloads only: du leaves it out of the home's directory, nothing else grew.
+    // 5 GiB in ~/Downloads and 50 MiB in /var: du leaves the downloads out of the home's
+    // directory; what grew outside them is far below the threshold, so nothing is blamed.
     setExcludedSize(downloads, 5 * GiB);
-    setUsed(105 * GiB);
-    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB, true}, {top, 25 * GiB, true}}));
+    setUsed(105 * GiB + 50 * MiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 25 * GiB, true}}));
+    setDu("/var", duText("/var", {{"/var/log", 50 * MiB, true}}));
     setDu(top, duText(top, {{home.path(), 25 * GiB, true}}));
     QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
     QCOMPARE(alerts().value("spikes").toArray().size(), 0);
@@ -406,6 +489,14 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     QCOMPARE(duRuns(), duRunsExcluding(downloads));
     QCOMPARE(day(d).topLevel.size(), 3);
     QCOMPARE(day(d).drillCache.size(), 0);
+    // Later that day: more downloads only. The day's second scan finds nothing outside them.
+    setExcludedSize(downloads, 7 * GiB);
+    setUsed(107 * GiB + 50 * MiB);
+    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 27 * GiB, true}}));
+    QCOMPARE(runMonitor(QDateTime(d, QTime(14, 0))).monitorLines, ok);
+    QCOMPARE(alerts().value("spikes").toArray().size(), 0);
+    QCOMPARE(day(d).drillCache.size(), 0);
+    QCOMPARE(duRuns(), 2);
 
     // 5 GiB more there and 2 GiB in /var: /var is named, its growth is the day's.
     const QDate next = d.addDays(1);
@@ -417,7 +508,7 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     const QJsonArray spikes = alerts().value("spikes").toArray();
     QCOMPARE(spikes.size(), 1);
     QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
-    QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(7 * GiB));
+    QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(112 * GiB - (107 * GiB + 50 * MiB)));
     QCOMPARE(day(next).drillCache.keys(), QStringList{"/var"});
 }
 
@@ -518,6 +609,19 @@ void TestMonitorProcess::quietHoursDeferAlertsOnce()
     QVERIFY(!spikeOf(d3).value("alerted").toBool());
     QCOMPARE(lastAlertAt("/var"), QDateTime(d2, QTime(7, 30)));
     QCOMPARE(alerts().value("spikes").toArray().size(), 3);
+
+    // First seen in the quiet hours while its directory is in cooldown: suppressed as any other,
+    // not sent once the cooldown is over.
+    setConfig("monitor.cooldownHours", 72);
+    growVar(22 * GiB);
+    const QDate d4 = d.addDays(4);
+    for (const QDateTime &t : {QDateTime(d4, QTime(23, 30)), QDateTime(d4.addDays(1), QTime(7, 30)),
+                               QDateTime(d4.addDays(1), QTime(9, 0))})
+        QCOMPARE(runMonitor(t).monitorLines, ok);
+    QVERIFY(!spikeOf(d4).isEmpty());
+    QVERIFY(!spikeOf(d4).value("alerted").toBool());
+    QVERIFY(!spikeOf(d4).value("deferred").toBool());
+    QCOMPARE(lastAlertAt("/var"), QDateTime(d2, QTime(7, 30)));
 }
 
 void TestMonitorProcess::wrongClockKeepsHistory()
@@ -553,6 +657,23 @@ void TestMonitorProcess::wrongClockKeepsHistory()
     QCOMPARE(runMonitor(QDateTime(d.addDays(1), QTime(9, 0))).monitorLines, ok);
     QCOMPARE(alerts().value("spikes").toArray().first().toObject().value("growth").toDouble(),
              double(2 * GiB));
+
+    // One cycle three days ahead, then the right time again: that day's file is kept aside, and
+    // when the day comes its total is what was measured on it.
+    const QDate ahead = d.addDays(4);
+    const QString aheadName = ahead.toString(Qt::ISODate) + ".json";
+    setUsed(103 * GiB);
+    QCOMPARE(runMonitor(QDateTime(ahead, QTime(9, 0))).monitorLines, ok);
+    QVERIFY(fileNames(historyDir()).contains(aheadName));
+    setUsed(102 * GiB);
+    QCOMPARE(runMonitor(QDateTime(d.addDays(1), QTime(10, 0))).monitorLines, ok);
+    QVERIFY(!fileNames(historyDir()).contains(aheadName));
+    QVERIFY(QFileInfo(historyDir() + "/ahead/" + aheadName).isFile());
+    for (int i = 2; i <= 4; ++i)
+        QCOMPARE(runMonitor(QDateTime(d.addDays(i), QTime(8, 0))).monitorLines, ok);
+    QCOMPARE(day(ahead).total, 102 * GiB);
+    QCOMPARE(day(ahead).samples.size(), 1);
+    QCOMPARE(readJson(historyDir() + "/index.json").object().value("days").toArray().last().toObject().value("g").toDouble(), 0.0);
 }
 
 void TestMonitorProcess::failedSaveIsReported()
