@@ -1,24 +1,24 @@
 #pragma once
 
+// The disk page: a thin assembly of the history model (diskpage/historymodel) and its views,
+// the overview and summary cards, the alert banner, the chart, the analysis view and the list
+// of other partitions. It keeps the drill navigation and forwards what the user asks.
+
 #include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QSet>
 
 #include "basepage.h"
 #include "disk/diskrecords.h"
+#include "ui/alertuistate.h"
 #include "ui/diskanalysis.h"
 
 class MainWindow;
 class QButtonGroup;
-class QHBoxLayout;
-class QProcess;
 class QPushButton;
 class QScrollArea;
-class QTableWidget;
 class ZLabel;
-class ZSwitchButton;
 
 namespace Tavrin {
 class DiskHistoryStore;
@@ -28,9 +28,16 @@ class MonitorConfig;
 
 namespace TavrinUi {
 class UsageChart;
-class TavrinBadge;
-class TavrinFlatProgress;
 } // namespace TavrinUi
+
+namespace DiskPage {
+class AlertBanner;
+class AnalysisView;
+class HistoryModel;
+class OverviewCard;
+class ServicePanel;
+class SummaryCard;
+} // namespace DiskPage
 
 class DiskUsagePage : public BasePage
 {
@@ -47,7 +54,7 @@ public:
     void requestRange(const QDate &from, const QDate &to);
     void onPreset(int days);
     void focusDate(const QDate &date);
-    QDate focusedDate() const { return m_focused; }
+    QDate focusedDate() const;
 
     // The loaded days as CSV into `path`; the outcome reaches the status line.
     void exportCsv(const QString &path);
@@ -72,12 +79,12 @@ public:
     void openAlertHistory();
 
     // State, for the tests and the accessibility checks.
-    QList<Tavrin::DiskDayRecord> loadedRecords() const { return m_records; }
-    QDate rangeFrom() const { return m_from; }
-    QDate rangeTo() const { return m_to; }
-    quint64 pendingRangeId() const { return m_pendingId; }
-    QStringList dismissedKeys() const { return m_dismissed; }
-    int seenCount() const { return m_seen; }
+    QList<Tavrin::DiskDayRecord> loadedRecords() const;
+    QDate rangeFrom() const;
+    QDate rangeTo() const;
+    quint64 pendingRangeId() const;
+    QStringList dismissedKeys() const { return m_alertState.dismissed; }
+    int seenCount() const { return m_alertState.seen; }
     QString currentAlertKey() const { return m_alertKey; }
     DiskPage::ViewMode viewMode() const { return m_viewMode; }
     QString browsePath() const { return m_browsePath; }
@@ -85,12 +92,10 @@ public:
     int browseDepth() const { return int(m_browseStack.size()); }
     QList<DiskPage::AnalysisRow> analysisRows() const { return m_rows; }
     TavrinUi::UsageChart *chart() const { return m_chart; }
-    Tavrin::DiskHistoryStore *store() const { return m_store; }
+    DiskPage::HistoryModel *model() const { return m_model; }
+    Tavrin::DiskHistoryStore *store() const;
     Tavrin::DiskScanner *scanner() const { return m_scanner; }
     QDateTime lastSampleTime() const { return m_lastSample; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     // The overview's background read has been applied.
@@ -104,22 +109,21 @@ private:
     };
     struct OverviewData;
 
-    void connectStore();
-    void resetStore();
     void buildUi();
     QWidget *buildToolbar(QWidget *parent);
-    QWidget *buildOverviewCard(QWidget *parent);
-    QWidget *buildSummaryCard(QWidget *parent);
     QWidget *buildTimeline(QWidget *parent);
-    QWidget *buildAnalysis(QWidget *parent);
     QWidget *buildPartitions(QWidget *parent);
 
-    void onRangeProgress(quint64 id, int done, int total);
-    void onRangeLoaded(quint64 id, const QList<Tavrin::DiskDayRecord> &records);
+    void onLoadStarted(const QDate &from, const QDate &to, bool silent);
+    void onRangeProgress(int done, int total);
+    void onRangeLoaded(const QList<Tavrin::DiskDayRecord> &records, bool silent);
     void onScanFinished(bool ok, const QString &error);
     void onTopLevelFinished(const QList<Tavrin::DiskItem> &items, bool complete);
     void onDrillFinished(const QString &path, const QList<Tavrin::DiskItem> &items);
     void onDateSelected(const QDate &date);
+    void onCleared(bool untouched, const QString &error);
+    void clearPresetSelection();
+    void drillInto(const QString &path);
 
     void updateOverview();
     void applyOverview(const OverviewData &data);
@@ -128,10 +132,11 @@ private:
     void loadAlertUiState();
     void saveAlertUiState();
     void applyConfigToStore();
+    // An error stays on the status line until the user acts again; loading texts do not cover it.
     void showStatus(const QString &text, bool error = false);
+    void showProgress(const QString &text);
     void settleLayout();
     void checkStep(const QString &text, bool ok = true);
-    void finishCheckIfDue();
 
     void updateSummary();
     void updateForecastIcon(TavrinUi::Semantic state);
@@ -143,30 +148,25 @@ private:
     void updateDayDetail();
     void loadSnapshotMarks();
     void updateHealth();
-
-    QString alertFile() const;
-    QString alertUiStateFile() const;
+    // Work off the GUI thread on the model's own threads, counted as the page's tasks.
+    void runInBackground(std::function<QVariant()> work, std::function<void(const QVariant &)> done);
 
     MainWindow *m_window = nullptr;
-    Tavrin::DiskHistoryStore *m_store = nullptr;
+    DiskPage::HistoryModel *m_model = nullptr;
     Tavrin::DiskScanner *m_scanner = nullptr;
     Tavrin::MonitorConfig *m_config = nullptr;
+    DiskPage::ServicePanel *m_service = nullptr;
     bool m_constructed = false;
     bool m_shutDown = false;
+    bool m_statusSticky = false;
 
-    QDate m_from;
-    QDate m_to;
-    quint64 m_pendingId = 0;
     QElapsedTimer m_progressClock;
-    QList<Tavrin::DiskDayRecord> m_records;
-    QDate m_focused;
     Tavrin::DiskHistoryIndex m_index;
     QSet<QDate> m_spikes;
     QDateTime m_lastSample;
     bool m_overviewPending = false;
 
-    QStringList m_dismissed;
-    int m_seen = 0;
+    DiskPage::AlertUiState m_alertState;
     QString m_alertKey;
     QList<DiskPage::AlertEntry> m_alerts;
 
@@ -185,9 +185,7 @@ private:
     bool m_scanIsDrill = false;
     QList<Tavrin::DiskMountInfo> m_partitions;
 
-    QPointer<QProcess> m_probe;
-
-    // Widgets.
+    // Views.
     QScrollArea *m_scroll = nullptr;
     ZLabel *m_status = nullptr;
     QButtonGroup *m_presets = nullptr;
@@ -195,39 +193,12 @@ private:
     QPushButton *m_exportButton = nullptr;
     QPushButton *m_settingsButton = nullptr;
     QPushButton *m_alertHistoryBtn = nullptr;
-    TavrinUi::TavrinInlineBanner *m_alertBanner = nullptr;
-    ZLabel *m_pctLabel = nullptr;
-    ZLabel *m_usedLabel = nullptr;
-    ZLabel *m_capacityLabel = nullptr;
-    TavrinUi::TavrinFlatProgress *m_usageBar = nullptr;
-    ZLabel *m_subLabel = nullptr;
-    ZLabel *m_healthLabel = nullptr;
-    TavrinUi::TavrinBadge *m_badge = nullptr;
-    QPushButton *m_startButton = nullptr;
-    ZSwitchButton *m_monitorSwitch = nullptr;
-
-    ZLabel *m_rangeLine = nullptr;
-    ZLabel *m_netValue = nullptr;
-    ZLabel *m_netCaption = nullptr;
-    ZLabel *m_avgValue = nullptr;
-    ZLabel *m_maxValue = nullptr;
-    ZLabel *m_maxDate = nullptr;
-    ZLabel *m_streak = nullptr;
-    ZLabel *m_forecastValue = nullptr;
-    ZLabel *m_forecastCaption = nullptr;
-    QLabel *m_forecastIcon = nullptr;
-
+    DiskPage::AlertBanner *m_alertBanner = nullptr;
+    DiskPage::OverviewCard *m_overview = nullptr;
+    DiskPage::SummaryCard *m_summary = nullptr;
     TavrinUi::UsageChart *m_chart = nullptr;
     ZLabel *m_timelineCaption = nullptr;
     ZLabel *m_dayDetail = nullptr;
-
-    QButtonGroup *m_viewButtons = nullptr;
-    ZLabel *m_viewHint = nullptr;
-    QPushButton *m_backButton = nullptr;
-    QWidget *m_breadcrumb = nullptr;
-    QHBoxLayout *m_breadcrumbLayout = nullptr;
-    ZLabel *m_pathLabel = nullptr;
-    QTableWidget *m_table = nullptr;
-
+    DiskPage::AnalysisView *m_analysis = nullptr;
     QWidget *m_partitionsBox = nullptr;
 };

@@ -12,6 +12,7 @@
 
 #include "zpalette.h"
 #include "zprogressbar.h"
+#include "zpushbutton.h"
 
 class QGridLayout;
 class QHBoxLayout;
@@ -237,6 +238,19 @@ public:
     explicit TavrinFlatProgress(QWidget *parent = nullptr);
 
     void setBusy(bool busy);
+};
+
+// One part of a segmented control (range presets, view switches): the checked part carries the
+// accent, like a selected tab; focus shows a ring inside it.
+class SegmentButton : public ZPushButton
+{
+public:
+    explicit SegmentButton(const QString &text, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 class TavrinSkeleton : public QWidget

@@ -66,8 +66,11 @@ QList<AnalysisRow> growthRows(const AnalysisInput &in)
         return {first, second};
     }
 
-    const DiskDayRecord previous = i > 0 ? in.records.at(i - 1) : DiskDayRecord();
-    const qint64 totalGrowth = i > 0 ? day.total - previous.total : 0;
+    // Without a scanned day before it, whole directory sizes are no growth.
+    if (i == 0 || in.records.at(i - 1).topLevel.isEmpty())
+        return {messageRow(Text::tr("前一日没有目录扫描记录，无法比较增长"))};
+    const DiskDayRecord previous = in.records.at(i - 1);
+    const qint64 totalGrowth = day.total - previous.total;
     const QList<DiskItem> items = Tavrin::DiskHistoryStore::topGrowthItems(previous, day, 8);
     if (items.isEmpty())
         return {messageRow(Text::tr("该日无显著增长"))};
@@ -208,7 +211,8 @@ QSet<QDate> spikeDays(const Tavrin::DiskHistoryIndex &index, const QList<DiskDay
     return days;
 }
 
-Summary summarize(const QDate &from, const QDate &to, const QList<DiskDayRecord> &records, const QDate &today)
+Summary summarize(const QDate &from, const QDate &to, const QList<DiskDayRecord> &records,
+                  const QList<DiskDayRecord> &recent, const QDate &today)
 {
     Summary s;
     if (from.isValid() && to.isValid()) {
@@ -239,21 +243,33 @@ Summary summarize(const QDate &from, const QDate &to, const QList<DiskDayRecord>
     }
     s.streak = stats.longestStreakStart.isValid() ? stats.longestStreakStart.toString(kIsoDay)
                                                   : Text::tr("无连续增长");
-    if (records.isEmpty()) {
+    // "按当前增速": the forecast comes from the newest days, whatever range is shown.
+    const Tavrin::DiskRangeStats current = Tavrin::DiskHistoryStore::computeRangeStats(recent);
+    if (recent.isEmpty()) {
         s.forecastValue = QStringLiteral("-");
         s.forecastCaption = Text::tr("暂无数据，无法预测");
         s.forecast = TavrinUi::Muted;
-    } else if (stats.daysToFull < 1) {
+    } else if (current.daysToFull < 1) {
         s.forecastValue = Text::tr("暂无风险");
         s.forecastCaption = Text::tr("增长已趋稳，短期不会写满");
         s.forecast = TavrinUi::Accent;
     } else {
-        s.forecastValue = Text::tr("约 %1 天后写满").arg(stats.daysToFull);
+        s.forecastValue = Text::tr("约 %1 天后写满").arg(current.daysToFull);
         s.forecastCaption =
-            Text::tr("按当前增速 · 预计 %1").arg(today.addDays(stats.daysToFull).toString(kIsoDay));
+            Text::tr("按当前增速 · 预计 %1").arg(today.addDays(current.daysToFull).toString(kIsoDay));
         s.forecast = TavrinUi::Warning;
     }
     return s;
+}
+
+QList<DiskDayRecord> recentDays(const QList<DiskDayRecord> &records, const QDate &today)
+{
+    QList<DiskDayRecord> recent;
+    for (const DiskDayRecord &r : records) {
+        if (r.date > today.addDays(-kForecastDays) && r.date <= today)
+            recent << r;
+    }
+    return recent;
 }
 
 QByteArray recordsCsv(const QList<DiskDayRecord> &records, const QSet<QDate> &spikes)
@@ -277,7 +293,10 @@ QByteArray recordsCsv(const QList<DiskDayRecord> &records, const QSet<QDate> &sp
         QString cause;
         if (i > 0) {
             growth = QString::number(r.total - records.at(i - 1).total);
-            const QList<DiskItem> top = Tavrin::DiskHistoryStore::topGrowthItems(records.at(i - 1), r, 1);
+            // A cause only against a scanned day: whole sizes are no growth.
+            const QList<DiskItem> top = records.at(i - 1).topLevel.isEmpty()
+                                            ? QList<DiskItem>()
+                                            : Tavrin::DiskHistoryStore::topGrowthItems(records.at(i - 1), r, 1);
             if (!top.isEmpty())
                 cause = top.constFirst().path;
         }

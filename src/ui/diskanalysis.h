@@ -70,8 +70,13 @@ struct Summary
     TavrinUi::Semantic forecast = TavrinUi::Muted;
 };
 
+// The range's figures from `records`; the forecast from `recent`, the days of the last 30 up to
+// `today` (whatever range is shown).
 Summary summarize(const QDate &from, const QDate &to, const QList<Tavrin::DiskDayRecord> &records,
-                  const QDate &today);
+                  const QList<Tavrin::DiskDayRecord> &recent, const QDate &today);
+// The days of `records` within the 30 days up to `today`.
+QList<Tavrin::DiskDayRecord> recentDays(const QList<Tavrin::DiskDayRecord> &records, const QDate &today);
+inline constexpr int kForecastDays = 30;
 
 // The loaded days as CSV (UTF-8, header row, RFC 4180 quoting).
 QByteArray recordsCsv(const QList<Tavrin::DiskDayRecord> &records, const QSet<QDate> &spikes);

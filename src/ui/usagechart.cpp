@@ -537,8 +537,12 @@ void UsageChart::paintEvent(QPaintEvent *)
             const QPointF c = line.at(i);
             const QDate d = m_records.at(i).date;
             if (d == m_selected) {
-                p.setPen(QPen(baseColor(), 2.5));
+                // The ring in the text colour on a halo of the base: a base-coloured ring alone
+                // vanishes on the light theme's white.
                 p.setBrush(Qt::NoBrush);
+                p.setPen(QPen(baseColor(), 4.5));
+                p.drawEllipse(c, 7.0, 7.0);
+                p.setPen(QPen(pal.color(QPalette::WindowText), 2.0));
                 p.drawEllipse(c, 7.0, 7.0);
                 p.setPen(Qt::NoPen);
                 p.setBrush(warning);

@@ -153,15 +153,15 @@ void TestDiskMonitor::baseline_data()
     QTest::addColumn<QList<int>>("daysAgo");
     QTest::addColumn<QList<qint64>>("growthMiB");
     QTest::addColumn<int>("baselineDays");
-    QTest::addColumn<qint64>("expectedMiB");
+    QTest::addColumn<qint64>("expected");
     // Newest last; today's own growth never counts.
     const QList<int> days{4, 3, 2, 1, 0};
     const QList<qint64> growth{100000, 400, -50, 800, 90000};
-    QTest::newRow("three of four days") << days << growth << 2 << qint64(600);
-    QTest::newRow("four days") << days << growth << 4 << qint64((100000 + 400 + 800) / 3);
+    QTest::newRow("three of four days") << days << growth << 2 << 600 * MiB;
+    QTest::newRow("four days") << days << growth << 4 << (100000 + 400 + 800) * MiB / 3;
     QTest::newRow("none") << QList<int>{} << QList<qint64>{} << 7 << qint64(0);
     // 14 days without a record: their 14 days' growth is one day's 800 MiB, not a day of 11200.
-    QTest::newRow("after a gap") << QList<int>{16, 15, 1} << QList<qint64>{0, 800, 14 * 800} << 7 << qint64(800);
+    QTest::newRow("after a gap") << QList<int>{16, 15, 1} << QList<qint64>{0, 800, 14 * 800} << 7 << 800 * MiB;
 }
 
 void TestDiskMonitor::baseline()
@@ -169,7 +169,7 @@ void TestDiskMonitor::baseline()
     QFETCH(QList<int>, daysAgo);
     QFETCH(QList<qint64>, growthMiB);
     QFETCH(int, baselineDays);
-    QFETCH(qint64, expectedMiB);
+    QFETCH(qint64, expected);
     const QDate today = QDate::currentDate();
     DiskHistoryIndex index;
     for (int i = 0; i < daysAgo.size(); ++i) {
@@ -178,7 +178,7 @@ void TestDiskMonitor::baseline()
         s.growth = growthMiB.at(i) * MiB;
         index.days.append(s);
     }
-    QCOMPARE(baselineGrowth(index, today, baselineDays), expectedMiB * MiB);
+    QCOMPARE(baselineGrowth(index, today, baselineDays), expected);
 }
 
 void TestDiskMonitor::mergeSpikesDeduplicatesAndCaps()

@@ -192,13 +192,13 @@ private slots:
     void summaryAndForecast()
     {
         const QDate today(2026, 6, 1);
-        const auto empty = DiskPage::summarize(d0, d0.addDays(6), {}, today);
+        const auto empty = DiskPage::summarize(d0, d0.addDays(6), {}, {}, today);
         QCOMPARE(empty.rangeLine, QStringLiteral("2026-03-01 ~ 2026-03-07 · 7 天 · 0 条记录"));
         QCOMPARE(empty.netCaption, QStringLiteral("所选范围内暂无监控数据"));
         QCOMPARE(empty.forecastValue, QStringLiteral("-"));
         QCOMPARE(empty.forecast, TavrinUi::Muted);
 
-        const auto one = DiskPage::summarize(d0, d0, {day(d0, 10 * MiB)}, today);
+        const auto one = DiskPage::summarize(d0, d0, {day(d0, 10 * MiB)}, {day(d0, 10 * MiB)}, today);
         QCOMPARE(one.maxValue, QStringLiteral("-"));
         QVERIFY(one.maxDate.isEmpty());
         QCOMPARE(one.forecastValue, QStringLiteral("暂无风险"));
@@ -211,7 +211,7 @@ private slots:
             r.capacity = 100LL * 1024 * MiB;
             filling << r;
         }
-        const auto full = DiskPage::summarize(d0, d0.addDays(9), filling, today);
+        const auto full = DiskPage::summarize(d0, d0.addDays(9), filling, filling, today);
         QCOMPARE(full.forecast, TavrinUi::Warning);
         QVERIFY2(full.forecastValue.startsWith(QStringLiteral("约 ")), qPrintable(full.forecastValue));
         QCOMPARE(full.maxSemantic, TavrinUi::Warning);

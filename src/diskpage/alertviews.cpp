@@ -1,0 +1,82 @@
+#include "diskpage/alertviews.h"
+
+#include <QHeaderView>
+#include <QSet>
+#include <QTableWidget>
+
+#include "backend/backend.h"
+#include "zdialog.h"
+
+using namespace TavrinUi;
+
+namespace DiskPage {
+
+AlertBanner::AlertBanner(QWidget *parent) : TavrinInlineBanner(parent)
+{
+    setObjectName(QStringLiteral("tavrinDiskAlertBanner"));
+    setSemantic(Danger);
+    setClosable(true);
+    setVisible(false);
+    setAccessibleName(Text::tr("磁盘增长告警"));
+}
+
+QString AlertBanner::showNewest(const QList<AlertEntry> &alerts, const QStringList &dismissed)
+{
+    const QSet<QString> gone(dismissed.cbegin(), dismissed.cend());
+    for (auto it = alerts.crbegin(); it != alerts.crend(); ++it) {
+        if (gone.contains(it->key()))
+            continue;
+        setSemantic(Danger);
+        setText(Text::tr("%1 · %2 增长 %3").arg(it->date, it->causeDir, Tavrin::formatSize(it->growth)));
+        setClosable(true);
+        setVisible(true);
+        return it->key();
+    }
+    setText(QString());
+    setVisible(false);
+    return QString();
+}
+
+QString alertHistoryButtonText(int total, int fresh)
+{
+    return fresh >= 1 ? Text::tr("告警历史（%1 条新增）").arg(fresh) : Text::tr("告警历史（%1）").arg(total);
+}
+
+void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const AlertUiState &state)
+{
+    ZDialog dialog(Text::tr("告警历史"), Text::tr("共 %1 条告警，最新的在前").arg(alerts.size()), parent);
+    dialog.setIcon(themedIcon(QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning));
+    auto *table = new QTableWidget(int(alerts.size()), 4, &dialog);
+    table->setObjectName(QStringLiteral("tavrinDiskAlertTable"));
+    table->setHorizontalHeaderLabels({Text::tr("日期"), Text::tr("目录"), Text::tr("增长"), Text::tr("状态")});
+    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    table->verticalHeader()->setVisible(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->setMinimumSize(560, 300);
+    const QSet<QString> dismissed(state.dismissed.cbegin(), state.dismissed.cend());
+    QStringList keys;
+    for (const AlertEntry &a : alerts)
+        keys << a.key();
+    const int fresh = freshAlertCount(keys, state);
+    for (int r = 0; r < alerts.size(); ++r) {
+        const AlertEntry &a = alerts.at(alerts.size() - 1 - r);
+        const QString mark = r < fresh                     ? Text::tr("新增")
+                             : dismissed.contains(a.key()) ? Text::tr("已关闭")
+                                                           : Text::tr("已查看");
+        const QStringList cells{a.date, a.causeDir, Tavrin::formatSize(a.growth), mark};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells.at(c));
+            item->setToolTip(cells.at(c));
+            table->setItem(r, c, item);
+        }
+    }
+    setTableAccessibleName(table, Text::tr("告警历史"));
+    finalizeTableAccessible(table);
+    dialog.addContent(table);
+    dialog.addButton(Text::tr("关闭"), true);
+    dialog.exec();
+}
+
+} // namespace DiskPage
