@@ -7,6 +7,7 @@
 #include <QtTest/QtTest>
 
 #include "backend/backend.h"
+#include "ui/alertuistate.h"
 #include "ui/diskanalysis.h"
 #include "ui/monitorservice.h"
 #include "ui/usagechart.h"
@@ -126,6 +127,11 @@ private slots:
             << 130 * MiB << QString() << d0.addDays(9) << QStringList{"所选日期不在当前加载范围内"} << false;
         QTest::newRow("followed directory") << 130 * MiB << QStringLiteral("/b") << d0.addDays(1)
                                             << QStringList{"目录 /b", "较前一日变化"} << false;
+        // Whole directory sizes are no growth: without a scanned day before, nothing to compare.
+        QTest::newRow("first loaded day") << 130 * MiB << QString() << d0
+                                          << QStringList{"前一日没有目录扫描记录，无法比较增长"} << false;
+        QTest::newRow("day before not scanned") << -1LL << QString() << d0.addDays(1)
+                                                << QStringList{"前一日没有目录扫描记录，无法比较增长"} << false;
         QTest::newRow("followed directory on first day")
             << 130 * MiB << QStringLiteral("/b") << d0 << QStringList{"目录 /b", "前一日暂无数据"} << false;
     }
@@ -142,6 +148,10 @@ private slots:
         in.mode = DiskPage::Growth;
         in.records = {day(d0, 100 * MiB, {{"/a", 50 * MiB, true}, {"/b", 50 * MiB, true}}),
                       day(d0.addDays(1), secondTotal, {{"/a", 60 * MiB, true}, {"/b", 70 * MiB, true}})};
+        if (secondTotal < 0) {
+            in.records.first().topLevel.clear();
+            in.records.last().total = 130 * MiB;
+        }
         in.focused = focused;
         in.followed = followed;
         const auto rows = DiskPage::analysisRows(in);
@@ -216,6 +226,53 @@ private slots:
         QVERIFY2(full.forecastValue.startsWith(QStringLiteral("约 ")), qPrintable(full.forecastValue));
         QCOMPARE(full.maxSemantic, TavrinUi::Warning);
         QCOMPARE(full.netValue, Tavrin::formatSize(9LL * 1024 * MiB));
+
+        // A past range shows its own growth, but the forecast is today's: from the recent days.
+        const QList<DiskDayRecord> flat{day(today.addDays(-1), 90LL * 1024 * MiB), day(today, 90LL * 1024 * MiB)};
+        const auto past = DiskPage::summarize(d0, d0.addDays(9), filling, flat, today);
+        QCOMPARE(past.netValue, Tavrin::formatSize(9LL * 1024 * MiB));
+        QCOMPARE(past.forecastValue, QStringLiteral("暂无风险"));
+        const auto calm = DiskPage::summarize(today.addDays(-1), today, flat, filling, today);
+        QCOMPARE(calm.forecast, TavrinUi::Warning);
+        QCOMPARE(calm.forecastCaption, QStringLiteral("按当前增速 · 预计 %1").arg(today.addDays(1).toString(Qt::ISODate)));
+        // The recent days of a range: the 30 up to today.
+        const QList<DiskDayRecord> mixed{day(today.addDays(-30), 1), day(today.addDays(-29), 2), day(today, 3),
+                                         day(today.addDays(1), 4)};
+        const auto recent = DiskPage::recentDays(mixed, today);
+        QCOMPARE(recent.size(), 2);
+        QCOMPARE(recent.first().total, qint64(2));
+    }
+
+    // "新增" keeps counting once "alert.json" has reached its 200 entries.
+    void freshAlerts_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("seen");
+        QTest::addColumn<int>("lastSeenIndex"); // -1: no key stored, -2: a key no longer listed
+        QTest::addColumn<int>("fresh");
+        QTest::newRow("older file: by count") << 7 << 5 << -1 << 2;
+        QTest::newRow("all seen") << 5 << 5 << 4 << 0;
+        QTest::newRow("full list, three new since") << 200 << 200 << 196 << 3;
+        QTest::newRow("full list, seen one rotated out") << 200 << 200 << -2 << 200;
+    }
+
+    void freshAlerts()
+    {
+        QFETCH(int, total);
+        QFETCH(int, seen);
+        QFETCH(int, lastSeenIndex);
+        QFETCH(int, fresh);
+        QStringList keys;
+        for (int i = 0; i < total; ++i)
+            keys << QStringLiteral("2026-01-01|/var/%1").arg(i);
+        DiskPage::AlertUiState state;
+        state.seen = seen;
+        state.lastSeen = lastSeenIndex >= 0 ? keys.at(lastSeenIndex) : lastSeenIndex == -2 ? "gone|/x" : QString();
+        QCOMPARE(DiskPage::freshAlertCount(keys, state), fresh);
+        const DiskPage::AlertUiState back =
+            DiskPage::alertUiStateFromBytes(DiskPage::alertUiStateToBytes(state), 200);
+        QCOMPARE(back.lastSeen, state.lastSeen);
+        QCOMPARE(back.seen, seen);
     }
 
     void csvRoundTrip()

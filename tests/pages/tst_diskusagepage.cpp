@@ -18,7 +18,10 @@
 #include <QTableWidget>
 #include <QtTest/QtTest>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -318,6 +321,119 @@ private slots:
                  QStringLiteral("已加载 %1 天记录").arg(qMin(days, 200)));
         QCOMPARE(page->chart()->records().size(), qMin(days, 200));
         QCOMPARE(page->chart()->selectedDate(), QDate::currentDate());
+    }
+
+    // What the page shows follows the files: another process (a real monitor cycle) or the page's
+    // own "立即扫描" changes today's file, and the page shows the new figures, on its own and after
+    // a reload by hand, however the range was chosen.
+    void pageFollowsTheFiles_data()
+    {
+        QTest::addColumn<bool>("byFocus");
+        QTest::addColumn<bool>("scan");
+        QTest::newRow("preset, monitor cycle") << false << false;
+        QTest::newRow("focusDate, monitor cycle") << true << false;
+        QTest::newRow("preset, 立即扫描") << false << true;
+    }
+
+    void pageFollowsTheFiles()
+    {
+        QFETCH(bool, byFocus);
+        QFETCH(bool, scan);
+        const QDate today = QDate::currentDate();
+        writeDays(5);
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+        auto show = [&] {
+            if (byFocus)
+                page->focusDate(today);
+            else
+                button(page.get(), "tavrinDiskPreset0")->click();
+            QVERIFY(waitLoaded());
+        };
+        // Twice: today's record is then in the store's cache.
+        show();
+        show();
+        const qint64 before = readDay(today).total;
+        QCOMPARE(page->chart()->records().constLast().total, before);
+
+        // Below the alert threshold: the cycle only samples.
+        const qint64 now = before + 500 * MiB;
+        QTemporaryDir du;
+        if (scan) {
+            QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "62914560\t/usr\n11534336\t/var\n4\t/\n"));
+            qputenv("FAKE_DU_DIR", QFile::encodeName(du.path()));
+            qputenv("FAKE_DF_USED", QByteArray::number(now));
+            button(page.get(), "tavrinDiskScanNow")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!page->scanner()->isBusy() && page->taskCount() == 0, 30000);
+        } else {
+            std::unique_ptr<QProcess> monitor = startMonitor(
+                QDateTime::currentDateTime(), {"FAKE_DF_USED=" + QString::number(now),
+                                               "FAKE_DF_TOTAL=" + QString::number(100 * GiB)});
+            QCOMPARE(monitorLine(*monitor), QStringLiteral("[tavrin-monitor] ok: 监控完成"));
+        }
+        QCOMPARE(readDay(today).total, now);
+        // Noticed without anyone asking, then the same after a reload by hand.
+        QTRY_COMPARE_WITH_TIMEOUT(page->chart()->records().constLast().total, now, 15000);
+        QVERIFY(waitLoaded());
+        show();
+        QCOMPARE(page->chart()->records().constLast().total, now);
+        QCOMPARE(page->loadedRecords().constLast().total, now);
+        QVERIFY2(labelText(page.get(), "tavrinDiskNetCaption").endsWith(Tavrin::formatSize(now)),
+                 qPrintable(labelText(page.get(), "tavrinDiskNetCaption")));
+        if (scan)
+            QCOMPARE(readDay(today).topLevel.size(), 2);
+    }
+
+    // A save of "立即扫描" that failed stays on the status line through the reloads that follow,
+    // until the user acts again.
+    void failedScanSaveStaysVisible()
+    {
+        writeDays(3);
+        QTemporaryDir du;
+        QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "1024\t/usr\n4\t/\n"));
+        qputenv("FAKE_DU_DIR", QFile::encodeName(du.path()));
+        qputenv("TAVRIN_HISTORY_LOCK_TIMEOUT_MS", "200");
+        const auto unset = qScopeGuard([] { qunsetenv("TAVRIN_HISTORY_LOCK_TIMEOUT_MS"); });
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+        std::unique_ptr<std::thread> holder;
+        {
+            // Held on another thread, as another process would: the page's own nesting does not count.
+            std::mutex m;
+            std::condition_variable cv;
+            bool locked = false;
+            bool release = false;
+            holder = std::make_unique<std::thread>([&] {
+                Tavrin::HistoryLock lock;
+                std::unique_lock guard(m);
+                locked = lock.isLocked();
+                cv.notify_all();
+                cv.wait(guard, [&] { return release; });
+            });
+            {
+                std::unique_lock guard(m);
+                cv.wait(guard, [&] { return locked; });
+            }
+            button(page.get(), "tavrinDiskScanNow")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(
+                labelText(page.get(), "tavrinDiskStatus").startsWith(QStringLiteral("扫描完成，但今日记录保存失败")),
+                30000);
+            {
+                std::lock_guard guard(m);
+                release = true;
+            }
+            cv.notify_all();
+            holder->join();
+        }
+        QVERIFY(waitLoaded());
+        page->refresh();
+        QVERIFY(waitLoaded());
+        QVERIFY(labelText(page.get(), "tavrinDiskStatus").contains(QStringLiteral("历史目录正被另一个进程占用")));
+        button(page.get(), "tavrinDiskPreset1")->click();
+        QVERIFY(waitLoaded());
+        QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), QStringLiteral("已加载 3 天记录"));
     }
 
     void supersededAndInvalidRanges()
