@@ -64,8 +64,10 @@ def main():
     ap.add_argument("--seed", type=int, default=7)
     ap.add_argument("--spikes", type=int, default=9)
     ap.add_argument("--gap-days", type=int, default=3, help="days without a record (monitor off)")
-    ap.add_argument("--capacity-gib", type=float, default=64.0)
+    ap.add_argument("--capacity-gib", type=float, default=128.0)
     args = ap.parse_args()
+    if args.capacity_gib <= 0:
+        ap.error("--capacity-gib must be positive")
 
     rnd = random.Random(args.seed)
     os.makedirs(args.dir, exist_ok=True)

@@ -12,7 +12,7 @@ import os
 
 from . import common
 from .common import Refusal, checked_root, err
-from .coreutils import main_du, main_install, main_mv, main_rm
+from .coreutils import main_df, main_du, main_install, main_mv, main_rm
 from .ctl import main_ctl
 from .elevation import main_pkexec, main_sudo
 from .gio import main_gio
@@ -30,6 +30,7 @@ TOOLS = {
     "mv": main_mv,
     "gio": main_gio,
     "du": main_du,
+    "df": main_df,
     "systemctl": main_systemctl,
     "make-root": make_root,
 }

@@ -1,6 +1,8 @@
-"""Stand-ins for the general file tools the program runs as root: install, rm,
-mv and du."""
+"""Stand-ins for the general file tools the program runs: install, rm, mv, du
+and df."""
 
+import datetime
+import json
 import os
 import re
 import shutil
@@ -226,3 +228,57 @@ def main_du(argv):
     for d in denied:
         err("du: cannot read directory '%s': Permission denied" % d)
     raise Refusal("", 1)
+
+
+def history_dir():
+    data = os.environ.get("XDG_DATA_HOME") or os.path.join(os.path.expanduser("~"), ".local/share")
+    return os.path.join(data, "tavrin-manager", "disk-history")
+
+
+def simulated_root_usage():
+    """The system disk as the simulated history last measured it: (capacity, used) of the newest
+    day file up to today with both known, or None."""
+    directory = history_dir()
+    try:
+        names = sorted(os.listdir(directory), reverse=True)
+    except OSError:
+        return None
+    today = datetime.date.today().isoformat()
+    for name in names:
+        day = name[:10]
+        if not name.endswith(".json") or name == "index.json" or day > today:
+            continue
+        try:
+            datetime.date.fromisoformat(day)
+            with open(os.path.join(directory, name), encoding="utf-8") as f:
+                record = json.load(f)
+        except (OSError, ValueError):
+            continue
+        if not isinstance(record, dict):
+            continue
+        capacity, used = record.get("capacity"), record.get("total")
+        samples = record.get("samples")
+        if isinstance(samples, list) and samples and isinstance(samples[-1], dict):
+            used = samples[-1].get("total", used)
+        if isinstance(capacity, (int, float)) and isinstance(used, (int, float)) and 0 < used <= capacity:
+            return int(capacity), int(used)
+    return None
+
+
+def main_df(argv):
+    """df of the simulated system: the root file system reports the figures of the simulated
+    disk history, so the disk page's card and its chart agree; anything else is the host's df.
+    Only with a simulated root (TAVRIN_SYSROOT) and a history to answer from."""
+    args = argv[1:]
+    paths = [a for a in args if not a.startswith("-")]
+    usage = None
+    if os.environ.get("TAVRIN_SYSROOT") and paths == ["/"] and all(a in ("-B1", "-k", "/") for a in args):
+        usage = simulated_root_usage()
+    if usage is None:
+        os.execv("/usr/bin/df", ["df"] + args)
+    capacity, used = usage
+    unit = 1 if "-B1" in args else 1024
+    free = capacity - used
+    print("Filesystem     %s      Used Available Use%% Mounted on" % ("1B-blocks" if unit == 1 else "1K-blocks"))
+    print("/dev/vda3 %d %d %d %d%% /" % (capacity // unit, used // unit, free // unit,
+                                        -(-used * 100 // capacity)))

@@ -1,8 +1,10 @@
+#include "disk/diskhistorystore.h"
 #include "disk/diskscanner.h"
 #include "disk/jsonfileio.h"
 
 #include "testsupport.h"
 
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -59,6 +61,7 @@ private slots:
 
     void dfQueries();
     void otherPartitions();
+    void simulatedDfFollowsHistory();
     void realTools();
     void realDuLeavesOutExcluded_data();
     void realDuLeavesOutExcluded();
@@ -716,6 +719,35 @@ void TestDiskScanner::realDuLeavesOutExcluded()
     }
     names.sort();
     QCOMPARE(names, listed);
+}
+
+// The simulated system's df answers for the root with what its disk history last measured, so the
+// demo's disk card and chart agree; without a history it is the host's df.
+void TestDiskScanner::simulatedDfFollowsHistory()
+{
+    const QString history = DiskHistoryStore::historyDir();
+    QDir(history).removeRecursively();
+    qputenv("PATH", QFile::encodeName(Tavrin::Test::sourcePath("sim/bin")) + ":" + originalPath);
+    qputenv("TAVRIN_SYSROOT", QFile::encodeName(work.path()));
+    qint64 total = 0;
+    qint64 used = 0;
+    QString error;
+    QVERIFY2(DiskScanner::dfRoot(&total, &used, &error), qPrintable(error));
+    QVERIFY(total > 0);
+
+    QProcess maker;
+    maker.start("/usr/bin/python3", {Tavrin::Test::sourcePath("sim/make-disk-history.py"), "--days", "40", "--dir", history});
+    QVERIFY(maker.waitForFinished(60000));
+    QCOMPARE(maker.exitCode(), 0);
+    DiskHistoryStore store;
+    const QList<DiskDayRecord> days = store.loadRange(QDate::currentDate().addDays(-39), QDate::currentDate());
+    QVERIFY(!days.isEmpty());
+    const DiskDayRecord &newest = days.constLast();
+    QVERIFY(newest.total <= newest.capacity);
+    QVERIFY(DiskScanner::dfRoot(&total, &used, &error));
+    QCOMPARE(total, newest.capacity);
+    QCOMPARE(used, newest.samples.isEmpty() ? newest.total : newest.samples.constLast().total);
+    QDir(history).removeRecursively();
 }
 
 TAVRIN_TEST_GUILESS_MAIN(TestDiskScanner)
