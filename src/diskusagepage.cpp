@@ -523,7 +523,9 @@ void DiskUsagePage::onRangeLoaded(const QList<DiskDayRecord> &records, bool sile
         updateAnalysis();
     }
     m_exportButton->setEnabled(!records.isEmpty());
-    settleLayout();
+    // A reload of changed files lays out as the event loop does; one asked for is shown whole.
+    if (!silent)
+        settleLayout();
 }
 
 void DiskUsagePage::onDateSelected(const QDate &date)

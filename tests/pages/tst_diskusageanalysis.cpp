@@ -11,6 +11,9 @@
 #include "ui/diskanalysis.h"
 #include "ui/monitorservice.h"
 #include "ui/usagechart.h"
+#include "zguiapplicationhelper.h"
+
+#include <QScopeGuard>
 
 using Tavrin::DiskDayRecord;
 using Tavrin::DiskItem;
@@ -323,6 +326,36 @@ private slots:
         QFETCH(qint64, max);
         QFETCH(qint64, top);
         QCOMPARE(TavrinUi::UsageChart::scaleTopFor(max), top);
+    }
+
+    // The selected day's ring stands out from the page in both themes (the base colour alone
+    // vanished on the light theme's white).
+    void selectedRingVisible_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::newRow("light") << int(ZGuiApplicationHelper::LightType);
+        QTest::newRow("dark") << int(ZGuiApplicationHelper::DarkType);
+    }
+
+    void selectedRingVisible()
+    {
+        QFETCH(int, theme);
+        ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
+        const auto restore = qScopeGuard(
+            [] { ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::LightType); });
+        TavrinUi::UsageChart chart;
+        chart.resize(454, 254);
+        // Two equal days: the line runs along the top of the chart area, the ring reaches above it.
+        chart.setRecords({day(d0, 1000), day(d0.addDays(1), 1000)});
+        chart.setSelectedDate(d0);
+        QImage image(chart.size(), QImage::Format_ARGB32);
+        image.fill(TavrinUi::baseColor());
+        chart.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const int x = int(chart.xForIndex(0));
+        const int y = chart.chartArea().top() - 7;
+        const int ring = QColor(image.pixel(x, y)).lightness();
+        const int page = QColor(image.pixel(x + 30, y)).lightness();
+        QVERIFY2(qAbs(ring - page) > 60, qPrintable(QStringLiteral("%1 vs %2").arg(ring).arg(page)));
     }
 
     void chartGeometryAndTooltips()

@@ -1023,6 +1023,14 @@ private slots:
         make.start(QStringLiteral("python3"), {Tavrin::Test::sourcePath("sim/make-disk-history.py"), "--days",
                                                "365", "--dir", historyDir()});
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+        // The simulated system's df answers from its history (as sim/bin/df does): card and chart agree.
+        Tavrin::DiskHistoryStore history;
+        const QList<DiskDayRecord> recent = history.loadRange(QDate::currentDate().addDays(-2), QDate::currentDate());
+        QVERIFY(!recent.isEmpty());
+        const qint64 usedNow = recent.constLast().samples.isEmpty() ? recent.constLast().total
+                                                                    : recent.constLast().samples.constLast().total;
+        qputenv("FAKE_DF_TOTAL", QByteArray::number(recent.constLast().capacity));
+        qputenv("FAKE_DF_USED", QByteArray::number(usedNow));
         Tavrin::MonitorConfig().setEnabled(true);
         ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::ColorType(theme));
         TavrinUi::applyAppearance();
@@ -1042,6 +1050,8 @@ private slots:
         QVERIFY(disk->chart()->records().size() >= 360);
         QVERIFY(!disk->chart()->spikeDays().isEmpty());
         QVERIFY(!disk->currentAlertKey().isEmpty());
+        QCOMPARE(labelText(disk, "tavrinDiskUsed"), QStringLiteral("已用 %1").arg(Tavrin::formatSize(usedNow)));
+        QCOMPARE(disk->chart()->records().constLast().total, recent.constLast().total);
         QCoreApplication::processEvents();
 
         // Every control a person can reach says what it is to a screen reader.
