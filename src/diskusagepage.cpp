@@ -1,13 +1,11 @@
 #include "diskusagepage.h"
 
 #include <QButtonGroup>
-#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollArea>
@@ -27,6 +25,8 @@
 #include "diskpage/historymodel.h"
 #include "diskpage/overviewcard.h"
 #include "diskpage/pagewidgets.h"
+#include "diskpage/partitionsview.h"
+#include "diskpage/rangebar.h"
 #include "diskpage/servicepanel.h"
 #include "diskpage/settingsdialog.h"
 #include "diskpage/summarycard.h"
@@ -37,7 +37,6 @@
 #include "zlabel.h"
 #include "zswitchbutton.h"
 
-using DiskPage::namedButton;
 using DiskPage::namedLabel;
 using Tavrin::DiskDayRecord;
 using Tavrin::DiskItem;
@@ -64,7 +63,6 @@ namespace {
 const QString kIsoDay = QStringLiteral("yyyy-MM-dd");
 constexpr int kMaxDismissed = 200;
 constexpr int kCheckSteps = 4;
-const QList<int> kPresetDays = {15, 30, 90, 180, 365};
 
 DiskOverviewData readOverview(Tavrin::DiskHistoryStore *store)
 {
@@ -220,7 +218,27 @@ void DiskUsagePage::buildUi()
     QWidget *header = Ui::pageHeader(tr("磁盘空间"), tr("系统盘占用历史、增长分析与异常告警"),
                                      QStringLiteral("drive-harddisk"));
     layout->addWidget(header);
-    layout->addWidget(buildToolbar(content));
+    m_rangeBar = new DiskPage::RangeBar(content);
+    m_status = m_rangeBar->status();
+    m_scanButton = m_rangeBar->scanButton();
+    m_exportButton = m_rangeBar->exportButton();
+    m_settingsButton = m_rangeBar->settingsButton();
+    m_alertHistoryBtn = m_rangeBar->alertHistoryButton();
+    connect(m_rangeBar, &DiskPage::RangeBar::presetChosen, this, &DiskUsagePage::onPreset);
+    connect(m_rangeBar, &DiskPage::RangeBar::rangeChosen, this, &DiskUsagePage::requestRange);
+    connect(m_rangeBar, &DiskPage::RangeBar::customRangeRequested, this,
+            [this] { m_rangeBar->askCustomRange(rangeFrom(), rangeTo()); });
+    connect(m_scanButton, &QPushButton::clicked, this, &DiskUsagePage::onScanNow);
+    connect(m_settingsButton, &QPushButton::clicked, this, &DiskUsagePage::openSettings);
+    connect(m_alertHistoryBtn, &QPushButton::clicked, this, &DiskUsagePage::openAlertHistory);
+    connect(m_exportButton, &QPushButton::clicked, this, [this] {
+        const QString suggested = QDir::homePath() + QStringLiteral("/disk-usage-%1-%2.csv")
+                                                         .arg(rangeFrom().toString(kIsoDay), rangeTo().toString(kIsoDay));
+        const QString path = QFileDialog::getSaveFileName(this, tr("导出 CSV"), suggested, tr("CSV 文件 (*.csv)"));
+        if (!path.isEmpty())
+            exportCsv(path);
+    });
+    layout->addWidget(m_rangeBar);
     if (auto *headerRow = qobject_cast<QHBoxLayout *>(header->layout())) {
         headerRow->addWidget(m_alertHistoryBtn, 0, Qt::AlignVCenter);
         headerRow->addWidget(m_exportButton, 0, Qt::AlignVCenter);
@@ -263,7 +281,9 @@ void DiskUsagePage::buildUi()
             drillInto(path); // a level never visited (a partition drilled directly): read it now
     });
     layout->addWidget(m_analysis);
-    layout->addWidget(buildPartitions(content));
+    m_partitionsView = new DiskPage::PartitionsView(content);
+    connect(m_partitionsView, &DiskPage::PartitionsView::drillRequested, this, &DiskUsagePage::onDrillPartition);
+    layout->addWidget(m_partitionsView);
     layout->addStretch(1);
     m_scroll->setWidget(content);
 
@@ -273,104 +293,6 @@ void DiskUsagePage::buildUi()
         if (!m_browseStack.isEmpty() || !m_followed.isEmpty())
             popBrowseTo(qMax(0, int(m_browseStack.size()) - 1));
     });
-}
-
-QWidget *DiskUsagePage::buildToolbar(QWidget *parent)
-{
-    auto *bar = new QWidget(parent);
-    auto *outer = new QVBoxLayout(bar);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(6);
-    auto *row = new QHBoxLayout;
-    row->setSpacing(8);
-    outer->addLayout(row);
-
-    auto *segment = new QWidget(bar);
-    segment->setObjectName(QStringLiteral("tavrinDiskPresets"));
-    auto *segmentLayout = new QHBoxLayout(segment);
-    segmentLayout->setContentsMargins(0, 0, 0, 0);
-    segmentLayout->setSpacing(4);
-    m_presets = new QButtonGroup(this);
-    m_presets->setExclusive(true);
-    const QStringList names = {tr("15 天"), tr("30 天"), tr("90 天"), tr("180 天"),
-                               tr("1 年")};
-    for (int i = 0; i < kPresetDays.size(); ++i) {
-        auto *b = new SegmentButton(names.at(i), segment);
-        b->setObjectName(QStringLiteral("tavrinDiskPreset%1").arg(i));
-        b->setAccessibleName(tr("显示最近 %1 天").arg(kPresetDays.at(i)));
-        m_presets->addButton(b, i);
-        segmentLayout->addWidget(b);
-    }
-    connect(m_presets, &QButtonGroup::idClicked, this, [this](int id) { onPreset(kPresetDays.value(id, 15)); });
-    QPushButton *custom = namedButton(QStringLiteral("tavrinDiskCustomRange"), tr("自定义…"));
-    custom->setAccessibleName(tr("自定义日期范围"));
-    connect(custom, &QPushButton::clicked, this, [this] {
-        ZDialog dialog(tr("自定义日期范围"), tr("选择要查看的起止日期（最多 730 天）"), this);
-        auto *box = new QWidget(&dialog);
-        auto *grid = new QGridLayout(box);
-        const QDate today = Tavrin::diskToday();
-        auto *from = new QDateEdit(rangeFrom().isValid() ? rangeFrom() : today.addDays(-29), box);
-        auto *to = new QDateEdit(rangeTo().isValid() ? rangeTo() : today, box);
-        for (QDateEdit *e : {from, to}) {
-            e->setCalendarPopup(true);
-            e->setDisplayFormat(kIsoDay);
-            e->setMaximumDate(today.addDays(1));
-            e->setMinimumWidth(140);
-        }
-        from->setAccessibleName(tr("开始日期"));
-        to->setAccessibleName(tr("结束日期"));
-        grid->addWidget(makeLabel(tr("开始日期"), Body, Normal), 0, 0);
-        grid->addWidget(from, 0, 1);
-        grid->addWidget(makeLabel(tr("结束日期"), Body, Normal), 1, 0);
-        grid->addWidget(to, 1, 1);
-        dialog.addContent(box);
-        dialog.addButton(tr("取消"));
-        const int ok = dialog.addButton(tr("确定"), true, ZDialog::ButtonRecommend);
-        auto validate = [&] {
-            const bool valid = from->date() <= to->date() && from->date().daysTo(to->date()) < 730;
-            if (QAbstractButton *b = dialog.getButton(ok))
-                b->setEnabled(valid);
-        };
-        connect(from, &QDateEdit::dateChanged, &dialog, validate);
-        connect(to, &QDateEdit::dateChanged, &dialog, validate);
-        validate();
-        if (dialog.exec() == ok) {
-            clearPresetSelection();
-            requestRange(from->date(), to->date());
-        }
-    });
-    row->addWidget(segment);
-    row->addWidget(custom);
-    row->addStretch(1);
-
-    m_alertHistoryBtn = namedButton(QStringLiteral("tavrinDiskAlertHistory"), tr("告警历史（0）"));
-    m_alertHistoryBtn->setIcon(themedIcon(QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning));
-    connect(m_alertHistoryBtn, &QPushButton::clicked, this, &DiskUsagePage::openAlertHistory);
-    m_exportButton = namedButton(QStringLiteral("tavrinDiskExportCsv"), tr("导出 CSV"));
-    m_exportButton->setAccessibleName(tr("导出当前范围为 CSV"));
-    connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        const QString suggested = QDir::homePath() + QStringLiteral("/disk-usage-%1-%2.csv")
-                                                         .arg(rangeFrom().toString(kIsoDay), rangeTo().toString(kIsoDay));
-        const QString path =
-            QFileDialog::getSaveFileName(this, tr("导出 CSV"), suggested, tr("CSV 文件 (*.csv)"));
-        if (!path.isEmpty())
-            exportCsv(path);
-    });
-    m_settingsButton = namedButton(QStringLiteral("tavrinDiskSettings"), tr("设置"));
-    m_settingsButton->setIcon(themedIcon(QStringLiteral("preferences-system"), QStyle::SP_FileDialogDetailedView));
-    m_settingsButton->setAccessibleName(tr("磁盘空间设置"));
-    connect(m_settingsButton, &QPushButton::clicked, this, &DiskUsagePage::openSettings);
-    m_scanButton = namedButton(QStringLiteral("tavrinDiskScanNow"), tr("立即扫描"), true);
-    m_scanButton->setIcon(themedIcon(QStringLiteral("view-refresh"), QStyle::SP_BrowserReload));
-    m_scanButton->setAccessibleName(tr("立即扫描系统盘"));
-    connect(m_scanButton, &QPushButton::clicked, this, &DiskUsagePage::onScanNow);
-    row->addWidget(m_scanButton);
-
-    m_status = namedLabel(QStringLiteral("tavrinDiskStatus"), QString(), Small, Muted);
-    m_status->setAccessibleName(tr("状态"));
-    m_status->setWordWrap(true);
-    outer->addWidget(m_status);
-    return bar;
 }
 
 QWidget *DiskUsagePage::buildTimeline(QWidget *parent)
@@ -392,19 +314,6 @@ QWidget *DiskUsagePage::buildTimeline(QWidget *parent)
     m_dayDetail = namedLabel(QStringLiteral("tavrinDiskDayDetail"), QString(), Small, Normal);
     legend->addWidget(m_dayDetail);
     section->contentLayout()->addLayout(legend);
-    return section;
-}
-
-QWidget *DiskUsagePage::buildPartitions(QWidget *parent)
-{
-    auto *section = new TavrinSection(tr("其他分区"),
-                                      tr("系统盘以外已挂载的分区，可点击“分析”查看其目录占用"), parent);
-    section->setObjectName(QStringLiteral("tavrinDiskPartitions"));
-    m_partitionsBox = new QWidget(section);
-    auto *l = new QVBoxLayout(m_partitionsBox);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(6);
-    section->contentLayout()->addWidget(m_partitionsBox);
     return section;
 }
 
@@ -460,18 +369,8 @@ void DiskUsagePage::onLoadStarted(const QDate &from, const QDate &to, bool silen
 void DiskUsagePage::onPreset(int days)
 {
     const QDate today = Tavrin::diskToday();
-    const int index = int(kPresetDays.indexOf(days));
-    if (QAbstractButton *b = m_presets->button(index))
-        b->setChecked(true);
+    m_rangeBar->checkPreset(days);
     requestRange(today.addDays(-days + 1), today);
-}
-
-void DiskUsagePage::clearPresetSelection()
-{
-    m_presets->setExclusive(false);
-    for (QAbstractButton *b : m_presets->buttons())
-        b->setChecked(false);
-    m_presets->setExclusive(true);
 }
 
 void DiskUsagePage::focusDate(const QDate &date)
@@ -479,7 +378,7 @@ void DiskUsagePage::focusDate(const QDate &date)
     if (!date.isValid())
         return;
     m_model->setFocusDate(date);
-    clearPresetSelection();
+    m_rangeBar->clearPreset();
     requestRange(date.addDays(-3), date.addDays(3));
     qInfo("[DiskUsagePage] focusDate %s, range %s ~ %s", qPrintable(date.toString(kIsoDay)),
           qPrintable(rangeFrom().toString(kIsoDay)), qPrintable(rangeTo().toString(kIsoDay)));
@@ -1036,46 +935,11 @@ void DiskUsagePage::updateContextBar()
 
 void DiskUsagePage::updatePartitions()
 {
-    runInBackground(
-        [] { return QVariant::fromValue(Tavrin::DiskScanner::listOtherPartitions()); },
-        [this](const QVariant &v) {
-            m_partitions = v.value<QList<Tavrin::DiskMountInfo>>();
-            QLayout *l = m_partitionsBox->layout();
-            while (QLayoutItem *item = l->takeAt(0)) {
-                if (QWidget *w = item->widget())
-                    w->deleteLater();
-                delete item;
-            }
-            if (m_partitions.isEmpty()) {
-                l->addWidget(makeLabel(tr("未发现其他已挂载的分区"), Small, Muted));
-                return;
-            }
-            for (const Tavrin::DiskMountInfo &p : std::as_const(m_partitions)) {
-                auto *row = new QWidget(m_partitionsBox);
-                auto *h = new QHBoxLayout(row);
-                h->setContentsMargins(0, 0, 0, 0);
-                h->setSpacing(10);
-                auto *text = new QVBoxLayout;
-                text->setSpacing(0);
-                text->addWidget(makeLabel(p.mountPoint, Body, Normal));
-                text->addWidget(makeLabel(QStringLiteral("%1 · %2").arg(p.device, p.fsType), Caption, Muted));
-                h->addLayout(text, 2);
-                auto *bar = new TavrinFlatProgress(row);
-                bar->setRange(0, 1000);
-                bar->setValue(p.total > 0 ? int(p.used * 1000 / p.total) : 0);
-                bar->setTextVisible(false);
-                bar->setAccessibleName(tr("%1 占用").arg(p.mountPoint));
-                h->addWidget(bar, 2);
-                h->addWidget(makeLabel(tr("%1 / %2").arg(Tavrin::formatSize(p.used), Tavrin::formatSize(p.total)),
-                                       Small, Normal));
-                QPushButton *drill = Ui::button(tr("分析"));
-                drill->setAccessibleName(tr("分析 %1 的目录占用").arg(p.mountPoint));
-                const QString mount = p.mountPoint;
-                connect(drill, &QPushButton::clicked, this, [this, mount] { onDrillPartition(mount); });
-                h->addWidget(drill);
-                l->addWidget(row);
-            }
-        });
+    runInBackground([] { return QVariant::fromValue(Tavrin::DiskScanner::listOtherPartitions()); },
+                    [this](const QVariant &v) {
+                        m_partitions = v.value<QList<Tavrin::DiskMountInfo>>();
+                        m_partitionsView->setPartitions(m_partitions);
+                    });
 }
 
 void DiskUsagePage::loadSnapshotMarks()

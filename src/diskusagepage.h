@@ -15,7 +15,6 @@
 #include "ui/diskanalysis.h"
 
 class MainWindow;
-class QButtonGroup;
 class QPushButton;
 class QScrollArea;
 class ZLabel;
@@ -35,6 +34,8 @@ class AlertBanner;
 class AnalysisView;
 class HistoryModel;
 class OverviewCard;
+class PartitionsView;
+class RangeBar;
 class ServicePanel;
 class SummaryCard;
 } // namespace DiskPage
@@ -110,9 +111,7 @@ private:
     struct OverviewData;
 
     void buildUi();
-    QWidget *buildToolbar(QWidget *parent);
     QWidget *buildTimeline(QWidget *parent);
-    QWidget *buildPartitions(QWidget *parent);
 
     void onLoadStarted(const QDate &from, const QDate &to, bool silent);
     void onRangeProgress(int done, int total);
@@ -122,7 +121,6 @@ private:
     void onDrillFinished(const QString &path, const QList<Tavrin::DiskItem> &items);
     void onDateSelected(const QDate &date);
     void onCleared(bool untouched, const QString &error);
-    void clearPresetSelection();
     void drillInto(const QString &path);
 
     void updateOverview();
@@ -188,7 +186,7 @@ private:
     // Views.
     QScrollArea *m_scroll = nullptr;
     ZLabel *m_status = nullptr;
-    QButtonGroup *m_presets = nullptr;
+    DiskPage::RangeBar *m_rangeBar = nullptr;
     QPushButton *m_scanButton = nullptr;
     QPushButton *m_exportButton = nullptr;
     QPushButton *m_settingsButton = nullptr;
@@ -200,5 +198,5 @@ private:
     ZLabel *m_timelineCaption = nullptr;
     ZLabel *m_dayDetail = nullptr;
     DiskPage::AnalysisView *m_analysis = nullptr;
-    QWidget *m_partitionsBox = nullptr;
+    DiskPage::PartitionsView *m_partitionsView = nullptr;
 };
