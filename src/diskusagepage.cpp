@@ -30,6 +30,7 @@
 #include "diskpage/servicepanel.h"
 #include "diskpage/settingsdialog.h"
 #include "diskpage/summarycard.h"
+#include "diskpage/timelineview.h"
 #include "mainwindow.h"
 #include "ui/pageblocks.h"
 #include "ui/usagechart.h"
@@ -61,7 +62,6 @@ struct DiskUsagePage::OverviewData : DiskOverviewData
 namespace {
 
 const QString kIsoDay = QStringLiteral("yyyy-MM-dd");
-constexpr int kMaxDismissed = 200;
 constexpr int kCheckSteps = 4;
 
 DiskOverviewData readOverview(Tavrin::DiskHistoryStore *store)
@@ -230,7 +230,6 @@ void DiskUsagePage::buildUi()
             [this] { m_rangeBar->askCustomRange(rangeFrom(), rangeTo()); });
     connect(m_scanButton, &QPushButton::clicked, this, &DiskUsagePage::onScanNow);
     connect(m_settingsButton, &QPushButton::clicked, this, &DiskUsagePage::openSettings);
-    connect(m_alertHistoryBtn, &QPushButton::clicked, this, &DiskUsagePage::openAlertHistory);
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
         const QString suggested = QDir::homePath() + QStringLiteral("/disk-usage-%1-%2.csv")
                                                          .arg(rangeFrom().toString(kIsoDay), rangeTo().toString(kIsoDay));
@@ -250,7 +249,9 @@ void DiskUsagePage::buildUi()
     layout->addWidget(feedbackBanner);
 
     m_alertBanner = new DiskPage::AlertBanner(content);
-    connect(m_alertBanner, &TavrinInlineBanner::dismissed, this, &DiskUsagePage::onDismissAlert);
+    m_alerts = new DiskPage::AlertsPanel(m_alertBanner, m_alertHistoryBtn, this);
+    connect(m_alerts, &DiskPage::AlertsPanel::dismissed, this,
+            [this] { showStatus(tr("告警已关闭，可随时在「告警历史」中查看")); });
     layout->addWidget(m_alertBanner);
 
     auto *cards = new TavrinResponsiveCardRow(2, content);
@@ -264,7 +265,10 @@ void DiskUsagePage::buildUi()
     layout->addWidget(cards);
     registerResponsiveCardRow(cards, m_scroll, 48);
 
-    layout->addWidget(buildTimeline(content));
+    m_timeline = new DiskPage::TimelineView(content);
+    m_chart = m_timeline->chart();
+    connect(m_chart, &UsageChart::dateSelected, this, &DiskUsagePage::onDateSelected);
+    layout->addWidget(m_timeline);
     m_analysis = new DiskPage::AnalysisView(content);
     connect(m_analysis, &DiskPage::AnalysisView::viewModeRequested, this, &DiskUsagePage::setViewMode);
     connect(m_analysis, &DiskPage::AnalysisView::rowClicked, this,
@@ -293,28 +297,6 @@ void DiskUsagePage::buildUi()
         if (!m_browseStack.isEmpty() || !m_followed.isEmpty())
             popBrowseTo(qMax(0, int(m_browseStack.size()) - 1));
     });
-}
-
-QWidget *DiskUsagePage::buildTimeline(QWidget *parent)
-{
-    auto *section = new TavrinSection(tr("占用趋势"), QString(), parent);
-    section->setObjectName(QStringLiteral("tavrinDiskTimeline"));
-    m_timelineCaption =
-        namedLabel(QStringLiteral("tavrinDiskTimelineCaption"), tr("当前显示：系统盘占用变化"), Small, Muted);
-    section->addHeaderWidget(m_timelineCaption);
-    m_chart = new UsageChart(section);
-    connect(m_chart, &UsageChart::dateSelected, this, &DiskUsagePage::onDateSelected);
-    section->contentLayout()->addWidget(m_chart, 1);
-    auto *legend = new QHBoxLayout;
-    legend->setSpacing(14);
-    legend->addWidget(Ui::legendDot(Accent, tr("每日已用")));
-    legend->addWidget(Ui::legendDot(Warning, tr("异常增长")));
-    legend->addWidget(Ui::legendDot(Success, tr("系统快照")));
-    legend->addStretch(1);
-    m_dayDetail = namedLabel(QStringLiteral("tavrinDiskDayDetail"), QString(), Small, Normal);
-    legend->addWidget(m_dayDetail);
-    section->contentLayout()->addLayout(legend);
-    return section;
 }
 
 // ------------------------------------------------------------------ refresh and ranges
@@ -436,23 +418,7 @@ void DiskUsagePage::onDateSelected(const QDate &date)
 
 void DiskUsagePage::updateDayDetail()
 {
-    const QList<DiskDayRecord> records = m_model->records();
-    const QDate focus = m_model->focusDate();
-    for (int i = 0; i < records.size(); ++i) {
-        if (records.at(i).date != focus)
-            continue;
-        QString text =
-            tr("%1 · 已用 %2").arg(focus.toString(kIsoDay), Tavrin::formatSize(records.at(i).total));
-        if (i > 0) {
-            const qint64 growth = records.at(i).total - records.at(i - 1).total;
-            text += QStringLiteral(" · ") +
-                    tr("当日增长 %1")
-                        .arg((growth >= 0 ? QStringLiteral("+") : QString()) + Tavrin::formatSize(growth));
-        }
-        m_dayDetail->setText(text);
-        return;
-    }
-    m_dayDetail->setText(QString());
+    m_timeline->showDay(m_model->records(), m_model->focusDate());
 }
 
 void DiskUsagePage::settleLayout()
@@ -520,17 +486,9 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
     if (m_checkActive)
         checkStep(tr("读取磁盘容量"), data.dfOk);
 
-    QString sub = m_config->enabled() ? tr("每 %1 分钟采样一次 · 历史保留 %2 天")
-                                            .arg(m_config->pollMinutes())
-                                            .arg(m_config->retentionDays())
-                                      : tr("开启后自动建立基线并持续监控");
     m_index = data.index;
-    if (!m_index.days.isEmpty()) {
-        const Tavrin::DiskDaySummary &last = m_index.days.constLast();
-        sub += QStringLiteral(" · ") +
-               tr("最近记录 %1 · 该日增长 %2").arg(last.date.toString(kIsoDay), Tavrin::formatSize(last.growth));
-    }
-    m_overview->setSubText(sub);
+    m_overview->showSampling(m_config->enabled(), m_config->pollMinutes(), m_config->retentionDays(),
+                             m_index.days.isEmpty() ? nullptr : &m_index.days.constLast());
     if (m_checkActive)
         checkStep(tr("读取历史数据索引"));
     m_lastSample = data.lastSample;
@@ -547,86 +505,40 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
 
 void DiskUsagePage::updateHealth()
 {
-    const bool enabled = m_config->enabled();
-    if (!m_lastSample.isValid()) {
-        m_overview->setHealth(enabled ? tr("最近采样：尚无记录，后台服务将在 15 分钟内完成首次采样")
-                                      : tr("最近采样：尚无记录"),
-                              Muted);
-        return;
-    }
-    const qint64 age = m_lastSample.secsTo(Tavrin::diskNow());
-    const QString when = Tavrin::formatTime(m_lastSample.toSecsSinceEpoch());
-    const bool stale = enabled && age > qint64(3) * qMax(1, m_config->pollMinutes()) * 60;
-    if (stale) {
-        m_overview->setHealth(tr("监控可能已停止：最近采样 %1，已超过 3 个采样周期").arg(when), Warning);
-        m_overview->startButton()->setVisible(true);
-    } else {
-        m_overview->setHealth(tr("最近采样 %1").arg(when), Muted);
-    }
+    m_overview->showHealth(m_config->enabled(), m_lastSample, m_config->pollMinutes(), Tavrin::diskNow());
 }
 
 // ------------------------------------------------------------------ alerts
 
 void DiskUsagePage::refreshAlert()
 {
-    if (!m_alertBanner)
-        return;
-    m_alerts = DiskPage::readAlerts(DiskPage::HistoryModel::alertFile());
-    m_alertKey = m_alertBanner->showNewest(m_alerts, m_alertState.dismissed);
-    updateAlertHistoryBtn();
-}
-
-void DiskUsagePage::onDismissAlert()
-{
-    if (m_alertKey.isEmpty())
-        return;
-    if (!m_alertState.dismissed.contains(m_alertKey))
-        m_alertState.dismissed.append(m_alertKey);
-    while (m_alertState.dismissed.size() > kMaxDismissed)
-        m_alertState.dismissed.removeFirst();
-    saveAlertUiState();
-    m_alertKey.clear();
-    m_alertBanner->setVisible(false);
-    showStatus(tr("告警已关闭，可随时在「告警历史」中查看"));
-    updateAlertHistoryBtn();
-}
-
-void DiskUsagePage::updateAlertHistoryBtn()
-{
-    QStringList keys;
-    for (const DiskPage::AlertEntry &a : std::as_const(m_alerts))
-        keys << a.key();
-    const int n = int(keys.size());
-    m_alertHistoryBtn->setText(DiskPage::alertHistoryButtonText(n, DiskPage::freshAlertCount(keys, m_alertState)));
-    m_alertHistoryBtn->setAccessibleName(m_alertHistoryBtn->text());
-    m_alertHistoryBtn->setEnabled(n > 0);
-}
-
-void DiskUsagePage::loadAlertUiState()
-{
-    // A regular file only: opening a FIFO would block the window.
-    const QString path = DiskPage::HistoryModel::alertUiStateFile();
-    const QFileInfo info(path);
-    QFile f(path);
-    if (!info.isFile() || info.size() > 4 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
-        return;
-    m_alertState = DiskPage::alertUiStateFromBytes(f.readAll(), kMaxDismissed);
-}
-
-void DiskUsagePage::saveAlertUiState()
-{
-    Tavrin::writeFileAtomic(DiskPage::HistoryModel::alertUiStateFile(), DiskPage::alertUiStateToBytes(m_alertState));
+    if (m_alerts)
+        m_alerts->refresh();
 }
 
 void DiskUsagePage::openAlertHistory()
 {
-    m_alerts = DiskPage::readAlerts(DiskPage::HistoryModel::alertFile());
-    const DiskPage::AlertUiState shown = m_alertState;
-    m_alertState.seen = int(m_alerts.size());
-    m_alertState.lastSeen = m_alerts.isEmpty() ? QString() : m_alerts.constLast().key();
-    saveAlertUiState();
-    updateAlertHistoryBtn();
-    DiskPage::showAlertHistory(this, m_alerts, shown);
+    m_alerts->openHistory();
+}
+
+void DiskUsagePage::onDismissAlert()
+{
+    m_alerts->dismissCurrent();
+}
+
+void DiskUsagePage::updateAlertHistoryBtn()
+{
+    m_alerts->updateButton();
+}
+
+void DiskUsagePage::loadAlertUiState()
+{
+    m_alerts->load();
+}
+
+void DiskUsagePage::saveAlertUiState()
+{
+    m_alerts->save();
 }
 
 // ------------------------------------------------------------------ clear history and scans
@@ -651,8 +563,7 @@ void DiskUsagePage::onCleared(bool untouched, const QString &error)
         showStatus(error, true);
         return;
     }
-    m_alertState = {};
-    m_alertKey.clear();
+    m_alerts->reset();
     m_browseStack.clear();
     m_browsePath.clear();
     m_browseItems.clear();
@@ -793,22 +704,9 @@ void DiskUsagePage::rebuildSpikeSet()
 
 void DiskUsagePage::updateTimelineSeries()
 {
-    m_chart->setLoading(false);
-    const QList<DiskDayRecord> records = m_model->records();
-    if (m_followed.isEmpty()) {
-        m_timelineCaption->setText(tr("当前显示：系统盘占用变化"));
+    if (m_followed.isEmpty())
         rebuildSpikeSet();
-        m_chart->setSpikeDays(m_spikes);
-        m_chart->setRecords(records);
-        return;
-    }
-    const QList<DiskDayRecord> series = DiskPage::directorySeries(records, m_followed);
-    m_chart->setSpikeDays({});
-    if (series.isEmpty())
-        m_timelineCaption->setText(tr("目录“%1”暂无逐日数据，请先开启监控或在该目录下钻").arg(m_followed));
-    else
-        m_timelineCaption->setText(tr("当前显示：目录 %1 的占用变化").arg(m_followed));
-    m_chart->setRecords(series);
+    m_timeline->showSeries(m_model->records(), m_followed, m_spikes);
 }
 
 // ------------------------------------------------------------------ analysis and drill
@@ -976,4 +874,19 @@ void DiskUsagePage::exportCsv(const QString &path)
             else
                 showStatus(tr("导出失败：%1").arg(error), true);
         });
+}
+
+QStringList DiskUsagePage::dismissedKeys() const
+{
+    return m_alerts->state().dismissed;
+}
+
+int DiskUsagePage::seenCount() const
+{
+    return m_alerts->state().seen;
+}
+
+QString DiskUsagePage::currentAlertKey() const
+{
+    return m_alerts->currentKey();
 }

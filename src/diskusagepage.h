@@ -31,6 +31,7 @@ class UsageChart;
 
 namespace DiskPage {
 class AlertBanner;
+class AlertsPanel;
 class AnalysisView;
 class HistoryModel;
 class OverviewCard;
@@ -38,6 +39,7 @@ class PartitionsView;
 class RangeBar;
 class ServicePanel;
 class SummaryCard;
+class TimelineView;
 } // namespace DiskPage
 
 class DiskUsagePage : public BasePage
@@ -84,9 +86,9 @@ public:
     QDate rangeFrom() const;
     QDate rangeTo() const;
     quint64 pendingRangeId() const;
-    QStringList dismissedKeys() const { return m_alertState.dismissed; }
-    int seenCount() const { return m_alertState.seen; }
-    QString currentAlertKey() const { return m_alertKey; }
+    QStringList dismissedKeys() const;
+    int seenCount() const;
+    QString currentAlertKey() const;
     DiskPage::ViewMode viewMode() const { return m_viewMode; }
     QString browsePath() const { return m_browsePath; }
     QString followedDirectory() const { return m_followed; }
@@ -111,7 +113,6 @@ private:
     struct OverviewData;
 
     void buildUi();
-    QWidget *buildTimeline(QWidget *parent);
 
     void onLoadStarted(const QDate &from, const QDate &to, bool silent);
     void onRangeProgress(int done, int total);
@@ -164,9 +165,7 @@ private:
     QDateTime m_lastSample;
     bool m_overviewPending = false;
 
-    DiskPage::AlertUiState m_alertState;
-    QString m_alertKey;
-    QList<DiskPage::AlertEntry> m_alerts;
+    DiskPage::AlertsPanel *m_alerts = nullptr;
 
     bool m_checkActive = false;
     bool m_checkStarted = false;
@@ -195,8 +194,7 @@ private:
     DiskPage::OverviewCard *m_overview = nullptr;
     DiskPage::SummaryCard *m_summary = nullptr;
     TavrinUi::UsageChart *m_chart = nullptr;
-    ZLabel *m_timelineCaption = nullptr;
-    ZLabel *m_dayDetail = nullptr;
+    DiskPage::TimelineView *m_timeline = nullptr;
     DiskPage::AnalysisView *m_analysis = nullptr;
     DiskPage::PartitionsView *m_partitionsView = nullptr;
 };

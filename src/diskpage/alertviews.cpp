@@ -1,10 +1,15 @@
 #include "diskpage/alertviews.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSet>
 #include <QTableWidget>
 
 #include "backend/backend.h"
+#include "disk/jsonfileio.h"
+#include "diskpage/historymodel.h"
 #include "zdialog.h"
 
 using namespace TavrinUi;
@@ -77,6 +82,86 @@ void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const Al
     dialog.addContent(table);
     dialog.addButton(Text::tr("关闭"), true);
     dialog.exec();
+}
+
+namespace {
+
+constexpr int kMaxDismissed = 200;
+
+} // namespace
+
+AlertsPanel::AlertsPanel(AlertBanner *banner, QPushButton *historyButton, QWidget *dialogParent)
+    : QObject(banner), m_banner(banner), m_button(historyButton), m_dialogParent(dialogParent)
+{
+    connect(m_banner, &TavrinInlineBanner::dismissed, this, &AlertsPanel::dismissCurrent);
+    connect(m_button, &QPushButton::clicked, this, &AlertsPanel::openHistory);
+}
+
+void AlertsPanel::load()
+{
+    // A regular file only: opening a FIFO would block the window.
+    const QString path = HistoryModel::alertUiStateFile();
+    const QFileInfo info(path);
+    QFile f(path);
+    if (!info.isFile() || info.size() > 4 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
+        return;
+    m_state = alertUiStateFromBytes(f.readAll(), kMaxDismissed);
+}
+
+void AlertsPanel::save()
+{
+    Tavrin::writeFileAtomic(HistoryModel::alertUiStateFile(), alertUiStateToBytes(m_state));
+}
+
+void AlertsPanel::refresh()
+{
+    m_alerts = readAlerts(HistoryModel::alertFile());
+    m_key = m_banner->showNewest(m_alerts, m_state.dismissed);
+    updateButton();
+}
+
+void AlertsPanel::dismissCurrent()
+{
+    if (m_key.isEmpty())
+        return;
+    if (!m_state.dismissed.contains(m_key))
+        m_state.dismissed.append(m_key);
+    while (m_state.dismissed.size() > kMaxDismissed)
+        m_state.dismissed.removeFirst();
+    save();
+    m_key.clear();
+    m_banner->setVisible(false);
+    updateButton();
+    emit dismissed();
+}
+
+void AlertsPanel::updateButton()
+{
+    QStringList keys;
+    for (const AlertEntry &a : std::as_const(m_alerts))
+        keys << a.key();
+    const int n = int(keys.size());
+    m_button->setText(alertHistoryButtonText(n, freshAlertCount(keys, m_state)));
+    m_button->setAccessibleName(m_button->text());
+    m_button->setEnabled(n > 0);
+}
+
+void AlertsPanel::openHistory()
+{
+    m_alerts = readAlerts(HistoryModel::alertFile());
+    const AlertUiState shown = m_state;
+    m_state.seen = int(m_alerts.size());
+    m_state.lastSeen = m_alerts.isEmpty() ? QString() : m_alerts.constLast().key();
+    save();
+    updateButton();
+    showAlertHistory(m_dialogParent, m_alerts, shown);
+}
+
+void AlertsPanel::reset()
+{
+    m_state = {};
+    m_key.clear();
+    refresh();
 }
 
 } // namespace DiskPage

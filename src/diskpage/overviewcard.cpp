@@ -101,4 +101,34 @@ void OverviewCard::setHealth(const QString &text, Semantic semantic)
     applySemantic(m_healthLabel, semantic);
 }
 
+void OverviewCard::showSampling(bool enabled, int pollMinutes, int retentionDays,
+                                const Tavrin::DiskDaySummary *newest)
+{
+    QString sub = enabled ? Text::tr("每 %1 分钟采样一次 · 历史保留 %2 天").arg(pollMinutes).arg(retentionDays)
+                          : Text::tr("开启后自动建立基线并持续监控");
+    if (newest)
+        sub += QStringLiteral(" · ") + Text::tr("最近记录 %1 · 该日增长 %2")
+                                           .arg(newest->date.toString(QStringLiteral("yyyy-MM-dd")),
+                                                Tavrin::formatSize(newest->growth));
+    setSubText(sub);
+}
+
+void OverviewCard::showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes, const QDateTime &now)
+{
+    if (!lastSample.isValid()) {
+        setHealth(enabled ? Text::tr("最近采样：尚无记录，后台服务将在 15 分钟内完成首次采样")
+                          : Text::tr("最近采样：尚无记录"),
+                  Muted);
+        return;
+    }
+    const qint64 age = lastSample.secsTo(now);
+    const QString when = Tavrin::formatTime(lastSample.toSecsSinceEpoch());
+    if (enabled && age > qint64(3) * qMax(1, pollMinutes) * 60) {
+        setHealth(Text::tr("监控可能已停止：最近采样 %1，已超过 3 个采样周期").arg(when), Warning);
+        m_startButton->setVisible(true);
+    } else {
+        setHealth(Text::tr("最近采样 %1").arg(when), Muted);
+    }
+}
+
 } // namespace DiskPage

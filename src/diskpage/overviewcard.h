@@ -3,6 +3,9 @@
 // The disk page's card for the system disk now: use share, used and free bytes, the monitor
 // service's badge with its start button, and the sampling and health lines.
 
+#include <QDateTime>
+
+#include "disk/diskrecords.h"
 #include "ui/components.h"
 
 class QPushButton;
@@ -21,6 +24,10 @@ public:
     void setDiskFigures(bool ok, qint64 total, qint64 used, const QString &error = QString());
     void setSubText(const QString &text);
     void setHealth(const QString &text, TavrinUi::Semantic semantic);
+    // The sampling line: the monitor's rhythm, and the newest index day when there is one.
+    void showSampling(bool enabled, int pollMinutes, int retentionDays, const Tavrin::DiskDaySummary *newest);
+    // The health line from the newest sample; a monitor three cycles late offers its start button.
+    void showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes, const QDateTime &now);
     TavrinUi::TavrinBadge *badge() const { return m_badge; }
     QPushButton *startButton() const { return m_startButton; }
 
