@@ -600,11 +600,11 @@ void DiskMonitor::finalize()
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
     QStringList failures;
+    if (!saved)
+        failures << tr("监控记录保存失败：%1").arg(error);
     // Not recorded, so not sent: the next cycle raises the alert again.
     if (alertsWriteFailed)
         failures << tr("告警记录保存失败：%1").arg(alertsError.isEmpty() ? alertsPath : alertsError);
-    if (!saved)
-        failures << tr("监控记录保存失败：%1").arg(error);
     if (!failures.isEmpty()) {
         finish(false, failures.join(QStringLiteral("；")));
         return;

@@ -281,7 +281,8 @@ private slots:
     void csvRoundTrip()
     {
         QList<DiskDayRecord> records{day(d0, 100, {{"/a", 50, true}}),
-                                     day(d0.addDays(1), 300, {{"/a, \"b\"", 250, true}})};
+                                     day(d0.addDays(1), 300, {{"/a, \"b\"", 250, true}}),
+                                     day(d0.addDays(2), 310), day(d0.addDays(3), 400, {{"/a", 390, true}})};
         const QByteArray csv = DiskPage::recordsCsv(records, {d0.addDays(1)});
         const QList<QByteArray> lines = csv.split('\n');
         QCOMPARE(lines.at(0).trimmed(),
@@ -289,6 +290,8 @@ private slots:
         QVERIFY(lines.at(1).startsWith("2026-03-01,100,"));
         QVERIFY(lines.at(1).trimmed().endsWith(",,0,"));
         QCOMPARE(lines.at(2).trimmed(), QByteArray("2026-03-02,300,107374182400,200,1,\"/a, \"\"b\"\"\""));
+        // After a day without a scan there is nothing to name: no cause, not the whole /a.
+        QCOMPARE(lines.at(4).trimmed(), QByteArray("2026-03-04,400,107374182400,90,0,"));
     }
 
     void briefError_data()

@@ -289,6 +289,7 @@ private slots:
         qputenv("PATH", basePath);
         qunsetenv("TAVRIN_DISK_NOW");
         qunsetenv("FAKE_DU_DIR");
+        qunsetenv("FAKE_DU_LOG");
         QFile::remove(duLog);
         QCOMPARE(PageTest::dropPendingAnswers(), 0);
     }
@@ -363,7 +364,11 @@ private slots:
         if (scan) {
             QVERIFY(Tavrin::writeFileAtomic(du.filePath("_.out"), "62914560\t/usr\n11534336\t/var\n4\t/\n"));
             qputenv("FAKE_DU_DIR", QFile::encodeName(du.path()));
+            qputenv("FAKE_DU_LOG", QFile::encodeName(duLog));
             qputenv("FAKE_DF_USED", QByteArray::number(now));
+            // The list as a person types it: "~", a trailing slash, a duplicate, a path that is not there.
+            Tavrin::MonitorConfig().setValue("monitor.excludes",
+                                             QStringList{"~/Downloads/", "~/Downloads", "/no/such/dir"});
             button(page.get(), "tavrinDiskScanNow")->click();
             QTRY_VERIFY_WITH_TIMEOUT(!page->scanner()->isBusy() && page->taskCount() == 0, 30000);
         } else {
@@ -381,8 +386,19 @@ private slots:
         QCOMPARE(page->loadedRecords().constLast().total, now);
         QVERIFY2(labelText(page.get(), "tavrinDiskNetCaption").endsWith(Tavrin::formatSize(now)),
                  qPrintable(labelText(page.get(), "tavrinDiskNetCaption")));
-        if (scan)
-            QCOMPARE(readDay(today).topLevel.size(), 2);
+        if (scan) {
+            // Left out as the monitor leaves it out, and recorded the same way.
+            const DiskDayRecord day = readDay(today);
+            QCOMPARE(day.topLevel.size(), 2);
+            QVERIFY(day.scanExcludedKnown);
+            const QString downloads = QDir::homePath() + "/Downloads";
+            QCOMPARE(day.scanExcluded, (QStringList{"/no/such/dir", downloads}));
+            QFile log(duLog);
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QString line = QString::fromUtf8(log.readAll());
+            QCOMPARE(line.count(" --exclude=" + downloads + " "), 1);
+            QCOMPARE(line.count(" --exclude=/no/such/dir "), 1);
+        }
     }
 
     // A save of "立即扫描" that failed stays on the status line through the reloads that follow,
