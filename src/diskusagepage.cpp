@@ -189,7 +189,8 @@ Tavrin::DiskHistoryStore *DiskUsagePage::store() const
     return m_model->store();
 }
 
-void DiskUsagePage::runInBackground(std::function<QVariant()> work, std::function<void(const QVariant &)> done)
+void DiskUsagePage::runInBackground(std::function<QVariant()> work,
+                                    std::function<void(const QVariant &)> done)
 {
     beginTask();
     m_model->run(this, std::move(work), [this, done = std::move(done)](const QVariant &v) {
@@ -231,9 +232,11 @@ void DiskUsagePage::buildUi()
     connect(m_scanButton, &QPushButton::clicked, this, &DiskUsagePage::onScanNow);
     connect(m_settingsButton, &QPushButton::clicked, this, &DiskUsagePage::openSettings);
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        const QString suggested = QDir::homePath() + QStringLiteral("/disk-usage-%1-%2.csv")
-                                                         .arg(rangeFrom().toString(kIsoDay), rangeTo().toString(kIsoDay));
-        const QString path = QFileDialog::getSaveFileName(this, tr("导出 CSV"), suggested, tr("CSV 文件 (*.csv)"));
+        const QString suggested =
+            QDir::homePath() + QStringLiteral("/disk-usage-%1-%2.csv")
+                                   .arg(rangeFrom().toString(kIsoDay), rangeTo().toString(kIsoDay));
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr("导出 CSV"), suggested, tr("CSV 文件 (*.csv)"));
         if (!path.isEmpty())
             exportCsv(path);
     });
@@ -278,15 +281,17 @@ void DiskUsagePage::buildUi()
     connect(m_analysis, &DiskPage::AnalysisView::backRequested, this,
             [this] { popBrowseTo(qMax(0, int(m_browseStack.size()) - 1)); });
     connect(m_analysis, &DiskPage::AnalysisView::rootRequested, this, &DiskUsagePage::onBackToSystemTimeline);
-    connect(m_analysis, &DiskPage::AnalysisView::crumbRequested, this, [this](int depth, const QString &path) {
-        if (depth >= 0)
-            popBrowseTo(depth);
-        else if (!m_scanner->isBusy())
-            drillInto(path); // a level never visited (a partition drilled directly): read it now
-    });
+    connect(m_analysis, &DiskPage::AnalysisView::crumbRequested, this,
+            [this](int depth, const QString &path) {
+                if (depth >= 0)
+                    popBrowseTo(depth);
+                else if (!m_scanner->isBusy())
+                    drillInto(path); // a level never visited (a partition drilled directly): read it now
+            });
     layout->addWidget(m_analysis);
     m_partitionsView = new DiskPage::PartitionsView(content);
-    connect(m_partitionsView, &DiskPage::PartitionsView::drillRequested, this, &DiskUsagePage::onDrillPartition);
+    connect(m_partitionsView, &DiskPage::PartitionsView::drillRequested, this,
+            &DiskUsagePage::onDrillPartition);
     layout->addWidget(m_partitionsView);
     layout->addStretch(1);
     m_scroll->setWidget(content);
@@ -865,7 +870,7 @@ void DiskUsagePage::exportCsv(const QString &path)
             QString error;
             const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + csv; // UTF-8 for spreadsheets
             return QVariant(Tavrin::writeFileAtomic(path, bytes, &error) ? QString()
-                                                                          : (error.isEmpty() ? path : error));
+                                                                         : (error.isEmpty() ? path : error));
         },
         [this, path, rows](const QVariant &v) {
             const QString error = v.toString();

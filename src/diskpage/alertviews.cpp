@@ -53,7 +53,8 @@ void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const Al
     dialog.setIcon(themedIcon(QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning));
     auto *table = new QTableWidget(int(alerts.size()), 4, &dialog);
     table->setObjectName(QStringLiteral("tavrinDiskAlertTable"));
-    table->setHorizontalHeaderLabels({Text::tr("日期"), Text::tr("目录"), Text::tr("增长"), Text::tr("状态")});
+    table->setHorizontalHeaderLabels(
+        {Text::tr("日期"), Text::tr("目录"), Text::tr("增长"), Text::tr("状态")});
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     table->verticalHeader()->setVisible(false);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -57,7 +57,6 @@ signals:
     void dismissed();
 
 private:
-
     AlertBanner *m_banner = nullptr;
     QPushButton *m_button = nullptr;
     QWidget *m_dialogParent = nullptr;

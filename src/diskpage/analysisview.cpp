@@ -34,7 +34,8 @@ AnalysisView::AnalysisView(QWidget *parent) : TavrinSection(Text::tr("目录分�
         viewsLayout->addWidget(b);
     }
     m_viewButtons->button(0)->setChecked(true);
-    connect(m_viewButtons, &QButtonGroup::idClicked, this, [this](int id) { emit viewModeRequested(ViewMode(id)); });
+    connect(m_viewButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { emit viewModeRequested(ViewMode(id)); });
     addHeaderWidget(views);
 
     QVBoxLayout *l = contentLayout();
@@ -79,7 +80,8 @@ AnalysisView::AnalysisView(QWidget *parent) : TavrinSection(Text::tr("目录分�
     m_table->setMinimumHeight(230);
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTableAccessibleName(m_table, Text::tr("目录分析"));
-    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { emit rowActivated(row); });
+    connect(m_table, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { emit rowActivated(row); });
     connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { emit rowClicked(row); });
     m_table->installEventFilter(this);
     l->addWidget(m_table);
@@ -131,8 +133,9 @@ void AnalysisView::setRows(const QList<AnalysisRow> &rows)
             open->setAccessibleName(Text::tr("打开位置：%1").arg(row.path));
             open->setFocusPolicy(Qt::NoFocus);
             const QString path = row.path;
-            connect(open, &QToolButton::clicked, this,
-                    [path] { QProcess::startDetached(QStringLiteral("gio"), {QStringLiteral("open"), path}); });
+            connect(open, &QToolButton::clicked, this, [path] {
+                QProcess::startDetached(QStringLiteral("gio"), {QStringLiteral("open"), path});
+            });
             m_table->setCellWidget(r, 3, open);
         }
         m_table->setItem(r, 3, new QTableWidgetItem);
@@ -197,7 +200,8 @@ void AnalysisView::setContext(ViewMode mode, const QString &browsePath, const QS
                 if (stackPaths.at(d) == prefix)
                     depth = d;
             }
-            connect(b, &QToolButton::clicked, this, [this, depth, prefix] { emit crumbRequested(depth, prefix); });
+            connect(b, &QToolButton::clicked, this,
+                    [this, depth, prefix] { emit crumbRequested(depth, prefix); });
         }
         m_breadcrumbLayout->addWidget(b);
     }

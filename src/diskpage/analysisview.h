@@ -28,7 +28,8 @@ public:
     void setViewMode(ViewMode mode);
     void setRows(const QList<AnalysisRow> &rows);
     // The breadcrumb and back control: `stackPaths` are the earlier browse positions, oldest first.
-    void setContext(ViewMode mode, const QString &browsePath, const QString &followed, const QStringList &stackPaths);
+    void setContext(ViewMode mode, const QString &browsePath, const QString &followed,
+                    const QStringList &stackPaths);
     QTableWidget *table() const { return m_table; }
 
 signals:

@@ -182,7 +182,8 @@ QHash<QDate, DiskHistoryStore::FileStamp> HistoryModel::stampRange() const
         return stamps;
     const QString dir = DiskHistoryStore::historyDir();
     for (QDate d = m_from; d <= m_to; d = d.addDays(1))
-        stamps.insert(d, DiskHistoryStore::stampOf(dir + QStringLiteral("/%1.json").arg(d.toString(Qt::ISODate))));
+        stamps.insert(
+            d, DiskHistoryStore::stampOf(dir + QStringLiteral("/%1.json").arg(d.toString(Qt::ISODate))));
     return stamps;
 }
 
@@ -260,7 +261,8 @@ void HistoryModel::clearHistory()
     DiskHistoryStore *store = m_store;
     auto *watcher = new QFutureWatcher<QVariant>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        const QVariantMap outcome = watcher->future().resultCount() > 0 ? watcher->result().toMap() : QVariantMap();
+        const QVariantMap outcome =
+            watcher->future().resultCount() > 0 ? watcher->result().toMap() : QVariantMap();
         watcher->deleteLater();
         saveEnded();
         const bool untouched = outcome.value(QStringLiteral("untouched")).toBool();
@@ -292,9 +294,9 @@ void HistoryModel::clearHistory()
                 failed << QFileInfo(path).fileName();
         }
         return QVariant(QVariantMap{
-            {QStringLiteral("error"), failed.isEmpty()
-                                          ? QString()
-                                          : tr("部分监控数据未能删除：%1").arg(failed.join(QStringLiteral("、")))}});
+            {QStringLiteral("error"),
+             failed.isEmpty() ? QString()
+                              : tr("部分监控数据未能删除：%1").arg(failed.join(QStringLiteral("、")))}});
     }));
 }
 

@@ -31,7 +31,8 @@ OverviewCard::OverviewCard(QWidget *parent) : TavrinPanel(parent, TavrinPanel::C
     auto *col = new QVBoxLayout;
     col->setSpacing(0);
     m_usedLabel = namedLabel(QStringLiteral("tavrinDiskUsed"), Text::tr("已用 --"), Value, Normal);
-    m_capacityLabel = namedLabel(QStringLiteral("tavrinDiskCapacity"), Text::tr("总容量 -- · 可用 --"), Small, Muted);
+    m_capacityLabel =
+        namedLabel(QStringLiteral("tavrinDiskCapacity"), Text::tr("总容量 -- · 可用 --"), Small, Muted);
     m_capacityLabel->setWordWrap(true);
     col->addWidget(m_usedLabel);
     col->addWidget(m_capacityLabel);
@@ -104,8 +105,9 @@ void OverviewCard::setHealth(const QString &text, Semantic semantic)
 void OverviewCard::showSampling(bool enabled, int pollMinutes, int retentionDays,
                                 const Tavrin::DiskDaySummary *newest)
 {
-    QString sub = enabled ? Text::tr("每 %1 分钟采样一次 · 历史保留 %2 天").arg(pollMinutes).arg(retentionDays)
-                          : Text::tr("开启后自动建立基线并持续监控");
+    QString sub = enabled
+                      ? Text::tr("每 %1 分钟采样一次 · 历史保留 %2 天").arg(pollMinutes).arg(retentionDays)
+                      : Text::tr("开启后自动建立基线并持续监控");
     if (newest)
         sub += QStringLiteral(" · ") + Text::tr("最近记录 %1 · 该日增长 %2")
                                            .arg(newest->date.toString(QStringLiteral("yyyy-MM-dd")),
@@ -113,7 +115,8 @@ void OverviewCard::showSampling(bool enabled, int pollMinutes, int retentionDays
     setSubText(sub);
 }
 
-void OverviewCard::showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes, const QDateTime &now)
+void OverviewCard::showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes,
+                              const QDateTime &now)
 {
     if (!lastSample.isValid()) {
         setHealth(enabled ? Text::tr("最近采样：尚无记录，后台服务将在 15 分钟内完成首次采样")

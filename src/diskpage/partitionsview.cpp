@@ -14,7 +14,8 @@ using namespace TavrinUi;
 namespace DiskPage {
 
 PartitionsView::PartitionsView(QWidget *parent)
-    : TavrinSection(Text::tr("其他分区"), Text::tr("系统盘以外已挂载的分区，可点击“分析”查看其目录占用"), parent)
+    : TavrinSection(Text::tr("其他分区"), Text::tr("系统盘以外已挂载的分区，可点击“分析”查看其目录占用"),
+                    parent)
 {
     setObjectName(QStringLiteral("tavrinDiskPartitions"));
     m_box = new QWidget(this);
@@ -53,10 +54,10 @@ void PartitionsView::setPartitions(const QList<Tavrin::DiskMountInfo> &partition
         bar->setAccessibleName(Text::tr("%1 占用").arg(p.mountPoint));
         h->addWidget(bar, 2);
         // A partition df could not measure says so instead of showing 0 of 0.
-        h->addWidget(makeLabel(p.total > 0 ? Text::tr("%1 / %2").arg(Tavrin::formatSize(p.used),
-                                                                     Tavrin::formatSize(p.total))
-                                           : Text::tr("未知"),
-                               Small, Normal));
+        h->addWidget(makeLabel(
+            p.total > 0 ? Text::tr("%1 / %2").arg(Tavrin::formatSize(p.used), Tavrin::formatSize(p.total))
+                        : Text::tr("未知"),
+            Small, Normal));
         QPushButton *drill = Ui::button(Text::tr("分析"));
         drill->setAccessibleName(Text::tr("分析 %1 的目录占用").arg(p.mountPoint));
         const QString mount = p.mountPoint;

@@ -62,7 +62,8 @@ RangeBar::RangeBar(QWidget *parent) : QWidget(parent)
     m_exportButton = namedButton(QStringLiteral("tavrinDiskExportCsv"), Text::tr("导出 CSV"));
     m_exportButton->setAccessibleName(Text::tr("导出当前范围为 CSV"));
     m_settingsButton = namedButton(QStringLiteral("tavrinDiskSettings"), Text::tr("设置"));
-    m_settingsButton->setIcon(themedIcon(QStringLiteral("preferences-system"), QStyle::SP_FileDialogDetailedView));
+    m_settingsButton->setIcon(
+        themedIcon(QStringLiteral("preferences-system"), QStyle::SP_FileDialogDetailedView));
     m_settingsButton->setAccessibleName(Text::tr("磁盘空间设置"));
     m_scanButton = namedButton(QStringLiteral("tavrinDiskScanNow"), Text::tr("立即扫描"), true);
     m_scanButton->setIcon(themedIcon(QStringLiteral("view-refresh"), QStyle::SP_BrowserReload));

@@ -53,7 +53,8 @@ bool ServicePanel::storeMonitorEnabled(bool on)
     if (m_switch) {
         const QSignalBlocker block(m_switch);
         m_switch->setChecked(!on);
-        if (auto *error = m_switch->window()->findChild<QLabel *>(QStringLiteral("tavrinDiskSettingsError"))) {
+        if (auto *error =
+                m_switch->window()->findChild<QLabel *>(QStringLiteral("tavrinDiskSettingsError"))) {
             error->setText(text);
             error->setVisible(true);
         }
@@ -71,9 +72,9 @@ void ServicePanel::onMonitorToggled(bool on)
             return;
         }
         if (on) {
-            MonitorService::runSystemctlUser(
-                {QStringLiteral("start"), QStringLiteral("--no-block"), QLatin1String(MonitorService::kServiceUnit)},
-                10000);
+            MonitorService::runSystemctlUser({QStringLiteral("start"), QStringLiteral("--no-block"),
+                                              QLatin1String(MonitorService::kServiceUnit)},
+                                             10000);
             // The page's own loading texts would hide the outcome: refresh first.
             emit refreshRequested();
             emit status(Text::tr("监控已开启，正在建立基线（由后台服务采样）"), false);
@@ -90,9 +91,10 @@ void ServicePanel::onMonitorToggled(bool on)
         m_switch->setChecked(!on);
     }
     const QString brief = MonitorService::briefError(error);
-    emit status(Text::tr("监控服务%1失败：%2")
-                    .arg(on ? Text::tr("启动") : Text::tr("停止"), brief.isEmpty() ? Text::tr("未知错误") : brief),
-                true);
+    emit status(
+        Text::tr("监控服务%1失败：%2")
+            .arg(on ? Text::tr("启动") : Text::tr("停止"), brief.isEmpty() ? Text::tr("未知错误") : brief),
+        true);
     updateServiceStatus();
 }
 
@@ -121,9 +123,9 @@ void ServicePanel::onStartMonitorService()
             const QSignalBlocker block(m_switch);
             m_switch->setChecked(true);
         }
-        MonitorService::runSystemctlUser(
-            {QStringLiteral("start"), QStringLiteral("--no-block"), QLatin1String(MonitorService::kServiceUnit)},
-            10000);
+        MonitorService::runSystemctlUser({QStringLiteral("start"), QStringLiteral("--no-block"),
+                                          QLatin1String(MonitorService::kServiceUnit)},
+                                         10000);
         emit status(Text::tr("监控已开启，正在建立基线（由后台服务采样）"), false);
         QTimer::singleShot(1500, this, &ServicePanel::updateServiceStatus);
         return;
@@ -161,8 +163,8 @@ void ServicePanel::updateServiceStatus()
         m_probe = nullptr;
         applyServiceStatus(QString());
     });
-    probe->start(QStringLiteral("systemctl"),
-                 {QStringLiteral("--user"), QStringLiteral("is-active"), QLatin1String(MonitorService::kTimerUnit)});
+    probe->start(QStringLiteral("systemctl"), {QStringLiteral("--user"), QStringLiteral("is-active"),
+                                               QLatin1String(MonitorService::kTimerUnit)});
     limit->start(15000);
 }
 

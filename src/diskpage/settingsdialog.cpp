@@ -101,7 +101,8 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
     };
     syncMode();
     connect(mode, &QComboBox::currentIndexChanged, this, [this, syncMode, mode](int index) {
-        if (!save(QStringLiteral("monitor.alertMode"), index == 1 ? QStringLiteral("fixed") : QStringLiteral("baseline"))) {
+        if (!save(QStringLiteral("monitor.alertMode"),
+                  index == 1 ? QStringLiteral("fixed") : QStringLiteral("baseline"))) {
             const QSignalBlocker block(mode);
             mode->setCurrentIndex(m_config->alertMode() == QLatin1String("fixed") ? 1 : 0);
         }
@@ -128,8 +129,9 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
     rules->contentLayout()->addWidget(settingRow(rules, Text::tr("告警模式"), QString(), mode));
     rules->contentLayout()->addWidget(
         settingRow(rules, Text::tr("固定阈值"), Text::tr("增长超过该值触发告警（固定阈值模式）"), fixed));
-    rules->contentLayout()->addWidget(settingRow(
-        rules, Text::tr("基线倍数"), Text::tr("智能基线 = 近 7 天日均增长 × 该倍数，且不小于最小告警值"), multiplier));
+    rules->contentLayout()->addWidget(
+        settingRow(rules, Text::tr("基线倍数"),
+                   Text::tr("智能基线 = 近 7 天日均增长 × 该倍数，且不小于最小告警值"), multiplier));
     rules->contentLayout()->addWidget(
         settingRow(rules, Text::tr("告警冷却"), Text::tr("同一目录冷却期内只告警一次，避免刷屏"), cooldown));
     l->addWidget(rules);
@@ -211,8 +213,8 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
         showUsage(budget->currentIndex());
     });
     storage->contentLayout()->addWidget(settingRow(storage, Text::tr("保留天数"), QString(), retention));
-    storage->contentLayout()->addWidget(
-        settingRow(storage, Text::tr("存储预算"), Text::tr("历史数据本地占用上限，超出预算自动降级保存"), budget));
+    storage->contentLayout()->addWidget(settingRow(
+        storage, Text::tr("存储预算"), Text::tr("历史数据本地占用上限，超出预算自动降级保存"), budget));
     storage->contentLayout()->addWidget(settingRow(storage, Text::tr("当前占用"), QString(), m_usage));
     l->addWidget(storage);
 
@@ -259,8 +261,8 @@ void SettingsDialog::showUsage(int index)
         this, [store = m_model->store()] { return QVariant(store->storageBytes()); },
         [label, bytes](const QVariant &v) {
             if (label)
-                label->setText(
-                    QStringLiteral("%1 / %2").arg(Tavrin::formatSize(v.toLongLong()), Tavrin::formatSize(bytes)));
+                label->setText(QStringLiteral("%1 / %2").arg(Tavrin::formatSize(v.toLongLong()),
+                                                             Tavrin::formatSize(bytes)));
         });
 }
 

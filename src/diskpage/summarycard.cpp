@@ -94,7 +94,8 @@ void SummaryCard::setForecastIcon(Semantic state)
     if (state == Warning)
         pixmap = themedIcon(QStringLiteral("warning"), QStyle::SP_MessageBoxWarning).pixmap(16, 16);
     else if (state == Accent)
-        pixmap = themedIcon(QStringLiteral("dialog-information"), QStyle::SP_MessageBoxInformation).pixmap(16, 16);
+        pixmap =
+            themedIcon(QStringLiteral("dialog-information"), QStyle::SP_MessageBoxInformation).pixmap(16, 16);
     m_forecastIcon->setPixmap(pixmap);
 }
 

@@ -17,8 +17,8 @@ namespace DiskPage {
 TimelineView::TimelineView(QWidget *parent) : TavrinSection(Text::tr("占用趋势"), QString(), parent)
 {
     setObjectName(QStringLiteral("tavrinDiskTimeline"));
-    m_caption =
-        namedLabel(QStringLiteral("tavrinDiskTimelineCaption"), Text::tr("当前显示：系统盘占用变化"), Small, Muted);
+    m_caption = namedLabel(QStringLiteral("tavrinDiskTimelineCaption"), Text::tr("当前显示：系统盘占用变化"),
+                           Small, Muted);
     addHeaderWidget(m_caption);
     m_chart = new UsageChart(this);
     contentLayout()->addWidget(m_chart, 1);
@@ -57,8 +57,9 @@ void TimelineView::showDay(const QList<Tavrin::DiskDayRecord> &records, const QD
     for (int i = 0; i < records.size(); ++i) {
         if (records.at(i).date != day)
             continue;
-        QString text = Text::tr("%1 · 已用 %2")
-                           .arg(day.toString(QStringLiteral("yyyy-MM-dd")), Tavrin::formatSize(records.at(i).total));
+        QString text =
+            Text::tr("%1 · 已用 %2")
+                .arg(day.toString(QStringLiteral("yyyy-MM-dd")), Tavrin::formatSize(records.at(i).total));
         if (i > 0) {
             const qint64 growth = records.at(i).total - records.at(i - 1).total;
             text += QStringLiteral(" · ") +

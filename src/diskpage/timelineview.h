@@ -25,7 +25,8 @@ public:
     TavrinUi::UsageChart *chart() const { return m_chart; }
 
     // The whole disk's days with their spike days, or, with `followed`, that directory's size per day.
-    void showSeries(const QList<Tavrin::DiskDayRecord> &records, const QString &followed, const QSet<QDate> &spikes);
+    void showSeries(const QList<Tavrin::DiskDayRecord> &records, const QString &followed,
+                    const QSet<QDate> &spikes);
     // "yyyy-MM-dd · 已用 … · 当日增长 …" of `day`, empty when it is not among `records`.
     void showDay(const QList<Tavrin::DiskDayRecord> &records, const QDate &day);
 
