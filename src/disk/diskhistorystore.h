@@ -144,7 +144,8 @@ private:
     void updateSummary(const DiskDayRecord &record, DiskHistoryIndex *index);
     bool pruneIndexed(int days, DiskHistoryIndex *index);
     QDate retentionAnchor(const DiskHistoryIndex &index) const;
-    bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out, FileStamp *stamp = nullptr) const;
+    bool loadDayFrom(const QString &dir, const QDate &date, DiskDayRecord *out,
+                     FileStamp *stamp = nullptr) const;
     void cacheStamped(const DiskDayRecord &record, const FileStamp &stamp);
     struct RangeJob;
     QList<DiskDayRecord> runRange(quint64 id, const QDate &from, const QDate &to);

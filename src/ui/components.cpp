@@ -1241,8 +1241,8 @@ void SegmentButton::paintEvent(QPaintEvent *)
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QColor fill = isChecked() ? pal.color(QPalette::Highlight) : pal.color(ZPalette::ItemBackground);
     if (!isChecked() && underMouse())
-        fill = fill.darker(ZGuiApplicationHelper::instance()->themeType() == ZGuiApplicationHelper::DarkType ? 70
-                                                                                                           : 106);
+        fill = fill.darker(
+            ZGuiApplicationHelper::instance()->themeType() == ZGuiApplicationHelper::DarkType ? 70 : 106);
     p.setPen(isChecked() ? Qt::NoPen : QPen(pal.color(ZPalette::FrameBorder), 1));
     p.setBrush(fill);
     p.drawRoundedRect(r, 6, 6);

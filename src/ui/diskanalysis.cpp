@@ -294,9 +294,10 @@ QByteArray recordsCsv(const QList<DiskDayRecord> &records, const QSet<QDate> &sp
         if (i > 0) {
             growth = QString::number(r.total - records.at(i - 1).total);
             // A cause only against a scanned day: whole sizes are no growth.
-            const QList<DiskItem> top = records.at(i - 1).topLevel.isEmpty()
-                                            ? QList<DiskItem>()
-                                            : Tavrin::DiskHistoryStore::topGrowthItems(records.at(i - 1), r, 1);
+            const QList<DiskItem> top =
+                records.at(i - 1).topLevel.isEmpty()
+                    ? QList<DiskItem>()
+                    : Tavrin::DiskHistoryStore::topGrowthItems(records.at(i - 1), r, 1);
             if (!top.isEmpty())
                 cause = top.constFirst().path;
         }

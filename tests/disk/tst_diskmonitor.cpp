@@ -161,7 +161,8 @@ void TestDiskMonitor::baseline_data()
     QTest::newRow("four days") << days << growth << 4 << (100000 + 400 + 800) * MiB / 3;
     QTest::newRow("none") << QList<int>{} << QList<qint64>{} << 7 << qint64(0);
     // 14 days without a record: their 14 days' growth is one day's 800 MiB, not a day of 11200.
-    QTest::newRow("after a gap") << QList<int>{16, 15, 1} << QList<qint64>{0, 800, 14 * 800} << 7 << 800 * MiB;
+    QTest::newRow("after a gap") << QList<int>{16, 15, 1} << QList<qint64>{0, 800, 14 * 800} << 7
+                                 << 800 * MiB;
 }
 
 void TestDiskMonitor::baseline()

@@ -736,11 +736,13 @@ void TestDiskScanner::simulatedDfFollowsHistory()
     QVERIFY(total > 0);
 
     QProcess maker;
-    maker.start("/usr/bin/python3", {Tavrin::Test::sourcePath("sim/make-disk-history.py"), "--days", "40", "--dir", history});
+    maker.start("/usr/bin/python3",
+                {Tavrin::Test::sourcePath("sim/make-disk-history.py"), "--days", "40", "--dir", history});
     QVERIFY(maker.waitForFinished(60000));
     QCOMPARE(maker.exitCode(), 0);
     DiskHistoryStore store;
-    const QList<DiskDayRecord> days = store.loadRange(QDate::currentDate().addDays(-39), QDate::currentDate());
+    const QList<DiskDayRecord> days =
+        store.loadRange(QDate::currentDate().addDays(-39), QDate::currentDate());
     QVERIFY(!days.isEmpty());
     const DiskDayRecord &newest = days.constLast();
     QVERIFY(newest.total <= newest.capacity);

@@ -441,13 +441,15 @@ void TestMonitorProcess::lockHeldTooLong()
     QVERIFY(held->isLocked());
     const Run blocked = runMonitor(QDateTime(d, QTime(8, 0)), shortWait);
     QCOMPARE(blocked.monitorLines.size(), 1);
-    QVERIFY2(blocked.monitorLines.first().startsWith("[tavrin-monitor] failed: "), blocked.stderrText.constData());
+    QVERIFY2(blocked.monitorLines.first().startsWith("[tavrin-monitor] failed: "),
+             blocked.stderrText.constData());
     QVERIFY(blocked.monitorLines.first().contains("告警记录保存失败：历史目录正被另一个进程占用"));
     QVERIFY(alerts().isEmpty());
     held.reset();
 
     // The next cycle raises the alert that could not be recorded.
-    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 15))).monitorLines, QStringList{"[tavrin-monitor] ok: 监控完成"});
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 15))).monitorLines,
+             QStringList{"[tavrin-monitor] ok: 监控完成"});
     QJsonArray spikes = alerts().value("spikes").toArray();
     QCOMPARE(spikes.size(), 1);
     QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
@@ -456,7 +458,8 @@ void TestMonitorProcess::lockHeldTooLong()
     // A drill the day file holds already (its cycle could not record the alert) is not run again.
     QFile::remove(historyDir() + "/alert.json");
     QFile::remove(scratch.filePath("du.log"));
-    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 30))).monitorLines, QStringList{"[tavrin-monitor] ok: 监控完成"});
+    QCOMPARE(runMonitor(QDateTime(d, QTime(8, 30))).monitorLines,
+             QStringList{"[tavrin-monitor] ok: 监控完成"});
     spikes = alerts().value("spikes").toArray();
     QCOMPARE(spikes.size(), 1);
     QCOMPARE(spikes.first().toObject().value("causes").toArray().size(), 1);
@@ -479,7 +482,9 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     // directory; what grew outside them is far below the threshold, so nothing is blamed.
     setExcludedSize(downloads, 5 * GiB);
     setUsed(105 * GiB + 50 * MiB);
-    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 25 * GiB, true}}));
+    setDu(
+        "/",
+        duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 25 * GiB, true}}));
     setDu("/var", duText("/var", {{"/var/log", 50 * MiB, true}}));
     setDu(top, duText(top, {{home.path(), 25 * GiB, true}}));
     QCOMPARE(runMonitor(QDateTime(d, QTime(8, 0))).monitorLines, ok);
@@ -491,7 +496,9 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     // Later that day: more downloads only. The day's second scan finds nothing outside them.
     setExcludedSize(downloads, 7 * GiB);
     setUsed(107 * GiB + 50 * MiB);
-    setDu("/", duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 27 * GiB, true}}));
+    setDu(
+        "/",
+        duText("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 50 * MiB, true}, {top, 27 * GiB, true}}));
     QCOMPARE(runMonitor(QDateTime(d, QTime(14, 0))).monitorLines, ok);
     QCOMPARE(alerts().value("spikes").toArray().size(), 0);
     QCOMPARE(day(d).drillCache.size(), 0);
@@ -507,7 +514,8 @@ void TestMonitorProcess::excludedGrowthNeverAlerts()
     const QJsonArray spikes = alerts().value("spikes").toArray();
     QCOMPARE(spikes.size(), 1);
     QCOMPARE(spikes.first().toObject().value("causeDir").toString(), QString("/var"));
-    QCOMPARE(spikes.first().toObject().value("growth").toDouble(), double(112 * GiB - (107 * GiB + 50 * MiB)));
+    QCOMPARE(spikes.first().toObject().value("growth").toDouble(),
+             double(112 * GiB - (107 * GiB + 50 * MiB)));
     QCOMPARE(day(next).drillCache.keys(), QStringList{"/var"});
 }
 
@@ -672,7 +680,15 @@ void TestMonitorProcess::wrongClockKeepsHistory()
         QCOMPARE(runMonitor(QDateTime(d.addDays(i), QTime(8, 0))).monitorLines, ok);
     QCOMPARE(day(ahead).total, 102 * GiB);
     QCOMPARE(day(ahead).samples.size(), 1);
-    QCOMPARE(readJson(historyDir() + "/index.json").object().value("days").toArray().last().toObject().value("g").toDouble(), 0.0);
+    QCOMPARE(readJson(historyDir() + "/index.json")
+                 .object()
+                 .value("days")
+                 .toArray()
+                 .last()
+                 .toObject()
+                 .value("g")
+                 .toDouble(),
+             0.0);
 }
 
 void TestMonitorProcess::failedSaveIsReported()

@@ -131,10 +131,11 @@ private slots:
         QTest::newRow("followed directory") << 130 * MiB << QStringLiteral("/b") << d0.addDays(1)
                                             << QStringList{"目录 /b", "较前一日变化"} << false;
         // Whole directory sizes are no growth: without a scanned day before, nothing to compare.
-        QTest::newRow("first loaded day") << 130 * MiB << QString() << d0
-                                          << QStringList{"前一日没有目录扫描记录，无法比较增长"} << false;
-        QTest::newRow("day before not scanned") << -1LL << QString() << d0.addDays(1)
-                                                << QStringList{"前一日没有目录扫描记录，无法比较增长"} << false;
+        QTest::newRow("first loaded day")
+            << 130 * MiB << QString() << d0 << QStringList{"前一日没有目录扫描记录，无法比较增长"} << false;
+        QTest::newRow("day before not scanned")
+            << -1LL << QString() << d0.addDays(1) << QStringList{"前一日没有目录扫描记录，无法比较增长"}
+            << false;
         QTest::newRow("followed directory on first day")
             << 130 * MiB << QStringLiteral("/b") << d0 << QStringList{"目录 /b", "前一日暂无数据"} << false;
     }
@@ -231,16 +232,18 @@ private slots:
         QCOMPARE(full.netValue, Tavrin::formatSize(9LL * 1024 * MiB));
 
         // A past range shows its own growth, but the forecast is today's: from the recent days.
-        const QList<DiskDayRecord> flat{day(today.addDays(-1), 90LL * 1024 * MiB), day(today, 90LL * 1024 * MiB)};
+        const QList<DiskDayRecord> flat{day(today.addDays(-1), 90LL * 1024 * MiB),
+                                        day(today, 90LL * 1024 * MiB)};
         const auto past = DiskPage::summarize(d0, d0.addDays(9), filling, flat, today);
         QCOMPARE(past.netValue, Tavrin::formatSize(9LL * 1024 * MiB));
         QCOMPARE(past.forecastValue, QStringLiteral("暂无风险"));
         const auto calm = DiskPage::summarize(today.addDays(-1), today, flat, filling, today);
         QCOMPARE(calm.forecast, TavrinUi::Warning);
-        QCOMPARE(calm.forecastCaption, QStringLiteral("按当前增速 · 预计 %1").arg(today.addDays(1).toString(Qt::ISODate)));
+        QCOMPARE(calm.forecastCaption,
+                 QStringLiteral("按当前增速 · 预计 %1").arg(today.addDays(1).toString(Qt::ISODate)));
         // The recent days of a range: the 30 up to today.
-        const QList<DiskDayRecord> mixed{day(today.addDays(-30), 1), day(today.addDays(-29), 2), day(today, 3),
-                                         day(today.addDays(1), 4)};
+        const QList<DiskDayRecord> mixed{day(today.addDays(-30), 1), day(today.addDays(-29), 2),
+                                         day(today, 3), day(today.addDays(1), 4)};
         const auto recent = DiskPage::recentDays(mixed, today);
         QCOMPARE(recent.size(), 2);
         QCOMPARE(recent.first().total, qint64(2));
@@ -270,7 +273,9 @@ private slots:
             keys << QStringLiteral("2026-01-01|/var/%1").arg(i);
         DiskPage::AlertUiState state;
         state.seen = seen;
-        state.lastSeen = lastSeenIndex >= 0 ? keys.at(lastSeenIndex) : lastSeenIndex == -2 ? "gone|/x" : QString();
+        state.lastSeen = lastSeenIndex >= 0    ? keys.at(lastSeenIndex)
+                         : lastSeenIndex == -2 ? "gone|/x"
+                                               : QString();
         QCOMPARE(DiskPage::freshAlertCount(keys, state), fresh);
         const DiskPage::AlertUiState back =
             DiskPage::alertUiStateFromBytes(DiskPage::alertUiStateToBytes(state), 200);

@@ -21,9 +21,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "backend/backend.h"
@@ -372,9 +372,9 @@ private slots:
             button(page.get(), "tavrinDiskScanNow")->click();
             QTRY_VERIFY_WITH_TIMEOUT(!page->scanner()->isBusy() && page->taskCount() == 0, 30000);
         } else {
-            std::unique_ptr<QProcess> monitor = startMonitor(
-                QDateTime::currentDateTime(), {"FAKE_DF_USED=" + QString::number(now),
-                                               "FAKE_DF_TOTAL=" + QString::number(100 * GiB)});
+            std::unique_ptr<QProcess> monitor =
+                startMonitor(QDateTime::currentDateTime(), {"FAKE_DF_USED=" + QString::number(now),
+                                                            "FAKE_DF_TOTAL=" + QString::number(100 * GiB)});
             QCOMPARE(monitorLine(*monitor), QStringLiteral("[tavrin-monitor] ok: 监控完成"));
         }
         QCOMPARE(readDay(today).total, now);
@@ -433,9 +433,9 @@ private slots:
                 cv.wait(guard, [&] { return locked; });
             }
             button(page.get(), "tavrinDiskScanNow")->click();
-            QTRY_VERIFY_WITH_TIMEOUT(
-                labelText(page.get(), "tavrinDiskStatus").startsWith(QStringLiteral("扫描完成，但今日记录保存失败")),
-                30000);
+            QTRY_VERIFY_WITH_TIMEOUT(labelText(page.get(), "tavrinDiskStatus")
+                                         .startsWith(QStringLiteral("扫描完成，但今日记录保存失败")),
+                                     30000);
             {
                 std::lock_guard guard(m);
                 release = true;
@@ -446,7 +446,8 @@ private slots:
         QVERIFY(waitLoaded());
         page->refresh();
         QVERIFY(waitLoaded());
-        QVERIFY(labelText(page.get(), "tavrinDiskStatus").contains(QStringLiteral("历史目录正被另一个进程占用")));
+        QVERIFY(
+            labelText(page.get(), "tavrinDiskStatus").contains(QStringLiteral("历史目录正被另一个进程占用")));
         button(page.get(), "tavrinDiskPreset1")->click();
         QVERIFY(waitLoaded());
         QCOMPARE(labelText(page.get(), "tavrinDiskStatus"), QStringLiteral("已加载 3 天记录"));
@@ -1041,10 +1042,12 @@ private slots:
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
         // The simulated system's df answers from its history (as sim/bin/df does): card and chart agree.
         Tavrin::DiskHistoryStore history;
-        const QList<DiskDayRecord> recent = history.loadRange(QDate::currentDate().addDays(-2), QDate::currentDate());
+        const QList<DiskDayRecord> recent =
+            history.loadRange(QDate::currentDate().addDays(-2), QDate::currentDate());
         QVERIFY(!recent.isEmpty());
-        const qint64 usedNow = recent.constLast().samples.isEmpty() ? recent.constLast().total
-                                                                    : recent.constLast().samples.constLast().total;
+        const qint64 usedNow = recent.constLast().samples.isEmpty()
+                                   ? recent.constLast().total
+                                   : recent.constLast().samples.constLast().total;
         qputenv("FAKE_DF_TOTAL", QByteArray::number(recent.constLast().capacity));
         qputenv("FAKE_DF_USED", QByteArray::number(usedNow));
         Tavrin::MonitorConfig().setEnabled(true);
@@ -1066,7 +1069,8 @@ private slots:
         QVERIFY(disk->chart()->records().size() >= 360);
         QVERIFY(!disk->chart()->spikeDays().isEmpty());
         QVERIFY(!disk->currentAlertKey().isEmpty());
-        QCOMPARE(labelText(disk, "tavrinDiskUsed"), QStringLiteral("已用 %1").arg(Tavrin::formatSize(usedNow)));
+        QCOMPARE(labelText(disk, "tavrinDiskUsed"),
+                 QStringLiteral("已用 %1").arg(Tavrin::formatSize(usedNow)));
         QCOMPARE(disk->chart()->records().constLast().total, recent.constLast().total);
         QCoreApplication::processEvents();
 
