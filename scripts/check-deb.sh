@@ -17,6 +17,7 @@
 # vanish with the script even when it is interrupted.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/fresh-root-lib.sh"
 build="${TAVRIN_RELEASE_BUILD_DIR:-$here/build-release}"
 keep=0
 [ "${1:-}" = "--keep" ] && keep=1
@@ -35,11 +36,7 @@ for tool in debootstrap lintian dpkg-shlibdeps fakeroot cpack; do
     command -v "$tool" >/dev/null || die "$tool is missing (Debian: apt-get install debootstrap lintian dpkg-dev fakeroot cmake)"
 done
 
-# The Debian mirror this machine's apt already uses (DEBIAN_MIRROR overrides), so the check works
-# wherever apt works and names no host of its own.
-mirror="${DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(ORIGIN) $(CODENAME)' 2>/dev/null |
-    awk '$2 == "Debian" && $3 == "bookworm" { print $1; exit }')}"
-[ -n "$mirror" ] || die "no Debian 12 (bookworm) source in apt's configuration; set DEBIAN_MIRROR"
+mirror="$(fresh_root_mirror)"
 
 step "release build and package"
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -58,21 +55,8 @@ step "lintian"
 lintian --fail-on error --info "$deb" || die "lintian found errors"
 echo "lintian: no errors"
 
-work="$(mktemp -d /var/tmp/tavrin-check-deb.XXXXXX)"
-root="$work/root"
-cleanup() {
-    umount -R "$root/dev" 2>/dev/null || true
-    umount "$root/proc" 2>/dev/null || true
-    if [ "$keep" = 1 ]; then
-        echo "root kept in $root"
-    elif grep -q " $root/" /proc/self/mountinfo; then
-        echo "check-deb: something is still mounted below $root; not deleting $work" >&2
-    else
-        # Never into a mount, even one that appeared since the check.
-        rm -rf --one-file-system -- "$work"
-    fi
-}
-trap cleanup EXIT
+work_prefix=tavrin-check-deb
+fresh_root_workspace
 
 step "fresh Debian 12 root ($mirror)"
 nice debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||

@@ -11,6 +11,7 @@
 # in a private mount namespace, so they vanish with the script.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/fresh-root-lib.sh"
 keep=0
 [ "${1:-}" = "--keep" ] && keep=1
 die() { echo "time-first-window: $*" >&2; exit 1; }
@@ -21,24 +22,10 @@ if [ -z "${TAVRIN_FIRST_WINDOW_INNER:-}" ]; then
     exec unshare --mount --propagation private -- "$0" "$@"
 fi
 command -v debootstrap >/dev/null || die "debootstrap is missing (Debian: apt-get install debootstrap)"
-mirror="${DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(ORIGIN) $(CODENAME)' 2>/dev/null |
-    awk '$2 == "Debian" && $3 == "bookworm" { print $1; exit }')}"
-[ -n "$mirror" ] || die "no Debian 12 (bookworm) source in apt's configuration; set DEBIAN_MIRROR"
+mirror="$(fresh_root_mirror)"
 
-work="$(mktemp -d /var/tmp/tavrin-first-window.XXXXXX)"
-root="$work/root"
-cleanup() {
-    umount -R "$root/dev" 2>/dev/null || true
-    umount "$root/proc" 2>/dev/null || true
-    if [ "$keep" = 1 ]; then
-        echo "root kept in $root"
-    elif grep -q " $root/" /proc/self/mountinfo; then
-        echo "time-first-window: something is still mounted below $root; not deleting $work" >&2
-    else
-        rm -rf --one-file-system -- "$work"
-    fi
-}
-trap cleanup EXIT
+work_prefix=tavrin-first-window
+fresh_root_workspace
 
 echo "== fresh Debian 12 root (not timed)"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||

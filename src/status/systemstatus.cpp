@@ -36,6 +36,12 @@ QString unparsable(const QString &what, const QString &output)
     return StatusText::tr("无法解析%1：%2").arg(what, output.left(2000));
 }
 
+// The tools answer {"data": {...}}: the member a reader needs, undefined when absent.
+QJsonValue dataMember(const QString &output, const char *key)
+{
+    return parseJson(output).value(QLatin1String("data")).toObject().value(QLatin1String(key));
+}
+
 void readDeployment(DeploymentStatus *out)
 {
     const CommandResult r =
@@ -45,11 +51,7 @@ void readDeployment(DeploymentStatus *out)
         out->error = failureText(r);
         return;
     }
-    if (!parseJson(r.output)
-             .value(QLatin1String("data"))
-             .toObject()
-             .value(QLatin1String("deploy_list"))
-             .isArray()) {
+    if (!dataMember(r.output, "deploy_list").isArray()) {
         out->error = unparsable(StatusText::tr("部署列表"), r.output);
         return;
     }
@@ -116,11 +118,7 @@ void readWritable(WritableLayerStatus *out)
         out->error = failureText(r);
         return;
     }
-    if (!parseJson(r.output)
-             .value(QLatin1String("data"))
-             .toObject()
-             .value(QLatin1String("conf"))
-             .isObject()) {
+    if (!dataMember(r.output, "conf").isObject()) {
         out->error = unparsable(StatusText::tr("可写层状态"), r.output);
         return;
     }
