@@ -392,7 +392,10 @@ private slots:
             QCOMPARE(day.topLevel.size(), 2);
             QVERIFY(day.scanExcludedKnown);
             const QString downloads = QDir::homePath() + "/Downloads";
-            QCOMPARE(day.scanExcluded, (QStringList{"/no/such/dir", downloads}));
+            // Stored sorted, so the expected order depends on where the home directory is.
+            QStringList expected{"/no/such/dir", downloads};
+            expected.sort();
+            QCOMPARE(day.scanExcluded, expected);
             QFile log(duLog);
             QVERIFY(log.open(QIODevice::ReadOnly));
             const QString line = QString::fromUtf8(log.readAll());
