@@ -1039,7 +1039,7 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
                 if (!self)
                     return;
                 if (reboot) {
-                    QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("reboot")});
+                    Tavrin::startReboot();
                 } else {
                     banner->setDetails(QString(), QString());
                     banner->setSemantic(TavrinUi::Warning);

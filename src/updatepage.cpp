@@ -123,7 +123,7 @@ UpdatePage::UpdatePage(MainWindow *window) : BasePage(window), window(window)
     rebootButton = actionButton(tr("立即重启"), true, tr("立即重启以进入新系统"));
     rebootButton->setVisible(false);
     connect(rebootButton, &QPushButton::clicked, this,
-            [] { QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("reboot")}); });
+            [] { Tavrin::startReboot(); });
     layout->addWidget(rebootButton, 0, Qt::AlignLeft);
 
     auto *checkSection = new TavrinUi::TavrinSection(tr("更新检查"), tr("检查系统是否有可用的更新"), content);

@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import sys
 
+from . import common
 from .common import Refusal, checked_root, env_selects_path, err, log_call, privileged, sim_root, under
 
 
@@ -207,7 +208,7 @@ def main_du(argv):
     """The host's du, except that an ordinary user cannot read root-only
     directories inside the simulated root (the tests often run as real root)."""
     args = argv[1:]
-    root = os.environ.get("TAVRIN_SYSROOT", "")
+    root = common.ROOT_OVERRIDE or os.environ.get("TAVRIN_SYSROOT", "")
     denied = []
     if root and not privileged():
         try:

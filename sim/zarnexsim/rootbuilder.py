@@ -43,7 +43,8 @@ import zarnexsim
 sys.exit(zarnexsim.run_tool(%(tool)r, __file__, sys.argv))
 """
 
-ROOTED_TOOLS = ("install", "rm", "mv", "systemctl")
+# sudo and pkexec too: the program starts what grants root by absolute path.
+ROOTED_TOOLS = ("sudo", "pkexec", "install", "rm", "mv", "systemctl", "du")
 
 ROOTED_TEMPLATE = """#!/usr/bin/python3
 # Simulated %(tool)s: serves the system root this file is installed in.
@@ -161,7 +162,6 @@ def build_root(root, files, snapshot_count, rng):
     # Real tools the program (and the boot-counter script) call by absolute path.
     os.symlink(OSTREE, os.path.join(root, "usr/bin/ostree"))
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
-    os.symlink("/usr/bin/du", os.path.join(root, "usr/bin/du"))
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.timer"), USER_TIMER)
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.service"), USER_SERVICE)
     atomic_write(os.path.join(root, CONF), CONF_TEXT)

@@ -122,6 +122,10 @@ QString getKernel();
 /// clearly says "Immutable mode: false".
 bool isImmutable();
 
+/// Starts "systemctl reboot" (by absolute path) without waiting for it; false
+/// when it could not be started.
+bool startReboot();
+
 // -------------------------------------------------------------- snapshots
 
 /// All snapshots, oldest first; empty on any failure.

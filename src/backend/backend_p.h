@@ -33,8 +33,11 @@ QString rebootCounterScriptPath();
 QString cleanupServicePath();
 QString cleanupTimerPath();
 QString rebootCounterRunMarkerPath();
-// Programs run elevated: always by absolute path, since sudo and pkexec may
-// resolve a bare name through the caller's search path.
+// Programs that grant root or run as root: always by absolute path. A bare
+// name would be looked up on the user's PATH, where anything may be planted,
+// and sudo and pkexec resolve a bare command name the same way.
+QString sudoToolPath();
+QString pkexecToolPath();
 QString installToolPath();
 QString rmToolPath();
 QString mvToolPath();
@@ -46,7 +49,7 @@ inline constexpr int kKillGraceMs = 3000;
 
 // Runs one program with an argument list (never a shell). With `elevate` and a
 // non-root user it goes through "sudo -n" and, when that asks for a password,
-// once through "pkexec".
+// once through "pkexec", both by absolute path.
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate);
 
 // Up to `limit` bytes of an open device. QIODevice::read(n) reserves all n

@@ -97,6 +97,14 @@ QString systemctlToolPath()
 {
     return systemPath(QStringLiteral("/usr/bin/systemctl"));
 }
+QString sudoToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/sudo"));
+}
+QString pkexecToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/pkexec"));
+}
 
 namespace {
 
@@ -271,7 +279,7 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
     QString started = program;
     QList<QString> startArgs = args;
     if (viaSudo) {
-        started = QStringLiteral("sudo");
+        started = sudoToolPath();
         startArgs = QList<QString>{QStringLiteral("-n"), program} + args;
     }
 
@@ -300,7 +308,7 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
     if (viaSudo && asksForPassword(result.errorOutput)) {
         Run pkexec;
         const RunOutcome pkexecOutcome =
-            runToEnd(pkexec, QStringLiteral("pkexec"), QList<QString>{program} + args, timeoutMs);
+            runToEnd(pkexec, pkexecToolPath(), QList<QString>{program} + args, timeoutMs);
         letGo(pkexec);
         if (pkexecOutcome == RunOutcome::Finished) {
             takeOutputs(pkexec, result);
@@ -436,6 +444,11 @@ bool isImmutable()
     if (!r.ok)
         return true;
     return isImmutableAnswer(r.output);
+}
+
+bool startReboot()
+{
+    return QProcess::startDetached(systemctlToolPath(), {QStringLiteral("reboot")});
 }
 
 CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,

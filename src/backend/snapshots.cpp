@@ -325,11 +325,11 @@ qint64 duPath(const QString &path)
         if (it != c.dirSizes.constEnd() && backendNow() - it->at < kDirSizeValidSecs)
             return it->bytes;
     }
-    CommandResult r = runProcess(QStringLiteral("du"), {QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
+    CommandResult r = runProcess(duToolPath(), {QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
     // Snapshot data is readable by root only. Measuring is worth no password
     // prompt on every refresh: only a sudo that needs none is asked.
     if (!r.ok && r.errorOutput.contains(QLatin1String("Permission denied")) && effectiveUserId() != 0)
-        r = runProcess(QStringLiteral("sudo"),
+        r = runProcess(sudoToolPath(),
                        {QStringLiteral("-n"), duToolPath(), QStringLiteral("-sb"), path}, kDuTimeoutMs,
                        false);
     const qint64 bytes = r.ok ? parseDuOutput(r.output) : 0;

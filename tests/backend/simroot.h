@@ -2,8 +2,8 @@
 
 // A throw-away system root for the backend tests: the control tools are the
 // recording stand-in, "sudo", "pkexec", "install", "rm", "mv", "systemctl",
-// "du" and "ostree" the recording stand-ins of tests/fakes/backend ("sudo",
-// "pkexec" and "du" on PATH, the others linked into the root), and every
+// "du" and "ostree" the recording stand-ins of tests/fakes/backend, linked
+// into the root where the program starts them by absolute path, and every
 // answer of a tool is a file the test writes.
 
 #include "testsupport.h"
@@ -37,7 +37,7 @@ public:
         QFile::link(fake, r + QStringLiteral("/usr/bin/zarnex-immutable-writable"));
         QFile::link(fakesDir() + QStringLiteral("/ostree"), r + QStringLiteral("/usr/bin/ostree"));
         // Run elevated by absolute path; each finds the root from where it lies.
-        for (const char *tool : {"install", "rm", "mv", "systemctl"})
+        for (const char *tool : {"sudo", "pkexec", "du", "install", "rm", "mv", "systemctl"})
             QFile::link(fakesDir() + QLatin1Char('/') + QLatin1String(tool),
                         r + QStringLiteral("/usr/bin/") + QLatin1String(tool));
 

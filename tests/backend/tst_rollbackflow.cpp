@@ -1,9 +1,9 @@
 // The backend against the simulated system (sim/): the rollback with a backup
 // and the "reboot3" clean-up from the first call to the third simulated boot,
 // plus the readers on the simulated tools' real answers. A user-writable
-// directory early on PATH holds hostile "install", "rm", "mv" and "systemctl":
-// the privileged stand-ins would run them as root if the program named a root
-// helper by bare name.
+// directory first on PATH holds hostile "sudo", "pkexec", "install", "rm",
+// "mv", "systemctl", "du", "ostree" and the control tools: each would leave a
+// line in a log if the program ever started one by bare name.
 
 #include "backend/backend_p.h"
 #include "testsupport.h"
@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
@@ -32,17 +33,17 @@ private slots:
         const QString simBin = Test::sourcePath(QStringLiteral("sim/bin"));
         const QString planted = tmp.path() + QStringLiteral("/.local/bin");
         QVERIFY(QDir().mkpath(planted));
-        for (const char *tool : {"install", "rm", "mv", "systemctl"}) {
-            QFile f(planted + QLatin1Char('/') + QLatin1String(tool));
+        for (const QString &tool : plantedTools()) {
+            QFile f(planted + QLatin1Char('/') + tool);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("#!/bin/sh\necho \"$0 $*\" >>" + plantedLog().toLocal8Bit() + "\nexit 0\n");
             f.close();
             f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
         }
         qputenv("PATH", planted.toLocal8Bit() + ':' + simBin.toLocal8Bit() + ':' + qgetenv("PATH"));
-        for (const char *tool : {"sudo", "pkexec"})
-            QCOMPARE(QStandardPaths::findExecutable(QLatin1String(tool)),
-                     simBin + QLatin1Char('/') + QLatin1String(tool));
+        // Whatever grants or runs as root resolves, by name, to the planted fakes.
+        for (const QString &tool : plantedTools())
+            QCOMPARE(QStandardPaths::findExecutable(tool), planted + QLatin1Char('/') + tool);
 
         QProcess make;
         make.start(Test::sourcePath(QStringLiteral("sim/make-root.sh")), {root.path(), "--files", "200"});
@@ -264,7 +265,67 @@ private slots:
         clearRollbackState();
     }
 
+    // Every action that changes the system, through sudo and through pkexec:
+    // the planted tools first on PATH are never started (cleanup() checks
+    // their log) and each action still reaches the simulated system.
+    void everyElevatedActionIgnoresPlantedTools_data()
+    {
+        QTest::addColumn<QByteArray>("sudo");
+        QTest::newRow("sudo -n grants") << QByteArray("grant");
+        QTest::newRow("sudo asks, pkexec grants") << QByteArray("password");
+    }
+    void everyElevatedActionIgnoresPlantedTools()
+    {
+        QFETCH(QByteArray, sudo);
+        qputenv("SIM_SUDO", sudo);
+        const auto unset = qScopeGuard([] { qunsetenv("SIM_SUDO"); });
+        const auto must = [](const char *what, const CommandResult &r) {
+            QVERIFY2(r.ok, qPrintable(QString::fromLatin1(what) + QLatin1String(": ") + r.error));
+        };
+        const QString name = QStringLiteral("planted-") + QString::fromLatin1(sudo);
+        must("create", createSnapshot(name, QStringLiteral("d")));
+        QString id;
+        for (const SnapshotInfo &s : getSnapshots()) {
+            if (s.name == name)
+                id = s.id;
+        }
+        QVERIFY(!id.isEmpty());
+        must("modify", modifySnapshot(id, name, QStringLiteral("e")));
+        must("check", checkUpgrade());
+        must("upgrade", runUpgrade());
+        must("clean", cleanUpgradeCache(true));
+        must("enable writable", enableWritable(true, true));
+        must("disable writable", disableWritable());
+        must("policy", setCtlConfig({{"max-backup-deploys", "3"}}));
+        must("state", saveRollbackState(QJsonObject{{"status", "pending"}}));
+        must("clean-up", installRollbackCleanup());
+        QVERIFY(rollbackCleanupInstalled());
+        must("clean-up removal", uninstallRollbackCleanup());
+        QVERIFY(!rollbackCleanupInstalled());
+        clearRollbackState();
+        QVERIFY(!getRollbackState().valid);
+        must("rollback", rollbackSnapshot(id, false));
+        must("delete", deleteSnapshot(id));
+        for (const DeployInfo &d : getDeploys()) {
+            if (isDeployDeletable(d) && !d.isRollbackBackup) {
+                must("undeploy", undeploy(d.commit));
+                break;
+            }
+        }
+        resetSizeCachesForTesting();
+        QVERIFY(!computeSnapshotSizes().isEmpty());
+        resetSizeCachesForTesting();
+        const QByteArray boots = bootLog().toUtf8();
+        QVERIFY(startReboot());
+        QTRY_VERIFY_WITH_TIMEOUT(bootLog().size() > boots.size(), 60000);
+    }
+
 private:
+    static QStringList plantedTools()
+    {
+        return {"sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "ostree", "zarnex-immutable-ctl",
+                "zarnex-immutable-writable", "tavrin-manager-helper"};
+    }
     QString plantedLog() const { return tmp.path() + QStringLiteral("/planted.log"); }
 
     // Rolls back to `target` and records it as the Snapshots page does; returns the staged commit.
