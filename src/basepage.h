@@ -11,6 +11,7 @@
 #include <functional>
 #include <utility>
 
+#include "backend/pools.h"
 #include "ui/components.h"
 #include "ui/settingindex.h"
 
@@ -103,8 +104,9 @@ private:
                 });
         if (masked && useLoadingMask)
             showLoading(loadingText);
+        // The program's own pool: Qt's painting waits on the global one.
         watcher->setFuture(QtConcurrent::run(
-            QThreadPool::globalInstance(), [work = std::move(work)]() mutable { return QVariant(work()); }));
+            &Tavrin::taskPool(), [work = std::move(work)]() mutable { return QVariant(work()); }));
     }
 
     int pendingTasks = 0;

@@ -1,5 +1,6 @@
 #include "masterswitch.h"
 
+#include "backend/pools.h"
 #include "basepage.h"
 #include "countdowndialog.h"
 #include "ui/confirmdialog.h"
@@ -91,7 +92,7 @@ void runSwitch(BasePage *page, bool enableProtection, bool clearAfterReboot,
             }
             done(result.ok);
         });
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [enableProtection, clearAfterReboot] {
+    watcher->setFuture(QtConcurrent::run(&Tavrin::taskPool(), [enableProtection, clearAfterReboot] {
         return enableProtection ? Tavrin::disableWritable() : Tavrin::enableWritable(clearAfterReboot, true);
     }));
 }

@@ -1,5 +1,6 @@
 #include "snapshotspage.h"
 
+#include "backend/pools.h"
 #include "mainwindow.h"
 #include "snapshotrowdelegate.h"
 #include "ui/appearance.h"
@@ -17,13 +18,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -198,7 +197,7 @@ void SnapshotsPage::refresh()
 
 QFuture<QVariant> SnapshotsPage::startListRead()
 {
-    return QtConcurrent::run(QThreadPool::globalInstance(), &SnapshotsPage::loadPayload);
+    return QtConcurrent::run(&Tavrin::taskPool(), &SnapshotsPage::loadPayload);
 }
 
 // A refresh whose read is already under way: one task of the page, like a
@@ -293,7 +292,7 @@ void SnapshotsPage::startSizes()
         watcher->deleteLater();
         onSizesComputed(request, result);
     });
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [list] {
+    watcher->setFuture(QtConcurrent::run(&Tavrin::taskPool(), [list] {
         bool complete = false;
         const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes(list, &complete);
         QVariantMap sizes;

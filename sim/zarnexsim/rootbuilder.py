@@ -54,6 +54,15 @@ import zarnexsim
 sys.exit(zarnexsim.run_rooted(%(tool)r, __file__, sys.argv))
 """
 
+# The real ostree, slowed by SIM_OSTREE_DELAY seconds when set (a cold, big
+# tree); each start is logged, so a test knows a slow listing is under way.
+OSTREE_WRAPPER = """#!/bin/sh
+log="$(dirname "$(dirname "$(dirname "$(readlink -f "$0")")")")/var/log/zarnex-sim/calls.jsonl"
+printf '{"tool": "ostree", "argv": ["ostree", "%%s"]}\\n' "${1%%%%[\\"\\\\]*}" >>"$log" 2>/dev/null
+[ -n "$SIM_OSTREE_DELAY" ] && sleep "$SIM_OSTREE_DELAY"
+exec %(ostree)s "$@"
+"""
+
 USER_TIMER = """[Unit]
 Description=Tavrin disk usage monitor
 
@@ -160,7 +169,7 @@ def build_root(root, files, snapshot_count, rng):
         atomic_write(os.path.join(root, "usr/bin", tool), ROOTED_TEMPLATE % {"tool": tool, "simdir": SIM_DIR},
                      0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.
-    os.symlink(OSTREE, os.path.join(root, "usr/bin/ostree"))
+    atomic_write(os.path.join(root, "usr/bin/ostree"), OSTREE_WRAPPER % {"ostree": OSTREE}, 0o755)
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.timer"), USER_TIMER)
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.service"), USER_SERVICE)

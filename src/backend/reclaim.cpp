@@ -1,6 +1,7 @@
 #include "backend/reclaim.h"
 
 #include "backend/backend_p.h"
+#include "backend/pools.h"
 #include "backend/syspaths.h"
 
 #include <QDir>
@@ -77,7 +78,7 @@ qint64 deployFreedBytes(const QString &commit)
     QList<QFuture<QHash<QString, qint64>>> tasks;
     for (const QString &c : commits) {
         const QString key = QStringLiteral("share_") + c.left(8);
-        tasks.append(QtConcurrent::run([key, c] { return ostreeLsTreeCached(key, c); }));
+        tasks.append(QtConcurrent::run(&listingPool(), [key, c] { return ostreeLsTreeCached(key, c); }));
     }
     QHash<QString, int> holders;
     QHash<QString, qint64> own;

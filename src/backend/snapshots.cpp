@@ -1,4 +1,5 @@
 #include "backend/backend_p.h"
+#include "backend/pools.h"
 #include "backend/syspaths.h"
 #include "disk/jsonfileio.h"
 
@@ -71,21 +72,6 @@ SizeCaches &caches()
 {
     static SizeCaches c;
     return c;
-}
-
-// The tree listings run in their own pool: a cold computation starts several
-// long ostree runs, and the global pool must stay free for the quick reads
-// (the snapshot list itself) that a page does meanwhile.
-QThreadPool &listingPool()
-{
-    // Idle threads wait without a time-out: ending them 30 s after the last
-    // listing would wake an otherwise idle window.
-    struct Pool : QThreadPool
-    {
-        Pool() { setExpiryTimeout(-1); }
-    };
-    static Pool pool;
-    return pool;
 }
 
 QString prefix8(const QString &text)

@@ -7,7 +7,12 @@
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QLabel>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QThreadPool>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -260,6 +265,58 @@ private slots:
         QCOMPARE(Tavrin::deployFreedBytes(commit), expected);
         QCOMPARE(Tavrin::deployFreedBytes(QStringLiteral("0123")), qint64(-1));
     }
+    // Qt's painting hands image conversions to the global thread pool and
+    // waits for them on the GUI thread. With every "ostree ls" slowed by
+    // seconds, the pool must still take work at once while the dialog waits
+    // for its figure, or the window would freeze until the listings end.
+    void slowListingsLeaveTheGlobalPoolFree()
+    {
+        QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        for (const QString &name : cache.entryList({QStringLiteral("tree_*")}, QDir::Files))
+            QVERIFY(cache.remove(name));
+        Tavrin::resetSizeCachesForTesting();
+        qputenv("SIM_OSTREE_DELAY", "4");
+        const auto unset = qScopeGuard([] { qunsetenv("SIM_OSTREE_DELAY"); });
+        const int row = rowWithStatus(QStringLiteral("回滚备份"));
+        QVERIFY(row >= 0);
+        bool checked = false;
+        const int listingsBefore = sim->callCount(QStringLiteral("ostree --repo"));
+        PageTest::onNextDialog([&](QDialog *d) {
+            QTRY_VERIFY_WITH_TIMEOUT(sim->callCount(QStringLiteral("ostree --repo")) > listingsBefore, 20000);
+            // Every thread of the pool at once, as a large conversion splits
+            // into one piece per thread: one thread held by a listing fails it.
+            QThreadPool *global = QThreadPool::globalInstance();
+            struct Barrier
+            {
+                QAtomicInt started;
+                QAtomicInt together;
+            };
+            const auto barrier = std::make_shared<Barrier>();
+            const int tasks = global->maxThreadCount();
+            for (int i = 0; i < tasks; ++i) {
+                global->start([barrier, tasks] {
+                    barrier->started.ref();
+                    const QDeadlineTimer limit(3000);
+                    while (barrier->started.loadRelaxed() < tasks && !limit.hasExpired())
+                        QThread::msleep(5);
+                    if (barrier->started.loadRelaxed() >= tasks)
+                        barrier->together.ref();
+                });
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(barrier->together.loadRelaxed() == tasks, 2000);
+            // Still waiting for the listings: the check ran while they were slow.
+            QVERIFY2(PageTest::dialogText(d).contains(QStringLiteral("可释放空间: 计算中…")),
+                     qPrintable(PageTest::dialogText(d)));
+            QVERIFY(!d->grab().isNull());
+            checked = true;
+            PageTest::findButton(d, QStringLiteral("取消"))->click();
+            global->waitForDone();
+        });
+        deleteButton(row)->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QVERIFY(checked);
+    }
+
     // The snapshot's delete dialog: its own directory plus the files of its
     // tree that nothing else holds.
     void snapshotDeleteSaysWhatItFrees()
