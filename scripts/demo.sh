@@ -26,6 +26,8 @@ done
 if [ ! -e "$root/.zarnex-sim-root" ]; then
     "$here/sim/make-root.sh" "$root"
 fi
+# The privileged helper at its fixed place in the simulated system, as built now.
+install -m 0755 "$build/libexec/tavrin-manager/tavrin-manager-helper" "$root/usr/libexec/tavrin-manager/"
 
 export TAVRIN_SYSROOT="$root"
 export TAVRIN_SIM_EUID=1000          # play an ordinary user: changes go through sudo/pkexec

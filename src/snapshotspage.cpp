@@ -8,6 +8,7 @@
 #include "ui/confirmdialog.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
 #include <QFutureWatcher>
@@ -48,6 +49,34 @@ QString failureDetails(const QString &raw)
     const QString text = raw.trimmed();
     const QString friendly = Tavrin::friendlyExecError(text);
     return friendly == text || text.isEmpty() ? friendly : friendly + QLatin1Char('\n') + text;
+}
+
+QString pageTr(const char *text)
+{
+    return QCoreApplication::translate("SnapshotsPage", text);
+}
+
+// What did and did not happen to a rollback that is not complete.
+QString rollbackSummary(const Tavrin::RollbackOutcome &outcome)
+{
+    if (outcome.ok)
+        return QString();
+    if (!outcome.authorized)
+        return pageTr("还原未执行，系统未做任何更改。");
+    const Tavrin::RollbackOutcome::Step failed =
+        outcome.failedStep >= 0 && outcome.failedStep < outcome.steps.size()
+            ? outcome.steps.at(outcome.failedStep)
+            : Tavrin::RollbackOutcome::Rollback;
+    if (outcome.rolledBack)
+        return pageTr("还原已就绪，但回滚状态未能记录：回滚前备份已保留，不会自动清理。");
+    switch (failed) {
+    case Tavrin::RollbackOutcome::Backup:
+        return pageTr("创建回滚前备份失败，未执行还原，系统未做任何更改。");
+    case Tavrin::RollbackOutcome::Cleanup:
+        return pageTr("安装自动清理失败，已撤销回滚前备份，未执行还原。");
+    default:
+        return pageTr("还原失败，已撤销已完成的步骤，系统未做任何更改。");
+    }
 }
 
 // Snapshot names and descriptions come from whoever created them: show them on
@@ -975,51 +1004,24 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
     const QString backupDesc = tr("回滚到[%1]前的系统状态").arg(name);
     runAsync(
         [id, name, strategy, backupPrefix, backupDesc] {
-            QVariantMap result;
-            const QString bootedId = Tavrin::getBootedDeployId();
-            QString backupName;
-            QString backupId;
+            Tavrin::RollbackRequest request;
+            request.targetId = id;
+            request.targetName = name;
+            request.strategy = strategy;
+            request.bootedId = Tavrin::getBootedDeployId();
             if (strategy != QLatin1String("none")) {
-                backupName =
+                request.backupName =
                     backupPrefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-                const Tavrin::CommandResult created = Tavrin::createSnapshot(backupName, backupDesc);
-                if (!created.ok) {
-                    result.insert(QStringLiteral("ok"), false);
-                    result.insert(QStringLiteral("msg"), created.error);
-                    return QVariant(result);
-                }
-                for (const Tavrin::SnapshotInfo &s : Tavrin::getSnapshots()) {
-                    if (s.name == backupName) {
-                        backupId = s.id;
-                        break;
-                    }
-                }
+                request.backupDesc = backupDesc;
             }
-            const Tavrin::CommandResult rolled = Tavrin::rollbackSnapshot(id, false);
-            if (!rolled.ok) {
-                result.insert(QStringLiteral("ok"), false);
-                result.insert(QStringLiteral("msg"), rolled.error);
-                return QVariant(result);
-            }
-            if (!backupId.isEmpty()) {
-                QJsonObject state;
-                state.insert(QStringLiteral("rollback_target"), id);
-                state.insert(QStringLiteral("rollback_target_name"), name);
-                state.insert(QStringLiteral("backup_snapshot_id"), backupId);
-                state.insert(QStringLiteral("backup_snapshot_name"), backupName);
-                state.insert(QStringLiteral("original_booted"), bootedId);
-                state.insert(QStringLiteral("rollback_commit"), Tavrin::getStagedDeployId());
-                state.insert(QStringLiteral("created_at"), QDateTime::currentSecsSinceEpoch());
-                state.insert(QStringLiteral("reboot_count"), 0);
-                state.insert(QStringLiteral("reboot_limit"), 3);
-                state.insert(QStringLiteral("strategy"), strategy);
-                state.insert(QStringLiteral("status"), QStringLiteral("pending"));
-                Tavrin::saveRollbackState(state);
-                if (strategy == QLatin1String("reboot3"))
-                    Tavrin::installRollbackCleanup();
-            }
-            result.insert(QStringLiteral("ok"), true);
-            result.insert(QStringLiteral("backupId"), backupId);
+            // One authorization for the backup, the clean-up, the rollback and its state.
+            const Tavrin::RollbackOutcome outcome = Tavrin::rollBackToSnapshot(request);
+            QVariantMap result;
+            result.insert(QStringLiteral("ok"), outcome.ok);
+            result.insert(QStringLiteral("rolledBack"), outcome.rolledBack);
+            result.insert(QStringLiteral("msg"), outcome.error);
+            result.insert(QStringLiteral("summary"), rollbackSummary(outcome));
+            result.insert(QStringLiteral("backupId"), outcome.backupId);
             return QVariant(result);
         },
         [this, name](const QVariant &value) {
@@ -1045,8 +1047,13 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
                     banner->setClosable(true);
                     banner->setText(tr("还原已就绪，请稍后手动重启系统以生效。"));
                 }
+            } else if (result.value(QStringLiteral("rolledBack")).toBool()) {
+                // Staged for the next boot: only what came after it is missing.
+                showFeedbackWithDetails(TavrinUi::Warning, result.value(QStringLiteral("summary")).toString(),
+                                        tr("完整输出"),
+                                        failureDetails(result.value(QStringLiteral("msg")).toString()), false);
             } else {
-                showFailure(tr("还原失败，请查看详情了解具体原因。"),
+                showFailure(result.value(QStringLiteral("summary")).toString(),
                             result.value(QStringLiteral("msg")).toString());
             }
             refresh();

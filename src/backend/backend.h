@@ -246,8 +246,51 @@ QString rollbackStateNote(const RollbackState &state);
 QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, const QString &runMarker,
                             const QString &python = QStringLiteral("/usr/bin/python3"));
 
-/// The clean-up service unit text for the given state file.
+/// The clean-up service unit text for the given state file, naming the script
+/// where it is installed on this system (or at `scriptPath`).
 QString rollbackCleanupServiceUnit(const QString &stateFile);
+QString rollbackCleanupServiceUnit(const QString &stateFile, const QString &scriptPath);
+
+/// A rollback as the user asked for it.
+struct RollbackRequest
+{
+    QString targetId;
+    QString targetName;
+    /// "none", "manual" or "reboot3".
+    QString strategy;
+    /// The backup snapshot made first (unless the strategy is "none").
+    QString backupName;
+    QString backupDesc;
+    /// Commit of the deployment booted now ("original_booted").
+    QString bootedId;
+};
+
+/// What became of a rollback.
+struct RollbackOutcome
+{
+    enum Step { Backup, Cleanup, Rollback, State };
+    /// The whole action is done.
+    bool ok = false;
+    /// The authorization was given and the privileged step ran; false: nothing
+    /// was changed.
+    bool authorized = false;
+    /// The rollback is staged (it cannot be undone). With `ok` false the steps
+    /// after it were not done; without it every earlier step was undone.
+    bool rolledBack = false;
+    /// The parts of the action, in order, with the helper's status of each
+    /// ("done", "undone", "failed", "not-run"), and the failed one (-1: none).
+    QList<Step> steps;
+    QStringList statuses;
+    int failedStep = -1;
+    QString backupId;
+    /// Message for the user with the tool's own text; empty when `ok`.
+    QString error;
+};
+
+/// The backup snapshot, the "reboot3" clean-up, the rollback and the state
+/// file, under one authorization: a failure before the rollback undoes what
+/// was done (the backup is deleted again, the clean-up removed).
+RollbackOutcome rollBackToSnapshot(const RollbackRequest &request);
 
 /// The clean-up timer unit text.
 QString rollbackCleanupTimerUnit();

@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QHash>
+#include <QJsonArray>
 #include <QSet>
+#include <QStringList>
 
 #include <functional>
 
@@ -51,6 +53,41 @@ inline constexpr int kKillGraceMs = 3000;
 // non-root user it goes through "sudo -n" and, when that asks for a password,
 // once through "pkexec", both by absolute path.
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate);
+// The same, with `input` written to the program's standard input.
+CommandResult runProcessWithInput(const QString &program, const QList<QString> &args, const QByteArray &input,
+                                  int timeoutMs, bool elevate);
+
+// The privileged helper, started by absolute path: beside the program, or at
+// its fixed place inside the simulated system.
+QString helperPath();
+
+// What the helper did with a plan (see privplan.h).
+struct PlanReport
+{
+    // The helper ran and answered; false when it never ran (authorization
+    // refused or dismissed, not installed): then nothing was changed.
+    bool answered = false;
+    bool ok = false;
+    // A step that cannot be undone succeeded: later failures were not undone.
+    bool committed = false;
+    // The failed step (-1 for none) and each step's status ("done", "undone",
+    // "failed", "not-run", "tolerated").
+    int failedStep = -1;
+    QStringList statuses;
+    // Values the helper looked up for the plan ("backup_snapshot_id", …).
+    QJsonObject values;
+    // The runner's result; `error` holds the helper's or the runner's text.
+    CommandResult command;
+};
+
+// Runs the helper once, elevated, with `steps` as its plan.
+PlanReport runPlan(const QJsonArray &steps, int timeoutMs);
+// A plan's report as the runner's result of a single command.
+CommandResult planResult(const PlanReport &report);
+
+// Whether /usr cannot be written (mounted read-only, as on Zarnex; the
+// simulated system says so with a marker).
+bool usrReadOnly();
 
 // Up to `limit` bytes of an open device. QIODevice::read(n) reserves all n
 // bytes before it reads, which for a limit of megabytes over a file of a few
@@ -60,13 +97,6 @@ QByteArray readAtMost(QIODevice &device, qint64 limit);
 // Top-level object of a JSON text; empty for anything else.
 QJsonObject parseJson(const QString &text);
 
-// Writes `content` to a fresh file in a private temporary directory, copies it
-// beside `destination` with the elevated "install" (owner root, `mode`) and
-// renames it into place, so the destination is either the old or the new file.
-// The directory is removed afterwards. When the copy cannot be written, the
-// result carries `writeError`.
-CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,
-                                 int timeoutMs, const QString &writeError);
 
 // Pure parsers over the tools' answers.
 QList<SnapshotInfo> parseSnapshotList(const QString &json);

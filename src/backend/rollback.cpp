@@ -1,8 +1,10 @@
 #include "backend/backend_p.h"
+#include "backend/privplan.h"
 #include "backend/syspaths.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -53,9 +55,41 @@ QString pythonLiteralInDoubleQuotes(const QString &text)
     return QLatin1Char('\'') + shell + QLatin1Char('\'');
 }
 
-CommandResult elevated(const QString &program, const QList<QString> &args, int timeoutMs)
+// Where the clean-up lives: below /usr with the system's own units where /usr
+// can be written, else with the administrator's units in /etc/systemd/system
+// and the script in the program's state directory (system paths, unmapped).
+struct CleanupLayout
 {
-    return runProcess(program, args, timeoutMs, true);
+    QString script;
+    QString service;
+    QString timer;
+};
+
+CleanupLayout cleanupLayout(bool readOnlyUsr)
+{
+    if (readOnlyUsr)
+        return {QStringLiteral("/var/lib/tavrin-manager/reboot-counter.sh"),
+                QStringLiteral("/etc/systemd/system/tavrin-rollback-cleanup.service"),
+                QStringLiteral("/etc/systemd/system/tavrin-rollback-cleanup.timer")};
+    return {QStringLiteral("/usr/libexec/tavrin-manager/reboot-counter.sh"),
+            QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.service"),
+            QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.timer")};
+}
+
+const QString kStateFile = QStringLiteral("/var/lib/tavrin-manager/rollback-state.json");
+
+// Writing the three files, reloading systemd and enabling the timer.
+QJsonArray cleanupInstallSteps()
+{
+    const CleanupLayout layout = cleanupLayout(usrReadOnly());
+    const QString state = stateFilePath();
+    return {Plan::writeStep(layout.script, rebootCounterScript(state, ctlPath(), rebootCounterRunMarkerPath(),
+                                                               systemPath(QStringLiteral("/usr/bin/python3")))),
+            Plan::writeStep(layout.service, rollbackCleanupServiceUnit(state, systemPath(layout.script))),
+            Plan::writeStep(layout.timer, rollbackCleanupTimerUnit()),
+            Plan::runStep(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000),
+            Plan::runStep(QStringLiteral("systemctl"), {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName},
+                          60000)};
 }
 
 } // namespace
@@ -113,6 +147,11 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
 
 QString rollbackCleanupServiceUnit(const QString &stateFile)
 {
+    return rollbackCleanupServiceUnit(stateFile, rebootCounterScriptPath());
+}
+
+QString rollbackCleanupServiceUnit(const QString &stateFile, const QString &scriptPath)
+{
     return QStringLiteral("[Unit]\n"
                           "Description=Clean up rollback backup snapshot after N successful reboots\n"
                           "ConditionPathExists=%1\n"
@@ -123,7 +162,7 @@ QString rollbackCleanupServiceUnit(const QString &stateFile)
                           "Nice=19\n"
                           "IOSchedulingClass=idle\n"
                           "Restart=no\n")
-        .arg(stateFile, rebootCounterScriptPath());
+        .arg(stateFile, scriptPath);
 }
 
 QString rollbackCleanupTimerUnit()
@@ -170,67 +209,123 @@ RollbackState getRollbackState()
     return parseRollbackState(data);
 }
 
+QString rebootCounterScriptPath()
+{
+    return systemPath(cleanupLayout(usrReadOnly()).script);
+}
+QString cleanupServicePath()
+{
+    return systemPath(cleanupLayout(usrReadOnly()).service);
+}
+QString cleanupTimerPath()
+{
+    return systemPath(cleanupLayout(usrReadOnly()).timer);
+}
+
 CommandResult saveRollbackState(const QJsonObject &state)
 {
-    return installPrivateCopy(QJsonDocument(state).toJson(QJsonDocument::Indented), QStringLiteral("0644"),
-                              stateFilePath(), 30000, Backend::tr("无法写入临时状态文件"));
+    const QJsonArray steps{
+        Plan::writeStep(kStateFile, QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Indented)))};
+    return planResult(runPlan(steps, 30000));
 }
 
 void clearRollbackState()
 {
-    elevated(rmToolPath(), {QStringLiteral("-f"), stateFilePath()}, 20000);
+    runPlan({Plan::removeStep(kStateFile)}, 20000);
 }
 
 CommandResult installRollbackCleanup()
 {
-    const QString state = stateFilePath();
-    const struct
-    {
-        QString text;
-        QString mode;
-        QString destination;
-    } files[] = {
-        {rebootCounterScript(state, ctlPath(), rebootCounterRunMarkerPath(),
-                             systemPath(QStringLiteral("/usr/bin/python3"))),
-         QStringLiteral("0755"), rebootCounterScriptPath()},
-        {rollbackCleanupServiceUnit(state), QStringLiteral("0644"), cleanupServicePath()},
-        {rollbackCleanupTimerUnit(), QStringLiteral("0644"), cleanupTimerPath()},
-    };
-    int installed = 0;
-    for (const auto &file : files) {
-        if (installPrivateCopy(file.text.toUtf8(), file.mode, file.destination, 30000, QString()).ok)
-            ++installed;
-    }
-
-    CommandResult result;
-    if (installed != 3) {
-        result.error = Backend::tr("安装 systemd 服务失败");
-        return result;
-    }
-    elevated(systemctlToolPath(), {QStringLiteral("daemon-reload")}, 30000);
-    elevated(systemctlToolPath(), {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName}, 60000);
-    result.ok = true;
+    CommandResult result = planResult(runPlan(cleanupInstallSteps(), 0));
+    if (!result.ok)
+        result.error = Backend::tr("安装 systemd 服务失败: %1").arg(result.error);
     return result;
 }
 
 CommandResult uninstallRollbackCleanup()
 {
-    elevated(systemctlToolPath(), {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName}, 60000);
-    const CommandResult removed = elevated(
-        rmToolPath(),
-        {QStringLiteral("-f"), cleanupServicePath(), cleanupTimerPath(), rebootCounterScriptPath()}, 20000);
-    elevated(systemctlToolPath(), {QStringLiteral("daemon-reload")}, 30000);
-    return removed;
+    // Both places: a clean-up installed before /usr became read-only, or after.
+    QJsonArray steps{Plan::runStep(QStringLiteral("systemctl"),
+                                   {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName}, 60000, true)};
+    for (const bool readOnly : {false, true}) {
+        const CleanupLayout layout = cleanupLayout(readOnly);
+        for (const QString &path : {layout.service, layout.timer, layout.script})
+            steps.append(Plan::removeStep(path));
+    }
+    steps.append(Plan::runStep(QStringLiteral("systemctl"), {QStringLiteral("daemon-reload")}, 30000, true));
+    return planResult(runPlan(steps, 0));
 }
 
 bool rollbackCleanupInstalled()
 {
     // Unit files and their enablement are readable by everyone: no password for a look.
-    for (const QString &path : {rebootCounterScriptPath(), cleanupServicePath(), cleanupTimerPath()}) {
-        if (!QFileInfo::exists(path))
-            return false;
+    bool present = false;
+    for (const bool readOnly : {false, true}) {
+        const CleanupLayout layout = cleanupLayout(readOnly);
+        bool all = true;
+        for (const QString &path : {layout.script, layout.service, layout.timer})
+            all = all && QFileInfo::exists(systemPath(path));
+        present = present || all;
     }
-    return runProcess(systemctlToolPath(), {QStringLiteral("is-enabled"), kTimerName}, 20000, false).ok;
+    return present &&
+           runProcess(systemctlToolPath(), {QStringLiteral("is-enabled"), kTimerName}, 20000, false).ok;
+}
+
+RollbackOutcome rollBackToSnapshot(const RollbackRequest &request)
+{
+    RollbackOutcome outcome;
+    const bool backup = request.strategy != QLatin1String("none");
+    QJsonArray steps;
+    if (backup) {
+        const QString problem = snapshotTextProblem(request.backupName, request.backupDesc);
+        if (!problem.isEmpty()) {
+            outcome.error = problem;
+            return outcome;
+        }
+        steps.append(Plan::runStep(QStringLiteral("ctl"),
+                                   {QStringLiteral("snapshot"), QStringLiteral("create"), request.backupName,
+                                    request.backupDesc},
+                                   900000));
+        outcome.steps << RollbackOutcome::Backup;
+    }
+    if (request.strategy == QLatin1String("reboot3")) {
+        for (const QJsonValue &step : cleanupInstallSteps()) {
+            steps.append(step);
+            outcome.steps << RollbackOutcome::Cleanup;
+        }
+    }
+    steps.append(Plan::runStep(QStringLiteral("ctl"),
+                               {QStringLiteral("snapshot"), QStringLiteral("rollback"), request.targetId},
+                               1800000));
+    outcome.steps << RollbackOutcome::Rollback;
+    if (backup) {
+        const QJsonObject state{{"rollback_target", request.targetId},
+                                {"rollback_target_name", request.targetName},
+                                {"backup_snapshot_name", request.backupName},
+                                {"original_booted", request.bootedId},
+                                {"created_at", QDateTime::currentSecsSinceEpoch()},
+                                {"reboot_count", 0},
+                                {"reboot_limit", 3},
+                                {"strategy", request.strategy},
+                                {"status", "pending"}};
+        steps.append(QJsonObject{{"op", "write"},
+                                 {"target", kStateFile},
+                                 {"json", state},
+                                 {"fill", QJsonObject{{"backup_snapshot_id",
+                                                       QJsonObject{{"snapshot_named", request.backupName}}},
+                                                      {"rollback_commit", "staged_deployment"}}}});
+        outcome.steps << RollbackOutcome::State;
+    }
+
+    const PlanReport report = runPlan(steps, 0);
+    outcome.authorized = report.answered;
+    outcome.ok = report.answered && report.ok;
+    outcome.rolledBack = report.committed;
+    outcome.statuses = report.statuses;
+    outcome.failedStep = report.failedStep;
+    outcome.backupId = report.values.value(QLatin1String("backup_snapshot_id")).toString();
+    outcome.error = planResult(report).error;
+    return outcome;
 }
 
 QString stagedDeployFromList(const QList<DeployInfo> &deploys)

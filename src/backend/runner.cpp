@@ -61,18 +61,6 @@ QString zarnexVersionPath()
 {
     return systemPath(QStringLiteral("/etc/zarnex-version"));
 }
-QString rebootCounterScriptPath()
-{
-    return systemPath(QStringLiteral("/usr/libexec/tavrin-manager/reboot-counter.sh"));
-}
-QString cleanupServicePath()
-{
-    return systemPath(QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.service"));
-}
-QString cleanupTimerPath()
-{
-    return systemPath(QStringLiteral("/usr/lib/systemd/system/tavrin-rollback-cleanup.timer"));
-}
 QString rebootCounterRunMarkerPath()
 {
     return systemPath(QStringLiteral("/run/tavrin-rollback-counter-run"));
@@ -170,7 +158,8 @@ void killGroup(QProcess &process)
     process.waitForFinished(kKillGraceMs);
 }
 
-RunOutcome runToEnd(Run &run, const QString &program, const QList<QString> &args, int timeoutMs)
+RunOutcome runToEnd(Run &run, const QString &program, const QList<QString> &args, int timeoutMs,
+                    const QByteArray &input = QByteArray())
 {
     QProcess &process = *run.process;
     startInOwnGroup(process, program, args);
@@ -179,7 +168,10 @@ RunOutcome runToEnd(Run &run, const QString &program, const QList<QString> &args
             killGroup(process);
         return RunOutcome::NotStarted;
     }
-    // Nothing is ever fed to a tool; a closed input keeps one that reads it from hanging.
+    // Only the privileged helper is fed (its plan); a closed input keeps any
+    // other tool that reads it from hanging.
+    if (!input.isEmpty())
+        process.write(input);
     process.closeWriteChannel();
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
@@ -267,6 +259,12 @@ void setRunObserverForTesting(RunObserver observe)
 
 CommandResult runProcess(const QString &program, const QList<QString> &args, int timeoutMs, bool elevate)
 {
+    return runProcessWithInput(program, args, QByteArray(), timeoutMs, elevate);
+}
+
+CommandResult runProcessWithInput(const QString &program, const QList<QString> &args, const QByteArray &input,
+                                  int timeoutMs, bool elevate)
+{
     {
         Observer &o = observer();
         QMutexLocker lock(&o.mutex);
@@ -284,7 +282,7 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
     }
 
     Run run;
-    const RunOutcome outcome = runToEnd(run, started, startArgs, timeoutMs);
+    const RunOutcome outcome = runToEnd(run, started, startArgs, timeoutMs, input);
     letGo(run);
     switch (outcome) {
     case RunOutcome::NotStarted:
@@ -308,7 +306,7 @@ CommandResult runProcess(const QString &program, const QList<QString> &args, int
     if (viaSudo && asksForPassword(result.errorOutput)) {
         Run pkexec;
         const RunOutcome pkexecOutcome =
-            runToEnd(pkexec, pkexecToolPath(), QList<QString>{program} + args, timeoutMs);
+            runToEnd(pkexec, pkexecToolPath(), QList<QString>{program} + args, timeoutMs, input);
         letGo(pkexec);
         if (pkexecOutcome == RunOutcome::Finished) {
             takeOutputs(pkexec, result);
@@ -449,51 +447,6 @@ bool isImmutable()
 bool startReboot()
 {
     return QProcess::startDetached(systemctlToolPath(), {QStringLiteral("reboot")});
-}
-
-CommandResult installPrivateCopy(const QByteArray &content, const QString &mode, const QString &destination,
-                                 int timeoutMs, const QString &writeError)
-{
-    CommandResult failed;
-    failed.error = writeError;
-
-    // A private directory with an unpredictable name: nobody else can plant a
-    // link there, read the copy or swap it before the privileged install.
-    // QDir::tempPath() is "" when $TMPDIR names no directory; never fall back to "/".
-    const QString tempBase = QDir::tempPath();
-    if (tempBase.isEmpty() || !QFileInfo(tempBase).isDir())
-        return failed;
-    QTemporaryDir dir(tempBase + QStringLiteral("/tavrin-XXXXXX"));
-    if (!dir.isValid())
-        return failed;
-    QFile::setPermissions(dir.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString path = dir.filePath(QStringLiteral("copy"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return failed;
-    const bool written = file.write(content) == content.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        return failed;
-
-    // "install" writes the destination in place (a cut leaves a short file):
-    // copy beside it under a hidden name, then rename over it in one step.
-    const QFileInfo target(destination);
-    const QString staged =
-        target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".tavrin-new");
-    CommandResult result = runProcess(installToolPath(),
-                                      {QStringLiteral("-o"), QStringLiteral("root"), QStringLiteral("-g"),
-                                       QStringLiteral("root"), QStringLiteral("-m"), mode, path, staged},
-                                      timeoutMs, true);
-    if (result.ok) {
-        result = runProcess(mvToolPath(), {QStringLiteral("-f"), QStringLiteral("-T"), staged, destination},
-                            timeoutMs, true);
-    }
-    if (!result.ok && QFileInfo::exists(staged))
-        runProcess(rmToolPath(), {QStringLiteral("-f"), staged}, timeoutMs, true);
-    return result;
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "backend/backend_p.h"
+#include "backend/privplan.h"
 
 #include <QFile>
 
@@ -238,8 +239,11 @@ CommandResult setCtlConfig(const QMap<QString, QString> &values)
         original = kGlobal + QLatin1Char('\n');
     }
 
-    return installPrivateCopy(rewriteCtlConfig(original, values).toUtf8(), QStringLiteral("0644"),
-                              ctlConfPath(), 30000, Backend::tr("无法写入临时配置文件"));
+    // Written beside the file and renamed over it by the helper: one authorization.
+    return planResult(runPlan(
+        {Plan::writeStep(QStringLiteral("/etc/zarnex-immutable-ctl/zarnex-immutable-ctl.conf"),
+                         rewriteCtlConfig(original, values))},
+        30000));
 }
 
 } // namespace Tavrin

@@ -30,7 +30,8 @@ public:
         for (const char *dir :
              {"usr/sbin", "usr/bin", "etc/zarnex-immutable-ctl", "var/lib/tavrin-manager",
               "usr/libexec/tavrin-manager", "usr/lib/systemd/system", "run", "persistent/ostree/snapshot",
-              "persistent/ostree/repo", "ostree/repo", "fake", "tmp"})
+              "persistent/ostree/repo", "ostree/repo", "fake", "tmp", "var/lib/zarnex-sim",
+              "etc/systemd/system"})
             QDir().mkpath(r + QLatin1Char('/') + QLatin1String(dir));
         const QString fake = fakesDir() + QStringLiteral("/fake-tool");
         QFile::link(fake, r + QStringLiteral("/usr/sbin/zarnex-immutable-ctl"));
@@ -41,11 +42,15 @@ public:
             QFile::link(fakesDir() + QLatin1Char('/') + QLatin1String(tool),
                         r + QStringLiteral("/usr/bin/") + QLatin1String(tool));
 
+        // Marked as a simulated system, so the privileged helper serves it.
+        writeFile(r + QStringLiteral("/.zarnex-sim-root"), "test root\n");
+        writeFile(r + QStringLiteral("/var/lib/zarnex-sim/marker"), "test root\n");
+        QVERIFY(installHelper(r));
         qputenv("TAVRIN_SYSROOT", r.toLocal8Bit());
         qputenv("TAVRIN_SIM_EUID", "1000");
         qputenv("FAKE_DIR", (r + QStringLiteral("/fake")).toLocal8Bit());
         qputenv("TMPDIR", (r + QStringLiteral("/tmp")).toLocal8Bit());
-        for (const char *var : {"FAKE_SUDO", "FAKE_PKEXEC", "FAKE_INSTALL_FAIL", "FAKE_TIMER_ENABLED"})
+        for (const char *var : {"FAKE_SUDO", "FAKE_PKEXEC", "FAKE_INSTALL_FAIL", "FAKE_TIMER_ENABLED", "FAKE_SYSTEMCTL_FAIL"})
             qunsetenv(var);
     }
 

@@ -49,6 +49,7 @@ private slots:
         make.start(Test::sourcePath(QStringLiteral("sim/make-root.sh")), {root.path(), "--files", "200"});
         QVERIFY(make.waitForFinished(120000));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+        QVERIFY(Test::installHelper(root.path()));
         qputenv("TAVRIN_SYSROOT", root.path().toLocal8Bit());
         qputenv("TAVRIN_SIM_EUID", "1000");
         qputenv("TMPDIR", tmp.path().toLocal8Bit());
@@ -120,14 +121,15 @@ private slots:
         QCOMPARE(getCtlConfig().value("max-backup-deploys"), QStringLiteral("4"));
         QCOMPARE(readFile(conf).size(), before.size());
 
-        // "install" writes in place and is cut half-way (disk full): the file
-        // keeps its old content and the half copy beside it is removed.
+        // The prompt dismissed: the file keeps its old content, nothing beside it.
         const QByteArray saved = readFile(conf);
-        qputenv("SIM_INSTALL_CUT", "zarnex-immutable-ctl.conf");
+        qputenv("SIM_SUDO", "password");
+        qputenv("SIM_PKEXEC", "dismiss");
         const CommandResult cut = setCtlConfig({{"max-backup-deploys", "5"}});
-        qunsetenv("SIM_INSTALL_CUT");
+        qunsetenv("SIM_SUDO");
+        qunsetenv("SIM_PKEXEC");
         QVERIFY(!cut.ok);
-        QVERIFY2(cut.error.contains("No space left on device"), qPrintable(cut.error));
+        QVERIFY2(cut.error.contains("Request dismissed"), qPrintable(cut.error));
         QCOMPARE(readFile(conf), saved);
         QCOMPARE(QDir(QFileInfo(conf).path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"zarnex-immutable-ctl.conf"});

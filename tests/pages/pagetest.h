@@ -54,7 +54,7 @@ public:
         copy.start(QStringLiteral("cp"),
                    {QStringLiteral("-a"), pristine.path() + QStringLiteral("/."), dir.path()});
         if (!copy.waitForFinished(120000) || copy.exitStatus() != QProcess::NormalExit ||
-            copy.exitCode() != 0)
+            copy.exitCode() != 0 || !Tavrin::Test::installHelper(dir.path()))
             return;
         qputenv("TAVRIN_SYSROOT", dir.path().toUtf8());
         qputenv("TAVRIN_SIM_EUID", "1000");

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -51,6 +52,17 @@ QString buildPath(const QString &relative)
 {
     return relative.isEmpty() ? QStringLiteral(TAVRIN_BINARY_DIR)
                               : QStringLiteral(TAVRIN_BINARY_DIR "/") + relative;
+}
+
+bool installHelper(const QString &root)
+{
+    const QString dir = root + QStringLiteral("/usr/libexec/tavrin-manager");
+    const QString target = dir + QStringLiteral("/tavrin-manager-helper");
+    QDir().mkpath(dir);
+    QFile::remove(target);
+    return QFile::copy(buildPath(QStringLiteral("libexec/tavrin-manager/tavrin-manager-helper")), target) &&
+           QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner |
+                                             QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
 } // namespace Tavrin::Test

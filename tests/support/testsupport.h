@@ -17,6 +17,10 @@ void failOnProcessLeak();
 QString sourcePath(const QString &relative = QString());
 QString buildPath(const QString &relative = QString());
 
+// Copies the built privileged helper to its fixed place inside a simulated
+// system root, where the program starts it and from where it serves that root.
+bool installHelper(const QString &root);
+
 } // namespace Tavrin::Test
 
 #define TAVRIN_TEST_MAIN_IMPL(TestObject, AppClass)                                                         \
