@@ -15,6 +15,7 @@ from .state import Locked, booted, delete_ref, load_state, load_units, read_conf
 
 COUNTER_SCRIPT = "usr/libexec/tavrin-manager/reboot-counter.sh"
 CLEANUP_TIMER = "tavrin-rollback-cleanup.timer"
+CLEANUP_SERVICE = "tavrin-rollback-cleanup.service"
 
 
 # Host paths a rooted boot-counter script may still name: the interpreters.
@@ -99,22 +100,39 @@ def prune_history(root, state):
         state["deployments"].remove(d)
 
 
+def counter_script(root):
+    """The script the clean-up service runs: its unit's ExecStart, the
+    administrator's unit in etc/systemd/system first, as systemd finds it."""
+    for d in ("etc/systemd/system", "usr/lib/systemd/system"):
+        unit = os.path.join(root, d, CLEANUP_SERVICE)
+        try:
+            with open(unit, encoding="utf-8") as f:
+                for line in f:
+                    if line.startswith("ExecStart="):
+                        path = line[len("ExecStart="):].strip()
+                        if under(path, root):
+                            return path
+        except OSError:
+            continue
+    return os.path.join(root, COUNTER_SCRIPT)
+
+
 def run_counter_script(root):
-    script = os.path.join(root, COUNTER_SCRIPT)
+    script = counter_script(root)
     try:
         with open(script, encoding="utf-8") as f:
             text = f.read()
     except OSError:
-        boot_log(root, "cleanup timer enabled but %s is missing" % COUNTER_SCRIPT)
+        boot_log(root, "cleanup timer enabled but %s is missing" % os.path.relpath(script, root))
         return
     if not script_is_rooted(root, text):
-        boot_log(root, "refused to run %s: it names paths outside the simulated root" % COUNTER_SCRIPT)
-        err("systemctl: simulated boot: %s names paths outside the root; not run" % COUNTER_SCRIPT)
+        boot_log(root, "refused to run %s: it names paths outside the simulated root" % os.path.relpath(script, root))
+        err("systemctl: simulated boot: %s names paths outside the root; not run" % os.path.relpath(script, root))
         return
     # A system service: root, a fixed PATH, nothing of the user's environment.
     env = elevated_environment()
     try:
         p = subprocess.run(["/bin/sh", script], env=env, capture_output=True, text=True, timeout=120)
-        boot_log(root, "reboot-counter.sh exited %d %s" % (p.returncode, p.stderr.strip()))
+        boot_log(root, "%s exited %d %s" % (os.path.relpath(script, root), p.returncode, p.stderr.strip()))
     except subprocess.TimeoutExpired:
         boot_log(root, "reboot-counter.sh timed out")

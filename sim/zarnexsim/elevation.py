@@ -1,5 +1,7 @@
 """Stand-ins for sudo and pkexec."""
 
+import fcntl
+import json
 import os
 
 from .common import SIM_BIN, Refusal, hang, log_call, sim_root, under
@@ -81,21 +83,42 @@ def exec_privileged(path, args):
         raise Refusal("%s: %s" % (args[0], e.strerror), 127)
 
 
+def prompt(root, tool, args):
+    """One password prompt: logged; SIM_DISMISS_PROMPT=N dismisses the Nth."""
+    path = os.path.join(root, "var/log/zarnex-sim/prompts.log")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    fd = os.open(path, os.O_RDWR | os.O_APPEND | os.O_CREAT, 0o644)
+    try:
+        fcntl.flock(fd, fcntl.LOCK_EX)
+        with open(path, encoding="utf-8") as f:
+            number = sum(1 for _ in f) + 1
+        os.write(fd, (json.dumps({"tool": tool, "argv": [tool] + list(args), "prompt": number},
+                                 ensure_ascii=False) + "\n").encode("utf-8"))
+    finally:
+        os.close(fd)
+    return str(number) != os.environ.get("SIM_DISMISS_PROMPT", "").strip()
+
+
 def main_sudo(argv):
     args = argv[1:]
     root = sim_root("sudo")
     log_call(root, "sudo", args)
+    interactive = True
     while args and args[0].startswith("-"):
         opt = args.pop(0)
         if opt == "--":
             break
+        if opt == "-n":
+            interactive = False
         if opt in ("-u", "-g") and args:
             args.pop(0)
     if not args:
         raise Refusal("usage: sudo [-n] command [args...]")
     mode = os.environ.get("SIM_SUDO", "grant") or "grant"
-    if mode == "password":
+    if mode == "password" and not interactive:
         raise Refusal("sudo: a password is required")
+    if mode == "password" and not prompt(root, "sudo", args):
+        raise Refusal("sudo: a password is required\nsudo: 1 incorrect password attempt")
     if mode == "deny":
         raise Refusal("sudo: user is not allowed to execute this command")
     if mode == "hang":
@@ -117,6 +140,9 @@ def main_pkexec(argv):
     if not args:
         raise Refusal("usage: pkexec PROGRAM [ARGUMENTS...]", 127)
     mode = os.environ.get("SIM_PKEXEC", "grant") or "grant"
+    # Every pkexec run asks (the polkit agent's dialog), unless told to dismiss outright.
+    if mode != "dismiss" and not prompt(root, "pkexec", args):
+        raise Refusal("Error executing command as another user: Request dismissed", 126)
     if mode == "dismiss":
         raise Refusal("Error executing command as another user: Request dismissed", 126)
     if mode == "deny":

@@ -126,6 +126,8 @@ def make_root(argv):
     parser.add_argument("--files", type=int, default=300, help="files in the system tree (default 300)")
     parser.add_argument("--snapshots", type=int, default=4, help="snapshots including the initial one (default 4)")
     parser.add_argument("--seed", type=int, default=25)
+    parser.add_argument("--helper", help="the program's privileged helper to copy into the root")
+    parser.add_argument("--read-only-usr", action="store_true", help="the root's /usr counts as read-only")
     opts = parser.parse_args(argv[1:])
     if opts.files < 1 or opts.snapshots < 1:
         raise Refusal("make-root: --files and --snapshots must be at least 1")
@@ -148,6 +150,11 @@ def make_root(argv):
     os.makedirs(root, exist_ok=True)
     root = os.path.realpath(root)
     build_root(root, opts.files, opts.snapshots, random.Random(opts.seed))
+    if opts.helper:
+        shutil.copyfile(opts.helper, os.path.join(root, "usr/libexec/tavrin-manager/tavrin-manager-helper"))
+        os.chmod(os.path.join(root, "usr/libexec/tavrin-manager/tavrin-manager-helper"), 0o755)
+    if opts.read_only_usr:
+        atomic_write(os.path.join(root, "var/lib/zarnex-sim/usr-readonly"), "")
     out("Simulated root ready: %s" % root)
     out("  export TAVRIN_SYSROOT=%s" % root)
     out("  export PATH=%s:$PATH" % SIM_BIN)

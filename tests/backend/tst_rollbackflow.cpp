@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonDocument>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -267,6 +268,125 @@ private slots:
         clearRollbackState();
     }
 
+    // With a sudo that wants a password, every action asks once (pkexec's
+    // dialog): the rollback with its clean-up too, which took a dozen before.
+    void oneAuthorizationPerAction()
+    {
+        qputenv("SIM_SUDO", "password");
+        const auto unset = qScopeGuard([] { qunsetenv("SIM_SUDO"); });
+        const QList<SnapshotInfo> snaps = getSnapshots();
+        const auto prompts = [this](const char *what, const std::function<bool()> &action) {
+            const int before = promptCount();
+            QVERIFY2(action(), what);
+            QVERIFY2(promptCount() - before == 1,
+                     qPrintable(QStringLiteral("%1: %2 prompts").arg(QLatin1String(what)).arg(promptCount() - before)));
+        };
+        prompts("policy save", [] { return setCtlConfig({{"max-backup-deploys", "2"}}).ok; });
+        prompts("snapshot create", [] { return createSnapshot(QStringLiteral("one-prompt"), QString()).ok; });
+        const QString created = getSnapshots().constLast().id;
+        prompts("snapshot delete", [&] { return deleteSnapshot(created).ok; });
+        prompts("rollback with clean-up", [&] { return rollBackToSnapshot(request(snaps.at(1), "reboot3")).ok; });
+        QVERIFY(rollbackCleanupInstalled());
+        prompts("clean-up removal", [] { return uninstallRollbackCleanup().ok; });
+        prompts("state removal", [] {
+            clearRollbackState();
+            return !getRollbackState().valid;
+        });
+        prompts("rollback, manual clean-up", [&] { return rollBackToSnapshot(request(snaps.at(1), "manual")).ok; });
+        for (const SnapshotInfo &s : getSnapshots()) {
+            if (s.name.startsWith(QLatin1String("回滚前备份-")))
+                QVERIFY(deleteSnapshot(s.id).ok);
+        }
+        clearRollbackState();
+        reboot(); // nothing stays staged for the tests after this one
+    }
+
+    // A rollback with the "reboot3" clean-up refused or failing at any of its
+    // steps: the system as it was, nothing half-installed, and the outcome
+    // says whether the authorization was given.
+    void rollbackIsWholeOrNothing_data()
+    {
+        QTest::addColumn<QByteArray>("knob");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("authorized");
+        QTest::newRow("prompt dismissed") << QByteArray("SIM_DISMISS_PROMPT") << QByteArray("next") << false;
+        QTest::newRow("backup fails") << QByteArray("SIM_CTL_FAIL") << QByteArray("snapshot create") << true;
+        QTest::newRow("daemon-reload fails") << QByteArray("SIM_SYSTEMCTL_FAIL") << QByteArray("daemon-reload")
+                                             << true;
+        QTest::newRow("timer fails") << QByteArray("SIM_SYSTEMCTL_FAIL") << QByteArray("enable") << true;
+        QTest::newRow("rollback fails") << QByteArray("SIM_CTL_FAIL") << QByteArray("snapshot rollback") << true;
+    }
+    void rollbackIsWholeOrNothing()
+    {
+        QFETCH(QByteArray, knob);
+        QFETCH(QByteArray, value);
+        QFETCH(bool, authorized);
+        qputenv("SIM_SUDO", "password");
+        if (value == "next")
+            value = QByteArray::number(promptCount() + 1);
+        qputenv(knob.constData(), value);
+        const auto unset = qScopeGuard([knob] {
+            qunsetenv("SIM_SUDO");
+            qunsetenv(knob.constData());
+        });
+        const QList<SnapshotInfo> before = getSnapshots();
+        const RollbackOutcome outcome = rollBackToSnapshot(request(before.at(1), "reboot3"));
+        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.authorized, authorized);
+        QVERIFY(!outcome.rolledBack);
+        QVERIFY(!outcome.error.isEmpty());
+        if (authorized) {
+            QVERIFY(outcome.failedStep >= 0);
+            for (int i = 0; i < outcome.failedStep; ++i)
+                QCOMPARE(outcome.statuses.value(i), QStringLiteral("undone"));
+        }
+        QCOMPARE(getSnapshots().size(), before.size());
+        QVERIFY(getStagedDeployId().isEmpty());
+        QVERIFY(!getRollbackState().valid);
+        QVERIFY(!rollbackCleanupInstalled());
+        for (const char *p : {"/usr/libexec/tavrin-manager/reboot-counter.sh",
+                              "/usr/lib/systemd/system/tavrin-rollback-cleanup.service",
+                              "/usr/lib/systemd/system/tavrin-rollback-cleanup.timer"})
+            QVERIFY2(!QFile::exists(root.path() + QLatin1String(p)), p);
+        const QJsonObject units =
+            QJsonDocument::fromJson(readFile(root.path() + QStringLiteral("/var/lib/zarnex-sim/units.json"))).object();
+        QVERIFY(!units.value("system").toObject().value("tavrin-rollback-cleanup.timer").toObject().value("enabled").toBool());
+    }
+
+    // On a read-only /usr the clean-up lives in /etc/systemd/system and
+    // /var/lib/tavrin-manager, still counts three boots and is removed from there.
+    void readOnlyUsrCleanup()
+    {
+        const QString marker = root.path() + QStringLiteral("/var/lib/zarnex-sim/usr-readonly");
+        QVERIFY(QFile(marker).open(QIODevice::WriteOnly));
+        const auto unmark = qScopeGuard([marker] { QFile::remove(marker); });
+        const QStringList usrBefore = filesBelow(QStringLiteral("/usr"));
+        const QList<SnapshotInfo> snaps = getSnapshots();
+        const RollbackOutcome outcome = rollBackToSnapshot(request(snaps.at(1), "reboot3"));
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(filesBelow(QStringLiteral("/usr")), usrBefore);
+        const QString script = root.path() + QStringLiteral("/var/lib/tavrin-manager/reboot-counter.sh");
+        QVERIFY(QFileInfo(script).isExecutable());
+        QVERIFY(readFile(root.path() + QStringLiteral("/etc/systemd/system/tavrin-rollback-cleanup.service"))
+                    .contains("ExecStart=" + script.toUtf8() + "\n"));
+        QVERIFY(QFile::exists(root.path() + QStringLiteral("/etc/systemd/system/tavrin-rollback-cleanup.timer")));
+        QVERIFY(rollbackCleanupInstalled());
+        QVERIFY(hasSnapshot(outcome.backupId));
+
+        for (int boot = 1; boot <= 3; ++boot) {
+            reboot();
+            QCOMPARE(getRollbackState().rebootCount, boot);
+        }
+        QCOMPARE(getRollbackState().status, QStringLiteral("done"));
+        QVERIFY2(!hasSnapshot(outcome.backupId), qPrintable(bootLog()));
+
+        QVERIFY(uninstallRollbackCleanup().ok);
+        QVERIFY(!rollbackCleanupInstalled());
+        QVERIFY(!QFile::exists(script));
+        QCOMPARE(filesBelow(QStringLiteral("/usr")), usrBefore);
+        clearRollbackState();
+    }
+
     // Every action that changes the system, through sudo and through pkexec:
     // the planted tools first on PATH are never started (cleanup() checks
     // their log) and each action still reaches the simulated system.
@@ -323,6 +443,31 @@ private slots:
     }
 
 private:
+    int promptCount() const
+    {
+        return readFile(root.path() + QStringLiteral("/var/log/zarnex-sim/prompts.log")).count('\n');
+    }
+    static RollbackRequest request(const SnapshotInfo &target, const char *strategy)
+    {
+        RollbackRequest r;
+        r.targetId = target.id;
+        r.targetName = target.name;
+        r.strategy = QLatin1String(strategy);
+        r.bootedId = getBootedDeployId();
+        r.backupName = QStringLiteral("回滚前备份-") + QString::number(QDateTime::currentMSecsSinceEpoch());
+        r.backupDesc = QStringLiteral("回滚到[%1]前的系统状态").arg(target.name);
+        return r;
+    }
+    QStringList filesBelow(const QString &dir) const
+    {
+        QStringList out;
+        QDirIterator it(root.path() + dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            out << it.next();
+        out.sort();
+        return out;
+    }
     static QStringList plantedTools()
     {
         return {"sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "ostree", "zarnex-immutable-ctl",
