@@ -1,4 +1,7 @@
 #include "basepage.h"
+#include "backend/backend.h"
+
+#include <QTimer>
 
 #include <QEvent>
 #include <QMetaObject>
@@ -166,4 +169,34 @@ bool BasePage::eventFilter(QObject *watched, QEvent *event)
     if (cardRowArea && watched == cardRowArea->viewport() && event->type() == QEvent::Resize)
         feedResponsiveCardRow();
     return QWidget::eventFilter(watched, event);
+}
+
+bool BasePage::holdWhileChildRuns(const QVariantMap &result, std::function<void()> whenEnded)
+{
+    const quint64 child = result.value(QStringLiteral("child")).toULongLong();
+    if (child == 0)
+        return false;
+    const auto ended = [this, whenEnded] {
+        showFeedback(TavrinUi::Warning, tr("超时后仍在后台运行的操作已结束，请查看当前状态。"), false);
+        if (whenEnded)
+            whenEnded();
+    };
+    if (!Tavrin::childStillRunning(child)) {
+        ended();
+        return true;
+    }
+    showFeedback(TavrinUi::Warning, tr("命令执行超时，但操作仍在后台运行；结束前不能开始新的操作。"), false);
+    beginTask();
+    // The reaper knows when it ends; a look at a set, not at the process.
+    auto *poll = new QTimer(this);
+    poll->setInterval(500);
+    connect(poll, &QTimer::timeout, this, [this, poll, child, ended] {
+        if (Tavrin::childStillRunning(child))
+            return;
+        poll->deleteLater();
+        ended();
+        endTask();
+    });
+    poll->start();
+    return true;
 }

@@ -57,6 +57,12 @@ public:
     void beginTask();
     void endTask();
 
+    // After an elevated time-out the root child may still be at work (the
+    // user cannot stop it). When `result` (a work result map) names such a
+    // child ("child"), the page stays busy and says so until it has ended,
+    // then calls `whenEnded`; returns whether it did so.
+    bool holdWhileChildRuns(const QVariantMap &result, std::function<void()> whenEnded);
+
     void registerSearchTarget(const QString &key, QWidget *widget, QScrollArea *area = nullptr);
     bool highlightSetting(const QString &key);
 

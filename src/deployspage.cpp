@@ -407,13 +407,21 @@ void DeploysPage::onUndeploy(const QString &commit)
             QVariantMap result;
             result.insert(QStringLiteral("ok"), r.ok);
             result.insert(QStringLiteral("msg"), r.error);
+            result.insert(QStringLiteral("child"), r.runningChild);
             return QVariant(result);
         },
         [this](const QVariant &value) {
+            const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    loading->stop();
+                    operationRunning = false;
+                    freedBytes.clear();
+                    refresh();
+                }))
+                return;
             loading->stop();
             operationRunning = false;
             freedBytes.clear();
-            const QVariantMap result = value.toMap();
             if (result.value(QStringLiteral("ok")).toBool()) {
                 banner->setDetails(QString(), QString());
                 banner->setSemantic(TavrinUi::Success);

@@ -78,6 +78,10 @@ void runSwitch(BasePage *page, bool enableProtection, bool clearAfterReboot,
             *reported = true;
             const Tavrin::CommandResult result = watcher->result();
             watcher->deleteLater();
+            // Timed out with the root command still at work: the switch stays
+            // busy until it ends, then the owner re-reads what it did.
+            if (page->holdWhileChildRuns({{QStringLiteral("child"), result.runningChild}}, [done] { done(false); }))
+                return;
             if (result.ok) {
                 page->showFeedback(TavrinUi::Success, SwitchText::tr("设置成功，请重启系统使设置生效。"),
                                    true);

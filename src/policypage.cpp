@@ -132,7 +132,7 @@ PolicyPage::PolicyPage(MainWindow *window) : BasePage(window), window(window)
     dirtyBadge->setObjectName(QStringLiteral("tavrinDirtyBadge"));
     dirtyBadge->setVisible(false);
     sys->addHeaderWidget(dirtyBadge);
-    QPushButton *save = Ui::button(tr("保存系统参数"), true);
+    QPushButton *save = saveButton = Ui::button(tr("保存系统参数"), true);
     save->setAutoDefault(false);
     save->setFocusPolicy(Qt::StrongFocus);
     save->setAccessibleName(tr("保存系统参数"));
@@ -323,6 +323,8 @@ void PolicyPage::clearSysDirty()
 
 void PolicyPage::saveSysConfig()
 {
+    if (saving)
+        return;
     // Only what the user changed: a value the file holds in a form the page
     // cannot show (out of range, not a number) is left as it is.
     QMap<QString, QString> changed;
@@ -339,17 +341,29 @@ void PolicyPage::saveSysConfig()
 
     loading->setText(tr("正在保存系统参数..."));
     loading->start();
+    saving = true;
+    saveButton->setEnabled(false);
     runAsync(
         [changed] {
             const Tavrin::CommandResult r = Tavrin::setCtlConfig(changed);
             QVariantMap result;
             result.insert(QStringLiteral("ok"), r.ok);
             result.insert(QStringLiteral("msg"), r.error);
+            result.insert(QStringLiteral("child"), r.runningChild);
             return QVariant(result);
         },
         [this, changed](const QVariant &value) {
-            loading->stop();
             const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    saving = false;
+                    saveButton->setEnabled(true);
+                    loading->stop();
+                    refresh();
+                }))
+                return;
+            saving = false;
+            saveButton->setEnabled(true);
+            loading->stop();
             banner->setDetails(QString(), QString());
             if (result.value(QStringLiteral("ok")).toBool()) {
                 for (auto it = changed.cbegin(); it != changed.cend(); ++it)

@@ -9,6 +9,7 @@
 class MainWindow;
 class QComboBox;
 class QScrollArea;
+class QPushButton;
 class QSpinBox;
 class ZSwitchButton;
 
@@ -60,6 +61,7 @@ private:
     TavrinUi::TavrinInlineBanner *banner = nullptr;
     TavrinUi::TavrinLocalLoading *loading = nullptr;
     TavrinUi::TavrinBadge *dirtyBadge = nullptr;
+    QPushButton *saveButton = nullptr;
     ZSwitchButton *autoPruneSwitch = nullptr;
     ZSwitchButton *autoRollbackSwitch = nullptr;
     QSpinBox *maxSnapshotsSpin = nullptr;
@@ -73,4 +75,6 @@ private:
     QList<SearchRow> rows;
     bool loadingValues = false;
     bool sysDirty = false;
+    // One save at a time: a second click while the first runs does nothing.
+    bool saving = false;
 };

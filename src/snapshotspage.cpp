@@ -62,20 +62,20 @@ QString rollbackSummary(const Tavrin::RollbackOutcome &outcome)
     if (outcome.ok)
         return QString();
     if (!outcome.authorized)
-        return pageTr("还原未执行，系统未做任何更改。");
+        return pageTr(QT_TRANSLATE_NOOP("SnapshotsPage", "还原未执行，系统未做任何更改。"));
     const Tavrin::RollbackOutcome::Step failed =
         outcome.failedStep >= 0 && outcome.failedStep < outcome.steps.size()
             ? outcome.steps.at(outcome.failedStep)
             : Tavrin::RollbackOutcome::Rollback;
     if (outcome.rolledBack)
-        return pageTr("还原已就绪，但回滚状态未能记录：回滚前备份已保留，不会自动清理。");
+        return pageTr(QT_TRANSLATE_NOOP("SnapshotsPage", "还原已就绪，但回滚状态未能记录：回滚前备份已保留，不会自动清理。"));
     switch (failed) {
     case Tavrin::RollbackOutcome::Backup:
-        return pageTr("创建回滚前备份失败，未执行还原，系统未做任何更改。");
+        return pageTr(QT_TRANSLATE_NOOP("SnapshotsPage", "创建回滚前备份失败，未执行还原，系统未做任何更改。"));
     case Tavrin::RollbackOutcome::Cleanup:
-        return pageTr("安装自动清理失败，已撤销回滚前备份，未执行还原。");
+        return pageTr(QT_TRANSLATE_NOOP("SnapshotsPage", "安装自动清理失败，已撤销回滚前备份，未执行还原。"));
     default:
-        return pageTr("还原失败，已撤销已完成的步骤，系统未做任何更改。");
+        return pageTr(QT_TRANSLATE_NOOP("SnapshotsPage", "还原失败，已撤销已完成的步骤，系统未做任何更改。"));
     }
 }
 
@@ -880,11 +880,17 @@ void SnapshotsPage::onCreate()
             QVariantMap result;
             result.insert(QStringLiteral("ok"), r.ok);
             result.insert(QStringLiteral("msg"), r.ok ? name : r.error);
+            result.insert(QStringLiteral("child"), r.runningChild);
             return QVariant(result);
         },
         [this](const QVariant &value) {
-            finishOperation();
             const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    finishOperation();
+                    refresh();
+                }))
+                return;
+            finishOperation();
             if (result.value(QStringLiteral("ok")).toBool())
                 showSuccess(
                     tr("备份“%1”创建成功。").arg(shortText(result.value(QStringLiteral("msg")).toString())));
@@ -927,11 +933,17 @@ void SnapshotsPage::onDelete(const QString &id)
             QVariantMap result;
             result.insert(QStringLiteral("ok"), r.ok);
             result.insert(QStringLiteral("msg"), r.error);
+            result.insert(QStringLiteral("child"), r.runningChild);
             return QVariant(result);
         },
         [this](const QVariant &value) {
-            finishOperation();
             const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    finishOperation();
+                    refresh();
+                }))
+                return;
+            finishOperation();
             if (result.value(QStringLiteral("ok")).toBool())
                 showSuccess(tr("备份已删除，占用空间已释放。"));
             else
@@ -1022,11 +1034,17 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
             result.insert(QStringLiteral("msg"), outcome.error);
             result.insert(QStringLiteral("summary"), rollbackSummary(outcome));
             result.insert(QStringLiteral("backupId"), outcome.backupId);
+            result.insert(QStringLiteral("child"), outcome.runningChild);
             return QVariant(result);
         },
         [this, name](const QVariant &value) {
-            finishOperation();
             const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    finishOperation();
+                    refresh();
+                }))
+                return;
+            finishOperation();
             if (result.value(QStringLiteral("ok")).toBool()) {
                 TavrinUi::ConfirmRequest req;
                 req.title = tr("还原已就绪");

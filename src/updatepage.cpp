@@ -51,6 +51,7 @@ QVariant resultMap(const Tavrin::CommandResult &r)
     map.insert(QStringLiteral("ok"), r.ok);
     map.insert(QStringLiteral("out"), r.output);
     map.insert(QStringLiteral("msg"), r.error);
+    map.insert(QStringLiteral("child"), r.runningChild);
     return map;
 }
 
@@ -269,8 +270,11 @@ void UpdatePage::onCheck()
     begin(tr("正在检查更新..."));
     runAsync([] { return resultMap(Tavrin::checkUpgrade()); },
              [this](const QVariant &value) {
-                 finish();
                  const QVariantMap r = value.toMap();
+                 // Still at work as root after its time-out: in progress until it ends.
+                 if (holdWhileChildRuns(r, [this] { finish(); }))
+                     return;
+                 finish();
                  const QString out = r.value(QStringLiteral("out")).toString();
                  const QString msg = r.value(QStringLiteral("msg")).toString();
                  if (!r.value(QStringLiteral("ok")).toBool()) {
@@ -342,8 +346,11 @@ void UpdatePage::startUpgrade()
     begin(tr("正在下载并升级系统, 请耐心等待..."));
     runAsync([] { return resultMap(Tavrin::runUpgrade()); },
              [this](const QVariant &value) {
-                 finish();
                  const QVariantMap r = value.toMap();
+                 // Still at work as root after its time-out: in progress until it ends.
+                 if (holdWhileChildRuns(r, [this] { finish(); }))
+                     return;
+                 finish();
                  const QString out = r.value(QStringLiteral("out")).toString();
                  if (r.value(QStringLiteral("ok")).toBool()) {
                      showResult(TavrinUi::Success, tr("系统升级完成，需重启后进入新系统。"), false);
@@ -369,8 +376,11 @@ void UpdatePage::onClean()
     begin(tr("正在清理下载缓存..."));
     runAsync([] { return resultMap(Tavrin::cleanUpgradeCache(false)); },
              [this](const QVariant &value) {
-                 finish();
                  const QVariantMap r = value.toMap();
+                 // Still at work as root after its time-out: in progress until it ends.
+                 if (holdWhileChildRuns(r, [this] { finish(); }))
+                     return;
+                 finish();
                  if (r.value(QStringLiteral("ok")).toBool())
                      showResult(TavrinUi::Success, tr("缓存清理完成"), true);
                  else

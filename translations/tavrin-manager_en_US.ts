@@ -37,6 +37,10 @@
 <context>
     <name>Backend</name>
     <message>
+        <source>安装 systemd 服务失败: %1</source>
+        <translation>Failed to install the systemd service: %1</translation>
+    </message>
+    <message>
         <location filename="../src/backend/runner.cpp" line="232"/>
         <source>命令执行超时，操作可能仍在后台运行，请稍后查看系统状态: %1</source>
         <translation>Command timed out; the operation may still be running. Check the system state later: %1</translation>
@@ -1857,6 +1861,26 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
 </context>
 <context>
     <name>SnapshotsPage</name>
+    <message>
+        <source>还原未执行，系统未做任何更改。</source>
+        <translation>The restore was not carried out; nothing on the system was changed.</translation>
+    </message>
+    <message>
+        <source>还原已就绪，但回滚状态未能记录：回滚前备份已保留，不会自动清理。</source>
+        <translation>The restore is ready, but the rollback state could not be recorded: the pre-rollback backup is kept and will not be cleaned up automatically.</translation>
+    </message>
+    <message>
+        <source>创建回滚前备份失败，未执行还原，系统未做任何更改。</source>
+        <translation>Creating the pre-rollback backup failed; the restore was not carried out and nothing on the system was changed.</translation>
+    </message>
+    <message>
+        <source>安装自动清理失败，已撤销回滚前备份，未执行还原。</source>
+        <translation>Installing the automatic clean-up failed; the pre-rollback backup was removed again and the restore was not carried out.</translation>
+    </message>
+    <message>
+        <source>还原失败，已撤销已完成的步骤，系统未做任何更改。</source>
+        <translation>The restore failed; the steps already done were undone and nothing on the system was changed.</translation>
+    </message>
     <message>
         <location filename="../src/snapshotspage.cpp" line="517"/>
         <source>需手动清理</source>
@@ -3793,6 +3817,17 @@ Used %2</translation>
         <location filename="../src/versionpage.cpp" line="166"/>
         <source>两者关系：还原一个快照后，系统会自动生成一个新的部署实例（带「回滚前」标记），可在「系统部署实例」页看到它。</source>
         <translation>How they relate: restoring a snapshot creates a new deployment (marked &quot;before rollback&quot;), shown on the Deployments tab.</translation>
+    </message>
+</context>
+<context>
+    <name>BasePage</name>
+    <message>
+        <source>超时后仍在后台运行的操作已结束，请查看当前状态。</source>
+        <translation>The operation that kept running after its time-out has ended; check the current state.</translation>
+    </message>
+    <message>
+        <source>命令执行超时，但操作仍在后台运行；结束前不能开始新的操作。</source>
+        <translation>The command timed out but the operation is still running; no new operation can start until it ends.</translation>
     </message>
 </context>
 </TS>

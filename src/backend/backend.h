@@ -27,7 +27,13 @@ struct CommandResult
     QString errorOutput;
     /// Message for the user; empty when `ok` is true.
     QString error;
+    /// A root child that outlived its time-out and still runs (the user may
+    /// not stop it): its id for childStillRunning(); 0 when there is none.
+    quint64 runningChild = 0;
 };
+
+/// Whether the root child `id` of a timed-out command is still at work.
+bool childStillRunning(quint64 id);
 
 /// One snapshot as the control tool lists it.
 struct SnapshotInfo
@@ -285,6 +291,8 @@ struct RollbackOutcome
     QString backupId;
     /// Message for the user with the tool's own text; empty when `ok`.
     QString error;
+    /// The helper outlived its time-out and still runs (see CommandResult).
+    quint64 runningChild = 0;
 };
 
 /// The backup snapshot, the "reboot3" clean-up, the rollback and the state

@@ -137,6 +137,8 @@ void setRunObserverForTesting(RunObserver observer);
 // Test hook: a time-out sends no signal, as when the child runs as root and
 // the user may not kill it.
 void setKillDisabledForTesting(bool disabled);
+// Test hook: every time-out at most `ms` (0 restores them).
+void setTimeoutLimitForTesting(int ms);
 // Test hook: timed-out children still running, held until they end.
 int runningOrphansForTesting();
 

@@ -325,6 +325,7 @@ RollbackOutcome rollBackToSnapshot(const RollbackRequest &request)
     outcome.failedStep = report.failedStep;
     outcome.backupId = report.values.value(QLatin1String("backup_snapshot_id")).toString();
     outcome.error = planResult(report).error;
+    outcome.runningChild = report.command.runningChild;
     return outcome;
 }
 

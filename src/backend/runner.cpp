@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -105,6 +106,7 @@ QAtomicInteger<qint64> outputLimit(kMaxOutputBytes);
 constexpr int kPollMs = 250;
 
 QAtomicInt killDisabled(0);
+QAtomicInt timeoutLimit(0);
 
 struct Run
 {
@@ -129,13 +131,39 @@ QThread *reaperThread()
 
 QAtomicInt orphans(0);
 
-void releaseToReaper(std::unique_ptr<QProcess> process)
+struct LiveOrphans
+{
+    QMutex mutex;
+    QSet<quint64> ids;
+    quint64 last = 0;
+};
+
+LiveOrphans &liveOrphans()
+{
+    static LiveOrphans l;
+    return l;
+}
+
+quint64 releaseToReaper(std::unique_ptr<QProcess> process)
 {
     QProcess *p = process.release();
     orphans.ref();
-    QObject::connect(p, &QObject::destroyed, [] { orphans.deref(); });
+    LiveOrphans &live = liveOrphans();
+    quint64 id = 0;
+    {
+        QMutexLocker lock(&live.mutex);
+        id = ++live.last;
+        live.ids.insert(id);
+    }
+    QObject::connect(p, &QObject::destroyed, [id] {
+        LiveOrphans &l = liveOrphans();
+        QMutexLocker lock(&l.mutex);
+        l.ids.remove(id);
+        orphans.deref();
+    });
     QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
     p->moveToThread(reaperThread());
+    return id;
 }
 
 // Each child leads its own process group so a time-out also ends whatever it
@@ -201,10 +229,11 @@ bool asksForPassword(const QString &errorOutput)
 
 // A child that is still there after the kill (a root child of sudo or pkexec)
 // is left to the reaper instead of blocking this thread in ~QProcess.
-void letGo(Run &run)
+quint64 letGo(Run &run)
 {
     if (run.process->state() != QProcess::NotRunning)
-        releaseToReaper(std::move(run.process));
+        return releaseToReaper(std::move(run.process));
+    return 0;
 }
 
 void takeOutputs(const Run &run, CommandResult &result)
@@ -234,6 +263,18 @@ QString timeoutMessage(const QString &program, bool elevated)
 }
 
 } // namespace
+
+bool childStillRunning(quint64 id)
+{
+    LiveOrphans &live = liveOrphans();
+    QMutexLocker lock(&live.mutex);
+    return id != 0 && live.ids.contains(id);
+}
+
+void setTimeoutLimitForTesting(int ms)
+{
+    timeoutLimit.storeRelaxed(ms);
+}
 
 void setKillDisabledForTesting(bool disabled)
 {
@@ -273,6 +314,8 @@ CommandResult runProcessWithInput(const QString &program, const QList<QString> &
     }
     CommandResult result;
     const bool viaSudo = elevate && effectiveUserId() != 0;
+    if (const int limit = timeoutLimit.loadRelaxed(); limit > 0)
+        timeoutMs = qMin(timeoutMs, limit);
 
     QString started = program;
     QList<QString> startArgs = args;
@@ -283,13 +326,14 @@ CommandResult runProcessWithInput(const QString &program, const QList<QString> &
 
     Run run;
     const RunOutcome outcome = runToEnd(run, started, startArgs, timeoutMs, input);
-    letGo(run);
+    const quint64 orphan = letGo(run);
     switch (outcome) {
     case RunOutcome::NotStarted:
         result.error = Backend::tr("无法启动进程: %1").arg(program);
         return result;
     case RunOutcome::TimedOut:
         result.error = timeoutMessage(program, viaSudo);
+        result.runningChild = orphan;
         return result;
     case RunOutcome::TooLarge:
         result.error = Backend::tr("命令输出过大: %1").arg(program);
@@ -307,7 +351,7 @@ CommandResult runProcessWithInput(const QString &program, const QList<QString> &
         Run pkexec;
         const RunOutcome pkexecOutcome =
             runToEnd(pkexec, pkexecToolPath(), QList<QString>{program} + args, timeoutMs, input);
-        letGo(pkexec);
+        const quint64 pkexecOrphan = letGo(pkexec);
         if (pkexecOutcome == RunOutcome::Finished) {
             takeOutputs(pkexec, result);
             result.ok =
@@ -318,6 +362,7 @@ CommandResult runProcessWithInput(const QString &program, const QList<QString> &
             // The password may have been given: the root command may still be at work.
             result.exitCode = -1;
             result.error = timeoutMessage(program, true);
+            result.runningChild = pkexecOrphan;
             return result;
         }
     }

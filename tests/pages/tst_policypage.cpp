@@ -260,6 +260,24 @@ private slots:
         QVERIFY(!dirtyBadge()->isVisible());
     }
 
+    // One save at a time: the button is disabled while it runs, and a second
+    // click in that time starts nothing.
+    void oneSaveAtATime()
+    {
+        enter(spin(QStringLiteral("保留旧部署数")), 4);
+        QAbstractButton *save = PageTest::findButton(page.get(), QStringLiteral("保存系统参数"));
+        const int before = sim->callCount(QStringLiteral("tavrin-manager-helper"));
+        save->click();
+        QVERIFY(!save->isEnabled());
+        save->click();
+        QMetaObject::invokeMethod(save, "clicked");
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QVERIFY(save->isEnabled());
+        QCOMPARE(sim->callCount(QStringLiteral("tavrin-manager-helper")) - before, 1);
+        QCOMPARE(page->BasePage::banner()->text(), QStringLiteral("系统参数已保存"));
+        QVERIFY(confText().contains("max-backup-deploys=4"));
+    }
+
     void failedSaveKeepsTheEdit()
     {
         qputenv("SIM_SUDO", "deny");

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 
 // Check, upgrade and clean against the simulated system, and the forms of the
 // check's answer.
@@ -58,6 +59,34 @@ private slots:
             qunsetenv(v);
         sim.reset();
         QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
+    // The root command outlives its time-out (the user may not stop it): the
+    // page stays in progress, refuses a second run and says when it has ended.
+    void timedOutRootCommandKeepsThePageBusy()
+    {
+        Tavrin::setTimeoutLimitForTesting(500);
+        Tavrin::setKillDisabledForTesting(true);
+        qputenv("SIM_CTL_DELAY", "6");
+        const auto restore = qScopeGuard([] {
+            Tavrin::setTimeoutLimitForTesting(0);
+            Tavrin::setKillDisabledForTesting(false);
+            qunsetenv("SIM_CTL_DELAY");
+        });
+        PageTest::findButton(page.get(), QStringLiteral("清理下载缓存"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(banner()->isVisible() && banner()->text().contains(QStringLiteral("仍在后台运行")),
+                                 20000);
+        QVERIFY(page->isBusy());
+        QCOMPARE(banner()->semantic(), TavrinUi::Warning);
+        PageTest::findButton(page.get(), QStringLiteral("清理下载缓存"))->click();
+        PageTest::findButton(page.get(), QStringLiteral("检查更新"))->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 60000));
+        QVERIFY2(banner()->text().contains(QStringLiteral("已结束")), qPrintable(banner()->text()));
+        // Counted at sudo: one start of the tool, no check.
+        const QString ctl = sim->path(QStringLiteral("/usr/sbin/zarnex-immutable-ctl"));
+        QCOMPARE(sim->callCount(QStringLiteral("sudo -n ") + ctl + QStringLiteral(" upgrade clean")), 1);
+        QCOMPARE(sim->callCount(ctl + QStringLiteral(" upgrade check")), 0);
+        QCOMPARE(Tavrin::runningOrphansForTesting(), 0);
     }
 
     void checkCounts_data()
