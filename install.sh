@@ -209,8 +209,15 @@ echo "  files: $installed_count written, $unchanged_count unchanged"
 echo "  directories created: ${#created_dirs[@]}"
 echo "  manifest: $manifest"
 for s in "${skipped[@]}"; do
-    echo "  not created: $s; the rollback clean-up cannot install its script there"
+    echo "  not created: $s; the rollback clean-up then installs into /etc/systemd/system and /var/lib/tavrin-manager"
 done
+policy="${prefix%/}/share/polkit-1/actions/org.zarnex.tavrin-manager.policy"
+if [ "$prefix" != /usr ]; then
+    # polkit reads actions from /usr/share/polkit-1/actions only; without the
+    # program's own action pkexec asks with its generic one, once per action.
+    echo "  note: polkit reads its actions from /usr/share/polkit-1/actions only; where /usr can be"
+    echo "        written, link $policy there so that an authorization is kept for a few minutes."
+fi
 reload_systemd
 
 case "$prefix" in

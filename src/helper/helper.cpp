@@ -269,11 +269,11 @@ public:
                 return false;
             }
             ::close(fd);
-            // The old file under the backup name, the same inode: undo is a rename.
-            if (::rename(QFile::encodeName(target).constData(), QFile::encodeName(backup).constData()) != 0 ||
-                ::link(QFile::encodeName(backup).constData(), QFile::encodeName(target).constData()) != 0) {
+            // The old file also under the backup name (the same inode, the
+            // target never missing): undo is one rename back.
+            ::unlink(QFile::encodeName(backup).constData());
+            if (::link(QFile::encodeName(target).constData(), QFile::encodeName(backup).constData()) != 0) {
                 *error = QStringLiteral("cannot keep %1: %2").arg(systemTarget, errnoText(errno));
-                ::rename(QFile::encodeName(backup).constData(), QFile::encodeName(target).constData());
                 return false;
             }
         }

@@ -29,6 +29,12 @@ done
 service="$stage/usr/local/lib/systemd/user/tavrin-monitor.service"
 expect_eq "ExecStart for /usr/local" "ExecStart=/usr/local/bin/tavrin-manager --monitor" \
     "$(grep '^ExecStart=' "$service")"
+# The polkit action names the helper where it is installed, beside the program.
+expect_eq "polkit action for /usr/local" \
+    '    <annotate key="org.freedesktop.policykit.exec.path">/usr/local/libexec/tavrin-manager/tavrin-manager-helper</annotate>' \
+    "$(grep 'exec.path' "$stage/usr/local/share/polkit-1/actions/org.zarnex.tavrin-manager.policy")"
+expect_contains "kept authorization" "$(cat "$stage/usr/local/share/polkit-1/actions/org.zarnex.tavrin-manager.policy")" \
+    "<allow_active>auth_admin_keep</allow_active>"
 expect_eq "desktop entry runs the program by name" "Exec=tavrin-manager" \
     "$(grep '^Exec=' "$stage/usr/local/share/applications/org.zarnex.tavrin-manager.desktop")"
 # Both modes run from the staged tree: the window finds its module through the
@@ -45,6 +51,9 @@ expect_eq "changelog is gzip" "1f8b" "$(od -An -tx1 -N2 "$stage/usr/local/share/
 stage_install "$scratch/opt" /opt/tavrin || fail "cmake --install --prefix /opt/tavrin"
 expect_eq "ExecStart for /opt/tavrin" "ExecStart=/opt/tavrin/bin/tavrin-manager --monitor" \
     "$(grep '^ExecStart=' "$scratch/opt/opt/tavrin/lib/systemd/user/tavrin-monitor.service" 2>&1)"
+expect_contains "polkit action for /opt/tavrin" \
+    "$(cat "$scratch/opt/opt/tavrin/share/polkit-1/actions/org.zarnex.tavrin-manager.policy" 2>&1)" \
+    ">/opt/tavrin/libexec/tavrin-manager/tavrin-manager-helper<"
 expect_eq "same files below /opt/tavrin" "$(tree_listing "$stage/usr/local")" \
     "$(tree_listing "$scratch/opt/opt/tavrin")"
 

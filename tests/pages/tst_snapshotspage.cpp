@@ -504,14 +504,19 @@ private slots:
             << "delete" << QByteArray("grant") << QByteArray("grant") << QByteArray("snapshot delete")
             << "删除失败，请查看详情了解具体原因。"
             << "simulated failure" << 0;
-        // The safety snapshot was made before the rollback failed; it stays.
+        // The safety snapshot was made before the rollback failed: it is deleted
+        // again, so the system is as it was, and the page says so.
         QTest::newRow("rollback, tool fails")
             << "rollback" << QByteArray("grant") << QByteArray("grant") << QByteArray("snapshot rollback")
-            << "还原失败，请查看详情了解具体原因。"
-            << "simulated failure" << 1;
-        QTest::newRow("rollback, backup refused")
+            << "还原失败，已撤销已完成的步骤，系统未做任何更改。"
+            << "simulated failure" << 0;
+        QTest::newRow("rollback, backup fails")
+            << "rollback" << QByteArray("grant") << QByteArray("grant") << QByteArray("snapshot create")
+            << "创建回滚前备份失败，未执行还原，系统未做任何更改。"
+            << "simulated failure" << 0;
+        QTest::newRow("rollback, authorization dismissed")
             << "rollback" << QByteArray("password") << QByteArray("dismiss") << QByteArray()
-            << "还原失败，请查看详情了解具体原因。"
+            << "还原未执行，系统未做任何更改。"
             << "Request dismissed" << 0;
     }
 
