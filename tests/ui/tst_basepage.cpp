@@ -177,7 +177,8 @@ void TestBasePage::destroyedPageGetsNoCallback()
         [&called](const QVariant &) { called = true; });
     delete page;
     gate.release();
-    QThreadPool::globalInstance()->waitForDone();
+    // Page work runs on the program's own pool, never on Qt's global one.
+    Tavrin::taskPool().waitForDone();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();
     QVERIFY(workRan);
