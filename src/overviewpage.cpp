@@ -336,10 +336,16 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
         protectCard->setValue(CardText::tr("已关闭"), Danger);
         protectCard->setStatus(CardText::tr("核心目录可写"), Danger);
     }
-    if (writable.enabled) {
+    if (!writable.known()) {
+        writableCard->setValue(CardText::tr("未知"), Muted);
+        writableCard->setStatus(CardText::tr("读取失败"), Danger);
+        writableCard->setToolTip(writable.error);
+    } else if (writable.enabled) {
+        writableCard->setToolTip(QString());
         writableCard->setValue(CardText::tr("已解锁"), Warning);
         writableCard->setStatus(CardText::tr("开发调试模式"), Warning);
     } else {
+        writableCard->setToolTip(QString());
         writableCard->setValue(CardText::tr("已锁定"), Success);
         writableCard->setStatus(CardText::tr("未启用"), Muted);
     }

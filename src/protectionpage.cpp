@@ -113,6 +113,20 @@ void ProtectionPage::onLoaded(const QVariant &payload)
         for (TavrinUi::TavrinStateCard *card : {readOnlyCard, writableCard, afterRebootCard})
             card->statusBadge()->adjustSize();
     });
+    // A failed read is not "protected": say so, with the tool's text.
+    if (!status.known()) {
+        for (TavrinUi::TavrinStateCard *card : {readOnlyCard, writableCard, afterRebootCard}) {
+            card->setValue(CardText::tr("未知"), Muted, Hero);
+            card->setStatus(CardText::tr("读取失败"), Danger);
+        }
+        showFeedbackWithDetails(Danger, tr("无法读取可写层状态。"), tr("完整输出"), status.error, false);
+        readFailureShown = true;
+        return;
+    }
+    if (readFailureShown) {
+        readFailureShown = false;
+        banner->setVisible(false);
+    }
     if (!status.enabled) {
         readOnlyCard->setValue(CardText::tr("已开启"), Success, Hero);
         readOnlyCard->setStatus(CardText::tr("核心目录只读"), Muted);

@@ -38,6 +38,8 @@ private:
     TavrinUi::TavrinStateCard *writableCard = nullptr;
     TavrinUi::TavrinStateCard *afterRebootCard = nullptr;
     TavrinUi::TavrinInlineBanner *banner = nullptr;
+    // The banner says the last read failed; a good read takes it away.
+    bool readFailureShown = false;
     TavrinUi::TavrinLocalLoading *loading = nullptr;
     QScrollArea *scrollArea = nullptr;
 };

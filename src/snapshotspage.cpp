@@ -957,12 +957,25 @@ void SnapshotsPage::onRollback(const QString &id)
 {
     if (operationRunning || !findSnapshot(id))
         return;
-    // Copied: the list may be re-rendered while the dialogs below are open.
+    // Copied: the list may be re-rendered while the check and the dialogs run.
     const Tavrin::SnapshotInfo snap = *findSnapshot(id);
-    QPointer<SnapshotsPage> self(this);
+    // The status tool may take its whole time-out: never on the GUI thread.
+    startOperation(tr("正在检查可写层状态..."));
+    runAsync([] { return QVariant::fromValue(Tavrin::getWritableStatus()); },
+             [this, snap](const QVariant &value) {
+                 finishOperation();
+                 confirmRollback(snap, value.value<Tavrin::WritableStatus>());
+             });
+}
 
-    // Bounded by the status command's own time-out.
-    const Tavrin::WritableStatus writable = Tavrin::getWritableStatus();
+void SnapshotsPage::confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable)
+{
+    QPointer<SnapshotsPage> self(this);
+    // Unknown is not "off": the tool would refuse, or worse, act on a layer nobody looked at.
+    if (!writable.known()) {
+        showFailure(tr("无法读取可写层状态，未执行还原。"), writable.error);
+        return;
+    }
     if (writable.enabled) {
         TavrinUi::ConfirmRequest req;
         req.title = tr("可写层冲突");

@@ -72,6 +72,7 @@ private:
     bool handleRowButtonMouse(QEvent *event);
     void showRowMenu(int row, QPoint globalPos);
     void onRollback(const QString &id);
+    void confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void startOperation(const QString &loadingText);

@@ -159,6 +159,10 @@
         <source>部署状态无法解析</source>
         <translation>The deployment status cannot be read</translation>
     </message>
+    <message>
+        <source>无法识别可写层状态: %1</source>
+        <translation>Unrecognised writable-layer status: %1</translation>
+    </message>
 </context>
 <context>
     <name>DeploysPage</name>
@@ -1858,6 +1862,14 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
         <source>总开关：控制Tavrin系统保护的启用状态</source>
         <translation>Master switch: controls whether Tavrin system protection is on</translation>
     </message>
+    <message>
+        <source>无法读取可写层状态。</source>
+        <translation>Could not read the writable layer's state.</translation>
+    </message>
+    <message>
+        <source>完整输出</source>
+        <translation>Full output</translation>
+    </message>
 </context>
 <context>
     <name>SnapshotsPage</name>
@@ -2403,6 +2415,14 @@ Turn off the writable layer and restore read-only protection first.</translation
         <location filename="../src/snapshotspage.cpp" line="886"/>
         <source>计算中…</source>
         <translation>calculating…</translation>
+    </message>
+    <message>
+        <source>正在检查可写层状态...</source>
+        <translation>Checking the writable layer...</translation>
+    </message>
+    <message>
+        <source>无法读取可写层状态，未执行还原。</source>
+        <translation>Could not read the writable layer's state; nothing was restored.</translation>
     </message>
 </context>
 <context>
@@ -3146,6 +3166,14 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
         <location filename="../src/protectionpage.cpp" line="134"/>
         <source>永久关闭</source>
         <translation>Permanently off</translation>
+    </message>
+    <message>
+        <source>读取失败</source>
+        <translation>Read failed</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
     </message>
 </context>
 <context>

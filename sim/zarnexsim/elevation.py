@@ -49,7 +49,7 @@ def check_elevated_program(root, tool, args):
         return path
     if os.path.basename(path) in ("nice", "ionice"):
         final = skip_priority_options(args)
-        if final is not None and final in READ_ONLY_HOST_TOOLS:
+        if final is not None and os.path.basename(final) in READ_ONLY_HOST_TOOLS:
             return path
     elif os.path.basename(path) in READ_ONLY_HOST_TOOLS:
         return path

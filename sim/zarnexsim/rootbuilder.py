@@ -44,7 +44,7 @@ sys.exit(zarnexsim.run_tool(%(tool)r, __file__, sys.argv))
 """
 
 # sudo and pkexec too: the program starts what grants root by absolute path.
-ROOTED_TOOLS = ("sudo", "pkexec", "install", "rm", "mv", "systemctl", "du")
+ROOTED_TOOLS = ("sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "df")
 
 ROOTED_TEMPLATE = """#!/usr/bin/python3
 # Simulated %(tool)s: serves the system root this file is installed in.
@@ -178,6 +178,9 @@ def build_root(root, files, snapshot_count, rng):
     # Real tools the program (and the boot-counter script) call by absolute path.
     atomic_write(os.path.join(root, "usr/bin/ostree"), OSTREE_WRAPPER % {"ostree": OSTREE}, 0o755)
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
+    # The disk scanner's priority wrappers: the host's own, they only lower priorities.
+    for tool in ("nice", "ionice"):
+        os.symlink("/usr/bin/" + tool, os.path.join(root, "usr/bin", tool))
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.timer"), USER_TIMER)
     atomic_write(os.path.join(root, "usr/lib/systemd/user/tavrin-monitor.service"), USER_SERVICE)
     atomic_write(os.path.join(root, CONF), CONF_TEXT)

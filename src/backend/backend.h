@@ -103,6 +103,10 @@ struct WritableStatus
     bool clearAfterReboot = false;
     /// The tool's whole "conf" object (empty on failure).
     QJsonObject conf;
+    /// Why the state is unknown (the tool's own text), "" when it was read.
+    QString error;
+
+    bool known() const { return !conf.isEmpty(); }
 };
 
 // ---------------------------------------------------------------- helpers

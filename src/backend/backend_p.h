@@ -3,6 +3,7 @@
 // Internals of the backend shared by its source files and its tests.
 
 #include "backend/backend.h"
+#include "backend/syspaths.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -35,16 +36,12 @@ QString rebootCounterScriptPath();
 QString cleanupServicePath();
 QString cleanupTimerPath();
 QString rebootCounterRunMarkerPath();
-// Programs that grant root or run as root: always by absolute path. A bare
-// name would be looked up on the user's PATH, where anything may be planted,
-// and sudo and pkexec resolve a bare command name the same way.
-QString sudoToolPath();
-QString pkexecToolPath();
+// Programs that grant root or run as root: always by absolute path (sudo,
+// pkexec and du: see syspaths.h).
 QString installToolPath();
 QString rmToolPath();
 QString mvToolPath();
 QString systemctlToolPath();
-QString duToolPath();
 
 inline constexpr int kStartTimeoutMs = 5000;
 inline constexpr int kKillGraceMs = 3000;

@@ -78,21 +78,9 @@ QString mvToolPath()
 {
     return systemPath(QStringLiteral("/usr/bin/mv"));
 }
-QString duToolPath()
-{
-    return systemPath(QStringLiteral("/usr/bin/du"));
-}
 QString systemctlToolPath()
 {
     return systemPath(QStringLiteral("/usr/bin/systemctl"));
-}
-QString sudoToolPath()
-{
-    return systemPath(QStringLiteral("/usr/bin/sudo"));
-}
-QString pkexecToolPath()
-{
-    return systemPath(QStringLiteral("/usr/bin/pkexec"));
 }
 
 namespace {

@@ -23,6 +23,31 @@ QString systemPath(const QString &absolutePath)
     return root + absolutePath;
 }
 
+QString sudoToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/sudo"));
+}
+QString pkexecToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/pkexec"));
+}
+QString duToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/du"));
+}
+QString dfToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/df"));
+}
+QString niceToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/nice"));
+}
+QString ioniceToolPath()
+{
+    return systemPath(QStringLiteral("/usr/bin/ionice"));
+}
+
 unsigned effectiveUserId()
 {
     if (!systemRoot().isEmpty()) {

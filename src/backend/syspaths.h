@@ -20,6 +20,17 @@ QString systemRoot();
 /// `absolutePath` below the system root; unchanged when no root is set.
 QString systemPath(const QString &absolutePath);
 
+/// Programs that grant root, run as root, or run from the monitor's timer with
+/// whatever PATH the session has: always by absolute path. A bare name would be
+/// looked up on the user's PATH, where anything may be planted, and sudo and
+/// pkexec resolve a bare command name the same way.
+QString sudoToolPath();
+QString pkexecToolPath();
+QString duToolPath();
+QString dfToolPath();
+QString niceToolPath();
+QString ioniceToolPath();
+
 /// The effective user id, or the simulated one (see kSimEuidEnv).
 unsigned effectiveUserId();
 

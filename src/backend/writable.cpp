@@ -65,9 +65,15 @@ WritableStatus getWritableStatus()
 {
     const CommandResult r =
         runProcess(writablePath(), {QStringLiteral("status"), QStringLiteral("-j")}, kStatusTimeoutMs, false);
-    if (!r.ok)
-        return WritableStatus();
-    return parseWritableStatus(r.output);
+    WritableStatus status;
+    if (!r.ok) {
+        status.error = friendlyExecError(r.error);
+        return status;
+    }
+    status = parseWritableStatus(r.output);
+    if (!status.known())
+        status.error = Backend::tr("无法识别可写层状态: %1").arg(r.output.trimmed().left(400));
+    return status;
 }
 
 CommandResult enableWritable(bool clearAfterReboot, bool all)

@@ -90,7 +90,7 @@ DfRun runDf(const QStringList &arguments)
 {
     DfRun run;
     QProcess df;
-    df.start(QStringLiteral("df"), arguments);
+    df.start(dfToolPath(), arguments);
     if (!df.waitForStarted(5000)) {
         run.error = DiskScanner::tr("无法启动 df 进程");
         return run;
@@ -345,8 +345,10 @@ void DiskScanner::startDu(const QStringList &duArgs, bool drill, const QString &
     authTried = false;
     drillMode = drill;
     drillTarget = target;
-    args = QStringList{QStringLiteral("-n"), QStringLiteral("19"), QStringLiteral("ionice"),
-                       QStringLiteral("-c3"), QStringLiteral("du")} +
+    // Every link of the chain by absolute path: sudo and pkexec would look a bare name up on the
+    // user's PATH, and the monitor runs from a timer with whatever PATH the session has.
+    args = QStringList{QStringLiteral("-n"), QStringLiteral("19"), ioniceToolPath(), QStringLiteral("-c3"),
+                       duToolPath()} +
            duArgs;
     launch(useElevation && effectiveUserId() != 0 ? Runner::Sudo : Runner::Plain);
 }
@@ -358,15 +360,15 @@ void DiskScanner::launch(Runner how)
     QStringList arguments;
     switch (how) {
     case Runner::Sudo:
-        program = QStringLiteral("sudo");
-        arguments = QStringList{QStringLiteral("-n"), QStringLiteral("nice")} + args;
+        program = sudoToolPath();
+        arguments = QStringList{QStringLiteral("-n"), niceToolPath()} + args;
         break;
     case Runner::Pkexec:
-        program = QStringLiteral("pkexec");
-        arguments = QStringList{QStringLiteral("nice")} + args;
+        program = pkexecToolPath();
+        arguments = QStringList{niceToolPath()} + args;
         break;
     case Runner::Plain:
-        program = QStringLiteral("nice");
+        program = niceToolPath();
         arguments = args;
         break;
     }

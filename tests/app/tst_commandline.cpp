@@ -73,8 +73,7 @@ void TestCommandLine::initTestCase()
     QVERIFY(make.waitForFinished(120000));
     QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
     // df answers from the test: the host's disk is nobody's business here.
-    QVERIFY(QDir().mkpath(home.filePath("bin")));
-    QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/df"), home.filePath("bin/df")));
+    QVERIFY(Tavrin::Test::plantDiskFakes(root, {"df"}));
 }
 
 void TestCommandLine::init()
@@ -99,8 +98,7 @@ Run TestCommandLine::run(const QStringList &args, const QStringList &extraEnv, b
     env.insert("TAVRIN_SYSROOT", root);
     env.insert("TAVRIN_SIM_EUID", "1000");
     env.insert("TAVRIN_DISK_NOW", kNow.toString(Qt::ISODate));
-    env.insert("PATH", home.filePath("bin") + ":" + Tavrin::Test::sourcePath("sim/bin") + ":" +
-                           qEnvironmentVariable("PATH"));
+    env.insert("PATH", Tavrin::Test::sourcePath("sim/bin") + ":" + qEnvironmentVariable("PATH"));
     env.insert("FAKE_DF_TOTAL", QString::number(500 * GiB));
     env.insert("FAKE_DF_USED", QString::number(100 * GiB));
     if (traceLibraries)

@@ -316,6 +316,8 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
     checkDialog(QStringLiteral("snapshots-restore"));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                       rows->actionRect(last, SnapshotRowDelegate::Restore).center());
+    // The question follows the writable-layer check, read off the GUI thread.
+    QVERIFY(QTest::qWaitFor([] { return PageTest::DialogAnswerer::pending == 0; }, 60000));
     checkDialog(QStringLiteral("snapshots-delete"));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                       rows->actionRect(last, SnapshotRowDelegate::Delete).center());
@@ -351,6 +353,7 @@ void TestEnglishUi::snapshotsAndProtectionInEnglish()
     checkDialog(QStringLiteral("snapshots-conflict"));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
                       rows->actionRect(table->rowCount() - 1, SnapshotRowDelegate::Restore).center());
+    QVERIFY(QTest::qWaitFor([] { return PageTest::DialogAnswerer::pending == 0; }, 60000));
     QCOMPARE(PageTest::dropPendingAnswers(), 0);
 
     TavrinCountdownDialog countdown;

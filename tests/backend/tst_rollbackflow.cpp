@@ -2,10 +2,12 @@
 // and the "reboot3" clean-up from the first call to the third simulated boot,
 // plus the readers on the simulated tools' real answers. A user-writable
 // directory first on PATH holds hostile "sudo", "pkexec", "install", "rm",
-// "mv", "systemctl", "du", "ostree" and the control tools: each would leave a
-// line in a log if the program ever started one by bare name.
+// "mv", "systemctl", "du", "df", "nice", "ionice", "ostree" and the control
+// tools: each would leave a line in a log if the program ever started one by
+// bare name.
 
 #include "backend/backend_p.h"
+#include "disk/diskscanner.h"
 #include "testsupport.h"
 
 #include <QDateTime>
@@ -437,6 +439,21 @@ private slots:
         resetSizeCachesForTesting();
         QVERIFY(!computeSnapshotSizes().isEmpty());
         resetSizeCachesForTesting();
+        // The disk page's elevated scan, with its priority wrappers, and its df.
+        {
+            DiskScanner scanner;
+            scanner.useElevation = true;
+            scanner.interactive = 1;
+            QSignalSpy drilled(&scanner, &DiskScanner::drillFinished);
+            QSignalSpy done(&scanner, &DiskScanner::scanFinished);
+            QVERIFY(scanner.drillInto(root.path() + QStringLiteral("/persistent/ostree")));
+            QVERIFY(done.wait(60000));
+            QVERIFY2(done.first().at(0).toBool(), qPrintable(done.first().at(1).toString()));
+            QCOMPARE(drilled.size(), 1);
+            QVERIFY(!drilled.first().at(1).value<QList<DiskItem>>().isEmpty());
+            QString error;
+            QVERIFY2(DiskScanner::dfRoot(nullptr, nullptr, &error), qPrintable(error));
+        }
         const QByteArray boots = bootLog().toUtf8();
         QVERIFY(startReboot());
         QTRY_VERIFY_WITH_TIMEOUT(bootLog().size() > boots.size(), 60000);
@@ -470,8 +487,8 @@ private:
     }
     static QStringList plantedTools()
     {
-        return {"sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "ostree", "zarnex-immutable-ctl",
-                "zarnex-immutable-writable", "tavrin-manager-helper"};
+        return {"sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "df", "nice", "ionice", "ostree",
+                "zarnex-immutable-ctl", "zarnex-immutable-writable", "tavrin-manager-helper"};
     }
     QString plantedLog() const { return tmp.path() + QStringLiteral("/planted.log"); }
 

@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 
 // Drives monitor cycles against the fake du/df: sizes come from files in a scratch directory, the
-// configuration from the forced settings file, the history from the private test home.
+// configuration from the forced settings file, the history from the private test home. The fakes lie
+// below a system root, where the monitor starts its tools by absolute path; hostile tools of the same
+// names come first on PATH and must never run.
 class MonitorFixture
 {
 public:
@@ -25,14 +27,17 @@ public:
         QDir().mkpath(work.path());
         QDir(Tavrin::DiskHistoryStore::historyDir()).removeRecursively();
         QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + "/zarnex/tavrin-manager.conf");
-        qputenv("PATH", QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/disk")) + ":" + originalPath);
+        QVERIFY(Tavrin::Test::plantDiskFakes(root()));
+        QVERIFY(Tavrin::Test::plantHostileTools(work.filePath("planted"), diskTools(), plantedLog()));
+        qputenv("PATH", QFile::encodeName(work.filePath("planted")) + ":" + originalPath);
+        qputenv("TAVRIN_SYSROOT", QFile::encodeName(root()));
         qputenv("TAVRIN_CONFIG_QSETTINGS", "1");
         qputenv("FAKE_DU_DIR", QFile::encodeName(work.path()));
         qputenv("FAKE_DU_LOG", QFile::encodeName(work.filePath("du.log")));
         qputenv("FAKE_DF_USED_FILE", QFile::encodeName(work.filePath("used")));
         qputenv("FAKE_DF_TOTAL", QByteArray::number(500 * GiB));
         for (const char *var : {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DU_REMOVE", "FAKE_DF_EXIT",
-                                "FAKE_DISK_LOG", "TAVRIN_SYSROOT"})
+                                "FAKE_DISK_LOG", "TAVRIN_SIM_EUID"})
             qunsetenv(var);
         Tavrin::MonitorConfig config;
         config.setEnabled(true);
@@ -44,7 +49,17 @@ public:
         config.setValue("monitor.minAlertMB", 512);
     }
 
-    void restorePath() { qputenv("PATH", originalPath); }
+    void restorePath()
+    {
+        qputenv("PATH", originalPath);
+        qunsetenv("TAVRIN_SYSROOT");
+        QFile planted(plantedLog());
+        QVERIFY2(!planted.open(QIODevice::ReadOnly), planted.readAll().constData());
+    }
+
+    static QStringList diskTools() { return {"sudo", "pkexec", "nice", "ionice", "du", "df"}; }
+    QString root() const { return work.filePath("root"); }
+    QString plantedLog() const { return work.filePath("planted.log"); }
 
     void set(const QString &key, const QVariant &value)
     {

@@ -242,10 +242,8 @@ void TestDiskFaults::floodFromDf()
     }
     qputenv("FAKE_DF_OUTPUT", QFile::encodeName(output));
     if (partitions) {
-        const QString root = fx.work.filePath("root");
-        QVERIFY(QDir().mkpath(root + "/proc/self"));
-        QVERIFY(writeFileAtomic(root + "/proc/self/mounts", "/dev/sdb1 /data ext4 rw 0 0\n"));
-        qputenv("TAVRIN_SYSROOT", QFile::encodeName(root));
+        QVERIFY(QDir().mkpath(fx.root() + "/proc/self"));
+        QVERIFY(writeFileAtomic(fx.root() + "/proc/self/mounts", "/dev/sdb1 /data ext4 rw 0 0\n"));
         QVERIFY(DiskScanner::listOtherPartitions().isEmpty());
     } else {
         qint64 total = -1;
@@ -256,7 +254,6 @@ void TestDiskFaults::floodFromDf()
         QCOMPARE(fx.cycle(), qMakePair(false, QString("df 查询失败")));
     }
     qunsetenv("FAKE_DF_OUTPUT");
-    qunsetenv("TAVRIN_SYSROOT");
 }
 
 void TestDiskFaults::slowNotificationServer_data()

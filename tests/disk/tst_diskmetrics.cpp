@@ -116,6 +116,7 @@ void TestDiskMetrics::initTestCase()
 {
     TAVRIN_REQUIRE_PRIVATE_HOME();
     QVERIFY(home.isValid() && metricsDir.isValid());
+    QVERIFY(Tavrin::Test::plantDiskFakes(home.path() + "/root"));
 }
 
 void TestDiskMetrics::cleanup()
@@ -321,7 +322,7 @@ int TestDiskMetrics::runMonitor(const QStringList &extraEnv)
     env.insert("XDG_DATA_DIRS", home.path() + "/none");
     env.insert("TAVRIN_CONFIG_QSETTINGS", "1");
     env.insert("TAVRIN_DISK_NOW", kNow.toString(Qt::ISODate));
-    env.insert("PATH", Tavrin::Test::sourcePath("tests/fakes/disk") + ":" + qEnvironmentVariable("PATH"));
+    env.insert("TAVRIN_SYSROOT", home.path() + "/root");
     env.insert("FAKE_DF_TOTAL", QString::number(500 * GiB));
     env.insert("FAKE_DF_USED", QString::number(100 * GiB + 100 * MiB));
     env.remove("DBUS_SESSION_BUS_ADDRESS");

@@ -432,13 +432,11 @@ void TestDiskMonitor::incompleteTopLevelScanStillAlerts()
 void TestDiskMonitor::duCannotStart()
 {
     fx.setUsed(GiB);
-    qputenv("PATH", QFile::encodeName(fx.work.filePath("no-tools")));
+    for (const QString &tool : MonitorFixture::diskTools())
+        QVERIFY(QFile::remove(fx.root() + "/usr/bin/" + tool));
     // df is gone too: the cycle stops at the first tool.
     QCOMPARE(fx.cycle(), qMakePair(false, QString("df 查询失败")));
-    const QString bin = fx.work.filePath("bin");
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/df"), bin + "/df"));
-    qputenv("PATH", QFile::encodeName(bin));
+    QVERIFY(Tavrin::Test::plantDiskFakes(fx.root(), {"df"}));
     QCOMPARE(fx.cycle(), qMakePair(false, QString("无法启动 du 进程")));
     // The df sample is kept all the same.
     QCOMPARE(fx.todayFile().samples.size(), 1);
@@ -448,19 +446,7 @@ void TestDiskMonitor::duCannotStart()
 void TestDiskMonitor::drillCannotStartKeepsDay()
 {
     // The top-level run works, then "nice" is gone when the drill-down is to start.
-    const QString bin = fx.work.filePath("bin");
-    const QString tools = fx.work.filePath("tools");
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QDir().mkpath(tools));
-    for (const char *fake : {"nice", "ionice", "du", "df"})
-        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
-    for (const char *tool : {"tr", "cat", "rm", "head", "tail", "wc", "sleep"}) {
-        const QString path = QStandardPaths::findExecutable(tool);
-        QVERIFY2(!path.isEmpty(), tool);
-        QVERIFY(QFile::link(path, tools + "/" + tool));
-    }
-    qputenv("PATH", QFile::encodeName(bin + ":" + tools));
-    qputenv("FAKE_DU_REMOVE", QFile::encodeName(bin + "/nice"));
+    qputenv("FAKE_DU_REMOVE", QFile::encodeName(fx.root() + "/usr/bin/nice"));
     fx.spikeScenario(3 * GiB);
     QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
     qunsetenv("FAKE_DU_REMOVE");

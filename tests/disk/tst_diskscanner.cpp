@@ -16,10 +16,7 @@ using namespace Tavrin;
 
 namespace {
 
-QString fakesDir()
-{
-    return Tavrin::Test::sourcePath("tests/fakes/disk");
-}
+const QStringList kDiskTools{"sudo", "pkexec", "nice", "ionice", "du", "df"};
 
 QString duOutputName(const QString &path)
 {
@@ -69,6 +66,8 @@ private slots:
 private:
     void writeDu(const QString &path, const QByteArray &output);
     QStringList logLines() const;
+    QString root() const { return work.filePath("root"); }
+    QString plantedLog() const { return work.filePath("planted.log"); }
     QTemporaryDir work;
     QByteArray originalPath;
 };
@@ -82,19 +81,27 @@ void TestDiskScanner::init()
 {
     QDir(work.path()).removeRecursively();
     QDir().mkpath(work.path());
-    qputenv("PATH", QFile::encodeName(fakesDir()) + ":" + originalPath);
+    // The stand-ins lie below the system root, where the scanner starts them by absolute path;
+    // hostile ones of the same names come first on PATH and must never run.
+    QVERIFY(Tavrin::Test::plantDiskFakes(root()));
+    QVERIFY(Tavrin::Test::plantHostileTools(work.filePath("planted"), kDiskTools, plantedLog()));
+    qputenv("PATH", QFile::encodeName(work.filePath("planted")) + ":" + originalPath);
     qputenv("FAKE_DU_DIR", QFile::encodeName(work.path()));
     qputenv("FAKE_DISK_LOG", QFile::encodeName(work.filePath("log")));
     qputenv("FAKE_DU_LOG", QFile::encodeName(work.filePath("log")));
     for (const char *var : {"FAKE_DU_EXIT", "FAKE_DU_HANG", "FAKE_DU_SPLIT", "FAKE_DU_STDERR", "FAKE_SUDO",
                             "FAKE_PKEXEC", "FAKE_DF_OUTPUT", "FAKE_DF_EXIT", "FAKE_DF_HANG", "FAKE_DF_USED",
-                            "FAKE_DF_TOTAL", "TAVRIN_SYSROOT", "TAVRIN_SIM_EUID"})
+                            "FAKE_DF_TOTAL", "TAVRIN_SIM_EUID"})
         qunsetenv(var);
+    qputenv("TAVRIN_SYSROOT", QFile::encodeName(root()));
 }
 
 void TestDiskScanner::cleanup()
 {
     qputenv("PATH", originalPath);
+    qunsetenv("TAVRIN_SYSROOT");
+    QFile planted(plantedLog());
+    QVERIFY2(!planted.open(QIODevice::ReadOnly), planted.readAll().constData());
 }
 
 void TestDiskScanner::writeDu(const QString &path, const QByteArray &output)
@@ -109,7 +116,7 @@ QStringList TestDiskScanner::logLines() const
     QFile f(work.filePath("log"));
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(f.readAll()).replace(root(), "<root>").split('\n', Qt::SkipEmptyParts);
 }
 
 void TestDiskScanner::parseDuLine_data()
@@ -216,12 +223,8 @@ void TestDiskScanner::nameNotInFileSystemEncodingCanBeDrilled()
     const QString du = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
     if (du.isEmpty())
         QSKIP("no du on this system");
-    const QString bin = work.filePath("realdu");
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QFile::link(du, bin + "/du"));
-    for (const char *fake : {"nice", "ionice"})
-        QVERIFY(QFile::link(Tavrin::Test::sourcePath("tests/fakes/disk/") + fake, bin + "/" + fake));
-    qputenv("PATH", QFile::encodeName(bin) + ":" + qgetenv("PATH"));
+    QVERIFY(QFile::remove(root() + "/usr/bin/du"));
+    QVERIFY(QFile::link(du, root() + "/usr/bin/du"));
     QTemporaryDir tree;
     const QByteArray odd = QFile::encodeName(tree.path()) + "/bad\xff\xfe";
     QVERIFY(::mkdir(odd.constData(), 0700) == 0);
@@ -357,7 +360,7 @@ void TestDiskScanner::topLevelScan()
     QCOMPARE(
         logLines().first(),
         QString(
-            "nice -n 19 ionice -c3 du -xk --max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
+            "nice -n 19 <root>/usr/bin/ionice -c3 <root>/usr/bin/du -xk --max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
             "--exclude=/run --exclude=/tmp /"));
 }
 
@@ -504,7 +507,6 @@ void TestDiskScanner::elevation()
     QFETCH(int, interactive);
     QFETCH(QStringList, programs);
     QFETCH(bool, complete);
-    qputenv("TAVRIN_SYSROOT", QFile::encodeName(work.filePath("root")));
     qputenv("TAVRIN_SIM_EUID", "1000");
     qputenv("FAKE_SUDO", sudo);
     qputenv("FAKE_PKEXEC", pkexec);
@@ -532,8 +534,14 @@ void TestDiskScanner::elevation()
         before = program;
     }
     QCOMPARE(chains, programs);
-    if (programs.first() == "sudo")
-        QVERIFY(logLines().first().startsWith("sudo -n nice -n 19 ionice -c3 du -xk"));
+    // Each wrapper names the next by its absolute path below the root.
+    const QString chain = "<root>/usr/bin/nice -n 19 <root>/usr/bin/ionice -c3 <root>/usr/bin/du -xk";
+    for (const QString &line : logLines()) {
+        if (line.startsWith("sudo "))
+            QVERIFY2(line.startsWith("sudo -n " + chain), qPrintable(line));
+        else if (line.startsWith("pkexec "))
+            QVERIFY2(line.startsWith("pkexec " + chain), qPrintable(line));
+    }
 }
 
 void TestDiskScanner::startFailure_data()
@@ -551,16 +559,12 @@ void TestDiskScanner::startFailure()
     QFETCH(QStringList, available);
     QFETCH(bool, elevated);
     QFETCH(bool, delivered);
-    const QString bin = work.filePath("bin");
-    QVERIFY(QDir().mkpath(bin));
-    for (const QString &tool : available)
-        QVERIFY(QFile::link(fakesDir() + "/" + tool, bin + "/" + tool));
-    // /bin/sh for the fakes themselves: absolute path in their shebang.
-    qputenv("PATH", QFile::encodeName(bin));
-    if (elevated) {
-        qputenv("TAVRIN_SYSROOT", QFile::encodeName(work.filePath("root")));
+    // Missing below the root; the planted ones on PATH stand in for none of them.
+    for (const QString &tool : kDiskTools)
+        QVERIFY(QFile::remove(root() + "/usr/bin/" + tool));
+    QVERIFY(Tavrin::Test::plantDiskFakes(root(), available));
+    if (elevated)
         qputenv("TAVRIN_SIM_EUID", "1000");
-    }
     writeDu("/", "5\t/usr\n");
     DiskScanner scanner;
     scanner.useElevation = elevated;
@@ -607,18 +611,16 @@ void TestDiskScanner::dfQueries()
     QCOMPARE(error, QString("无法解析 df 输出"));
     qunsetenv("FAKE_DF_OUTPUT");
 
-    qputenv("PATH", QFile::encodeName(work.filePath("empty-bin")));
+    QVERIFY(QFile::remove(root() + "/usr/bin/df"));
     QVERIFY(!DiskScanner::dfRoot(&total, &used, &error));
     QCOMPARE(error, QString("无法启动 df 进程"));
 }
 
 void TestDiskScanner::otherPartitions()
 {
-    const QString root = work.filePath("root");
-    QVERIFY(QDir().mkpath(root + "/proc/self"));
-    qputenv("TAVRIN_SYSROOT", QFile::encodeName(root));
+    QVERIFY(QDir().mkpath(root() + "/proc/self"));
     QVERIFY(DiskScanner::listOtherPartitions().isEmpty());
-    QFile mounts(root + "/proc/self/mounts");
+    QFile mounts(root() + "/proc/self/mounts");
     QVERIFY(mounts.open(QIODevice::WriteOnly));
     mounts.write("/dev/sda2 / ext4 rw 0 0\n/dev/sdb1 /data ext4 rw 0 0\n/dev/sdc1 /backup xfs rw 0 0\n");
     mounts.close();
@@ -638,7 +640,8 @@ void TestDiskScanner::otherPartitions()
 
 void TestDiskScanner::realTools()
 {
-    qputenv("PATH", "/usr/bin:/bin");
+    // The host's own tools at their fixed places, the planted ones still first on PATH.
+    qunsetenv("TAVRIN_SYSROOT");
     qunsetenv("FAKE_DISK_LOG");
     qint64 total = 0;
     qint64 used = 0;
@@ -695,7 +698,7 @@ void TestDiskScanner::realDuLeavesOutExcluded()
 {
     QFETCH(QString, excluded);
     QFETCH(QStringList, listed);
-    qputenv("PATH", "/usr/bin:/bin");
+    qunsetenv("TAVRIN_SYSROOT");
     QTemporaryDir tree;
     const QByteArray data(256 * 1024, 'x');
     for (const QString &name : listed + QStringList{excluded}) {
@@ -727,8 +730,8 @@ void TestDiskScanner::simulatedDfFollowsHistory()
 {
     const QString history = DiskHistoryStore::historyDir();
     QDir(history).removeRecursively();
-    qputenv("PATH", QFile::encodeName(Tavrin::Test::sourcePath("sim/bin")) + ":" + originalPath);
-    qputenv("TAVRIN_SYSROOT", QFile::encodeName(work.path()));
+    QVERIFY(QFile::remove(root() + "/usr/bin/df"));
+    QVERIFY(QFile::link(Tavrin::Test::sourcePath("sim/bin/df"), root() + "/usr/bin/df"));
     qint64 total = 0;
     qint64 used = 0;
     QString error;

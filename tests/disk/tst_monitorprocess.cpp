@@ -46,6 +46,7 @@ class TestMonitorProcess : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void cyclesAcrossDays();
     void growthAfterTheDaysScan();
     void secondSourceAfterAlert();
@@ -89,6 +90,9 @@ private:
     void passOneDay();
     void setConfig(const QString &key, const QVariant &value);
 
+    QString root() const { return home.path() + "/root"; }
+    QString plantedLog() const { return home.path() + "/planted.log"; }
+
     QTemporaryDir home;
     QTemporaryDir scratch;
 };
@@ -101,6 +105,16 @@ void TestMonitorProcess::initTestCase()
         home.path() + "/data/zentk/configs/org.zarnex.tavrin-manager/org.zarnex.tavrin-manager.json";
     QVERIFY(QDir().mkpath(QFileInfo(description).path()));
     QVERIFY(QFile::copy(Tavrin::Test::sourcePath("data/config/org.zarnex.tavrin-manager.json"), description));
+    // As from a user timer with a hostile PATH: the fakes lie where the monitor starts its tools.
+    QVERIFY(Tavrin::Test::plantDiskFakes(root()));
+    QVERIFY(Tavrin::Test::plantHostileTools(home.path() + "/planted", {"sudo", "pkexec", "nice", "ionice", "du", "df"},
+                                            plantedLog()));
+}
+
+void TestMonitorProcess::cleanup()
+{
+    QFile planted(plantedLog());
+    QVERIFY2(!planted.open(QIODevice::ReadOnly), planted.readAll().constData());
 }
 
 void TestMonitorProcess::setConfig(const QString &key, const QVariant &value)
@@ -155,7 +169,9 @@ QProcess *TestMonitorProcess::startMonitor(const QDateTime &now, const QStringLi
     env.insert("XDG_DATA_DIRS", home.path() + "/none");
     env.insert("XDG_CACHE_HOME", home.path() + "/cache");
     env.insert("XDG_STATE_HOME", home.path() + "/state");
-    env.insert("PATH", Tavrin::Test::sourcePath("tests/fakes/disk") + ":" + qEnvironmentVariable("PATH"));
+    env.insert("PATH", home.path() + "/planted:" + qEnvironmentVariable("PATH"));
+    env.insert("TAVRIN_SYSROOT", root());
+    env.remove("TAVRIN_SIM_EUID");
     env.insert("FAKE_DU_DIR", scratch.path());
     env.insert("FAKE_DU_LOG", scratch.filePath("du.log"));
     env.insert("FAKE_DF_USED_FILE", scratch.filePath("used"));

@@ -258,7 +258,6 @@ private slots:
     void initTestCase()
     {
         const QByteArray fakes = QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/diskpage")) + ":" +
-                                 QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/disk")) + ":" +
                                  QFile::encodeName(Tavrin::Test::sourcePath("tests/fakes/ui"));
         basePath = fakes + ":" + qgetenv("PATH");
         qputenv("PATH", basePath);
@@ -266,6 +265,8 @@ private slots:
         qputenv("TAVRIN_CONFIG_QSETTINGS", "1");
         // Nothing of the host's system: no snapshots, no mount table, no unit files.
         qputenv("TAVRIN_SYSROOT", QFile::encodeName(sysroot.path()));
+        // du, df and their wrappers are started by absolute path below the root.
+        QVERIFY(Tavrin::Test::plantDiskFakes(sysroot.path()));
         log = sysroot.path() + "/systemctl.log";
         qputenv("FAKE_SYSTEMCTL_LOG", QFile::encodeName(log));
         duLog = sysroot.path() + "/du.log";
@@ -1278,10 +1279,10 @@ private slots:
         const QString realDu = QStandardPaths::findExecutable("du", {"/usr/bin", "/bin"});
         if (realDu.isEmpty())
             QSKIP("no du on this system");
-        QTemporaryDir bin;
-        QVERIFY(QFile::link(realDu, bin.filePath("du")));
-        // Before the stand-ins, which the stand-in sudo, nice and ionice still run through.
-        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + basePath);
+        // In place of the stand-in, which the stand-in sudo, nice and ionice still run through.
+        const QString du = sysroot.path() + "/usr/bin/du";
+        QVERIFY(QFile::remove(du) && QFile::link(realDu, du));
+        const auto restoreDu = qScopeGuard([this] { Tavrin::Test::plantDiskFakes(sysroot.path(), {"du"}); });
 
         QTemporaryDir tree;
         const QByteArray root = QFile::encodeName(tree.path());

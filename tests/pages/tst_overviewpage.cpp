@@ -123,6 +123,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([page] { return !page->isBusy(); }, 120000));
         auto *row = page->findChild<TavrinSwitch::TavrinSwitchRow *>();
         QCOMPARE(row->statusText(), QStringLiteral("未知状态 · 无法读取Tavrin配置"));
+        QCOMPARE(cardValue(page, QStringLiteral("系统可写层")), QStringLiteral("未知"));
         QVERIFY(!row->switchControl()->isEnabled());
         auto *details = row->findChild<QPushButton *>(QStringLiteral("tavrinSwitchDetail"));
         QVERIFY(details && details->isEnabled());

@@ -125,7 +125,18 @@ private slots:
         QVERIFY(!row()->switchControl()->isEnabled());
         QVERIFY(!row()->switchControl()->isChecked());
         QCOMPARE(row()->statusText(), QStringLiteral("未知状态 · 无法读取Tavrin配置"));
+        // Not "protected": unknown, with the tool's own answer at hand.
+        for (const char *card : {"只读保护", "可写层", "重启后状态"})
+            QCOMPARE(cardValue(page.get(), QString::fromUtf8(card)), QStringLiteral("未知"));
+        TavrinUi::TavrinInlineBanner *banner = static_cast<BasePage *>(page.get())->banner();
+        QVERIFY(banner->isVisible());
+        QCOMPARE(banner->semantic(), TavrinUi::Danger);
+        QCOMPARE(banner->text(), QStringLiteral("无法读取可写层状态。"));
+
+        // A good read afterwards takes the failure away.
+        QVERIFY(loadPage());
         QCOMPARE(cardValue(page.get(), QStringLiteral("只读保护")), QStringLiteral("已开启"));
+        QVERIFY(!banner->isVisible());
     }
 
     void switchOffAndBackOn_data()

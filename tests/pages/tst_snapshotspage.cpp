@@ -676,6 +676,56 @@ private slots:
         Q_UNUSED(target);
     }
 
+    // The writable layer's state is read off the GUI thread before anything is
+    // asked: the click returns at once with the page busy. A read that fails is
+    // not "protection on": nothing is asked or run and the page says why, in
+    // the tool's words.
+    void rollbackChecksWritableLayerFirst_data()
+    {
+        QTest::addColumn<QByteArray>("knob");
+        QTest::addColumn<QString>("banner");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("read") << QByteArray() << QString() << QString();
+        QTest::newRow("tool fails") << QByteArray("SIM_WRITABLE_FAIL") << "无法读取可写层状态，未执行还原。"
+                                    << "zarnex-immutable-writable: status failed: simulated failure";
+        QTest::newRow("answer unreadable") << QByteArray("SIM_WRITABLE_GARBAGE")
+                                           << "无法读取可写层状态，未执行还原。"
+                                           << "无法识别可写层状态: ";
+    }
+
+    void rollbackChecksWritableLayerFirst()
+    {
+        QFETCH(QByteArray, knob);
+        QFETCH(QString, banner);
+        QFETCH(QString, details);
+        if (!knob.isEmpty())
+            qputenv(knob.constData(), "status");
+        const auto unset = qScopeGuard([knob] {
+            if (!knob.isEmpty())
+                qunsetenv(knob.constData());
+        });
+        QString asked;
+        if (knob.isEmpty())
+            PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &asked);
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(asked.isEmpty());
+        QVERIFY(page->isBusy());
+        // A second click while the check runs asks nothing more.
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(waitIdle());
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+        QVERIFY(pendingRollback().isEmpty());
+        QCOMPARE(callCount(QStringLiteral("snapshot create")), 0);
+        if (knob.isEmpty()) {
+            QVERIFY2(asked.contains(QStringLiteral("还原到备份")), qPrintable(asked));
+            return;
+        }
+        QVERIFY(this->banner()->isVisible());
+        QCOMPARE(this->banner()->semantic(), TavrinUi::Danger);
+        QCOMPARE(this->banner()->text(), banner);
+        QVERIFY2(bannerDetails(this->banner()).contains(details), qPrintable(bannerDetails(this->banner())));
+    }
+
     void rollbackDeclinedRunsNothing()
     {
         PageTest::dismissNextDialog();
@@ -828,7 +878,8 @@ private slots:
         QString asked;
         PageTest::answerNextDialog(answer, QString(), &asked);
         RowButton{list, 1, SnapshotRowDelegate::Restore}.click();
-        QVERIFY(asked.contains(QStringLiteral("可写层冲突")));
+        // Asked once the status has been read off the GUI thread.
+        QTRY_VERIFY_WITH_TIMEOUT(asked.contains(QStringLiteral("可写层冲突")), 30000);
         QVERIFY(asked.contains(QStringLiteral("要还原的备份: ")));
         if (goes) {
             QCOMPARE(window.pageStack()->currentWidget(), protection);

@@ -65,4 +65,37 @@ bool installHelper(const QString &root)
                                              QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
+bool plantDiskFakes(const QString &root, const QStringList &tools)
+{
+    const QStringList names = tools.isEmpty() ? QStringList{QStringLiteral("sudo"), QStringLiteral("pkexec"),
+                                                            QStringLiteral("nice"), QStringLiteral("ionice"),
+                                                            QStringLiteral("du"), QStringLiteral("df")}
+                                              : tools;
+    const QString bin = root + QStringLiteral("/usr/bin/");
+    if (!QDir().mkpath(bin))
+        return false;
+    for (const QString &name : names) {
+        QFile::remove(bin + name);
+        if (!QFile::link(sourcePath(QStringLiteral("tests/fakes/disk/")) + name, bin + name))
+            return false;
+    }
+    return true;
+}
+
+bool plantHostileTools(const QString &dir, const QStringList &tools, const QString &log)
+{
+    if (!QDir().mkpath(dir))
+        return false;
+    for (const QString &tool : tools) {
+        QFile f(dir + QLatin1Char('/') + tool);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        f.write("#!/bin/sh\necho \"" + tool.toUtf8() + " $*\" >>'" + QFile::encodeName(log) + "'\nexit 0\n");
+        f.close();
+        if (!f.setPermissions(f.permissions() | QFileDevice::ExeOwner))
+            return false;
+    }
+    return true;
+}
+
 } // namespace Tavrin::Test

@@ -21,6 +21,14 @@ QString buildPath(const QString &relative = QString());
 // system root, where the program starts it and from where it serves that root.
 bool installHelper(const QString &root);
 
+// Links the stand-ins of tests/fakes/disk ("sudo", "pkexec", "nice", "ionice", "du", "df", or only
+// `tools`) into ROOT/usr/bin, where the program starts them by absolute path. Replaces what is there.
+bool plantDiskFakes(const QString &root, const QStringList &tools = {});
+
+// Fills `dir` with hostile programs named `tools`: each appends "NAME ARGS" to `log` and exits 0.
+// First on PATH, they catch any start by bare name; `log` must then never exist.
+bool plantHostileTools(const QString &dir, const QStringList &tools, const QString &log);
+
 } // namespace Tavrin::Test
 
 #define TAVRIN_TEST_MAIN_IMPL(TestObject, AppClass)                                                         \
