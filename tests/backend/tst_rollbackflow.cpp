@@ -487,8 +487,20 @@ private:
     }
     static QStringList plantedTools()
     {
-        return {"sudo", "pkexec", "install", "rm", "mv", "systemctl", "du", "df", "nice", "ionice", "ostree",
-                "zarnex-immutable-ctl", "zarnex-immutable-writable", "tavrin-manager-helper"};
+        return {"sudo",
+                "pkexec",
+                "install",
+                "rm",
+                "mv",
+                "systemctl",
+                "du",
+                "df",
+                "nice",
+                "ionice",
+                "ostree",
+                "zarnex-immutable-ctl",
+                "zarnex-immutable-writable",
+                "tavrin-manager-helper"};
     }
     QString plantedLog() const { return tmp.path() + QStringLiteral("/planted.log"); }
 

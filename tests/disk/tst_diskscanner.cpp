@@ -357,11 +357,9 @@ void TestDiskScanner::topLevelScan()
     QCOMPARE(progress.size(), 3);
     QCOMPARE(progress.last().at(0).toInt(), 45);
     QCOMPARE(progress.last().at(1).toString(), QString("/last"));
-    QCOMPARE(
-        logLines().first(),
-        QString(
-            "nice -n 19 <root>/usr/bin/ionice -c3 <root>/usr/bin/du -xk --max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
-            "--exclude=/run --exclude=/tmp /"));
+    QCOMPARE(logLines().first(), QString("nice -n 19 <root>/usr/bin/ionice -c3 <root>/usr/bin/du -xk "
+                                         "--max-depth=1 --null --exclude=/proc --exclude=/sys --exclude=/dev "
+                                         "--exclude=/run --exclude=/tmp /"));
 }
 
 void TestDiskScanner::splitAndCrLfOutput_data()

@@ -107,8 +107,8 @@ void TestMonitorProcess::initTestCase()
     QVERIFY(QFile::copy(Tavrin::Test::sourcePath("data/config/org.zarnex.tavrin-manager.json"), description));
     // As from a user timer with a hostile PATH: the fakes lie where the monitor starts its tools.
     QVERIFY(Tavrin::Test::plantDiskFakes(root()));
-    QVERIFY(Tavrin::Test::plantHostileTools(home.path() + "/planted", {"sudo", "pkexec", "nice", "ionice", "du", "df"},
-                                            plantedLog()));
+    QVERIFY(Tavrin::Test::plantHostileTools(home.path() + "/planted",
+                                            {"sudo", "pkexec", "nice", "ionice", "du", "df"}, plantedLog()));
 }
 
 void TestMonitorProcess::cleanup()

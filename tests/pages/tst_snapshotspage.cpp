@@ -688,9 +688,9 @@ private slots:
         QTest::newRow("read") << QByteArray() << QString() << QString();
         QTest::newRow("tool fails") << QByteArray("SIM_WRITABLE_FAIL") << "无法读取可写层状态，未执行还原。"
                                     << "zarnex-immutable-writable: status failed: simulated failure";
-        QTest::newRow("answer unreadable") << QByteArray("SIM_WRITABLE_GARBAGE")
-                                           << "无法读取可写层状态，未执行还原。"
-                                           << "无法识别可写层状态: ";
+        QTest::newRow("answer unreadable")
+            << QByteArray("SIM_WRITABLE_GARBAGE") << "无法读取可写层状态，未执行还原。"
+            << "无法识别可写层状态: ";
     }
 
     void rollbackChecksWritableLayerFirst()

@@ -69,7 +69,7 @@ bool plantDiskFakes(const QString &root, const QStringList &tools)
 {
     const QStringList names = tools.isEmpty() ? QStringList{QStringLiteral("sudo"), QStringLiteral("pkexec"),
                                                             QStringLiteral("nice"), QStringLiteral("ionice"),
-                                                            QStringLiteral("du"), QStringLiteral("df")}
+                                                            QStringLiteral("du"),   QStringLiteral("df")}
                                               : tools;
     const QString bin = root + QStringLiteral("/usr/bin/");
     if (!QDir().mkpath(bin))
