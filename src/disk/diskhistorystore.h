@@ -67,6 +67,9 @@ public:
     /// Marks a request cancelled; its `rangeLoaded` then carries what was loaded so far.
     void cancelRange(quint64 id);
     bool isCancelled(quint64 id) const;
+    /// The threads that start requested ranges: whoever must order work against a request's start
+    /// (a cancellation that has to come first) can occupy them.
+    QThreadPool &requestThreads() { return requestPool; }
 
     /// The newest `n` summaries of the index (ascending), read from the end of "index.json" without
     /// decoding the rest; the whole index's when it is not in the form this program writes.

@@ -605,7 +605,8 @@ void TestDiskHistoryStore::cancelBeforeStart()
     DiskHistoryStore store;
     ProgressLog progress(&store);
     QSignalSpy loaded(&store, &DiskHistoryStore::rangeLoaded);
-    // Occupy every pool thread so the worker cannot start before the cancellation. The gate lives
+    // Occupy every thread the store starts requests on, so the worker cannot start before the
+    // cancellation. The gate lives
     // on the heap and stays open once opened, so a blocker that runs late neither touches a dead
     // stack frame nor misses the wake-up; each blocker gives up on its own after a bounded time.
     // The standard types, as the thread sanitizer cannot see the uninstrumented Qt release its
@@ -619,7 +620,7 @@ void TestDiskHistoryStore::cancelBeforeStart()
         int ended = 0;
     };
     const auto gate = std::make_shared<Gate>();
-    QThreadPool *pool = QThreadPool::globalInstance();
+    QThreadPool *pool = &store.requestThreads();
     const int threads = pool->maxThreadCount();
     for (int i = 0; i < threads; ++i) {
         Tavrin::startOnPool(*pool, [gate] {
