@@ -436,3 +436,10 @@ void DeploysPage::onUndeploy(const QString &commit)
             refresh();
         });
 }
+
+QString DeploysPage::selectedCommit() const
+{
+    const int row = table->currentRow();
+    return row >= 0 && row < deploys.size() && table->selectionModel()->isRowSelected(row) ? deploys.at(row).commit
+                                                                                          : QString();
+}

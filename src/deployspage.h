@@ -29,6 +29,9 @@ public:
 
     static QString humanizeUndeployError(const QString &raw);
 
+    // Commit of the deployment on the selected row; "" when none is selected.
+    QString selectedCommit() const;
+
 private:
     void onLoaded(const QVariant &payload);
     void showReadFailure(const QString &error, const QString &raw);

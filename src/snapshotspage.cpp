@@ -1090,3 +1090,10 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
             refresh();
         });
 }
+
+QString SnapshotsPage::selectedSnapshotId() const
+{
+    const int row = table->currentRow();
+    return row >= 0 && row < snapshots.size() && table->selectionModel()->isRowSelected(row) ? snapshots.at(row).id
+                                                                                            : QString();
+}

@@ -51,6 +51,9 @@ public:
     // of the list on screen are still being computed.
     bool sizesPending() const { return sizesAwaited; }
 
+    // Id of the snapshot on the selected row; "" when none is selected.
+    QString selectedSnapshotId() const;
+
 private:
     static QVariant loadPayload();
     void onLoaded(quint64 request, const QVariant &payload);

@@ -1,6 +1,7 @@
 #include "updatepage.h"
 
 #include "backend/reclaim.h"
+#include "compare/compareentry.h"
 #include "mainwindow.h"
 #include "scrollpage.h"
 #include "ui/components.h"
@@ -124,7 +125,12 @@ UpdatePage::UpdatePage(MainWindow *window) : BasePage(window), window(window)
     rebootButton->setVisible(false);
     connect(rebootButton, &QPushButton::clicked, this,
             [] { Tavrin::startReboot(); });
-    layout->addWidget(rebootButton, 0, Qt::AlignLeft);
+    stagedChanges = new StagedChangesButton(this);
+    auto *afterUpgrade = new QHBoxLayout;
+    afterUpgrade->addWidget(rebootButton);
+    afterUpgrade->addWidget(stagedChanges);
+    afterUpgrade->addStretch(1);
+    layout->addLayout(afterUpgrade);
 
     auto *checkSection = new TavrinUi::TavrinSection(tr("更新检查"), tr("检查系统是否有可用的更新"), content);
     auto *statusRow = new QHBoxLayout;
@@ -286,6 +292,8 @@ void UpdatePage::onCheck()
                      setOutput(out.isEmpty() ? msg : out);
                      return;
                  }
+                 // An upgrade staged earlier can be looked at before the reboot.
+                 stagedChanges->check();
                  const QPair<int, int> counts = parseCheckCounts(out.trimmed());
                  if (counts.first < 0) {
                      updateStatusCard(TavrinUi::Muted, tr("检查完成，未获取到更新摘要。"));
@@ -355,6 +363,7 @@ void UpdatePage::startUpgrade()
                  if (r.value(QStringLiteral("ok")).toBool()) {
                      showResult(TavrinUi::Success, tr("系统升级完成，需重启后进入新系统。"), false);
                      rebootButton->setVisible(true);
+                     stagedChanges->check();
                  } else {
                      showResult(
                          TavrinUi::Danger,

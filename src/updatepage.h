@@ -5,6 +5,7 @@
 #include <QPair>
 
 class MainWindow;
+class StagedChangesButton;
 class QLabel;
 class QPushButton;
 class ZLabel;
@@ -53,6 +54,8 @@ private:
     TavrinUi::TavrinCollapsible *detailsBox = nullptr;
     ZLabel *outputLabel = nullptr;
     QPushButton *rebootButton = nullptr;
+    // "查看变更" while an upgrade is staged for the next boot.
+    StagedChangesButton *stagedChanges = nullptr;
     QLabel *statusIcon = nullptr;
     ZLabel *statusText = nullptr;
     TavrinUi::TavrinBadge *statusBadge = nullptr;

@@ -10,6 +10,7 @@
 
 #include <utility>
 
+#include "compare/compareentry.h"
 #include "deployspage.h"
 #include "mainwindow.h"
 #include "snapshotspage.h"
@@ -56,7 +57,13 @@ VersionManagementPage::VersionManagementPage(MainWindow *window)
     createButton = Ui::button(tr("创建备份"), true);
     createButton->setObjectName(QStringLiteral("tavrinCreateSnapshotButton"));
     createButton->setAccessibleName(tr("创建备份"));
-    for (QPushButton *b : {refreshButton, createButton}) {
+    QPushButton *compareButton = Ui::button(tr("比较"));
+    compareButton->setObjectName(QStringLiteral("tavrinCompareButton"));
+    compareButton->setAccessibleName(tr("比较两个快照或部署"));
+    QPushButton *compareBootedButton = Ui::button(tr("与当前系统比较"));
+    compareBootedButton->setObjectName(QStringLiteral("tavrinCompareBootedButton"));
+    compareBootedButton->setAccessibleName(tr("将所选的一行与当前系统比较"));
+    for (QPushButton *b : {refreshButton, compareButton, compareBootedButton, createButton}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
         headerLayout->addWidget(b, 0, Qt::AlignVCenter);
@@ -98,6 +105,9 @@ VersionManagementPage::VersionManagementPage(MainWindow *window)
     layout->addWidget(stack, 1);
 
     connect(refreshButton, &QPushButton::clicked, this, &VersionManagementPage::refresh);
+    connect(compareButton, &QPushButton::clicked, this, [this] { pickAndCompare(this, selectedStateId()); });
+    connect(compareBootedButton, &QPushButton::clicked, this,
+            [this] { compareWithBooted(this, selectedStateId()); });
     connect(createButton, &QPushButton::clicked, this,
             [this] { QMetaObject::invokeMethod(snapshotsPage, "onCreate"); });
     connect(tabBar, &QTabBar::currentChanged, this, [this](int index) {
@@ -227,4 +237,11 @@ void VersionManagementPage::updateHint(int index)
 {
     if (hintLabel)
         hintLabel->setText(hintText(index));
+}
+
+QString VersionManagementPage::selectedStateId() const
+{
+    if (tabBar->currentIndex() == 0)
+        return snapshotsPage->selectedSnapshotId();
+    return deploysPage ? deploysPage->selectedCommit() : QString();
 }

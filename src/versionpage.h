@@ -27,6 +27,8 @@ public:
     int currentSubPage() const;
     Q_INVOKABLE void requestCreateSnapshot();
     QString hintText(int index) const;
+    // Snapshot id or deployment commit of the selected row of the current tab.
+    QString selectedStateId() const;
 
 private:
     void updateHint(int index);

@@ -11,6 +11,7 @@ import uuid
 from .common import Refusal, log_call, out, under
 from .state import (CACHE_DIR, CTL_NAME, SNAPSHOT_DIR, Locked, add_pending, booted, commit_layered, delete_ref,
                     deploy_view, fill_bytes, load_state, save_state, snapshot_view, unique_files)
+from .packages import PACKAGE_LIST, with_package_list
 from .toolframe import USAGE, ToolCall, emit_json, inject, require_root, usage_error
 
 
@@ -161,7 +162,7 @@ def ctl_admin(root, call):
         state = load_state(root)
         deploys = [deploy_view(d, i) for i, d in enumerate(state["deployments"])]
         if call.json:
-            emit_json({"deploy_list": deploys})
+            emit_json({"deploy_list": deploys, "package_list": "/" + PACKAGE_LIST})
         else:
             for d in deploys:
                 flags = [f for f, on in (("booted", d["IsBooted"]), ("pending", d["Hidden"]),
@@ -248,6 +249,7 @@ def ctl_upgrade(root, call):
         rng = random.Random(version)
         overlay = unique_files("upgrade-" + version, rng, count=5)
         overlay["usr/share/zarnex/release"] = ("Version=%s\n" % version).encode()
+        overlay = with_package_list(overlay, version)
         d = add_pending(root, state, version, b["commit"], overlay, "upgrade")
         os.makedirs(os.path.join(root, CACHE_DIR, "downloads"), exist_ok=True)
         with open(os.path.join(root, CACHE_DIR, "downloads", "update-%s.delta" % version), "wb") as f:

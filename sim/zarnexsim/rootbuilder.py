@@ -7,6 +7,7 @@ import time
 
 from .common import MARKER, SIM_BIN, SIM_DIR, TOP_MARKER, Refusal, atomic_write, out
 from .ctl import write_snapshot_dir
+from .packages import with_package_list
 from .state import (CACHE_DIR, CONF, CTL_NAME, NEXT_UPGRADE, OSTREE, SNAPSHOT_DIR, WRITABLE_NAME, commit_layered,
                     fill_bytes, ostree, repo, save_state, save_units, sim_tmpdir, unique_files, write_overlay,
                     write_version_files)
@@ -215,7 +216,8 @@ def build_root(root, files, snapshot_count, rng):
         state["next_serial"] = serial + 1
         when = now - age_days * day
         commit = commit_layered(root, "deployment/%d" % serial, "Zarnex " + version, parent,
-                                unique_files(tag, rng, count=4), when)
+                                with_package_list(unique_files(tag, rng, count=4), version,
+                                                  flags.get("origin") == "rollback"), when)
         d = {"serial": serial, "commit": commit, "version": version, "time": when, "booted": False,
              "rollback_backup": False, "pending": False, "origin": "upgrade"}
         d.update(flags)

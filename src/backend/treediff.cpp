@@ -435,7 +435,7 @@ QThreadPool &comparePool()
 {
     struct Pool : QThreadPool
     {
-        Pool() { setMaxThreadCount(2); }
+        Pool() { setMaxThreadCount(4); }
     };
     static Pool pool;
     return pool;
