@@ -216,8 +216,7 @@ def build_root(root, files, snapshot_count, rng):
         state["next_serial"] = serial + 1
         when = now - age_days * day
         commit = commit_layered(root, "deployment/%d" % serial, "Zarnex " + version, parent,
-                                with_package_list(unique_files(tag, rng, count=4), version,
-                                                  flags.get("origin") == "rollback"), when)
+                                with_package_list(unique_files(tag, rng, count=4), version), when)
         d = {"serial": serial, "commit": commit, "version": version, "time": when, "booted": False,
              "rollback_backup": False, "pending": False, "origin": "upgrade"}
         d.update(flags)

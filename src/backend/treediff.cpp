@@ -415,7 +415,12 @@ QByteArray changesToCsv(const QList<FileChange> &changes)
     const auto mode = [](const std::optional<TreeEntry> &e) {
         return e ? QString::number(e->mode, 8).rightJustified(4, QLatin1Char('0')) : QString();
     };
-    QByteArray csv = "path,change,old_size,new_size,size_difference,old_mode,new_mode\r\n";
+    const auto type = [](const std::optional<TreeEntry> &e) {
+        if (!e)
+            return QString();
+        return e->type == 'd' ? QStringLiteral("directory") : (e->type == 'l' ? QStringLiteral("symlink") : QStringLiteral("file"));
+    };
+    QByteArray csv = "path,change,old_size,new_size,size_difference,old_mode,new_mode,old_type,new_type\r\n";
     for (const FileChange &c : changes) {
         const char *kind = c.kind == ChangeKind::Added ? "added" : (c.kind == ChangeKind::Removed ? "removed" : "modified");
         const std::optional<qint64> delta = sizeDelta(c);
@@ -425,7 +430,9 @@ QByteArray changesToCsv(const QList<FileChange> &changes)
                               size(c, c.newEntry),
                               delta ? QString::number(*delta) : QStringLiteral("unknown"),
                               mode(c.oldEntry),
-                              mode(c.newEntry)};
+                              mode(c.newEntry),
+                              type(c.oldEntry),
+                              type(c.newEntry)};
         csv += row.join(QLatin1Char(',')).toUtf8() + "\r\n";
     }
     return csv;

@@ -108,7 +108,7 @@ std::unique_ptr<DiffDir> groupChanges(const QList<FileChange> &changes, const QS
 DiffSummary summarize(const QList<FileChange> &changes);
 
 /// CSV of every change: path, change, old size, new size, size difference,
-/// old mode, new mode. Unknown sizes are "unknown"; fields are quoted as
+/// old mode, new mode, old type, new type. Unknown sizes are "unknown"; fields are quoted as
 /// RFC 4180 wants, and a leading "=", "+", "-" or "@" is escaped so a
 /// spreadsheet does not run a path as a formula.
 QByteArray changesToCsv(const QList<FileChange> &changes);

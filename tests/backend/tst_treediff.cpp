@@ -170,12 +170,12 @@ private slots:
             change("/l\nf", ChangeKind::Removed, 4, std::nullopt),
         };
         const QList<QByteArray> lines = changesToCsv(changes).split('\n');
-        QCOMPARE(lines.at(0), QByteArray("path,change,old_size,new_size,size_difference,old_mode,new_mode\r"));
-        QCOMPARE(lines.at(1), QByteArray("\"/a,b \"\"c\"\"\",modified,1,3,2,0644,0644\r"));
-        QCOMPARE(lines.at(2), QByteArray("/=cmd,added,,2,2,,0644\r"));
-        QCOMPARE(lines.at(3), QByteArray("/u,modified,unknown,unknown,unknown,,\r"));
+        QCOMPARE(lines.at(0), QByteArray("path,change,old_size,new_size,size_difference,old_mode,new_mode,old_type,new_type\r"));
+        QCOMPARE(lines.at(1), QByteArray("\"/a,b \"\"c\"\"\",modified,1,3,2,0644,0644,file,file\r"));
+        QCOMPARE(lines.at(2), QByteArray("/=cmd,added,,2,2,,0644,,file\r"));
+        QCOMPARE(lines.at(3), QByteArray("/u,modified,unknown,unknown,unknown,,,,\r"));
         QCOMPARE(lines.at(4), QByteArray("\"/l"));
-        QCOMPARE(lines.at(5), QByteArray("f\",removed,4,,-4,0644,\r"));
+        QCOMPARE(lines.at(5), QByteArray("f\",removed,4,,-4,0644,,file,\r"));
     }
 
     void realTrees()
