@@ -3719,6 +3719,22 @@ Used %2</translation>
 <context>
     <name>VersionManagementPage</name>
     <message>
+        <source>比较</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>比较两个快照或部署</source>
+        <translation>Compare two snapshots or deployments</translation>
+    </message>
+    <message>
+        <source>与当前系统比较</source>
+        <translation>Compare with current system</translation>
+    </message>
+    <message>
+        <source>将所选的一行与当前系统比较</source>
+        <translation>Compare the selected row with the current system</translation>
+    </message>
+    <message>
         <location filename="../src/versionpage.cpp" line="51"/>
         <source>备份与版本</source>
         <translation>Backups &amp; Versions</translation>
@@ -3856,6 +3872,385 @@ Used %2</translation>
     <message>
         <source>命令执行超时，但操作仍在后台运行；结束前不能开始新的操作。</source>
         <translation>The command timed out but the operation is still running; no new operation can start until it ends.</translation>
+    </message>
+</context>
+<context>
+    <name>CompareDialog</name>
+    <message>
+        <source>快照“%1”</source>
+        <translation>snapshot “%1”</translation>
+    </message>
+    <message>
+        <source>当前系统 %1</source>
+        <translation>current system %1</translation>
+    </message>
+    <message>
+        <source>待生效的系统 %1</source>
+        <translation>pending system %1</translation>
+    </message>
+    <message>
+        <source>部署 %1（%2）</source>
+        <translation>deployment %1 (%2)</translation>
+    </message>
+    <message>
+        <source>比较：%1 → %2</source>
+        <translation>Compare: %1 → %2</translation>
+    </message>
+    <message>
+        <source>从 %1 到 %2</source>
+        <translation>From %1 to %2</translation>
+    </message>
+    <message>
+        <source>正在比较…</source>
+        <translation>Comparing…</translation>
+    </message>
+    <message>
+        <source>比较摘要</source>
+        <translation>Comparison summary</translation>
+    </message>
+    <message>
+        <source>比较状态</source>
+        <translation>Comparison status</translation>
+    </message>
+    <message>
+        <source>按路径筛选</source>
+        <translation>Filter by path</translation>
+    </message>
+    <message>
+        <source>按路径筛选变化</source>
+        <translation>Filter the changes by path</translation>
+    </message>
+    <message>
+        <source>复制路径</source>
+        <translation>Copy path</translation>
+    </message>
+    <message>
+        <source>复制所选变化的路径</source>
+        <translation>Copy the path of the selected change</translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>将全部变化导出为 CSV 文件</source>
+        <translation>Export every change to a CSV file</translation>
+    </message>
+    <message>
+        <source>比较结果</source>
+        <translation>Comparison results</translation>
+    </message>
+    <message>
+        <source>按目录分组的文件变化</source>
+        <translation>File changes grouped by directory</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>关闭比较窗口</source>
+        <translation>Close the comparison window</translation>
+    </message>
+    <message>
+        <source>两者完全相同：没有文件变化。</source>
+        <translation>The two are identical: no file changed.</translation>
+    </message>
+    <message>
+        <source>无法比较：提交 %1 已不在系统仓库中。%2</source>
+        <translation>Cannot compare: commit %1 is no longer in the system repository. %2</translation>
+    </message>
+    <message>
+        <source>（空）</source>
+        <translation>(empty)</translation>
+    </message>
+    <message>
+        <source>比较失败：%1</source>
+        <translation>Comparison failed: %1</translation>
+    </message>
+    <message>
+        <source>ostree 的输出无法识别。</source>
+        <translation>The output of ostree could not be read.</translation>
+    </message>
+    <message>
+        <source>比较未完成：%1</source>
+        <translation>Comparison not finished: %1</translation>
+    </message>
+    <message>
+        <source>比较已取消。</source>
+        <translation>Comparison cancelled.</translation>
+    </message>
+    <message>
+        <source>新增 %1 个文件，删除 %2 个，修改 %3 个；大小变化 %4</source>
+        <translation>%1 files added, %2 removed, %3 changed; size change %4</translation>
+    </message>
+    <message>
+        <source>%1（另有 %2 个文件大小未知）</source>
+        <translation>%1 (size unknown for %2 more files)</translation>
+    </message>
+    <message>
+        <source>正在读取文件大小：%1 / %2</source>
+        <translation>Reading file sizes: %1 / %2</translation>
+    </message>
+    <message>
+        <source>ostree 的输出中有 %1 行无法识别，已略过。</source>
+        <translation>%1 lines of the ostree output could not be read and were skipped.</translation>
+    </message>
+    <message>
+        <source>无法读取软件包列表：%1</source>
+        <translation>Cannot read the package lists: %1</translation>
+    </message>
+    <message>
+        <source>软件包变化</source>
+        <translation>Package changes</translation>
+    </message>
+    <message>
+        <source>软件包</source>
+        <translation>Package</translation>
+    </message>
+    <message>
+        <source>变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>旧版本</source>
+        <translation>Old version</translation>
+    </message>
+    <message>
+        <source>新版本</source>
+        <translation>New version</translation>
+    </message>
+    <message>
+        <source>新增</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Removed</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>Upgraded</translation>
+    </message>
+    <message>
+        <source>降级</source>
+        <translation>Downgraded</translation>
+    </message>
+    <message>
+        <source>软件包（无变化）</source>
+        <translation>Packages (no changes)</translation>
+    </message>
+    <message>
+        <source>软件包（新增 %1，删除 %2，升级 %3，降级 %4）</source>
+        <translation>Packages (%1 added, %2 removed, %3 upgraded, %4 downgraded)</translation>
+    </message>
+    <message>
+        <source>已复制路径：%1</source>
+        <translation>Path copied: %1</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>已导出 %1 项变化到 %2</source>
+        <translation>Exported %1 changes to %2</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ComparePickDialog</name>
+    <message>
+        <source>完整输出</source>
+        <translation>Full output</translation>
+    </message>
+    <message>
+        <source>请先在列表中选择要比较的一行。</source>
+        <translation>Select the row to compare in the list first.</translation>
+    </message>
+    <message>
+        <source>无法确定当前启动的系统，不能比较。</source>
+        <translation>The booted system cannot be determined, so nothing can be compared.</translation>
+    </message>
+    <message>
+        <source>所选的一行已不在列表中，请刷新后重试。</source>
+        <translation>The selected row is no longer in the list. Refresh and try again.</translation>
+    </message>
+    <message>
+        <source>可比较的快照和部署不足两个。</source>
+        <translation>There are fewer than two snapshots and deployments to compare.</translation>
+    </message>
+    <message>
+        <source>选择要比较的两项</source>
+        <translation>Choose two to compare</translation>
+    </message>
+    <message>
+        <source>勾选两个快照或部署（可各选一个），较早的一项作为比较的起点。</source>
+        <translation>Check two snapshots or deployments (or one of each); the older one is the starting point.</translation>
+    </message>
+    <message>
+        <source>可比较的快照和部署</source>
+        <translation>Snapshots and deployments to compare</translation>
+    </message>
+    <message>
+        <source>%1（仓库中没有提交，无法比较）</source>
+        <translation>%1 (no commit in the repository, cannot be compared)</translation>
+    </message>
+    <message>
+        <source>比较</source>
+        <translation>Compare</translation>
+    </message>
+    <message>
+        <source>比较勾选的两项</source>
+        <translation>Compare the two checked</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>取消比较</source>
+        <translation>Cancel the comparison</translation>
+    </message>
+</context>
+<context>
+    <name>CompareTreeModel</name>
+    <message>
+        <source>新增</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Removed</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>%1（详情未知）</source>
+        <translation>%1 (details unknown)</translation>
+    </message>
+    <message>
+        <source>目录</source>
+        <translation>directory</translation>
+    </message>
+    <message>
+        <source>符号链接</source>
+        <translation>symbolic link</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>%1变为%2</source>
+        <translation>%1 became %2</translation>
+    </message>
+    <message>
+        <source>权限 %1 → %2</source>
+        <translation>mode %1 → %2</translation>
+    </message>
+    <message>
+        <source>链接 %1 → %2</source>
+        <translation>link %1 → %2</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>content</translation>
+    </message>
+    <message>
+        <source>新增 %1</source>
+        <translation>%1 added</translation>
+    </message>
+    <message>
+        <source>删除 %1</source>
+        <translation>%1 removed</translation>
+    </message>
+    <message>
+        <source>修改 %1</source>
+        <translation>%1 changed</translation>
+    </message>
+    <message>
+        <source>目录属性变化</source>
+        <translation>Directory attributes changed</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>%1（%2 个未知）</source>
+        <translation>%1 (%2 unknown)</translation>
+    </message>
+    <message>
+        <source>目录 %1：%2，大小变化 %3</source>
+        <translation>Directory %1: %2, size change %3</translation>
+    </message>
+    <message>
+        <source>%1：%2，旧大小 %3，新大小 %4，大小变化 %5</source>
+        <translation>%1: %2, old size %3, new size %4, size change %5</translation>
+    </message>
+    <message>
+        <source>路径</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>旧大小</source>
+        <translation>Old size</translation>
+    </message>
+    <message>
+        <source>新大小</source>
+        <translation>New size</translation>
+    </message>
+    <message>
+        <source>大小差异</source>
+        <translation>Size difference</translation>
+    </message>
+</context>
+<context>
+    <name>StagedChangesButton</name>
+    <message>
+        <source>查看变更</source>
+        <translation>View changes</translation>
+    </message>
+    <message>
+        <source>查看待生效的系统与当前系统相比的变更</source>
+        <translation>View the changes of the pending system against the current one</translation>
+    </message>
+    <message>
+        <source>重启前查看这次升级会改变哪些文件和软件包</source>
+        <translation>See which files and packages this upgrade changes before you reboot</translation>
+    </message>
+</context>
+<context>
+    <name>TreeDiff</name>
+    <message>
+        <source>无法启动 %1：%2</source>
+        <translation>Cannot start %1: %2</translation>
+    </message>
+    <message>
+        <source>ostree 在 %1 秒内没有完成，已停止。</source>
+        <translation>ostree did not finish within %1 seconds and was stopped.</translation>
+    </message>
+    <message>
+        <source>ostree 以状态 %1 退出。</source>
+        <translation>ostree exited with status %1.</translation>
+    </message>
+    <message>
+        <source>没有可比较的提交。</source>
+        <translation>There is no commit to compare.</translation>
     </message>
 </context>
 </TS>
