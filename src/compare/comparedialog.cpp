@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSet>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -123,6 +124,7 @@ CompareDialog::CompareDialog(const CompareState &from, const CompareState &to, Q
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tavrinCompareTabs"));
     tabs->setAccessibleName(tr("比较结果"));
+    tabs->tabBar()->setAccessibleName(tr("比较结果"));
     tree = new QTreeView(tabs);
     tree->setObjectName(QStringLiteral("tavrinCompareTree"));
     tree->setAccessibleName(tr("按目录分组的文件变化"));
@@ -375,6 +377,9 @@ void CompareDialog::onPackages(const PackageDiffResult &packages)
     packageTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     packageTable->setAlternatingRowColors(true);
     packageTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < 4; ++c)
+        packageTable->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    packageTable->setWordWrap(false);
     int counts[4] = {0, 0, 0, 0};
     for (int row = 0; row < packages.changes.size(); ++row) {
         const PackageChange &p = packages.changes.at(row);

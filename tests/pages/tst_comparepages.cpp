@@ -8,6 +8,10 @@
 #include "updatepage.h"
 #include "versionpage.h"
 
+#include "ui/appearance.h"
+#include "zguiapplicationhelper.h"
+
+#include <QAccessible>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +19,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QHeaderView>
 #include <QTreeView>
 
 // The three ways into a comparison, each against the simulated system, whose
@@ -132,6 +137,9 @@ private:
 private slots:
     void init()
     {
+        // The large-font run repeats the layout checks only.
+        if (qEnvironmentVariableIsSet("QT_FONT_DPI") && qstrcmp(QTest::currentTestFunction(), "rendersInBothThemes") != 0)
+            QSKIP("layout checks only at this font size");
         Tavrin::resetSizeCachesForTesting();
         sim = std::make_unique<PageTest::SimRoot>();
         QVERIFY2(sim->isReady(), "could not build the simulated system root");
@@ -283,6 +291,146 @@ private slots:
         QTest::qWait(0);
         QVERIFY(dialog->summaryText().startsWith(QStringLiteral("新增 ")));
         QCOMPARE(dialog->findChild<QTabWidget *>()->count(), 1);
+    }
+
+    // The view at the smallest window size in both themes: nothing cut off, the
+    // dark theme dark. PNGs go to TAVRIN_SCREENSHOT_DIR when it is set.
+    void rendersInBothThemes()
+    {
+        const Tavrin::CompareStateList states = Tavrin::listCompareStates();
+        const QString dir = qEnvironmentVariable("TAVRIN_SCREENSHOT_DIR");
+        const QString dpi = qEnvironmentVariableIsSet("QT_FONT_DPI") ? QStringLiteral("-144dpi") : QString();
+        double lightness[2] = {0, 0};
+        for (int theme = 0; theme < 2; ++theme) {
+            ZGuiApplicationHelper::instance()->setPaletteType(theme == 0 ? ZGuiApplicationHelper::LightType
+                                                                         : ZGuiApplicationHelper::DarkType);
+            TavrinUi::applyAppearance();
+            auto *dialog = openCompare(nullptr, states.states.at(1), *Tavrin::bootedState(states));
+            dialog->resize(920, 620);
+            QVERIFY(QTest::qWaitFor([&] { return dialog->isFinished(); }, 60000));
+            QVERIFY(QTest::qWaitFor([&] { return dialog->findChild<QTableWidget *>() != nullptr; }, 60000));
+            auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("tavrinCompareTree"));
+            tree->expandAll();
+            tree->setCurrentIndex(tree->model()->index(0, 0));
+            QCoreApplication::processEvents();
+            for (auto *b : dialog->findChildren<QPushButton *>()) {
+                if (!b->isVisible())
+                    continue;
+                QVERIFY2(dialog->rect().contains(QRect(b->mapTo(dialog, QPoint(0, 0)), b->size())),
+                         qPrintable(b->text()));
+                QVERIFY2(b->width() >= b->sizeHint().width(), qPrintable(b->text()));
+            }
+            for (int c = 1; c < CompareTreeModel::ColumnCount; ++c)
+                QVERIFY(tree->header()->sectionSize(c) >= tree->header()->sectionSizeHint(c));
+            const QImage files = dialog->grab().toImage();
+            qint64 sum = 0;
+            for (int y = 0; y < files.height(); y += 4)
+                for (int x = 0; x < files.width(); x += 4)
+                    sum += QColor(files.pixel(x, y)).lightness();
+            lightness[theme] = double(sum) / ((files.height() / 4 + 1) * (files.width() / 4 + 1));
+            const QString name = theme == 0 ? QStringLiteral("light") : QStringLiteral("dark");
+            if (!dir.isEmpty())
+                files.save(dir + QStringLiteral("/compare-files-") + name + dpi + QStringLiteral(".png"));
+            dialog->findChild<QTabWidget *>()->setCurrentIndex(1);
+            QCoreApplication::processEvents();
+            if (!dir.isEmpty())
+                dialog->grab().save(dir + QStringLiteral("/compare-packages-") + name + dpi + QStringLiteral(".png"));
+            delete dialog;
+        }
+        ZGuiApplicationHelper::instance()->setPaletteType(ZGuiApplicationHelper::UnknownType);
+        TavrinUi::applyAppearance();
+        QVERIFY2(lightness[1] + 60 < lightness[0], qPrintable(QStringLiteral("%1 %2").arg(lightness[0]).arg(lightness[1])));
+    }
+
+    // Tab walks the controls in reading order; Escape in the filter does not lose the window's work.
+    void keyboardRoute()
+    {
+        const Tavrin::CompareStateList states = Tavrin::listCompareStates();
+        auto *dialog = openCompare(nullptr, states.states.at(1), *Tavrin::bootedState(states));
+        QVERIFY(QTest::qWaitFor([&] { return dialog->isFinished(); }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return dialog->findChild<QTableWidget *>() != nullptr; }, 60000));
+        dialog->activateWindow();
+        auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("tavrinCompareTree"));
+        // "复制路径" is a Tab stop once there is a row to copy.
+        tree->setCurrentIndex(tree->model()->index(0, 0));
+        auto *filter = dialog->findChild<QLineEdit *>(QStringLiteral("tavrinCompareFilter"));
+        filter->setFocus();
+        QStringList route;
+        for (int i = 0; i < 7; ++i) {
+            QWidget *w = QApplication::focusWidget();
+            QVERIFY(w);
+            route << (w->accessibleName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->accessibleName());
+            QTest::keyClick(w, Qt::Key_Tab);
+        }
+        QCOMPARE(route, (QStringList{"按路径筛选变化", "复制所选变化的路径", "将全部变化导出为 CSV 文件", "比较结果",
+                                     "按目录分组的文件变化", "关闭比较窗口", "按路径筛选变化"}));
+        // Arrows move through the tree, Right opens a directory, and Return on a row keeps the window.
+        tree->setFocus();
+        tree->collapseAll();
+        tree->setCurrentIndex(tree->model()->index(0, 0));
+        QTest::keyClick(tree, Qt::Key_Right);
+        QVERIFY(tree->isExpanded(tree->model()->index(0, 0)));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentIndex().parent(), tree->model()->index(0, 0));
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), tree->currentIndex().data(CompareTreeModel::PathRole).toString());
+        delete dialog;
+    }
+
+    // What a screen reader finds: every control named, the tree's rows read whole, and
+    // nothing invalid while the view refills under it.
+    void accessibleWhileFilling()
+    {
+        if (qEnvironmentVariableIsSet("TAVRIN_ACCESSIBILITY_REQUIRED"))
+            QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 30000);
+        if (!QAccessible::isActive())
+            QSKIP("accessibility is inactive here; tst_comparepages_accessible runs this with a bridge");
+        const Tavrin::CompareStateList states = Tavrin::listCompareStates();
+        auto *dialog = openCompare(nullptr, states.states.at(1), *Tavrin::bootedState(states));
+        QStringList unnamed, invalid, lines;
+        const bool dump = qEnvironmentVariableIsSet("TAVRIN_A11Y_DUMP");
+        auto walk = [&](QAccessibleInterface *iface, int depth, auto &&self) -> void {
+            if (!iface || depth > 8)
+                return;
+            if (!iface->isValid()) {
+                invalid << QString::number(depth);
+                return;
+            }
+            const QAccessible::Role role = iface->role();
+            const QString name = iface->text(QAccessible::Name);
+            if (dump && lines.size() < 80)
+                lines << QString(depth * 2, QLatin1Char(' ')) + QString::number(int(role), 16) + QLatin1Char(' ') + name;
+            if ((role == QAccessible::PushButton || role == QAccessible::EditableText || role == QAccessible::PageTab
+                 || role == QAccessible::Tree || role == QAccessible::Table) && name.isEmpty() && iface->state().focusable)
+                unnamed << QString::number(int(role), 16);
+            for (int i = 0; i < iface->childCount(); ++i)
+                self(iface->child(i), depth + 1, self);
+        };
+        // Read while the sizes arrive and the tree is rebuilt, then once more at the end.
+        while (!dialog->isFinished()) {
+            walk(QAccessible::queryAccessibleInterface(dialog), 0, walk);
+            QTest::qWait(5);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return dialog->findChild<QTableWidget *>() != nullptr; }, 60000));
+        auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("tavrinCompareTree"));
+        tree->expandAll();
+        lines.clear();
+        walk(QAccessible::queryAccessibleInterface(dialog), 0, walk);
+        if (dump)
+            qInfo().noquote() << lines.join(QLatin1Char('\n'));
+        QVERIFY2(invalid.isEmpty(), qPrintable(invalid.join(QLatin1Char(','))));
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char(','))));
+        // A row is read as one sentence: path, change and both sizes.
+        QAccessibleInterface *treeIface = QAccessible::queryAccessibleInterface(tree);
+        QStringList cells;
+        for (int i = 0; i < treeIface->childCount(); ++i)
+            if (QAccessibleInterface *c = treeIface->child(i))
+                cells << c->text(QAccessible::Name);
+        QVERIFY2(cells.contains(QStringLiteral("/usr/lib/zarnex/packages/status：修改，旧大小 1.15 KB，新大小 1.15 KB，大小变化 +2 B")),
+                 qPrintable(cells.join(QLatin1Char('|'))));
+        delete dialog;
     }
 
     // The update page after an upgrade: "查看变更" shows booted against staged before the reboot.
