@@ -187,9 +187,15 @@ StreamRun runOstree(const QStringList &args, int timeoutMs, const std::shared_pt
     return run;
 }
 
+bool isMissingCommit(const QString &toolError)
+{
+    return toolError.contains(QLatin1String("No such metadata object"));
+}
+
 // Entries of `paths` in `commit`. "ostree ls" stops at the first path it
 // cannot find, so a failed batch is split until the unreadable path stands
-// alone; that one stays unknown. False when the tool timed out or was cancelled.
+// alone; that one stays unknown. False when the tool timed out, was cancelled
+// or the commit itself is gone (then `error` holds the tool's text).
 bool readEntries(const QString &commit, const QStringList &paths, QList<std::optional<TreeEntry>> &into,
                  int timeoutMs, const std::shared_ptr<std::atomic_bool> &cancel, QString *error)
 {
@@ -198,7 +204,7 @@ bool readEntries(const QString &commit, const QStringList &paths, QList<std::opt
     QStringList args{QStringLiteral("ls"), QStringLiteral("-d"), QStringLiteral("-C"), commit};
     args += paths;
     const StreamRun run = runOstree(args, timeoutMs, cancel);
-    if (run.timedOut || run.cancelled) {
+    if (run.timedOut || run.cancelled || (!run.ok && isMissingCommit(run.err))) {
         if (error)
             *error = run.err;
         return false;
@@ -538,6 +544,14 @@ TreeDiffResult compareCommits(const QString &oldCommit, const QString &newCommit
         if (!oldOk || !newOk) {
             if (cancel && cancel->load())
                 return finish(DiffOutcome::Cancelled);
+            // The commit went away while it was being read: what is known of
+            // it is not a comparison any more.
+            const bool oldGone = !oldOk && isMissingCommit(error);
+            if (oldGone || (!newOk && isMissingCommit(newError))) {
+                result.missingCommit = oldGone ? oldCommit : newCommit;
+                result.error = oldGone ? error : newError;
+                return finish(DiffOutcome::MissingCommit);
+            }
             result.error = error.isEmpty() ? newError : error;
             return finish(DiffOutcome::TimedOut);
         }

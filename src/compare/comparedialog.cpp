@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 using namespace Tavrin;
 
@@ -410,16 +412,25 @@ void CompareDialog::copyPath()
     status->setVisible(true);
 }
 
-bool CompareDialog::exportCsv(const QString &path, QString *error)
+namespace {
+
+bool writeCsv(const QList<FileChange> &list, const QString &path, QString *error)
 {
     QSaveFile file(path);
-    const QByteArray csv = changesToCsv(*changes);
+    const QByteArray csv = changesToCsv(list);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool CompareDialog::exportCsv(const QString &path, QString *error)
+{
+    return writeCsv(*changes, path, error);
 }
 
 void CompareDialog::chooseExport()
@@ -429,12 +440,22 @@ void CompareDialog::chooseExport()
                                                       tr("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
-    QString error;
-    if (exportCsv(path, &error))
-        status->setText(tr("已导出 %1 项变化到 %2").arg(changes->size()).arg(path));
-    else
-        status->setText(tr("导出失败：%1").arg(error));
-    status->setVisible(true);
+    // A long list takes a moment to write: off the GUI thread, one export at a time.
+    exportButton->setEnabled(false);
+    auto list = changes;
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, path, count = list->size()] {
+        const QString error = watcher->result();
+        watcher->deleteLater();
+        exportButton->setEnabled(true);
+        status->setText(error.isEmpty() ? tr("已导出 %1 项变化到 %2").arg(count).arg(path)
+                                        : tr("导出失败：%1").arg(error));
+        status->setVisible(true);
+    });
+    watcher->setFuture(QtConcurrent::run(&comparePool(), [list, path] {
+        QString error;
+        return writeCsv(*list, path, &error) ? QString() : error;
+    }));
 }
 
 void CompareDialog::keyPressEvent(QKeyEvent *event)

@@ -266,6 +266,16 @@ private slots:
         QCOMPARE(missing.missingCommit, vanished);
         QVERIFY2(missing.error.contains("No such metadata object"), qPrintable(missing.error));
 
+        // The commit is removed while its sizes are read: said as such, not shown as sizes unknown.
+        QVERIFY(QFile::remove(r + "/usr/bin/ostree"));
+        write(r + "/usr/bin/ostree", "#!/bin/sh\n[ \"$2\" = diff ] && exec /usr/bin/ostree \"$@\"\n"
+                                     "echo \"error: No such metadata object $5.commit\" >&2\nexit 1\n");
+        QVERIFY(QFile::setPermissions(r + "/usr/bin/ostree", QFile::ReadOwner | QFile::ExeOwner));
+        const TreeDiffResult vanishing = compareCommits(before, after, {}, nullptr);
+        QCOMPARE(vanishing.outcome, DiffOutcome::MissingCommit);
+        QCOMPARE(vanishing.missingCommit, before);
+        QVERIFY(vanishing.error.contains("No such metadata object"));
+
         // A tool that never answers is stopped at the time-out, and says so.
         QVERIFY(QFile::remove(r + "/usr/bin/ostree"));
         write(r + "/usr/bin/ostree", "#!/bin/sh\nexec sleep 60\n");

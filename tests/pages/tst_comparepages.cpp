@@ -192,6 +192,9 @@ private slots:
         const QStringList expected = expectedRows(snapshot.commit, booted->commit);
         QVERIFY(expected.size() >= 5);
         QCOMPARE(exportedRows(dialog), expected);
+        QString error;
+        QVERIFY(!dialog->exportCsv(QStringLiteral("/nonexistent-dir/changes.csv"), &error));
+        QVERIFY(!error.isEmpty());
         QVERIFY2(dialog->summaryText().startsWith(QStringLiteral("新增 4 个文件，删除 3 个，修改 1 个")),
                  qPrintable(dialog->summaryText()));
         QCOMPARE(packageRows(dialog),
