@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::function<int(const DiffDir &)> count = [&](const DiffDir &d) {
         int n = int(d.files.size());
         for (const auto &child : d.dirs) {
-            FUZZ_CHECK(child->parent == &d);
+            FUZZ_CHECK(child->parent == &d && d.dirs.at(child->row).get() == child.get());
             n += count(*child);
         }
         FUZZ_CHECK(n == d.added + d.removed + d.modified);

@@ -394,8 +394,10 @@ std::unique_ptr<DiffDir> groupChanges(const QList<FileChange> &changes, const QS
         std::stable_sort(d.files.begin(), d.files.end(), [&](int a, int b) {
             return qAbs(sizeDelta(changes.at(a)).value_or(0)) > qAbs(sizeDelta(changes.at(b)).value_or(0));
         });
-        for (auto &child : d.dirs)
-            order(*child);
+        for (size_t i = 0; i < d.dirs.size(); ++i) {
+            d.dirs[i]->row = int(i);
+            order(*d.dirs[i]);
+        }
     };
     order(*root);
     return root;

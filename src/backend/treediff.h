@@ -82,6 +82,8 @@ struct DiffDir
     /// Indexes into the change list.
     std::vector<int> files;
     DiffDir *parent = nullptr;
+    /// Position among the parent's `dirs`.
+    int row = 0;
 };
 
 /// Counts of a whole comparison.

@@ -56,12 +56,7 @@ QModelIndex CompareTreeModel::parent(const QModelIndex &child) const
     const DiffDir *holder = container(child);
     if (holder == root.get() || !holder->parent)
         return {};
-    const DiffDir *up = holder->parent;
-    int row = 0;
-    for (; row < int(up->dirs.size()); ++row)
-        if (up->dirs.at(row).get() == holder)
-            break;
-    return createIndex(row, 0, const_cast<DiffDir *>(up));
+    return createIndex(holder->row, 0, const_cast<DiffDir *>(holder->parent));
 }
 
 int CompareTreeModel::rowCount(const QModelIndex &parent) const
