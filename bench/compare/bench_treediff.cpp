@@ -4,13 +4,17 @@
 // bare, ours, ...) so the ratio is taken pair by pair.
 //
 //   bench_treediff [--files N] [--runs R] [--keep DIR]
-//   bench_treediff --first DIR    one comparison up to its first grouped result, then exit
-//                                 (for timing the whole process beside the bare tool)
-//
-// The second tree changes 2% of the files, adds 500 and removes 500, and
-// changes the mode of 100: an upgrade of a few hundred packages.
+//       a simulated system (sim/make-root.sh --files N): the initial snapshot
+//       and a later one, each against the booted deployment
+//   bench_treediff --synthetic [--files N] [--runs R] [--keep DIR]
+//       two trees where the second changes 2% of the files, adds 500, removes
+//       500 and changes the mode of 100: an upgrade of a few hundred packages
+//   bench_treediff --first DIR OLD NEW
+//       one comparison up to its first grouped result, then exit (for timing
+//       the whole process beside the bare tool)
 
 #include "backend/backend_p.h"
+#include "backend/comparestates.h"
 #include "backend/treediff.h"
 
 #include <QCoreApplication>
@@ -148,6 +152,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     int files = 100000, runs = 5;
     QString keep, first;
+    const bool synthetic = args.contains(QStringLiteral("--synthetic"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--files"))
             files = args.at(i + 1).toInt();
@@ -159,39 +164,67 @@ int main(int argc, char *argv[])
             first = args.at(i + 1);
     }
     if (!first.isEmpty()) {
+        const int at = int(args.indexOf(QStringLiteral("--first")));
+        if (at + 3 >= args.size())
+            return 2;
         qputenv("TAVRIN_SYSROOT", first.toLocal8Bit());
-        const Timing t = compareOnce(ref(first, "deployment/0"), ref(first, "deployment/1"), true);
-        return t.ok ? 0 : 1;
+        return compareOnce(args.at(at + 2), args.at(at + 3), true).ok ? 0 : 1;
     }
     QTemporaryDir temp;
     const QString root = keep.isEmpty() ? temp.path() : keep;
-    if (!QFile::exists(root + QStringLiteral("/ostree/repo/refs/heads/deployment/1"))) {
-        std::printf("building two trees of %d files in %s ...\n", files, qPrintable(root));
-        std::fflush(stdout);
-        if (!buildSystem(root, files))
+    QList<QPair<QString, QString>> pairs;
+    QStringList names;
+    if (synthetic) {
+        if (!QFile::exists(root + QStringLiteral("/ostree/repo/refs/heads/deployment/1"))) {
+            std::printf("building two trees of %d files in %s ...\n", files, qPrintable(root));
+            std::fflush(stdout);
+            if (!buildSystem(root, files))
+                return 1;
+        }
+        pairs << qMakePair(ref(root, "deployment/0"), ref(root, "deployment/1"));
+        names << QStringLiteral("2% of the files changed");
+    } else {
+        if (!QFile::exists(root + QStringLiteral("/var/lib/zarnex-sim/state.json"))) {
+            std::printf("building a simulated system of %d files in %s ...\n", files, qPrintable(root));
+            std::fflush(stdout);
+            if (!run(QStringLiteral(TAVRIN_SOURCE_DIR "/sim/make-root.sh"),
+                     {root, QStringLiteral("--files"), QString::number(files)}))
+                return 1;
+        }
+        qputenv("TAVRIN_SYSROOT", root.toLocal8Bit());
+        const Tavrin::CompareStateList states = Tavrin::listCompareStates();
+        const Tavrin::CompareState *booted = Tavrin::bootedState(states);
+        if (!booted || states.states.size() < 2)
             return 1;
+        pairs << qMakePair(states.states.at(0).commit, booted->commit)
+              << qMakePair(states.states.at(1).commit, booted->commit);
+        names << QStringLiteral("initial snapshot vs booted") << QStringLiteral("second snapshot vs booted");
     }
     qputenv("TAVRIN_SYSROOT", root.toLocal8Bit());
-    const QString a = ref(root, "deployment/0"), b = ref(root, "deployment/1");
-    bareDiff(root, a, b); // warm the page cache for both
-    compareOnce(a, b, false);
-    QList<double> bare, firstMs, fullMs, ratio;
-    int changes = 0;
-    for (int i = 0; i < runs; ++i) {
-        const double d = bareDiff(root, a, b);
-        const Timing t = compareOnce(a, b, false);
-        if (!t.ok)
-            return 1;
-        bare << d;
-        firstMs << t.first;
-        fullMs << t.full;
-        ratio << t.first / d;
-        changes = t.changes;
+    for (int p = 0; p < pairs.size(); ++p) {
+        const QString a = pairs.at(p).first, b = pairs.at(p).second;
+        bareDiff(root, a, b); // warm the page cache for both
+        compareOnce(a, b, false);
+        QList<double> bare, firstMs, fullMs, ratio;
+        int changes = 0;
+        for (int i = 0; i < runs; ++i) {
+            const double d = bareDiff(root, a, b);
+            const Timing t = compareOnce(a, b, false);
+            if (!t.ok)
+                return 1;
+            bare << d;
+            firstMs << t.first;
+            fullMs << t.full;
+            ratio << t.first / d;
+            changes = t.changes;
+        }
+        std::printf("%s: %d changes, trees of %d files, %d paired runs (medians)\n", qPrintable(names.at(p)),
+                    changes, files, runs);
+        std::printf("  bare ostree diff          %8.1f ms\n", median(bare));
+        std::printf("  first grouped result      %8.1f ms   %.2fx the bare diff (pairwise median)\n",
+                    median(firstMs), median(ratio));
+        std::printf("  every size read, grouped  %8.1f ms\n", median(fullMs));
+        std::fflush(stdout);
     }
-    std::printf("%d changes between two trees of %d files, %d paired runs (medians)\n", changes, files, runs);
-    std::printf("  bare ostree diff          %8.1f ms\n", median(bare));
-    std::printf("  first grouped result      %8.1f ms   %.2fx the bare diff (pairwise median)\n", median(firstMs),
-                median(ratio));
-    std::printf("  every size read, grouped  %8.1f ms\n", median(fullMs));
     return 0;
 }
