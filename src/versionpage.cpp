@@ -63,7 +63,7 @@ VersionManagementPage::VersionManagementPage(MainWindow *window)
     QPushButton *compareBootedButton = Ui::button(tr("与当前系统比较"));
     compareBootedButton->setObjectName(QStringLiteral("tavrinCompareBootedButton"));
     compareBootedButton->setAccessibleName(tr("将所选的一行与当前系统比较"));
-    for (QPushButton *b : {refreshButton, compareButton, compareBootedButton, createButton}) {
+    for (QPushButton *b : {refreshButton, createButton}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
         headerLayout->addWidget(b, 0, Qt::AlignVCenter);
@@ -82,7 +82,16 @@ VersionManagementPage::VersionManagementPage(MainWindow *window)
     tabBar->setExpanding(false);
     tabBar->setFocusPolicy(Qt::StrongFocus);
     tabBar->setAccessibleName(tr("备份与版本分类"));
-    layout->addWidget(tabBar, 0, Qt::AlignLeft);
+    // The comparison acts on the rows of either tab, so it sits beside the tabs.
+    auto *tabRow = new QHBoxLayout;
+    tabRow->addWidget(tabBar, 0, Qt::AlignLeft | Qt::AlignBottom);
+    tabRow->addStretch(1);
+    for (QPushButton *b : {compareButton, compareBootedButton}) {
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setAutoDefault(false);
+        tabRow->addWidget(b, 0, Qt::AlignVCenter);
+    }
+    layout->addLayout(tabRow);
 
     hintLabel = TavrinUi::makeLabel(QString(), TavrinUi::Body, TavrinUi::Muted);
     hintLabel->setObjectName(QStringLiteral("tavrinRowDesc"));

@@ -261,7 +261,7 @@ void CompareDialog::updateSummary(const CompareSnapshot &snap)
                        .arg(s.modified)
                        .arg(formatSignedSize(s.sizeDelta));
     if (s.unknownSizes)
-        text += tr("（另有 %1 个文件大小未知）").arg(s.unknownSizes);
+        text = tr("%1（另有 %2 个文件大小未知）").arg(text).arg(s.unknownSizes);
     summary->setText(text);
 }
 

@@ -102,7 +102,7 @@ ComparePickDialog::ComparePickDialog(const QList<CompareState> &all, const QStri
     for (const CompareState &s : states) {
         QString text = CompareDialog::stateLabel(s) + QStringLiteral("　") + formatTime(s.time);
         if (s.commit.isEmpty())
-            text += tr("（仓库中没有提交，无法比较）");
+            text = tr("%1（仓库中没有提交，无法比较）").arg(text);
         auto *item = new QListWidgetItem(text, listWidget);
         item->setFlags(s.commit.isEmpty() ? Qt::ItemIsSelectable
                                           : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);

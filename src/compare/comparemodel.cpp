@@ -83,7 +83,7 @@ QString CompareTreeModel::changeText(const FileChange &c)
 {
     QString text = c.kind == ChangeKind::Added ? tr("新增") : (c.kind == ChangeKind::Removed ? tr("删除") : tr("修改"));
     if (c.kind != ChangeKind::Modified || !c.oldEntry || !c.newEntry)
-        return c.entriesKnown || c.kind != ChangeKind::Modified ? text : text + tr("（详情未知）");
+        return c.entriesKnown || c.kind != ChangeKind::Modified ? text : tr("%1（详情未知）").arg(text);
     const TreeEntry &o = *c.oldEntry, &n = *c.newEntry;
     const auto typeName = [](char t) {
         return t == 'd' ? tr("目录") : (t == 'l' ? tr("符号链接") : tr("文件"));
