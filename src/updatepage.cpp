@@ -195,6 +195,11 @@ UpdatePage::UpdatePage(MainWindow *window) : BasePage(window), window(window)
     scroll->setWidget(content);
 }
 
+void UpdatePage::refresh()
+{
+    stagedChanges->check();
+}
+
 void UpdatePage::requestCheckUpdate()
 {
     onCheck();

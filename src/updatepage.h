@@ -25,6 +25,8 @@ public:
     explicit UpdatePage(MainWindow *window);
 
     Q_INVOKABLE void requestCheckUpdate();
+    // Looks for an upgrade staged earlier, so its changes can be viewed before the reboot.
+    void refresh() override;
 
     // (updatable items, items to download) of a check's answer; (-1, -1) when
     // the answer holds no readable summary.

@@ -178,8 +178,11 @@ PackageDiffResult comparePackages(const QString &oldCommit, const QString &newCo
     PackageDiffResult result;
     const CommandResult status =
         runProcess(ctlPath(), {QStringLiteral("admin"), QStringLiteral("status"), QStringLiteral("-j")}, 60000, false);
-    if (!status.ok)
+    if (!status.ok) {
+        // Unknown is not "no package list": the tab's absence is explained.
+        result.error = friendlyExecError(status.error.isEmpty() ? status.errorOutput : status.error);
         return result;
+    }
     const QString path = parsePackageListPath(status.output);
     if (path.isEmpty())
         return result;

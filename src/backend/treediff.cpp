@@ -483,6 +483,12 @@ TreeDiffResult compareCommits(const QString &oldCommit, const QString &newCommit
         result.error = run.err;
         return finish(DiffOutcome::TimedOut);
     };
+    // Rows read before a commit went away would show a tree that no longer exists.
+    const auto gone = [&] {
+        result.changes.clear();
+        result.sized = 0;
+        return finish(DiffOutcome::MissingCommit);
+    };
     for (const QString &commit : {oldCommit, newCommit}) {
         if (commit.isEmpty() || commit.startsWith(QLatin1Char('-'))) {
             result.missingCommit = commit;
@@ -552,7 +558,7 @@ TreeDiffResult compareCommits(const QString &oldCommit, const QString &newCommit
             if (oldGone || (!newOk && isMissingCommit(newError))) {
                 result.missingCommit = oldGone ? oldCommit : newCommit;
                 result.error = oldGone ? error : newError;
-                return finish(DiffOutcome::MissingCommit);
+                return gone();
             }
             result.error = error.isEmpty() ? newError : error;
             return finish(DiffOutcome::TimedOut);
@@ -574,22 +580,31 @@ TreeDiffResult compareCommits(const QString &oldCommit, const QString &newCommit
             // its content: read it, so what went with it is counted.
             const bool oldDir = c.oldEntry && c.oldEntry->type == 'd';
             const bool newDir = c.newEntry && c.newEntry->type == 'd';
-            if (oldDir && !newDir) {
-                const StreamRun sub = runOstree({QStringLiteral("ls"), QStringLiteral("-R"), QStringLiteral("-C"),
-                                                 oldCommit, c.path},
-                                                timeoutMs, cancel);
+            const bool readOld = oldDir && !newDir;
+            if (readOld || (newDir && !oldDir && c.kind == ChangeKind::Modified)) {
+                const QString &commit = readOld ? oldCommit : newCommit;
+                const StreamRun sub = runOstree(
+                    {QStringLiteral("ls"), QStringLiteral("-R"), QStringLiteral("-C"), commit, c.path}, timeoutMs,
+                    cancel);
                 if (sub.cancelled || sub.timedOut)
                     return stopped(sub);
-                for (const auto &[path, entry] : parseOstreeLsRecursive(sub.out, c.path))
-                    expanded.append(FileChange{path, ChangeKind::Removed, entry, std::nullopt, true});
-            } else if (newDir && !oldDir && c.kind == ChangeKind::Modified) {
-                const StreamRun sub = runOstree({QStringLiteral("ls"), QStringLiteral("-R"), QStringLiteral("-C"),
-                                                 newCommit, c.path},
-                                                timeoutMs, cancel);
-                if (sub.cancelled || sub.timedOut)
-                    return stopped(sub);
-                for (const auto &[path, entry] : parseOstreeLsRecursive(sub.out, c.path))
-                    expanded.append(FileChange{path, ChangeKind::Added, std::nullopt, entry, true});
+                if (!sub.ok && isMissingCommit(sub.err)) {
+                    result.missingCommit = commit;
+                    result.error = sub.err;
+                    return gone();
+                }
+                if (!sub.ok) {
+                    // What the directory held is not known: the row says so
+                    // rather than counting nothing for it.
+                    c.entriesKnown = false;
+                    continue;
+                }
+                for (const auto &[path, entry] : parseOstreeLsRecursive(sub.out, c.path)) {
+                    if (readOld)
+                        expanded.append(FileChange{path, ChangeKind::Removed, entry, std::nullopt, true});
+                    else
+                        expanded.append(FileChange{path, ChangeKind::Added, std::nullopt, entry, true});
+                }
             }
         }
         result.sized = end;

@@ -275,6 +275,23 @@ private slots:
         QCOMPARE(vanishing.outcome, DiffOutcome::MissingCommit);
         QCOMPARE(vanishing.missingCommit, before);
         QVERIFY(vanishing.error.contains("No such metadata object"));
+        QVERIFY(vanishing.changes.isEmpty());
+
+        // The content of a removed directory cannot be listed: its row says
+        // unknown instead of counting nothing.
+        QVERIFY(QFile::remove(r + "/usr/bin/ostree"));
+        write(r + "/usr/bin/ostree", "#!/bin/sh\n[ \"$3\" = -R ] && { echo 'error: read failed' >&2; exit 1; }\n"
+                                     "exec /usr/bin/ostree \"$@\"\n");
+        QVERIFY(QFile::setPermissions(r + "/usr/bin/ostree", QFile::ReadOwner | QFile::ExeOwner));
+        const TreeDiffResult unlisted = compareCommits(before, after, {}, nullptr);
+        QCOMPARE(unlisted.outcome, DiffOutcome::Done);
+        QStringList unknown;
+        for (const FileChange &c : unlisted.changes)
+            if (!c.entriesKnown)
+                unknown << c.path;
+        unknown.sort();
+        QCOMPARE(unknown, QStringList({"/dirfile", "/filedir", "/gone"}));
+        QCOMPARE(summarize(unlisted.changes).unknownSizes, 3);
 
         // A tool that never answers is stopped at the time-out, and says so.
         QVERIFY(QFile::remove(r + "/usr/bin/ostree"));

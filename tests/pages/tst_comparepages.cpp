@@ -470,6 +470,14 @@ private slots:
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QTest::keyClick(dialog, Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return guard.isNull(); }, 5000));
+
+        // A page opened after the download finds the staged upgrade when shown.
+        UpdatePage later(nullptr);
+        later.show();
+        auto *laterView = later.findChild<QPushButton *>(QStringLiteral("tavrinViewStagedChanges"));
+        QVERIFY(laterView && !laterView->isVisible());
+        later.refresh();
+        QVERIFY(QTest::qWaitFor([&] { return !later.isBusy() && laterView->isVisible(); }, 60000));
     }
 };
 
