@@ -156,13 +156,19 @@ StagedChangesButton::StagedChangesButton(BasePage *owner) : QPushButton(tr("æŸ¥ç
     });
 }
 
+// Not one of the page's tasks: the look is a side matter, and the page stays
+// idle on arrival for what waits on it.
 void StagedChangesButton::check()
 {
-    loadCompareStates(page, [this](const CompareStateList &list) {
+    auto *watcher = new QFutureWatcher<CompareStateList>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const CompareStateList list = watcher->future().resultCount() > 0 ? watcher->result() : CompareStateList();
+        watcher->deleteLater();
         const CompareState *b = bootedState(list);
         const CompareState *s = stagedState(list);
         booted = b ? *b : CompareState();
         staged = s ? *s : CompareState();
         setVisible(b && s && !s->commit.isEmpty());
     });
+    watcher->setFuture(QtConcurrent::run(&comparePool(), [] { return listCompareStates(); }));
 }
