@@ -2,6 +2,7 @@
 
 #include "backend/backend.h"
 #include "disk/diskmetrics.h"
+#include "disk/forecastnotice.h"
 #include "disk/historylock.h"
 #include "disk/jsonfileio.h"
 
@@ -23,6 +24,7 @@ constexpr int kMaxStoredSpikes = 200;
 constexpr int kMaxCauses = 5;
 constexpr int kPreviousDaySearch = 60;
 constexpr qint64 kMiB = 1048576;
+constexpr int kForecastWindowDays = 14;
 
 QString dayString(const QDate &date)
 {
@@ -236,6 +238,7 @@ DiskMonitor::DiskMonitor(QObject *parent) : QObject(parent)
     store = new DiskHistoryStore(this);
     scanner = new DiskScanner(this);
     alertsPath = DiskHistoryStore::historyDir() + QStringLiteral("/alert.json");
+    forecastPath = DiskHistoryStore::historyDir() + QStringLiteral("/forecast.json");
     loadAlerts();
     scanner->useElevation = true;
     scanner->interactive = 0;
@@ -320,6 +323,11 @@ void DiskMonitor::runCycle()
         }
     }
 
+    // One read of the index's tail serves the baseline and the forecast.
+    const int forecastDays = config.forecastDays() > 0 ? kForecastWindowDays : 0;
+    const bool baseline = config.alertMode() == QLatin1String("baseline");
+    const int needed = std::max(baseline ? std::max(config.baselineDays(), 3) : 0, forecastDays);
+    recentDays = needed > 0 ? store->loadRecentSummaries(needed + 8) : QList<DiskDaySummary>();
     threshold = computeThresholdBytes();
     store->spikeThresholdBytes = threshold;
 
@@ -587,6 +595,9 @@ void DiskMonitor::failAfterSaving(const QString &message)
     const QList<DiskSpikeInfo> notify = updateAlerts();
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
+    const QJsonObject forecast = updateForecast();
+    if (!forecast.isEmpty())
+        sendCall(forecastNotificationArguments(forecast));
     finish(false, message);
 }
 
@@ -599,6 +610,9 @@ void DiskMonitor::finalize()
     const bool saved = saveDay(&error);
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
+    const QJsonObject forecast = updateForecast();
+    if (!forecast.isEmpty())
+        sendCall(forecastNotificationArguments(forecast));
     QStringList failures;
     if (!saved)
         failures << tr("监控记录保存失败：%1").arg(error);
@@ -634,7 +648,7 @@ DiskHistoryIndex DiskMonitor::recentIndex(int baselineDays) const
 {
     // Only the newest days count; a few more cover today and days dated ahead of it.
     DiskHistoryIndex index;
-    index.days = store->loadRecentSummaries(std::max(baselineDays, 3) + 8);
+    index.days = recentDays.mid(std::max<qsizetype>(0, recentDays.size() - (std::max(baselineDays, 3) + 8)));
     return index;
 }
 
@@ -684,7 +698,11 @@ bool DiskMonitor::isExcluded(const QString &path) const
 
 void DiskMonitor::sendNotification(const DiskSpikeInfo &spike)
 {
-    const QVariantList arguments = notificationArguments(spike);
+    sendCall(notificationArguments(spike));
+}
+
+void DiskMonitor::sendCall(const QVariantList &arguments)
+{
     if (arguments.isEmpty())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -86,6 +86,8 @@ private:
     bool isExcluded(const QString &path) const;
     void noteScanExclusions();
     void sendNotification(const DiskSpikeInfo &spike);
+    void sendCall(const QVariantList &arguments);
+    QJsonObject updateForecast();
     void recordAlertTime(const QString &path);
     void loadAlerts();
     void saveAlerts();
@@ -104,6 +106,9 @@ private:
     QTimer *watchdog = nullptr;
     QMap<QString, QDateTime> lastAlert;
     QString alertsPath;
+    QString forecastPath;
+    // The index's newest days, read once per cycle for the threshold and the forecast.
+    QList<DiskDaySummary> recentDays;
     bool alertsWriteFailed = false;
     // This cycle's own contributions, merged into the day file as it is when saving.
     QDateTime now;

@@ -129,6 +129,13 @@ int MonitorConfig::cooldownHours() const
     return get(QStringLiteral("monitor.cooldownHours"), 6).toInt();
 }
 
+int MonitorConfig::forecastDays() const
+{
+    // A negative or absurd value turns the forecast off rather than notifying for ever.
+    const int days = get(QStringLiteral("monitor.forecastDays"), 7).toInt();
+    return days < 0 || days > 3650 ? 0 : days;
+}
+
 QString MonitorConfig::quietStart() const
 {
     return get(QStringLiteral("monitor.quietStart"), QStringLiteral("23:00")).toString();

@@ -38,6 +38,8 @@ public:
     double baselineMultiplier() const;
     int minAlertMB() const;
     int cooldownHours() const;
+    /// "monitor.forecastDays": notify when the disk is forecast full within this many days; 0 is off.
+    int forecastDays() const;
     QString quietStart() const;
     QString quietEnd() const;
     int retentionDays() const;
