@@ -22,8 +22,19 @@ QJsonObject DiskMonitor::updateForecast()
     const int limit = config.forecastDays();
     if (limit <= 0 || !today.date.isValid())
         return {};
+    // Today's growth by directory, from the records this cycle holds already.
+    QList<DiskDaySummary> days = recentDays;
+    if (!today.topLevel.isEmpty() && !previous.topLevel.isEmpty()) {
+        DiskDayRecord current = today;
+        current.drillCache.clear();
+        DiskDaySummary line;
+        line.date = today.date;
+        line.top = DiskHistoryStore::topGrowthItems(previous, current, 3);
+        days.removeIf([&](const DiskDaySummary &d) { return d.date == today.date; });
+        days.append(line);
+    }
     const ForecastCause forecast =
-        forecastWithCause(recentDays, {today.date, today.total, today.capacity}, config.excludes(),
+        forecastWithCause(days, {today.date, today.total, today.capacity}, config.excludes(),
                           QDir::homePath(), kForecastWindowDays);
     HistoryLock lock;
     if (!lock.isLocked())

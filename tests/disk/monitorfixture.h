@@ -152,6 +152,35 @@ public:
                        {"/var/d", 4 * MiB, true}});
     }
 
+    // `days` records ending today (dated by the monitor's clock): the disk grows by `perDay`, of
+    // which `excludedPerDay` in "/srv/cache" and the rest in "/var", up to `todayUsed` today.
+    void forecastScenario(int days, qint64 todayUsed, qint64 perDay, qint64 excludedPerDay = 0)
+    {
+        const QDate today = Tavrin::diskToday();
+        auto topLevel = [&](int k) {
+            const qint64 grown = qint64(days - 1 - k);
+            return QList<Tavrin::DiskItem>{{"/usr", 60 * GiB, true},
+                                           {"/var", 10 * GiB + grown * (perDay - excludedPerDay), true},
+                                           {"/srv/cache", 1 * GiB + grown * excludedPerDay, true}};
+        };
+        Tavrin::DiskHistoryStore store;
+        for (int k = days - 1; k >= 1; --k) {
+            Tavrin::DiskDayRecord r;
+            r.date = today.addDays(-k);
+            r.capacity = 500 * GiB;
+            r.total = todayUsed - k * perDay;
+            r.topLevel = topLevel(k);
+            QVERIFY(store.saveDayRecord(r));
+        }
+        setUsed(todayUsed);
+        setDu("/", topLevel(0));
+    }
+
+    QJsonObject forecastFile() const
+    {
+        return Tavrin::readJson(Tavrin::DiskHistoryStore::historyDir() + "/forecast.json").object();
+    }
+
     QTemporaryDir work;
     QByteArray originalPath;
 };

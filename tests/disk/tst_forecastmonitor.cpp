@@ -1,0 +1,173 @@
+#include "disk/diskmonitor.h"
+#include "disk/forecastnotice.h"
+
+#include "diskfixture.h"
+#include "monitorfixture.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+
+using namespace Tavrin;
+
+namespace {
+constexpr qint64 MiB = MonitorFixture::MiB;
+constexpr qint64 GiB = MonitorFixture::GiB;
+const QDateTime kNoon(QDate(2026, 6, 15), QTime(12, 0));
+
+void setNow(const QDateTime &time)
+{
+    qputenv("TAVRIN_DISK_NOW", time.toString(Qt::ISODate).toUtf8());
+}
+} // namespace
+
+// Monitor cycles over faked days: when the forecast notifies, and what "forecast.json" keeps.
+class TestForecastMonitor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TAVRIN_REQUIRE_PRIVATE_HOME(); }
+    void init();
+    void cleanup();
+    void firstCycle_data();
+    void firstCycle();
+    void repeatRule_data();
+    void repeatRule();
+    void quietHoursDeferOnce();
+
+private:
+    QJsonArray notices() const { return fx.forecastFile().value("notices").toArray(); }
+    MonitorFixture fx;
+};
+
+void TestForecastMonitor::init()
+{
+    fx.reset();
+    // No spike may get in the way of the forecast's figures.
+    fx.set("monitor.fixedThresholdMB", 100000);
+    fx.set("monitor.minAlertMB", 100000);
+    setNow(kNoon);
+}
+
+void TestForecastMonitor::cleanup()
+{
+    qunsetenv("TAVRIN_DISK_NOW");
+    fx.restorePath();
+}
+
+void TestForecastMonitor::firstCycle_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<qint64>("used");
+    QTest::addColumn<qint64>("excludedPerDay");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("daysLeft"); // -1: nothing sent
+    QTest::addColumn<QString>("state");
+
+    // 900 MiB a day; 5 GiB left is 5.7 days.
+    QTest::newRow("inside") << 10 << 495 * GiB << 0LL << 7 << 5 << "forecast";
+    QTest::newRow("outside") << 10 << 480 * GiB << 0LL << 7 << -1 << "forecast";
+    QTest::newRow("turned off") << 10 << 495 * GiB << 0LL << 0 << -1 << "";
+    QTest::newRow("two records") << 2 << 495 * GiB << 0LL << 7 << -1 << "noHistory";
+    QTest::newRow("three records") << 3 << 495 * GiB << 0LL << 7 << 5 << "forecast";
+    // 800 of the 900 MiB land in an excluded directory: 100 MiB a day leaves 51 days.
+    QTest::newRow("excluded growth") << 10 << 495 * GiB << 800 * MiB << 7 << -1 << "forecast";
+    QTest::newRow("already full") << 10 << 500 * GiB << 0LL << 7 << 0 << "full";
+}
+
+void TestForecastMonitor::firstCycle()
+{
+    QFETCH(int, records);
+    QFETCH(qint64, used);
+    QFETCH(qint64, excludedPerDay);
+    QFETCH(int, limit);
+    QFETCH(int, daysLeft);
+    QFETCH(QString, state);
+    fx.set("monitor.forecastDays", limit);
+    if (excludedPerDay > 0)
+        fx.set("monitor.excludes", QStringList{"/srv/cache"});
+    fx.forecastScenario(records, used, 900 * MiB, excludedPerDay);
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+
+    const QJsonObject file = fx.forecastFile();
+    QCOMPARE(file.value("current").toObject().value("state").toString(), state);
+    if (daysLeft < 0) {
+        QVERIFY(notices().isEmpty());
+        return;
+    }
+    QCOMPARE(notices().size(), 1);
+    const QJsonObject notice = notices().first().toObject();
+    QCOMPARE(notice.value("daysLeft").toInt(), daysLeft);
+    QCOMPARE(notice.value("fullDate").toString(), kNoon.date().addDays(daysLeft).toString(Qt::ISODate));
+    QCOMPARE(notice.value("date").toString(), QString("2026-06-15"));
+    QVERIFY(notice.value("alerted").toBool());
+    if (state == "forecast") {
+        // Every record day after the first grew /var by 900 MiB, today's from the cycle's own scan.
+        QCOMPARE(notice.value("causeDir").toString(), QString("/var"));
+        QCOMPARE(qint64(notice.value("causeGrowth").toDouble()), (records - 1) * 900 * MiB);
+    }
+    const QVariantList call = forecastNotificationArguments(notice);
+    QCOMPARE(call.size(), 8);
+    QCOMPARE(call.at(6).toMap().value("x-zarnex-action-view").toString(),
+             QString("tavrin-manager,--show-disk,2026-06-15"));
+}
+
+void TestForecastMonitor::repeatRule_data()
+{
+    QTest::addColumn<int>("later");
+    QTest::addColumn<qint64>("grown");
+    QTest::addColumn<bool>("sent");
+
+    // Limit 20 days; the first cycle forecasts 15 days at 900 MiB a day.
+    QTest::newRow("next day") << 1 << 900 * MiB << false;
+    QTest::newRow("before half the limit") << 9 << 5 * 900 * MiB << false;
+    QTest::newRow("half the limit later") << 10 << 5 * 900 * MiB << true;
+    QTest::newRow("shortened by half") << 1 << 6 * 900 * MiB << true;
+    QTest::newRow("clock went back") << -3 << 0LL << false;
+}
+
+void TestForecastMonitor::repeatRule()
+{
+    QFETCH(int, later);
+    QFETCH(qint64, grown);
+    QFETCH(bool, sent);
+    fx.set("monitor.forecastDays", 20);
+    const qint64 used = 500 * GiB - qint64(15.5 * 900 * MiB);
+    fx.forecastScenario(10, used, 900 * MiB);
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(notices().size(), 1);
+    QCOMPARE(notices().first().toObject().value("daysLeft").toInt(), 15);
+
+    setNow(kNoon.addDays(later));
+    fx.setUsed(used + grown);
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(notices().size(), sent ? 2 : 1);
+    QCOMPARE(fx.forecastFile().value("lastSent").toObject().value("date").toString(),
+             kNoon.date().addDays(sent ? later : 0).toString(Qt::ISODate));
+}
+
+void TestForecastMonitor::quietHoursDeferOnce()
+{
+    fx.set("monitor.quietStart", "11:00");
+    fx.set("monitor.quietEnd", "13:00");
+    fx.forecastScenario(10, 495 * GiB, 900 * MiB);
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QVERIFY(notices().isEmpty());
+    QVERIFY(fx.forecastFile().value("pending").toObject().value("deferred").toBool());
+
+    // Still quiet: still held.
+    setNow(kNoon.addSecs(1800));
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QVERIFY(notices().isEmpty());
+
+    // The first cycle after the quiet hours sends it, once.
+    setNow(kNoon.addSecs(2 * 3600));
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(notices().size(), 1);
+    QVERIFY(!fx.forecastFile().contains("pending"));
+    setNow(kNoon.addSecs(3 * 3600));
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(notices().size(), 1);
+}
+
+TAVRIN_TEST_GUILESS_MAIN(TestForecastMonitor)
+#include "tst_forecastmonitor.moc"
