@@ -20,6 +20,7 @@ private slots:
     void notifyCallAsSent();
     void noServiceStillStoresAlert();
     void hungServerDoesNotHoldTheCycle();
+    void forecastNotificationReceived();
 
 private:
     void startServer(const QStringList &extra = {});
@@ -112,6 +113,31 @@ void TestDiskNotify::hungServerDoesNotHoldTheCycle()
     QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
     QCOMPARE(calls().size(), 1);
     QVERIFY(fx.todayExists());
+}
+
+void TestDiskNotify::forecastNotificationReceived()
+{
+    startServer();
+    fx.set("monitor.forecastDays", 7);
+    // 900 MiB a day, 5 GiB left: full in 5 days; no day reaches the spike threshold.
+    fx.forecastScenario(10, 495 * MonitorFixture::GiB, 900 * MonitorFixture::MiB);
+    QCOMPARE(fx.cycle(), qMakePair(true, QString("监控完成")));
+    const QList<QJsonObject> sent = calls();
+    QCOMPARE(sent.size(), 1);
+    const QJsonObject call = sent.first();
+    const QDate today = QDate::currentDate();
+    QCOMPARE(call.value("signature").toString(), QString("susssasa{sv}i"));
+    QCOMPARE(call.value("summary").toString(), QString("系统盘即将写满"));
+    QCOMPARE(call.value("body").toString(),
+             QString("按近 14 天的增长，系统盘约 5 天后（%1）写满。增长最多：/var（14 天内 7.91 GB）")
+                 .arg(today.addDays(5).toString(Qt::ISODate)));
+    QCOMPARE(call.value("actions").toArray(), (QJsonArray{"default", "查看详情"}));
+    QCOMPARE(call.value("hints").toObject(),
+             (QJsonObject{{"x-zarnex-action-view", "tavrin-manager,--show-disk," + today.toString(Qt::ISODate)}}));
+
+    // The same forecast an hour later is not sent again.
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(calls().size(), 1);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(TestDiskNotify)
