@@ -2737,6 +2737,31 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
         <translation>Abnormal disk space growth</translation>
     </message>
     <message>
+        <location filename="../src/disk/forecastnotice.cpp" line="1"/>
+        <source>增长最多的目录未知</source>
+        <translation>The directory that grew most is unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/forecastnotice.cpp" line="1"/>
+        <source>增长最多：%1（14 天内 %2）</source>
+        <translation>Grew most: %1 (%2 in 14 days)</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/forecastnotice.cpp" line="1"/>
+        <source>系统盘已满。%1</source>
+        <translation>The system disk is full. %1</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/forecastnotice.cpp" line="1"/>
+        <source>按近 14 天的增长，系统盘约 %1 天后（%2）写满。%3</source>
+        <translation>At the growth of the last 14 days, the system disk fills in about %1 days (%2). %3</translation>
+    </message>
+    <message>
+        <location filename="../src/disk/forecastnotice.cpp" line="1"/>
+        <source>系统盘即将写满</source>
+        <translation>The system disk will soon be full</translation>
+    </message>
+    <message>
         <location filename="../src/disk/diskmonitor.cpp" line="206"/>
         <source>系统盘 %1 增长 %2，主要来源：%3</source>
         <translation>System disk grew by %2 on %1, mainly in %3</translation>
