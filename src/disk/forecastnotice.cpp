@@ -86,7 +86,8 @@ bool forecastWithin(const ForecastCause &forecast, int limitDays)
            forecast.forecast.daysToFull <= limitDays;
 }
 
-bool forecastDue(const ForecastCause &forecast, const QDate &today, int limitDays, const QJsonObject &lastSent)
+bool forecastDue(const ForecastCause &forecast, const QDate &today, int limitDays,
+                 const QJsonObject &lastSent)
 {
     if (!forecastWithin(forecast, limitDays) || !today.isValid())
         return false;

@@ -31,7 +31,8 @@ bool forecastWithin(const ForecastCause &forecast, int limitDays);
 /// Whether a forecast of `daysLeft` days at `today` calls for a notification within `limitDays`,
 /// given the last one sent ("date", "daysLeft"; empty when none): not before `limitDays`/2 days
 /// have passed since it, unless the days left have shortened by half.
-bool forecastDue(const ForecastCause &forecast, const QDate &today, int limitDays, const QJsonObject &lastSent);
+bool forecastDue(const ForecastCause &forecast, const QDate &today, int limitDays,
+                 const QJsonObject &lastSent);
 
 /// The entry kept in "forecast.json" for a forecast raised on `today`.
 QJsonObject forecastNoticeJson(const ForecastCause &forecast, const QDate &today);

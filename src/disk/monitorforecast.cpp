@@ -43,7 +43,8 @@ QJsonObject DiskMonitor::updateForecast()
     root.insert(QStringLiteral("current"), forecastStateJson(forecast, today.date));
     const bool quiet = isQuietHours(now.isValid() ? now : diskNow());
     const bool pending = root.value(QLatin1String("pending")).isObject();
-    const bool due = forecastDue(forecast, today.date, limit, root.value(QLatin1String("lastSent")).toObject());
+    const bool due =
+        forecastDue(forecast, today.date, limit, root.value(QLatin1String("lastSent")).toObject());
     QJsonObject notice;
     if (quiet) {
         if (due) {

@@ -132,8 +132,9 @@ void TestDiskNotify::forecastNotificationReceived()
              QString("按近 14 天的增长，系统盘约 5 天后（%1）写满。增长最多：/var（14 天内 7.91 GB）")
                  .arg(today.addDays(5).toString(Qt::ISODate)));
     QCOMPARE(call.value("actions").toArray(), (QJsonArray{"default", "查看详情"}));
-    QCOMPARE(call.value("hints").toObject(),
-             (QJsonObject{{"x-zarnex-action-view", "tavrin-manager,--show-disk," + today.toString(Qt::ISODate)}}));
+    QCOMPARE(
+        call.value("hints").toObject(),
+        (QJsonObject{{"x-zarnex-action-view", "tavrin-manager,--show-disk," + today.toString(Qt::ISODate)}}));
 
     // The same forecast an hour later is not sent again.
     QCOMPARE(fx.cycle().second, QString("监控完成"));

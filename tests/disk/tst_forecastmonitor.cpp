@@ -62,16 +62,19 @@ void TestForecastMonitor::firstCycle_data()
     QTest::addColumn<int>("limit");
     QTest::addColumn<int>("daysLeft"); // -1: nothing sent
     QTest::addColumn<QString>("state");
+    QTest::addColumn<qint64>("capacity");
 
     // 900 MiB a day; 5 GiB left is 5.7 days.
-    QTest::newRow("inside") << 10 << 495 * GiB << 0LL << 7 << 5 << "forecast";
-    QTest::newRow("outside") << 10 << 480 * GiB << 0LL << 7 << -1 << "forecast";
-    QTest::newRow("turned off") << 10 << 495 * GiB << 0LL << 0 << -1 << "";
-    QTest::newRow("two records") << 2 << 495 * GiB << 0LL << 7 << -1 << "noHistory";
-    QTest::newRow("three records") << 3 << 495 * GiB << 0LL << 7 << 5 << "forecast";
+    QTest::newRow("inside") << 10 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB;
+    QTest::newRow("outside") << 10 << 480 * GiB << 0LL << 7 << -1 << "forecast" << 500 * GiB;
+    QTest::newRow("turned off") << 10 << 495 * GiB << 0LL << 0 << -1 << "" << 500 * GiB;
+    QTest::newRow("two records") << 2 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 500 * GiB;
+    QTest::newRow("three records") << 3 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB;
     // 800 of the 900 MiB land in an excluded directory: 100 MiB a day leaves 51 days.
-    QTest::newRow("excluded growth") << 10 << 495 * GiB << 800 * MiB << 7 << -1 << "forecast";
-    QTest::newRow("already full") << 10 << 500 * GiB << 0LL << 7 << 0 << "full";
+    QTest::newRow("excluded growth") << 10 << 495 * GiB << 800 * MiB << 7 << -1 << "forecast" << 500 * GiB;
+    // A larger disk since yesterday: the days measured on the old one say nothing of this one.
+    QTest::newRow("capacity changed") << 10 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 600 * GiB;
+    QTest::newRow("already full") << 10 << 500 * GiB << 0LL << 7 << 0 << "full" << 500 * GiB;
 }
 
 void TestForecastMonitor::firstCycle()
@@ -82,6 +85,8 @@ void TestForecastMonitor::firstCycle()
     QFETCH(int, limit);
     QFETCH(int, daysLeft);
     QFETCH(QString, state);
+    QFETCH(qint64, capacity);
+    qputenv("FAKE_DF_TOTAL", QByteArray::number(capacity));
     fx.set("monitor.forecastDays", limit);
     if (excludedPerDay > 0)
         fx.set("monitor.excludes", QStringList{"/srv/cache"});
