@@ -221,6 +221,7 @@ QString DiskHistoryStore::dayFilePath(const QDate &date)
 bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 {
     lastErrorText.clear();
+    savedRecentDays.clear();
     if (!record.date.isValid()) {
         lastErrorText = tr("日期无效");
         return false;
@@ -236,6 +237,7 @@ bool DiskHistoryStore::saveDayRecord(const DiskDayRecord &record)
 bool DiskHistoryStore::updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change)
 {
     lastErrorText.clear();
+    savedRecentDays.clear();
     if (!date.isValid()) {
         lastErrorText = tr("日期无效");
         return false;
@@ -298,6 +300,7 @@ bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
     addToCache(record);
     if (quickIndexUpdate(record, bytes.size() - oldSize))
         return true;
+    savedRecentDays.clear();
     bool rebuilt = false;
     DiskHistoryIndex index = loadIndexLocked(&rebuilt);
     updateSummary(record, &index);
@@ -307,6 +310,8 @@ bool DiskHistoryStore::saveLocked(const DiskDayRecord &input)
         index.storage = std::max<qint64>(0, index.storage + bytes.size() - oldSize);
     index.budget = budgetBytes;
     pruneIndexed(retentionDays, &index);
+    if (keepRecentDays > 0)
+        savedRecentDays = index.days.mid(std::max<qsizetype>(0, index.days.size() - keepRecentDays));
     if (!writeIndex(index)) {
         // An index that misses a saved day would hide it for good; without one, the next reader
         // rebuilds it from the day files.
@@ -522,15 +527,17 @@ bool DiskHistoryStore::quickIndexUpdate(const DiskDayRecord &record, qint64 size
     const QString path = historyDir() + QStringLiteral("/index.json");
     const QByteArray bytes = readFileBytes(path);
     IndexTail tail;
-    if (!scanIndexTail(bytes, 2, &tail))
+    // The days a caller wants kept come from this same read.
+    if (!scanIndexTail(bytes, std::max(2, keepRecentDays), &tail))
         return false;
     const DiskDaySummary &last = tail.summaries.constLast();
+    const qsizetype count = tail.summaries.size();
     int replaceFrom = 0;
     DiskHistoryIndex recent;
     if (record.date == last.date) {
         replaceFrom = tail.starts.constLast();
-        if (tail.summaries.size() > 1)
-            recent.days.append(tail.summaries.first());
+        if (count > 1)
+            recent.days.append(tail.summaries.at(count - 2));
     } else if (last.date.isValid() && record.date > last.date) {
         replaceFrom = tail.daysEnd;
         recent.days.append(last);
@@ -557,7 +564,16 @@ bool DiskHistoryStore::quickIndexUpdate(const DiskDayRecord &record, qint64 size
            record.date.toString(Qt::ISODate).toLatin1() + "\",\"storage\":" + QByteArray::number(storage) +
            ",\"version\":1}";
     // A failed write (a full disk) leaves the old index; the full update below deals with it.
-    return writeFileAtomic(path, out);
+    if (!writeFileAtomic(path, out))
+        return false;
+    if (keepRecentDays > 0) {
+        QList<DiskDaySummary> kept = tail.summaries;
+        if (record.date == last.date)
+            kept.removeLast();
+        kept.append(recent.days.constLast());
+        savedRecentDays = kept.mid(std::max<qsizetype>(0, kept.size() - keepRecentDays));
+    }
+    return true;
 }
 
 QList<DiskDaySummary> DiskHistoryStore::loadRecentSummaries(int n)

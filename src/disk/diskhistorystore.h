@@ -38,6 +38,8 @@ public:
     int memoryCacheDays = 90;
     /// Growth at or above this marks a day `spike` in the index.
     qint64 spikeThresholdBytes = 1024LL * 1024 * 1024;
+    /// How many of the index's newest summaries a save keeps for `savedRecent` (0: none).
+    int keepRecentDays = 0;
 
     /// The generic data location + "/tavrin-manager/disk-history"; created on every call.
     static QString historyDir();
@@ -53,6 +55,9 @@ public:
     bool updateDayRecord(const QDate &date, const std::function<void(DiskDayRecord &)> &change);
     /// Why the last `saveDayRecord` or `updateDayRecord` failed; empty after a success.
     QString lastError() const { return lastErrorText; }
+    /// The newest `keepRecentDays` summaries of the index as the last successful save left it
+    /// (ascending), taken from the read of the index the save makes anyway; empty after a failure.
+    QList<DiskDaySummary> savedRecent() const { return savedRecentDays; }
     /// One day, from the cache when its file is still the one the cache read, else from the file
     /// (which does not fill the cache): another process's write is always seen.
     bool loadDay(const QDate &date, DiskDayRecord *out) const;
@@ -169,6 +174,7 @@ private:
 
     quint64 nextRequestId = 1;
     QString lastErrorText;
+    QList<DiskDaySummary> savedRecentDays;
     QHash<quint64, QFuture<QList<DiskDayRecord>>> running;
     // A range's first worker, and its helpers: apart from the global pool, so work queued there
     // (painting, size computations) neither delays a load nor waits behind its disk reads.

@@ -287,6 +287,7 @@ void DiskMonitor::runCycle()
     secondSource = false;
     alertedToday.clear();
     alertsError.clear();
+    forecastError.clear();
     watchdog->start(watchdogMs);
 
     qint64 capacity = 0;
@@ -323,11 +324,12 @@ void DiskMonitor::runCycle()
         }
     }
 
-    // One read of the index's tail serves the baseline and the forecast.
-    const int forecastDays = config.forecastDays() > 0 ? kForecastWindowDays : 0;
+    // The baseline needs the index before the save; the forecast takes the days the save reads
+    // anyway (a few more than the window cover days dated ahead of today).
     const bool baseline = config.alertMode() == QLatin1String("baseline");
-    const int needed = std::max(baseline ? std::max(config.baselineDays(), 3) : 0, forecastDays);
-    recentDays = needed > 0 ? store->loadRecentSummaries(needed + 8) : QList<DiskDaySummary>();
+    recentDays = baseline ? store->loadRecentSummaries(std::max(config.baselineDays(), 3) + 8)
+                          : QList<DiskDaySummary>();
+    store->keepRecentDays = config.forecastDays() > 0 ? kForecastWindowDays + 8 : 0;
     threshold = computeThresholdBytes();
     store->spikeThresholdBytes = threshold;
 
@@ -591,14 +593,16 @@ bool DiskMonitor::saveDay(QString *error)
 void DiskMonitor::failAfterSaving(const QString &message)
 {
     QString error;
-    saveDay(&error);
+    const bool saved = saveDay(&error);
     const QList<DiskSpikeInfo> notify = updateAlerts();
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
-    const QJsonObject forecast = updateForecast();
+    const QJsonObject forecast = updateForecast(saved);
     if (!forecast.isEmpty())
         sendCall(forecastNotificationArguments(forecast));
-    finish(false, message);
+    finish(false, forecastError.isEmpty() ? message
+                                          : message + QStringLiteral("；") +
+                                                tr("预测记录保存失败：%1").arg(forecastError));
 }
 
 void DiskMonitor::finalize()
@@ -610,7 +614,7 @@ void DiskMonitor::finalize()
     const bool saved = saveDay(&error);
     for (const DiskSpikeInfo &spike : notify)
         sendNotification(spike);
-    const QJsonObject forecast = updateForecast();
+    const QJsonObject forecast = updateForecast(saved);
     if (!forecast.isEmpty())
         sendCall(forecastNotificationArguments(forecast));
     QStringList failures;
@@ -619,6 +623,8 @@ void DiskMonitor::finalize()
     // Not recorded, so not sent: the next cycle raises the alert again.
     if (alertsWriteFailed)
         failures << tr("告警记录保存失败：%1").arg(alertsError.isEmpty() ? alertsPath : alertsError);
+    if (!forecastError.isEmpty())
+        failures << tr("预测记录保存失败：%1").arg(forecastError);
     if (!failures.isEmpty()) {
         finish(false, failures.join(QStringLiteral("；")));
         return;

@@ -87,7 +87,7 @@ private:
     void noteScanExclusions();
     void sendNotification(const DiskSpikeInfo &spike);
     void sendCall(const QVariantList &arguments);
-    QJsonObject updateForecast();
+    QJsonObject updateForecast(bool daySaved);
     void recordAlertTime(const QString &path);
     void loadAlerts();
     void saveAlerts();
@@ -110,6 +110,8 @@ private:
     // The index's newest days, read once per cycle for the threshold and the forecast.
     QList<DiskDaySummary> recentDays;
     bool alertsWriteFailed = false;
+    // Why this cycle's forecast could not be recorded; empty when it was (or had nothing to record).
+    QString forecastError;
     // This cycle's own contributions, merged into the day file as it is when saving.
     QDateTime now;
     DiskSample sample;

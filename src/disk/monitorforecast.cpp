@@ -17,28 +17,39 @@ constexpr int kMaxStoredForecasts = 100;
 // The forecast of this cycle, kept in "forecast.json" beside the spikes' file; returns the notice
 // to send now (empty when none). Deferred in quiet hours; a notice held back whose forecast no
 // longer holds is dropped.
-QJsonObject DiskMonitor::updateForecast()
+QJsonObject DiskMonitor::updateForecast(bool daySaved)
 {
     const int limit = config.forecastDays();
     if (limit <= 0 || !today.date.isValid())
         return {};
-    // Today's growth by directory, from the records this cycle holds already.
-    QList<DiskDaySummary> days = recentDays;
-    if (!today.topLevel.isEmpty() && !previous.topLevel.isEmpty()) {
-        DiskDayRecord current = today;
-        current.drillCache.clear();
-        DiskDaySummary line;
-        line.date = today.date;
-        line.top = DiskHistoryStore::topGrowthItems(previous, current, 3);
-        days.removeIf([&](const DiskDaySummary &d) { return d.date == today.date; });
-        days.append(line);
+    // The index's newest days as today's save left them, today's growth by directory included:
+    // no read of the history of its own.
+    QList<DiskDaySummary> days = daySaved ? store->savedRecent() : QList<DiskDaySummary>();
+    if (days.isEmpty() && !recentDays.isEmpty()) {
+        // The save failed: the baseline's read of the index, with today's line from this cycle.
+        days = recentDays;
+        if (!today.topLevel.isEmpty() && !previous.topLevel.isEmpty()) {
+            DiskDayRecord current = today;
+            current.drillCache.clear();
+            DiskDaySummary line;
+            line.date = today.date;
+            line.top = DiskHistoryStore::topGrowthItems(previous, current, 3);
+            days.removeIf([&](const DiskDaySummary &d) { return d.date == today.date; });
+            days.append(line);
+        }
     }
+    // Nothing this cycle read says what the history holds: the last forecast stays as it was.
+    if (days.isEmpty())
+        return {};
     const ForecastCause forecast =
         forecastWithCause(days, {today.date, today.total, today.capacity}, config.excludes(),
                           QDir::homePath(), kForecastWindowDays);
     HistoryLock lock;
-    if (!lock.isLocked())
+    if (!lock.isLocked()) {
+        forecastError = lock.isBusy() ? tr("历史目录正被另一个进程占用")
+                                      : tr("无法在 %1 中加锁").arg(DiskHistoryStore::historyDir());
         return {};
+    }
     QJsonObject root = readJson(forecastPath).object();
     root.insert(QStringLiteral("current"), forecastStateJson(forecast, today.date));
     const bool quiet = isQuietHours(now.isValid() ? now : diskNow());
@@ -69,8 +80,11 @@ QJsonObject DiskMonitor::updateForecast()
         root.remove(QStringLiteral("pending"));
     }
     // Not recorded, so not sent: the next cycle decides again.
-    if (!writeJsonAtomic(forecastPath, QJsonDocument(root)))
+    QString error;
+    if (!writeFileAtomic(forecastPath, QJsonDocument(root).toJson(QJsonDocument::Compact), &error)) {
+        forecastError = QStringLiteral("%1：%2").arg(forecastPath, error);
         return {};
+    }
     return notice;
 }
 

@@ -188,6 +188,8 @@ private slots:
     void indexSpikeFlag_data();
     void indexSpikeFlag();
     void sameDateReplacesSummary();
+    void savedRecentIsTheIndexTail_data();
+    void savedRecentIsTheIndexTail();
     void brokenIndexIsRebuilt_data();
     void brokenIndexIsRebuilt();
     void retention();
@@ -294,6 +296,49 @@ void TestDiskHistoryStore::sameDateReplacesSummary()
     QCOMPARE(index.days.at(2).growth, qint64(25));
     QCOMPARE(index.first, today().addDays(-5));
     QCOMPARE(index.last, today());
+}
+
+void TestDiskHistoryStore::savedRecentIsTheIndexTail_data()
+{
+    QTest::addColumn<int>("existing");
+    QTest::addColumn<bool>("sameDay");
+    QTest::addColumn<bool>("brokenIndex");
+    QTest::newRow("appended") << 12 << false << false;
+    QTest::newRow("today again") << 12 << true << false;
+    QTest::newRow("fewer days than kept") << 3 << false << false;
+    // No index to take the tail from: the full update rebuilds it from the day files.
+    QTest::newRow("rebuilt") << 12 << false << true;
+}
+
+void TestDiskHistoryStore::savedRecentIsTheIndexTail()
+{
+    QFETCH(int, existing);
+    QFETCH(bool, sameDay);
+    QFETCH(bool, brokenIndex);
+    DiskHistoryStore store;
+    for (int k = existing; k >= 1; --k)
+        QVERIFY(store.saveDayRecord(makeDay(today().addDays(-k), 1000 - k, {{"/var", 100 - k, true}})));
+    if (sameDay)
+        QVERIFY(store.saveDayRecord(makeDay(today(), 2000, {{"/var", 150, true}})));
+    if (brokenIndex)
+        QVERIFY(writeFileAtomic(DiskHistoryStore::historyDir() + "/index.json", "{"));
+    store.keepRecentDays = 5;
+    QVERIFY(store.saveDayRecord(makeDay(today(), 3000, {{"/var", 300, true}})));
+    const QList<DiskDaySummary> kept = store.savedRecent();
+    const QList<DiskDaySummary> read = DiskHistoryStore().loadRecentSummaries(5);
+    QCOMPARE(kept.size(), std::min(5, existing + 1));
+    QCOMPARE(kept.size(), read.size());
+    for (int i = 0; i < kept.size(); ++i) {
+        QCOMPARE(kept.at(i).date, read.at(i).date);
+        QCOMPARE(kept.at(i).total, read.at(i).total);
+        QCOMPARE(kept.at(i).top.size(), read.at(i).top.size());
+    }
+    QCOMPARE(kept.constLast().date, today());
+    QCOMPARE(kept.constLast().total, qint64(3000));
+    QCOMPARE(kept.constLast().growth, qint64(3001 - 1000));
+    // A failed save leaves nothing that could pass for the index.
+    QVERIFY(!store.saveDayRecord(makeDay(QDate(), 1)));
+    QVERIFY(store.savedRecent().isEmpty());
 }
 
 void TestDiskHistoryStore::brokenIndexIsRebuilt_data()

@@ -7,6 +7,9 @@
 
 #include <QJsonArray>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 using namespace Tavrin;
 
 namespace {
@@ -33,6 +36,9 @@ private slots:
     void repeatRule_data();
     void repeatRule();
     void quietHoursDeferOnce();
+    void noReadOrChildOfItsOwn_data();
+    void noReadOrChildOfItsOwn();
+    void unwritableFileIsAFailure();
 
 private:
     QJsonArray notices() const { return fx.forecastFile().value("notices").toArray(); }
@@ -170,6 +176,98 @@ void TestForecastMonitor::quietHoursDeferOnce()
     QCOMPARE(notices().size(), 1);
     QVERIFY(!fx.forecastFile().contains("pending"));
     setNow(kNoon.addSecs(3 * 3600));
+    QCOMPARE(fx.cycle().second, QString("监控完成"));
+    QCOMPARE(notices().size(), 1);
+}
+
+namespace {
+
+// Opens of "index.json" while `run` runs, counted by inotify: every read of the index opens it.
+int indexOpens(const std::function<void()> &run)
+{
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const QByteArray dir = QFile::encodeName(DiskHistoryStore::historyDir());
+    if (inotify_add_watch(fd, dir.constData(), IN_OPEN) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    run();
+    int opens = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            if (event->len > 0 && qstrcmp(event->name, "index.json") == 0)
+                ++opens;
+            at += qsizetype(sizeof(inotify_event)) + event->len;
+        }
+    }
+    ::close(fd);
+    return opens;
+}
+
+} // namespace
+
+void TestForecastMonitor::noReadOrChildOfItsOwn_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("fixed") << "fixed";
+    QTest::newRow("baseline") << "baseline";
+}
+
+void TestForecastMonitor::noReadOrChildOfItsOwn()
+{
+    QFETCH(QString, mode);
+    // The same cycle twice, the forecast off and on: the same reads of the index, the same du runs.
+    QList<int> opens;
+    QList<int> duRuns;
+    for (int limit : {0, 7}) {
+        fx.reset();
+        fx.set("monitor.alertMode", mode);
+        fx.set("monitor.fixedThresholdMB", 100000);
+        fx.set("monitor.minAlertMB", 100000);
+        fx.set("monitor.forecastDays", limit);
+        fx.forecastScenario(10, 495 * GiB, 900 * MiB);
+        QPair<bool, QString> result;
+        opens << indexOpens([&] { result = fx.cycle(); });
+        QCOMPARE(result.second, QString("监控完成"));
+        duRuns << fx.duRuns();
+    }
+    QVERIFY(opens.first() > 0);
+    QCOMPARE(opens.last(), opens.first());
+    QCOMPARE(duRuns.last(), duRuns.first());
+    // And the forecast did run on what the save had read.
+    QCOMPARE(notices().size(), 1);
+    QCOMPARE(notices().first().toObject().value("causeDir").toString(), QString("/var"));
+}
+
+void TestForecastMonitor::unwritableFileIsAFailure()
+{
+    // A spike and a forecast in one cycle; "forecast.json" cannot be replaced (a directory holds its name).
+    fx.set("monitor.fixedThresholdMB", 1024);
+    fx.set("monitor.minAlertMB", 512);
+    fx.forecastScenario(10, 495 * GiB, 900 * MiB);
+    const QString path = DiskHistoryStore::historyDir() + "/forecast.json";
+    QVERIFY(QDir().mkpath(path + "/blocker"));
+    fx.setUsed(495 * GiB + 2 * GiB);
+    fx.setDu("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 9 * 900 * MiB + 2 * GiB, true},
+                   {"/srv/cache", 1 * GiB, true}});
+    const QPair<bool, QString> result = fx.cycle();
+    QVERIFY(!result.first);
+    QVERIFY2(result.second.contains("预测记录保存失败") && result.second.contains(path), qPrintable(result.second));
+    // The cycle's other results are kept: the day and the spike.
+    DiskDayRecord day;
+    QVERIFY(DiskHistoryStore().loadDay(kNoon.date(), &day));
+    QCOMPARE(day.total, 495 * GiB + 2 * GiB);
+    QCOMPARE(fx.alerts().value("spikes").toArray().size(), 1);
+
+    // Not recorded, so not sent: the next cycle writes and sends it.
+    QVERIFY(QDir(path).removeRecursively());
     QCOMPARE(fx.cycle().second, QString("监控完成"));
     QCOMPARE(notices().size(), 1);
 }
