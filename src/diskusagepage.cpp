@@ -52,6 +52,9 @@ struct DiskOverviewData
     qint64 used = 0;
     Tavrin::DiskHistoryIndex index;
     QDateTime lastSample;
+    // "current" of "forecast.json"; `forecastError` when the file is there but unreadable.
+    QJsonObject forecast;
+    QString forecastError;
 };
 Q_DECLARE_METATYPE(DiskOverviewData)
 
@@ -80,6 +83,14 @@ DiskOverviewData readOverview(Tavrin::DiskHistoryStore *store)
         }
         if (!data.lastSample.isValid())
             data.lastSample = QFileInfo(Tavrin::DiskHistoryStore::dayFilePath(last)).lastModified();
+    }
+    const QString forecastPath = DiskPage::HistoryModel::forecastFile();
+    if (QFileInfo::exists(forecastPath)) {
+        const QJsonDocument doc = Tavrin::readJson(forecastPath);
+        if (doc.isObject())
+            data.forecast = doc.object().value(QLatin1String("current")).toObject();
+        else
+            data.forecastError = DiskUsagePage::tr("无法读取 %1").arg(forecastPath);
     }
     return data;
 }
@@ -497,6 +508,9 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
     if (m_checkActive)
         checkStep(tr("读取历史数据索引"));
     m_lastSample = data.lastSample;
+    const DiskPage::ForecastLine forecast =
+        DiskPage::forecastLine(data.forecast, data.forecastError, Tavrin::diskToday(), m_config->forecastDays());
+    m_overview->showForecast(m_config->forecastDays() > 0, forecast.text, forecast.semantic);
     updateHealth();
     refreshAlert();
     // The index may flag spikes the loaded records alone do not show.

@@ -31,8 +31,14 @@ QString AlertBanner::showNewest(const QList<AlertEntry> &alerts, const QStringLi
     for (auto it = alerts.crbegin(); it != alerts.crend(); ++it) {
         if (gone.contains(it->key()))
             continue;
-        setSemantic(Danger);
-        setText(Text::tr("%1 · %2 增长 %3").arg(it->date, it->causeDir, Tavrin::formatSize(it->growth)));
+        if (it->forecast) {
+            setSemantic(Warning);
+            setText(Text::tr("%1 · %2 · 增长最多 %3").arg(it->date, forecastAlertText(*it),
+                                                       it->causeDir.isEmpty() ? Text::tr("未知") : it->causeDir));
+        } else {
+            setSemantic(Danger);
+            setText(Text::tr("%1 · %2 增长 %3").arg(it->date, it->causeDir, Tavrin::formatSize(it->growth)));
+        }
         setClosable(true);
         setVisible(true);
         return it->key();
@@ -51,11 +57,11 @@ void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const Al
 {
     ZDialog dialog(Text::tr("告警历史"), Text::tr("共 %1 条告警，最新的在前").arg(alerts.size()), parent);
     dialog.setIcon(themedIcon(QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning));
-    auto *table = new QTableWidget(int(alerts.size()), 4, &dialog);
+    auto *table = new QTableWidget(int(alerts.size()), 5, &dialog);
     table->setObjectName(QStringLiteral("tavrinDiskAlertTable"));
     table->setHorizontalHeaderLabels(
-        {Text::tr("日期"), Text::tr("目录"), Text::tr("增长"), Text::tr("状态")});
-    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+        {Text::tr("日期"), Text::tr("类型"), Text::tr("目录"), Text::tr("增长"), Text::tr("状态")});
+    table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     table->verticalHeader()->setVisible(false);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -71,7 +77,10 @@ void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const Al
         const QString mark = r < fresh                     ? Text::tr("新增")
                              : dismissed.contains(a.key()) ? Text::tr("已关闭")
                                                            : Text::tr("已查看");
-        const QStringList cells{a.date, a.causeDir, Tavrin::formatSize(a.growth), mark};
+        const QString kind = a.forecast ? forecastAlertText(a) : Text::tr("增长告警");
+        const QString growth = a.forecast ? Text::tr("%1（14 天）").arg(Tavrin::formatSize(a.growth))
+                                          : Tavrin::formatSize(a.growth);
+        const QStringList cells{a.date, kind, a.causeDir.isEmpty() ? Text::tr("未知") : a.causeDir, growth, mark};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells.at(c));
             item->setToolTip(cells.at(c));
@@ -116,7 +125,7 @@ void AlertsPanel::save()
 
 void AlertsPanel::refresh()
 {
-    m_alerts = readAlerts(HistoryModel::alertFile());
+    m_alerts = mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
     m_key = m_banner->showNewest(m_alerts, m_state.dismissed);
     updateButton();
 }
@@ -149,7 +158,7 @@ void AlertsPanel::updateButton()
 
 void AlertsPanel::openHistory()
 {
-    m_alerts = readAlerts(HistoryModel::alertFile());
+    m_alerts = mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
     const AlertUiState shown = m_state;
     m_state.seen = int(m_alerts.size());
     m_state.lastSeen = m_alerts.isEmpty() ? QString() : m_alerts.constLast().key();

@@ -54,6 +54,11 @@ QString HistoryModel::alertFile()
     return DiskHistoryStore::historyDir() + QStringLiteral("/alert.json");
 }
 
+QString HistoryModel::forecastFile()
+{
+    return DiskHistoryStore::historyDir() + QStringLiteral("/forecast.json");
+}
+
 QString HistoryModel::alertUiStateFile()
 {
     return DiskHistoryStore::historyDir() + QStringLiteral("/alert-ui-state.json");

@@ -89,6 +89,7 @@ public:
     }
 
     static QString alertFile();
+    static QString forecastFile();
     static QString alertUiStateFile();
 
 signals:

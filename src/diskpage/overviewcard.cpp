@@ -51,6 +51,10 @@ OverviewCard::OverviewCard(QWidget *parent) : TavrinPanel(parent, TavrinPanel::C
     m_badge = new TavrinBadge(Text::tr("正在检测服务状态…"), Muted, this);
     m_badge->setObjectName(QStringLiteral("tavrinDiskServiceBadge"));
     l->addWidget(m_badge, 0, Qt::AlignLeft);
+    m_forecastLabel = namedLabel(QStringLiteral("tavrinDiskForecastNotice"), QString(), Small, Muted);
+    m_forecastLabel->setWordWrap(true);
+    m_forecastLabel->setVisible(false);
+    l->addWidget(m_forecastLabel);
     m_subLabel = namedLabel(QStringLiteral("tavrinDiskSubLabel"), QString(), Small, Muted);
     m_subLabel->setWordWrap(true);
     l->addWidget(m_subLabel);
@@ -113,6 +117,14 @@ void OverviewCard::showSampling(bool enabled, int pollMinutes, int retentionDays
                                            .arg(newest->date.toString(QStringLiteral("yyyy-MM-dd")),
                                                 Tavrin::formatSize(newest->growth));
     setSubText(sub);
+}
+
+void OverviewCard::showForecast(bool on, const QString &text, Semantic semantic)
+{
+    m_forecastLabel->setText(text);
+    m_forecastLabel->setAccessibleName(text);
+    applySemantic(m_forecastLabel, semantic);
+    m_forecastLabel->setVisible(on);
 }
 
 void OverviewCard::showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes,

@@ -28,6 +28,8 @@ public:
     void showSampling(bool enabled, int pollMinutes, int retentionDays, const Tavrin::DiskDaySummary *newest);
     // The health line from the newest sample; a monitor three cycles late offers its start button.
     void showHealth(bool enabled, const QDateTime &lastSample, int pollMinutes, const QDateTime &now);
+    // The monitor's last forecast and its cause; hidden while the forecast is turned off.
+    void showForecast(bool on, const QString &text, TavrinUi::Semantic semantic);
     TavrinUi::TavrinBadge *badge() const { return m_badge; }
     QPushButton *startButton() const { return m_startButton; }
 
@@ -41,6 +43,7 @@ private:
     TavrinUi::TavrinFlatProgress *m_usageBar = nullptr;
     ZLabel *m_subLabel = nullptr;
     ZLabel *m_healthLabel = nullptr;
+    ZLabel *m_forecastLabel = nullptr;
     TavrinUi::TavrinBadge *m_badge = nullptr;
     QPushButton *m_startButton = nullptr;
 };

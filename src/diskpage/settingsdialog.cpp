@@ -95,6 +95,12 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
     cooldown->setRange(1, 72);
     cooldown->setSuffix(QLatin1Char(' ') + Text::tr("小时"));
     cooldown->setValue(m_config->cooldownHours());
+    auto *forecast = new ZSpinBox(rules);
+    forecast->setObjectName(QStringLiteral("tavrinDiskForecastDays"));
+    forecast->setRange(0, 3650);
+    forecast->setSpecialValueText(Text::tr("关闭"));
+    forecast->setSuffix(QLatin1Char(' ') + Text::tr("天"));
+    forecast->setValue(m_config->forecastDays());
     auto syncMode = [fixed, multiplier, mode] {
         fixed->setEnabled(mode->currentIndex() == 1);
         multiplier->setEnabled(mode->currentIndex() == 0);
@@ -126,6 +132,12 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
             cooldown->setValue(m_config->cooldownHours());
         }
     });
+    connect(forecast, &QSpinBox::valueChanged, this, [this, forecast](int v) {
+        if (!save(QStringLiteral("monitor.forecastDays"), v)) {
+            const QSignalBlocker block(forecast);
+            forecast->setValue(m_config->forecastDays());
+        }
+    });
     rules->contentLayout()->addWidget(settingRow(rules, Text::tr("告警模式"), QString(), mode));
     rules->contentLayout()->addWidget(
         settingRow(rules, Text::tr("固定阈值"), Text::tr("增长超过该值触发告警（固定阈值模式）"), fixed));
@@ -134,6 +146,9 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
                    Text::tr("智能基线 = 近 7 天日均增长 × 该倍数，且不小于最小告警值"), multiplier));
     rules->contentLayout()->addWidget(
         settingRow(rules, Text::tr("告警冷却"), Text::tr("同一目录冷却期内只告警一次，避免刷屏"), cooldown));
+    rules->contentLayout()->addWidget(
+        settingRow(rules, Text::tr("写满预警"),
+                   Text::tr("按近 14 天的增长预计系统盘在该天数内写满时提醒一次，0 为关闭"), forecast));
     l->addWidget(rules);
 
     auto *excludes = new TavrinSection(Text::tr("排除目录"), QString(), body);

@@ -336,6 +336,88 @@ QList<AlertEntry> readAlerts(const QString &file)
     return out;
 }
 
+QList<AlertEntry> readForecastAlerts(const QString &file)
+{
+    QFile f(file);
+    const QFileInfo info(file);
+    if (!info.isFile() || info.size() > 8 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonArray notices =
+        QJsonDocument::fromJson(f.readAll()).object().value(QLatin1String("notices")).toArray();
+    QList<AlertEntry> out;
+    for (const QJsonValue &v : notices) {
+        const QJsonObject o = v.toObject();
+        AlertEntry e;
+        e.forecast = true;
+        e.date = o.value(QLatin1String("date")).toString();
+        e.causeDir = o.value(QLatin1String("causeDir")).toString();
+        e.growth = Tavrin::jsonBytes(o.value(QLatin1String("causeGrowth")));
+        e.daysLeft = o.value(QLatin1String("daysLeft")).isDouble()
+                         ? Tavrin::jsonBytes(o.value(QLatin1String("daysLeft")))
+                         : -1;
+        e.fullDate = o.value(QLatin1String("fullDate")).toString();
+        // Only what was sent; a notice without its date or its days is not one.
+        if (Tavrin::parseIsoDay(e.date).isValid() && e.daysLeft >= 0 &&
+            o.value(QLatin1String("alerted")).toBool())
+            out << e;
+    }
+    return out;
+}
+
+QList<AlertEntry> mergeAlerts(const QList<AlertEntry> &spikes, const QList<AlertEntry> &forecasts)
+{
+    QList<AlertEntry> out = spikes;
+    out += forecasts;
+    std::stable_sort(out.begin(), out.end(), [](const AlertEntry &a, const AlertEntry &b) {
+        return a.date != b.date ? a.date < b.date : (!a.forecast && b.forecast);
+    });
+    return out;
+}
+
+QString forecastAlertText(const AlertEntry &entry)
+{
+    if (entry.daysLeft <= 0)
+        return Text::tr("系统盘已满");
+    return Text::tr("预计 %1 天后写满（%2）").arg(QString::number(entry.daysLeft), entry.fullDate);
+}
+
+ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today, int limitDays)
+{
+    using namespace TavrinUi;
+    if (!error.isEmpty())
+        return {Text::tr("写满预测：未知（%1）").arg(error), Warning};
+    if (current.isEmpty())
+        return {Text::tr("写满预测：尚无，后台监控完成一次采样后给出"), Muted};
+    const QString state = current.value(QLatin1String("state")).toString();
+    const QDate date = Tavrin::parseIsoDay(current.value(QLatin1String("date")).toString());
+    // A forecast of an earlier day says so: the monitor has not run since.
+    const QString asOf = date.isValid() && date < today
+                             ? Text::tr("（%1 的预测）").arg(date.toString(Qt::ISODate))
+                             : QString();
+    const QString causeDir = current.value(QLatin1String("causeDir")).toString();
+    const QString cause =
+        causeDir.isEmpty()
+            ? Text::tr("增长最多的目录未知")
+            : Text::tr("增长最多：%1（14 天内 %2）")
+                  .arg(causeDir, Tavrin::formatSize(Tavrin::jsonBytes(current.value(QLatin1String("causeGrowth")))));
+    if (state == QLatin1String("noHistory"))
+        return {Text::tr("写满预测：记录不足 3 天，暂不预测") + asOf, Muted};
+    if (state == QLatin1String("notGrowing"))
+        return {Text::tr("写满预测：近 14 天未增长") + asOf, Muted};
+    if (state == QLatin1String("full"))
+        return {Text::tr("写满预测：系统盘已满 · %1").arg(cause) + asOf, Danger};
+    const QJsonValue daysValue = current.value(QLatin1String("daysLeft"));
+    if (state != QLatin1String("forecast") || !daysValue.isDouble())
+        return {Text::tr("写满预测：未知（%1）").arg(state.isEmpty() ? Text::tr("记录不完整") : state) + asOf,
+                Warning};
+    const qint64 days = Tavrin::jsonBytes(daysValue);
+    const QString full = current.value(QLatin1String("fullDate")).toString();
+    const QString when = full.isEmpty() ? Text::tr("约 %1 天后").arg(days)
+                                        : Text::tr("约 %1 天后（%2）").arg(QString::number(days), full);
+    const Semantic semantic = limitDays > 0 && days <= limitDays ? Danger : Normal;
+    return {Text::tr("写满预测：%1写满 · %2").arg(when, cause) + asOf, semantic};
+}
+
 QString chartSizeText(qint64 bytes)
 {
     if (bytes > -1024 && bytes < 1024)

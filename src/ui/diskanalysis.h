@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QSet>
@@ -86,11 +87,35 @@ struct AlertEntry
 {
     QString date;
     QString causeDir;
+    // A spike's growth; a forecast's growth of `causeDir` over its window.
     qint64 growth = 0;
-    QString key() const { return date + QLatin1Char('|') + causeDir; }
+    // A forecast notice: the disk full in `daysLeft` days, on `fullDate`.
+    bool forecast = false;
+    qint64 daysLeft = -1;
+    QString fullDate;
+    // Spikes keep the key earlier versions stored in the UI state; a forecast's is apart from them.
+    QString key() const
+    {
+        return forecast ? date + QStringLiteral("|forecast") : date + QLatin1Char('|') + causeDir;
+    }
 };
 // The "spikes" array of "alert.json"; empty when missing or not JSON.
 QList<AlertEntry> readAlerts(const QString &file);
+// The forecast notices that went out, from the "notices" array of "forecast.json".
+QList<AlertEntry> readForecastAlerts(const QString &file);
+// Both in date order, a day's spikes before its forecast, each list's own order kept.
+QList<AlertEntry> mergeAlerts(const QList<AlertEntry> &spikes, const QList<AlertEntry> &forecasts);
+// "预计 N 天后写满（日期）", or "系统盘已满".
+QString forecastAlertText(const AlertEntry &entry);
+
+// The overview card's line for the monitor's last forecast ("current" of "forecast.json"):
+// `current` empty when there is none yet, `error` set when the file could not be read.
+struct ForecastLine
+{
+    QString text;
+    TavrinUi::Semantic semantic = TavrinUi::Muted;
+};
+ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today, int limitDays);
 
 // The size text of the chart's tooltips: "512 B", "1.50 KB" … "TB".
 QString chartSizeText(qint64 bytes);

@@ -576,6 +576,92 @@ private slots:
         QVERIFY(labelText(page.get(), "tavrinDiskSubLabel").contains(QStringLiteral("最近记录")));
     }
 
+    void forecastOnTheCard_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("expected"); // empty: the line is hidden
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        const QString full = QDate::currentDate().addDays(5).toString(Qt::ISODate);
+        const QByteArray within =
+            QStringLiteral(R"({"current":{"date":"%1","state":"forecast","recordDays":10,"daysLeft":5,)"
+                           R"("fullDate":"%2","causeDir":"/var/lib/docker","causeGrowth":9663676416}})")
+                .arg(today, full)
+                .toUtf8();
+        QTest::newRow("within the days") << within << 7
+                                         << QStringList{"约 5 天后", full, "/var/lib/docker", Tavrin::formatSize(9 * GiB)};
+        QTest::newRow("turned off") << within << 0 << QStringList();
+        QTest::newRow("short history")
+            << QStringLiteral(R"({"current":{"date":"%1","state":"noHistory","recordDays":2}})").arg(today).toUtf8()
+            << 7 << QStringList{"记录不足 3 天"};
+        QTest::newRow("an earlier day's")
+            << QByteArray(R"({"current":{"date":"2026-01-02","state":"notGrowing","recordDays":9}})") << 7
+            << QStringList{"未增长", "2026-01-02 的预测"};
+        QTest::newRow("unreadable") << QByteArray("{\"current\":") << 7
+                                    << QStringList{"未知", "forecast.json"};
+        QTest::newRow("wrong types")
+            << QStringLiteral(R"({"current":{"date":"%1","state":"forecast","daysLeft":"soon"}})").arg(today).toUtf8()
+            << 7 << QStringList{"未知"};
+        QTest::newRow("none yet") << QByteArray() << 7 << QStringList{"尚无"};
+    }
+
+    void forecastOnTheCard()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, limit);
+        QFETCH(QStringList, expected);
+        Tavrin::MonitorConfig().setValue("monitor.forecastDays", limit);
+        if (!file.isEmpty())
+            writeFile("forecast.json", file);
+        makePage();
+        QSignalSpy updated(page.get(), &DiskUsagePage::overviewUpdated);
+        page->refresh();
+        QVERIFY(updated.wait(20000) || updated.count() > 0);
+        auto *line = page->findChild<QLabel *>("tavrinDiskForecastNotice");
+        QVERIFY(line);
+        QCOMPARE(line->isVisible(), !expected.isEmpty());
+        for (const QString &part : expected)
+            QVERIFY2(line->text().contains(part), qPrintable(line->text()));
+        QCOMPARE(line->accessibleName(), line->text());
+        if (!expected.isEmpty())
+            QVERIFY(line->text().startsWith(QStringLiteral("写满预测：")));
+    }
+
+    // Forecast notices that went out sit among the spikes, by date; one held back does not.
+    void forecastNoticesBesideSpikes()
+    {
+        writeAlerts(2);
+        writeFile("forecast.json",
+                  R"({"notices":[{"date":"2026-01-01","daysLeft":5,"fullDate":"2026-01-06","causeDir":"/var/log",)"
+                  R"("causeGrowth":1073741824,"alerted":true},{"date":"2026-01-09","daysLeft":3,"alerted":false},)"
+                  R"({"date":"bad","daysLeft":1,"alerted":true}],"pending":{"date":"2026-01-09","daysLeft":3}})");
+        makePage();
+        auto *banner = page->findChild<TavrinUi::TavrinInlineBanner *>("tavrinDiskAlertBanner");
+        QCOMPARE(page->currentAlertKey(), QStringLiteral("2026-01-02|/var/dir 1"));
+        QCOMPARE(button(page.get(), "tavrinDiskAlertHistory")->text(), QStringLiteral("告警历史（3 条新增）"));
+        emit banner->dismissed();
+        page->refreshAlert();
+        QCOMPARE(page->currentAlertKey(), QStringLiteral("2026-01-01|forecast"));
+        QVERIFY2(banner->text().contains(QStringLiteral("预计 5 天后写满（2026-01-06）")) &&
+                     banner->text().contains(QStringLiteral("/var/log")),
+                 qPrintable(banner->text()));
+
+        PageTest::onNextDialog([](QDialog *d) {
+            auto *table = d->findChild<QTableWidget *>("tavrinDiskAlertTable");
+            QVERIFY(table);
+            QCOMPARE(table->rowCount(), 3);
+            QStringList kinds;
+            for (int r = 0; r < 3; ++r)
+                kinds << table->item(r, 0)->text() + ' ' + table->item(r, 1)->text();
+            QCOMPARE(kinds, (QStringList{"2026-01-02 增长告警", "2026-01-01 预计 5 天后写满（2026-01-06）",
+                                         "2026-01-01 增长告警"}));
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("/var/log"));
+            d->accept();
+        });
+        button(page.get(), "tavrinDiskAlertHistory")->click();
+        QCOMPARE(page->seenCount(), 3);
+    }
+
     void alertBannerAndHistory()
     {
         writeAlerts(7);
@@ -601,7 +687,7 @@ private slots:
             auto *table = d->findChild<QTableWidget *>("tavrinDiskAlertTable");
             QVERIFY(table);
             QCOMPARE(table->rowCount(), 7);
-            QCOMPARE(table->item(0, 3)->text(), QStringLiteral("新增"));
+            QCOMPARE(table->item(0, 4)->text(), QStringLiteral("新增"));
             d->accept();
         });
         history->click();
@@ -692,6 +778,12 @@ private slots:
             QVERIFY(fixed->isEnabled() && !multiplier->isEnabled());
             fixed->setValue(2048);
             d->findChild<QSpinBox *>("tavrinDiskCooldown")->setValue(12);
+            auto *forecast = d->findChild<QSpinBox *>("tavrinDiskForecastDays");
+            QVERIFY(forecast);
+            QCOMPARE(forecast->value(), 7);
+            forecast->setValue(0);
+            QCOMPARE(forecast->text(), QStringLiteral("关闭"));
+            QVERIFY(!forecast->accessibleName().isEmpty());
             d->findChild<QSpinBox *>("tavrinDiskRetention")->setValue(400);
             d->findChild<QComboBox *>("tavrinDiskBudget")->setCurrentIndex(2);
 
@@ -714,6 +806,7 @@ private slots:
         QCOMPARE(config.alertMode(), QStringLiteral("fixed"));
         QCOMPARE(config.fixedThresholdMB(), 2048);
         QCOMPARE(config.cooldownHours(), 12);
+        QCOMPARE(config.forecastDays(), 0);
         QCOMPARE(config.retentionDays(), 400);
         QCOMPARE(config.storageBudgetMB(), 1024);
         QCOMPARE(config.excludes(), QStringList{"/srv/数据/\"x\";rm"});
