@@ -871,6 +871,11 @@ void DiskUsagePage::loadSnapshotMarks()
                         }
                         m_chart->setSnapshotDays(marks);
                     });
+    // A jump in the curve next to the upgrade or rollback that caused it.
+    runInBackground([] { return QVariant::fromValue(Tavrin::getDeploys()); },
+                    [this](const QVariant &v) {
+                        m_chart->setDeploymentDays(DiskPage::deploymentEvents(v.value<QList<Tavrin::DeployInfo>>()));
+                    });
 }
 
 void DiskUsagePage::exportCsv(const QString &path)

@@ -27,9 +27,12 @@ TimelineView::TimelineView(QWidget *parent) : TavrinSection(Text::tr("占用趋�
     legend->addWidget(Ui::legendDot(Accent, Text::tr("每日已用")));
     legend->addWidget(Ui::legendDot(Warning, Text::tr("异常增长")));
     legend->addWidget(Ui::legendDot(Success, Text::tr("系统快照")));
-    legend->addStretch(1);
+    legend->addWidget(Ui::legendDot(Normal, Text::tr("升级与回滚")));
+    // The selected day's line takes what the legend leaves and wraps in a narrow window.
     m_dayDetail = namedLabel(QStringLiteral("tavrinDiskDayDetail"), QString(), Small, Normal);
-    legend->addWidget(m_dayDetail);
+    m_dayDetail->setWordWrap(true);
+    m_dayDetail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    legend->addWidget(m_dayDetail, 1);
     contentLayout()->addLayout(legend);
 }
 

@@ -418,6 +418,35 @@ ForecastLine forecastLine(const QJsonObject &current, const QString &error, cons
     return {Text::tr("写满预测：%1写满 · %2").arg(when, cause) + asOf, semantic};
 }
 
+QMap<QDate, QStringList> deploymentEvents(const QList<Tavrin::DeployInfo> &deploys)
+{
+    QList<Tavrin::DeployInfo> dated;
+    qint64 backupTime = -1;
+    for (const Tavrin::DeployInfo &d : deploys) {
+        if (d.time <= 0)
+            continue;
+        dated.append(d);
+        if (d.isRollbackBackup)
+            backupTime = std::max(backupTime, d.time);
+    }
+    std::stable_sort(dated.begin(), dated.end(),
+                     [](const Tavrin::DeployInfo &a, const Tavrin::DeployInfo &b) { return a.time < b.time; });
+    QMap<QDate, QStringList> out;
+    for (const Tavrin::DeployInfo &d : std::as_const(dated)) {
+        const QString version = d.version.isEmpty() ? Text::tr("未知版本") : d.version;
+        QString text;
+        if (d.hidden)
+            text = Text::tr("待生效的 %1").arg(version);
+        else if (d.isBooted && backupTime >= 0 && d.time > backupTime)
+            // The backup is the system that ran before the rollback; what booted after it is the rollback.
+            text = Text::tr("回滚到 %1").arg(version);
+        else
+            text = Text::tr("升级到 %1").arg(version);
+        out[QDateTime::fromSecsSinceEpoch(d.time).date()].append(text);
+    }
+    return out;
+}
+
 QString chartSizeText(qint64 bytes)
 {
     if (bytes > -1024 && bytes < 1024)

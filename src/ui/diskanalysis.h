@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QString>
 
+#include "backend/backend.h"
 #include "disk/diskrecords.h"
 #include "ui/components.h"
 
@@ -116,6 +117,11 @@ struct ForecastLine
     TavrinUi::Semantic semantic = TavrinUi::Muted;
 };
 ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today, int limitDays);
+
+// The upgrades and rollbacks the status list dates, per local day, oldest first: "升级到 V",
+// "回滚到 V" (the booted system made after the rollback's safety backup), "待生效的 V" (staged,
+// not booted yet). Deployments without a time are left out.
+QMap<QDate, QStringList> deploymentEvents(const QList<Tavrin::DeployInfo> &deploys);
 
 // The size text of the chart's tooltips: "512 B", "1.50 KB" … "TB".
 QString chartSizeText(qint64 bytes);

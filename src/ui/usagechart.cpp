@@ -321,6 +321,15 @@ void UsageChart::setSpikeDays(const QSet<QDate> &days)
 void UsageChart::setSnapshotDays(const QMap<QDate, QStringList> &days)
 {
     m_snapshots = days;
+    // The selected day's description names its marks: they may arrive after the selection.
+    updateAccessibleText();
+    update();
+}
+
+void UsageChart::setDeploymentDays(const QMap<QDate, QStringList> &days)
+{
+    m_deployments = days;
+    updateAccessibleText();
     update();
 }
 
@@ -454,6 +463,9 @@ QString UsageChart::dayTooltip(int i) const
     const auto snap = m_snapshots.constFind(r.date);
     if (snap != m_snapshots.constEnd())
         tip += QLatin1Char('\n') + Text::tr("快照：%1").arg(snap.value().join(QStringLiteral("、")));
+    const auto deploy = m_deployments.constFind(r.date);
+    if (deploy != m_deployments.constEnd())
+        tip += QLatin1Char('\n') + Text::tr("部署：%1").arg(deploy.value().join(QStringLiteral("、")));
     return tip;
 }
 
@@ -568,6 +580,15 @@ void UsageChart::paintEvent(QPaintEvent *)
                 p.setPen(QPen(baseColor(), 1));
                 p.setBrush(semanticColor(Success));
                 p.drawPolygon(diamond);
+            }
+            if (m_deployments.contains(d)) {
+                // A triangle above the snapshot's place: an upgrade or a rollback that day.
+                const double bx = c.x();
+                const double by = area.bottom() - 15;
+                QPolygonF triangle{QPointF(bx, by - 5), QPointF(bx + 5, by + 4), QPointF(bx - 5, by + 4)};
+                p.setPen(QPen(baseColor(), 1));
+                p.setBrush(semanticColor(Normal));
+                p.drawPolygon(triangle);
             }
         }
     }

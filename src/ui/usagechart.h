@@ -77,6 +77,9 @@ public:
     QSet<QDate> spikeDays() const { return m_spikes; }
     // Snapshot names per creation day, drawn as small markers under the line.
     void setSnapshotDays(const QMap<QDate, QStringList> &days);
+    // Upgrades and rollbacks per day, drawn as small triangles above the snapshot markers.
+    void setDeploymentDays(const QMap<QDate, QStringList> &days);
+    QMap<QDate, QStringList> deploymentDays() const { return m_deployments; }
     void setSelectedDate(const QDate &date);
     QDate selectedDate() const { return m_selected; }
 
@@ -132,6 +135,7 @@ private:
     QList<Tavrin::DiskDayRecord> m_records;
     QSet<QDate> m_spikes;
     QMap<QDate, QStringList> m_snapshots;
+    QMap<QDate, QStringList> m_deployments;
     QDate m_selected;
     int m_hover = -1;
     bool m_loading = false;
