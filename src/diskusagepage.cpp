@@ -508,8 +508,8 @@ void DiskUsagePage::applyOverview(const OverviewData &data)
     if (m_checkActive)
         checkStep(tr("读取历史数据索引"));
     m_lastSample = data.lastSample;
-    const DiskPage::ForecastLine forecast =
-        DiskPage::forecastLine(data.forecast, data.forecastError, Tavrin::diskToday(), m_config->forecastDays());
+    const DiskPage::ForecastLine forecast = DiskPage::forecastLine(
+        data.forecast, data.forecastError, Tavrin::diskToday(), m_config->forecastDays());
     m_overview->showForecast(m_config->forecastDays() > 0, forecast.text, forecast.semantic);
     updateHealth();
     refreshAlert();
@@ -874,7 +874,8 @@ void DiskUsagePage::loadSnapshotMarks()
     // A jump in the curve next to the upgrade or rollback that caused it.
     runInBackground([] { return QVariant::fromValue(Tavrin::getDeploys()); },
                     [this](const QVariant &v) {
-                        m_chart->setDeploymentDays(DiskPage::deploymentEvents(v.value<QList<Tavrin::DeployInfo>>()));
+                        m_chart->setDeploymentDays(
+                            DiskPage::deploymentEvents(v.value<QList<Tavrin::DeployInfo>>()));
                     });
 }
 

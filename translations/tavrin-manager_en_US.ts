@@ -1391,6 +1391,147 @@
         <source>systemctl --user 执行失败</source>
         <translation>systemctl --user failed</translation>
     </message>
+    <message>
+        <location filename="../src/diskpage/settingsdialog.cpp" line="1"/>
+        <source>天</source>
+        <translation>days</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/settingsdialog.cpp" line="1"/>
+        <source>写满预警</source>
+        <translation>Full-disk warning</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/settingsdialog.cpp" line="1"/>
+        <source>按近 14 天的增长预计系统盘在该天数内写满时提醒一次，0 为关闭</source>
+        <translation>Notify once when, at the growth of the last 14 days, the system disk fills within this many days; 0 turns it off</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>预计 %1 天后写满（%2）</source>
+        <translation>Full in about %1 days (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>系统盘已满</source>
+        <translation>The system disk is full</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：未知（%1）</source>
+        <translation>Full-disk forecast: unknown (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：尚无，后台监控完成一次采样后给出</source>
+        <translation>Full-disk forecast: none yet; the background monitor gives one after its next sample</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>%1（%2 的预测）</source>
+        <translation>%1 (forecast of %2)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>增长最多的目录未知</source>
+        <translation>the directory that grew most is unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>增长最多：%1（14 天内 %2）</source>
+        <translation>grew most: %1 (%2 in 14 days)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：记录不足 3 天，暂不预测</source>
+        <translation>Full-disk forecast: fewer than 3 days recorded, no forecast yet</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：近 14 天未增长</source>
+        <translation>Full-disk forecast: no growth in the last 14 days</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：系统盘已满 · %1</source>
+        <translation>Full-disk forecast: the system disk is full · %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>记录不完整</source>
+        <translation>incomplete record</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>约 %1 天后</source>
+        <translation>in about %1 days</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>约 %1 天后（%2）</source>
+        <translation>in about %1 days (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>写满预测：%1写满 · %2</source>
+        <translation>Full-disk forecast: full %1 · %2</translation>
+    </message>
+    <message>
+        <location filename="../src/diskusagepage.cpp" line="1"/>
+        <source>无法读取 %1</source>
+        <translation>Cannot read %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/alertviews.cpp" line="1"/>
+        <source>%1 · %2 · 增长最多 %3</source>
+        <translation>%1 · %2 · grew most: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/alertviews.cpp" line="1"/>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/alertviews.cpp" line="1"/>
+        <source>增长告警</source>
+        <translation>Growth alert</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/alertviews.cpp" line="1"/>
+        <source>%1（14 天）</source>
+        <translation>%1 (14 days)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>未知版本</source>
+        <translation>unknown version</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>待生效的 %1</source>
+        <translation>%1, staged</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>回滚到 %1</source>
+        <translation>rolled back to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/diskanalysis.cpp" line="1"/>
+        <source>升级到 %1</source>
+        <translation>upgraded to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/timelineview.cpp" line="1"/>
+        <source>升级与回滚</source>
+        <translation>Upgrades and rollbacks</translation>
+    </message>
+    <message>
+        <location filename="../src/diskpage/settingsdialog.cpp" line="1"/>
+        <source>关闭</source>
+        <comment>a setting turned off</comment>
+        <translation>Off</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -2812,6 +2953,11 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
         <source>告警记录保存失败：%1</source>
         <translation>Could not save the alert record: %1</translation>
     </message>
+    <message>
+        <location filename="../src/disk/diskmonitor.cpp" line="1"/>
+        <source>预测记录保存失败：%1</source>
+        <translation>Could not save the forecast record: %1</translation>
+    </message>
 </context>
 <context>
     <name>Tavrin::DiskScanner</name>
@@ -3739,6 +3885,11 @@ Used %2</translation>
         <location filename="../src/ui/usagechart.cpp" line="703"/>
         <source>磁盘占用时间线，已选 %1</source>
         <translation>Disk usage timeline, %1 selected</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/usagechart.cpp" line="1"/>
+        <source>部署：%1</source>
+        <translation>Deployments: %1</translation>
     </message>
 </context>
 <context>

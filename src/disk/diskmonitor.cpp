@@ -600,9 +600,9 @@ void DiskMonitor::failAfterSaving(const QString &message)
     const QJsonObject forecast = updateForecast(saved);
     if (!forecast.isEmpty())
         sendCall(forecastNotificationArguments(forecast));
-    finish(false, forecastError.isEmpty() ? message
-                                          : message + QStringLiteral("；") +
-                                                tr("预测记录保存失败：%1").arg(forecastError));
+    finish(false, forecastError.isEmpty()
+                      ? message
+                      : message + QStringLiteral("；") + tr("预测记录保存失败：%1").arg(forecastError));
 }
 
 void DiskMonitor::finalize()

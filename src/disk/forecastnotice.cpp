@@ -13,11 +13,6 @@ namespace {
 
 constexpr int kMinRecordDays = 3;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Tavrin::DiskMonitor", text);
-}
-
 } // namespace
 
 ForecastCause forecastWithCause(const QList<DiskDaySummary> &days, const DiskForecastPoint &today,
@@ -146,21 +141,24 @@ QVariantList forecastNotificationArguments(const QJsonObject &notice)
     const QString causeDir = notice.value(QLatin1String("causeDir")).toString();
     const QString cause =
         causeDir.isEmpty()
-            ? tr("增长最多的目录未知")
-            : tr("增长最多：%1（14 天内 %2）")
+            ? QCoreApplication::translate("Tavrin::DiskMonitor", "增长最多的目录未知")
+            : QCoreApplication::translate("Tavrin::DiskMonitor", "增长最多：%1（14 天内 %2）")
                   .arg(causeDir, formatSize(jsonBytes(notice.value(QLatin1String("causeGrowth")))));
-    const QString body = days <= 0 ? tr("系统盘已满。%1").arg(cause)
-                                   : tr("按近 14 天的增长，系统盘约 %1 天后（%2）写满。%3")
-                                         .arg(QString::number(days), full.toString(Qt::ISODate), cause);
+    const QString body = days <= 0
+                             ? QCoreApplication::translate("Tavrin::DiskMonitor", "系统盘已满。%1").arg(cause)
+                             : QCoreApplication::translate("Tavrin::DiskMonitor",
+                                                           "按近 14 天的增长，系统盘约 %1 天后（%2）写满。%3")
+                                   .arg(QString::number(days), full.toString(Qt::ISODate), cause);
     QVariantMap hints;
     hints.insert(QStringLiteral("x-zarnex-action-view"),
                  QStringLiteral("tavrin-manager,--show-disk,%1").arg(date.toString(Qt::ISODate)));
     return {QStringLiteral("tavrin-manager"),
             QVariant::fromValue(uint(0)),
             QStringLiteral("drive-harddisk"),
-            tr("系统盘即将写满"),
+            QCoreApplication::translate("Tavrin::DiskMonitor", "系统盘即将写满"),
             body,
-            QStringList{QStringLiteral("default"), tr("查看详情")},
+            QStringList{QStringLiteral("default"),
+                        QCoreApplication::translate("Tavrin::DiskMonitor", "查看详情")},
             hints,
             QVariant::fromValue(int(-1))};
 }

@@ -33,8 +33,9 @@ QString AlertBanner::showNewest(const QList<AlertEntry> &alerts, const QStringLi
             continue;
         if (it->forecast) {
             setSemantic(Warning);
-            setText(Text::tr("%1 · %2 · 增长最多 %3").arg(it->date, forecastAlertText(*it),
-                                                       it->causeDir.isEmpty() ? Text::tr("未知") : it->causeDir));
+            setText(Text::tr("%1 · %2 · 增长最多 %3")
+                        .arg(it->date, forecastAlertText(*it),
+                             it->causeDir.isEmpty() ? Text::tr("未知") : it->causeDir));
         } else {
             setSemantic(Danger);
             setText(Text::tr("%1 · %2 增长 %3").arg(it->date, it->causeDir, Tavrin::formatSize(it->growth)));
@@ -80,7 +81,8 @@ void showAlertHistory(QWidget *parent, const QList<AlertEntry> &alerts, const Al
         const QString kind = a.forecast ? forecastAlertText(a) : Text::tr("增长告警");
         const QString growth = a.forecast ? Text::tr("%1（14 天）").arg(Tavrin::formatSize(a.growth))
                                           : Tavrin::formatSize(a.growth);
-        const QStringList cells{a.date, kind, a.causeDir.isEmpty() ? Text::tr("未知") : a.causeDir, growth, mark};
+        const QStringList cells{a.date, kind, a.causeDir.isEmpty() ? Text::tr("未知") : a.causeDir, growth,
+                                mark};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells.at(c));
             item->setToolTip(cells.at(c));
@@ -125,7 +127,8 @@ void AlertsPanel::save()
 
 void AlertsPanel::refresh()
 {
-    m_alerts = mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
+    m_alerts =
+        mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
     m_key = m_banner->showNewest(m_alerts, m_state.dismissed);
     updateButton();
 }
@@ -158,7 +161,8 @@ void AlertsPanel::updateButton()
 
 void AlertsPanel::openHistory()
 {
-    m_alerts = mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
+    m_alerts =
+        mergeAlerts(readAlerts(HistoryModel::alertFile()), readForecastAlerts(HistoryModel::forecastFile()));
     const AlertUiState shown = m_state;
     m_state.seen = int(m_alerts.size());
     m_state.lastSeen = m_alerts.isEmpty() ? QString() : m_alerts.constLast().key();

@@ -98,7 +98,7 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
     auto *forecast = new ZSpinBox(rules);
     forecast->setObjectName(QStringLiteral("tavrinDiskForecastDays"));
     forecast->setRange(0, 3650);
-    forecast->setSpecialValueText(Text::tr("关闭"));
+    forecast->setSpecialValueText(Text::tr("关闭", "a setting turned off"));
     forecast->setSuffix(QLatin1Char(' ') + Text::tr("天"));
     forecast->setValue(m_config->forecastDays());
     auto syncMode = [fixed, multiplier, mode] {

@@ -381,7 +381,27 @@ QString forecastAlertText(const AlertEntry &entry)
     return Text::tr("预计 %1 天后写满（%2）").arg(QString::number(entry.daysLeft), entry.fullDate);
 }
 
+namespace {
+
+ForecastLine forecastOfDay(const QJsonObject &current, const QString &error, const QDate &today,
+                           int limitDays);
+
+} // namespace
+
 ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today, int limitDays)
+{
+    ForecastLine line = forecastOfDay(current, error, today, limitDays);
+    const QDate date = Tavrin::parseIsoDay(current.value(QLatin1String("date")).toString());
+    // A forecast of an earlier day says so: the monitor has not run since.
+    if (error.isEmpty() && date.isValid() && date < today)
+        line.text = Text::tr("%1（%2 的预测）").arg(line.text, date.toString(Qt::ISODate));
+    return line;
+}
+
+namespace {
+
+ForecastLine forecastOfDay(const QJsonObject &current, const QString &error, const QDate &today,
+                           int limitDays)
 {
     using namespace TavrinUi;
     if (!error.isEmpty())
@@ -389,34 +409,33 @@ ForecastLine forecastLine(const QJsonObject &current, const QString &error, cons
     if (current.isEmpty())
         return {Text::tr("写满预测：尚无，后台监控完成一次采样后给出"), Muted};
     const QString state = current.value(QLatin1String("state")).toString();
-    const QDate date = Tavrin::parseIsoDay(current.value(QLatin1String("date")).toString());
-    // A forecast of an earlier day says so: the monitor has not run since.
-    const QString asOf = date.isValid() && date < today
-                             ? Text::tr("（%1 的预测）").arg(date.toString(Qt::ISODate))
-                             : QString();
+    Q_UNUSED(today);
     const QString causeDir = current.value(QLatin1String("causeDir")).toString();
     const QString cause =
         causeDir.isEmpty()
             ? Text::tr("增长最多的目录未知")
             : Text::tr("增长最多：%1（14 天内 %2）")
-                  .arg(causeDir, Tavrin::formatSize(Tavrin::jsonBytes(current.value(QLatin1String("causeGrowth")))));
+                  .arg(causeDir,
+                       Tavrin::formatSize(Tavrin::jsonBytes(current.value(QLatin1String("causeGrowth")))));
     if (state == QLatin1String("noHistory"))
-        return {Text::tr("写满预测：记录不足 3 天，暂不预测") + asOf, Muted};
+        return {Text::tr("写满预测：记录不足 3 天，暂不预测"), Muted};
     if (state == QLatin1String("notGrowing"))
-        return {Text::tr("写满预测：近 14 天未增长") + asOf, Muted};
+        return {Text::tr("写满预测：近 14 天未增长"), Muted};
     if (state == QLatin1String("full"))
-        return {Text::tr("写满预测：系统盘已满 · %1").arg(cause) + asOf, Danger};
+        return {Text::tr("写满预测：系统盘已满 · %1").arg(cause), Danger};
     const QJsonValue daysValue = current.value(QLatin1String("daysLeft"));
     if (state != QLatin1String("forecast") || !daysValue.isDouble())
-        return {Text::tr("写满预测：未知（%1）").arg(state.isEmpty() ? Text::tr("记录不完整") : state) + asOf,
+        return {Text::tr("写满预测：未知（%1）").arg(state.isEmpty() ? Text::tr("记录不完整") : state),
                 Warning};
     const qint64 days = Tavrin::jsonBytes(daysValue);
     const QString full = current.value(QLatin1String("fullDate")).toString();
     const QString when = full.isEmpty() ? Text::tr("约 %1 天后").arg(days)
                                         : Text::tr("约 %1 天后（%2）").arg(QString::number(days), full);
     const Semantic semantic = limitDays > 0 && days <= limitDays ? Danger : Normal;
-    return {Text::tr("写满预测：%1写满 · %2").arg(when, cause) + asOf, semantic};
+    return {Text::tr("写满预测：%1写满 · %2").arg(when, cause), semantic};
 }
+
+} // namespace
 
 QMap<QDate, QStringList> deploymentEvents(const QList<Tavrin::DeployInfo> &deploys)
 {
@@ -429,8 +448,9 @@ QMap<QDate, QStringList> deploymentEvents(const QList<Tavrin::DeployInfo> &deplo
         if (d.isRollbackBackup)
             backupTime = std::max(backupTime, d.time);
     }
-    std::stable_sort(dated.begin(), dated.end(),
-                     [](const Tavrin::DeployInfo &a, const Tavrin::DeployInfo &b) { return a.time < b.time; });
+    std::stable_sort(
+        dated.begin(), dated.end(),
+        [](const Tavrin::DeployInfo &a, const Tavrin::DeployInfo &b) { return a.time < b.time; });
     QMap<QDate, QStringList> out;
     for (const Tavrin::DeployInfo &d : std::as_const(dated)) {
         const QString version = d.version.isEmpty() ? Text::tr("未知版本") : d.version;

@@ -116,7 +116,8 @@ struct ForecastLine
     QString text;
     TavrinUi::Semantic semantic = TavrinUi::Muted;
 };
-ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today, int limitDays);
+ForecastLine forecastLine(const QJsonObject &current, const QString &error, const QDate &today,
+                          int limitDays);
 
 // The upgrades and rollbacks the status list dates, per local day, oldest first: "升级到 V",
 // "回滚到 V" (the booted system made after the rollback's safety backup), "待生效的 V" (staged,

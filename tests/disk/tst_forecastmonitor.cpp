@@ -255,11 +255,13 @@ void TestForecastMonitor::unwritableFileIsAFailure()
     const QString path = DiskHistoryStore::historyDir() + "/forecast.json";
     QVERIFY(QDir().mkpath(path + "/blocker"));
     fx.setUsed(495 * GiB + 2 * GiB);
-    fx.setDu("/", {{"/usr", 60 * GiB, true}, {"/var", 10 * GiB + 9 * 900 * MiB + 2 * GiB, true},
+    fx.setDu("/", {{"/usr", 60 * GiB, true},
+                   {"/var", 10 * GiB + 9 * 900 * MiB + 2 * GiB, true},
                    {"/srv/cache", 1 * GiB, true}});
     const QPair<bool, QString> result = fx.cycle();
     QVERIFY(!result.first);
-    QVERIFY2(result.second.contains("预测记录保存失败") && result.second.contains(path), qPrintable(result.second));
+    QVERIFY2(result.second.contains("预测记录保存失败") && result.second.contains(path),
+             qPrintable(result.second));
     // The cycle's other results are kept: the day and the spike.
     DiskDayRecord day;
     QVERIFY(DiskHistoryStore().loadDay(kNoon.date(), &day));

@@ -60,18 +60,22 @@ private slots:
             return i;
         };
         QTest::newRow("rolled back")
-            << QList<Tavrin::DeployInfo>{d("25.1.2", t, true, false, false), d("25.1.2", t - 7 * day, false, true, false),
+            << QList<Tavrin::DeployInfo>{d("25.1.2", t, true, false, false),
+                                         d("25.1.2", t - 7 * day, false, true, false),
                                          d("25.1.1", t - 16 * day, false, false, false)}
             << QStringList{"16:升级到 25.1.1", "7:升级到 25.1.2", "0:回滚到 25.1.2"};
         QTest::newRow("upgraded, one staged")
-            << QList<Tavrin::DeployInfo>{d("25.1.3", t, false, false, true), d("25.1.2", t - 3 * day, true, false, false)}
+            << QList<Tavrin::DeployInfo>{d("25.1.3", t, false, false, true),
+                                         d("25.1.2", t - 3 * day, true, false, false)}
             << QStringList{"3:升级到 25.1.2", "0:待生效的 25.1.3"};
         // The booted one older than the backup was not made by that rollback.
         QTest::newRow("backup newer than booted")
-            << QList<Tavrin::DeployInfo>{d("25.1.1", t - 2 * day, true, false, false), d("25.1.2", t, false, true, false)}
+            << QList<Tavrin::DeployInfo>{d("25.1.1", t - 2 * day, true, false, false),
+                                         d("25.1.2", t, false, true, false)}
             << QStringList{"2:升级到 25.1.1", "0:升级到 25.1.2"};
         QTest::newRow("two the same day, one undated")
-            << QList<Tavrin::DeployInfo>{d("25.1.2", t, false, false, false), d("", t - 60, false, false, false),
+            << QList<Tavrin::DeployInfo>{d("25.1.2", t, false, false, false),
+                                         d("", t - 60, false, false, false),
                                          d("25.1.0", 0, false, false, false)}
             << QStringList{"0:升级到 未知版本", "0:升级到 25.1.2"};
     }
@@ -168,7 +172,8 @@ private slots:
             QWidget *timeline = chart->parentWidget();
             while (timeline && timeline->parentWidget() && timeline->width() < page.width() * 0.8)
                 timeline = timeline->parentWidget();
-            timeline->grab().save(QStringLiteral("%1/disk-chart-events-%2.png").arg(dir, QTest::currentDataTag()));
+            timeline->grab().save(
+                QStringLiteral("%1/disk-chart-events-%2.png").arg(dir, QTest::currentDataTag()));
             page.grab().save(QStringLiteral("%1/disk-page-events-%2.png").arg(dir, QTest::currentDataTag()));
         }
     }

@@ -588,11 +588,13 @@ private slots:
                            R"("fullDate":"%2","causeDir":"/var/lib/docker","causeGrowth":9663676416}})")
                 .arg(today, full)
                 .toUtf8();
-        QTest::newRow("within the days") << within << 7
-                                         << QStringList{"约 5 天后", full, "/var/lib/docker", Tavrin::formatSize(9 * GiB)};
+        QTest::newRow("within the days")
+            << within << 7 << QStringList{"约 5 天后", full, "/var/lib/docker", Tavrin::formatSize(9 * GiB)};
         QTest::newRow("turned off") << within << 0 << QStringList();
         QTest::newRow("short history")
-            << QStringLiteral(R"({"current":{"date":"%1","state":"noHistory","recordDays":2}})").arg(today).toUtf8()
+            << QStringLiteral(R"({"current":{"date":"%1","state":"noHistory","recordDays":2}})")
+                   .arg(today)
+                   .toUtf8()
             << 7 << QStringList{"记录不足 3 天"};
         QTest::newRow("an earlier day's")
             << QByteArray(R"({"current":{"date":"2026-01-02","state":"notGrowing","recordDays":9}})") << 7
@@ -600,7 +602,9 @@ private slots:
         QTest::newRow("unreadable") << QByteArray("{\"current\":") << 7
                                     << QStringList{"未知", "forecast.json"};
         QTest::newRow("wrong types")
-            << QStringLiteral(R"({"current":{"date":"%1","state":"forecast","daysLeft":"soon"}})").arg(today).toUtf8()
+            << QStringLiteral(R"({"current":{"date":"%1","state":"forecast","daysLeft":"soon"}})")
+                   .arg(today)
+                   .toUtf8()
             << 7 << QStringList{"未知"};
         QTest::newRow("none yet") << QByteArray() << 7 << QStringList{"尚无"};
     }
@@ -631,14 +635,16 @@ private slots:
     void forecastNoticesBesideSpikes()
     {
         writeAlerts(2);
-        writeFile("forecast.json",
-                  R"({"notices":[{"date":"2026-01-01","daysLeft":5,"fullDate":"2026-01-06","causeDir":"/var/log",)"
-                  R"("causeGrowth":1073741824,"alerted":true},{"date":"2026-01-09","daysLeft":3,"alerted":false},)"
-                  R"({"date":"bad","daysLeft":1,"alerted":true}],"pending":{"date":"2026-01-09","daysLeft":3}})");
+        writeFile(
+            "forecast.json",
+            R"({"notices":[{"date":"2026-01-01","daysLeft":5,"fullDate":"2026-01-06","causeDir":"/var/log",)"
+            R"("causeGrowth":1073741824,"alerted":true},{"date":"2026-01-09","daysLeft":3,"alerted":false},)"
+            R"({"date":"bad","daysLeft":1,"alerted":true}],"pending":{"date":"2026-01-09","daysLeft":3}})");
         makePage();
         auto *banner = page->findChild<TavrinUi::TavrinInlineBanner *>("tavrinDiskAlertBanner");
         QCOMPARE(page->currentAlertKey(), QStringLiteral("2026-01-02|/var/dir 1"));
-        QCOMPARE(button(page.get(), "tavrinDiskAlertHistory")->text(), QStringLiteral("告警历史（3 条新增）"));
+        QCOMPARE(button(page.get(), "tavrinDiskAlertHistory")->text(),
+                 QStringLiteral("告警历史（3 条新增）"));
         emit banner->dismissed();
         page->refreshAlert();
         QCOMPARE(page->currentAlertKey(), QStringLiteral("2026-01-01|forecast"));
