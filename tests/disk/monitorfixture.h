@@ -152,13 +152,15 @@ public:
                        {"/var/d", 4 * MiB, true}});
     }
 
-    // `days` records ending today (dated by the monitor's clock): the disk grows by `perDay`, of
-    // which `excludedPerDay` in "/srv/cache" and the rest in "/var", up to `todayUsed` today.
-    void forecastScenario(int days, qint64 todayUsed, qint64 perDay, qint64 excludedPerDay = 0)
+    // `days` records ending today (dated by the monitor's clock), one every `everyDays`: the disk
+    // grows by `perDay`, of which `excludedPerDay` in "/srv/cache" and the rest in "/var", up to
+    // `todayUsed` today.
+    void forecastScenario(int days, qint64 todayUsed, qint64 perDay, qint64 excludedPerDay = 0,
+                          int everyDays = 1)
     {
         const QDate today = Tavrin::diskToday();
         auto topLevel = [&](int k) {
-            const qint64 grown = qint64(days - 1 - k);
+            const qint64 grown = qint64(days - 1 - k) * everyDays;
             return QList<Tavrin::DiskItem>{{"/usr", 60 * GiB, true},
                                            {"/var", 10 * GiB + grown * (perDay - excludedPerDay), true},
                                            {"/srv/cache", 1 * GiB + grown * excludedPerDay, true}};
@@ -166,9 +168,9 @@ public:
         Tavrin::DiskHistoryStore store;
         for (int k = days - 1; k >= 1; --k) {
             Tavrin::DiskDayRecord r;
-            r.date = today.addDays(-k);
+            r.date = today.addDays(-k * everyDays);
             r.capacity = 500 * GiB;
-            r.total = todayUsed - k * perDay;
+            r.total = todayUsed - k * everyDays * perDay;
             r.topLevel = topLevel(k);
             QVERIFY(store.saveDayRecord(r));
         }

@@ -69,18 +69,25 @@ void TestForecastMonitor::firstCycle_data()
     QTest::addColumn<int>("daysLeft"); // -1: nothing sent
     QTest::addColumn<QString>("state");
     QTest::addColumn<qint64>("capacity");
+    QTest::addColumn<int>("everyDays");
 
     // 900 MiB a day; 5 GiB left is 5.7 days.
-    QTest::newRow("inside") << 10 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB;
-    QTest::newRow("outside") << 10 << 480 * GiB << 0LL << 7 << -1 << "forecast" << 500 * GiB;
-    QTest::newRow("turned off") << 10 << 495 * GiB << 0LL << 0 << -1 << "" << 500 * GiB;
-    QTest::newRow("two records") << 2 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 500 * GiB;
-    QTest::newRow("three records") << 3 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB;
+    QTest::newRow("inside") << 10 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB << 1;
+    QTest::newRow("outside") << 10 << 480 * GiB << 0LL << 7 << -1 << "forecast" << 500 * GiB << 1;
+    QTest::newRow("turned off") << 10 << 495 * GiB << 0LL << 0 << -1 << "" << 500 * GiB << 1;
+    QTest::newRow("two records") << 2 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 500 * GiB << 1;
+    QTest::newRow("three records") << 3 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB << 1;
     // 800 of the 900 MiB land in an excluded directory: 100 MiB a day leaves 51 days.
-    QTest::newRow("excluded growth") << 10 << 495 * GiB << 800 * MiB << 7 << -1 << "forecast" << 500 * GiB;
+    QTest::newRow("excluded growth") << 10 << 495 * GiB << 800 * MiB << 7 << -1 << "forecast" << 500 * GiB
+                                     << 1;
     // A larger disk since yesterday: the days measured on the old one say nothing of this one.
-    QTest::newRow("capacity changed") << 10 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 600 * GiB;
-    QTest::newRow("already full") << 10 << 500 * GiB << 0LL << 7 << 0 << "full" << 500 * GiB;
+    QTest::newRow("capacity changed") << 10 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 600 * GiB << 1;
+    QTest::newRow("already full") << 10 << 500 * GiB << 0LL << 7 << 0 << "full" << 500 * GiB << 1;
+    // A record every third day: growth per elapsed day, not per record.
+    QTest::newRow("gaps") << 5 << 495 * GiB << 0LL << 7 << 5 << "forecast" << 500 * GiB << 3;
+    // Two records inside the last 14 days and one older: not enough to speak for now.
+    QTest::newRow("gaps, short") << 3 << 495 * GiB << 0LL << 7 << -1 << "noHistory" << 500 * GiB << 10;
+    QTest::newRow("shrinking") << 10 << 495 * GiB << 0LL << 7 << -1 << "notGrowing" << 500 * GiB << 1;
 }
 
 void TestForecastMonitor::firstCycle()
@@ -92,11 +99,13 @@ void TestForecastMonitor::firstCycle()
     QFETCH(int, daysLeft);
     QFETCH(QString, state);
     QFETCH(qint64, capacity);
+    QFETCH(int, everyDays);
     qputenv("FAKE_DF_TOTAL", QByteArray::number(capacity));
     fx.set("monitor.forecastDays", limit);
     if (excludedPerDay > 0)
         fx.set("monitor.excludes", QStringList{"/srv/cache"});
-    fx.forecastScenario(records, used, 900 * MiB, excludedPerDay);
+    fx.forecastScenario(records, used, state == "notGrowing" ? -qint64(900 * MiB) : 900 * MiB, excludedPerDay,
+                        everyDays);
     QCOMPARE(fx.cycle().second, QString("监控完成"));
 
     const QJsonObject file = fx.forecastFile();
@@ -114,7 +123,7 @@ void TestForecastMonitor::firstCycle()
     if (state == "forecast") {
         // Every record day after the first grew /var by 900 MiB, today's from the cycle's own scan.
         QCOMPARE(notice.value("causeDir").toString(), QString("/var"));
-        QCOMPARE(qint64(notice.value("causeGrowth").toDouble()), (records - 1) * 900 * MiB);
+        QCOMPARE(qint64(notice.value("causeGrowth").toDouble()), (records - 1) * everyDays * 900 * MiB);
     }
     const QVariantList call = forecastNotificationArguments(notice);
     QCOMPARE(call.size(), 8);
