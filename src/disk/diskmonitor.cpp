@@ -324,12 +324,15 @@ void DiskMonitor::runCycle()
         }
     }
 
-    // The baseline needs the index before the save; the forecast takes the days the save reads
-    // anyway (a few more than the window cover days dated ahead of today).
+    // One read of the index per cycle: the baseline's, before the save, serves the forecast too;
+    // without a baseline the forecast takes the days the save reads anyway. A few more days than
+    // the windows cover days dated ahead of today.
     const bool baseline = config.alertMode() == QLatin1String("baseline");
-    recentDays = baseline ? store->loadRecentSummaries(std::max(config.baselineDays(), 3) + 8)
+    const bool forecast = config.forecastDays() > 0;
+    recentDays = baseline ? store->loadRecentSummaries(
+                                std::max({config.baselineDays(), 3, forecast ? kForecastWindowDays : 0}) + 8)
                           : QList<DiskDaySummary>();
-    store->keepRecentDays = config.forecastDays() > 0 ? kForecastWindowDays + 8 : 0;
+    store->keepRecentDays = forecast && !baseline ? kForecastWindowDays + 8 : 0;
     threshold = computeThresholdBytes();
     store->spikeThresholdBytes = threshold;
 

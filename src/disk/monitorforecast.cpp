@@ -22,11 +22,10 @@ QJsonObject DiskMonitor::updateForecast(bool daySaved)
     const int limit = config.forecastDays();
     if (limit <= 0 || !today.date.isValid())
         return {};
-    // The index's newest days as today's save left them, today's growth by directory included:
-    // no read of the history of its own.
+    // No read of the history of its own: the baseline's read of the index with today's line from
+    // this cycle, or else the index's newest days as today's save left them.
     QList<DiskDaySummary> days = daySaved ? store->savedRecent() : QList<DiskDaySummary>();
     if (days.isEmpty() && !recentDays.isEmpty()) {
-        // The save failed: the baseline's read of the index, with today's line from this cycle.
         days = recentDays;
         if (!today.topLevel.isEmpty() && !previous.topLevel.isEmpty()) {
             DiskDayRecord current = today;
