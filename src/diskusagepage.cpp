@@ -22,6 +22,7 @@
 #include "disk/monitorconfig.h"
 #include "diskpage/alertviews.h"
 #include "diskpage/analysisview.h"
+#include "diskpage/freespacedialog.h"
 #include "diskpage/historymodel.h"
 #include "diskpage/overviewcard.h"
 #include "diskpage/pagewidgets.h"
@@ -252,7 +253,22 @@ void DiskUsagePage::buildUi()
             exportCsv(path);
     });
     layout->addWidget(m_rangeBar);
+    auto *freeSpace = new QPushButton(tr("释放空间"), content);
+    freeSpace->setObjectName(QStringLiteral("tavrinDiskFreeSpace"));
+    freeSpace->setIcon(themedIcon(QStringLiteral("edit-clear"), QStyle::SP_TrashIcon));
+    freeSpace->setAccessibleName(tr("释放空间：选择要删除的快照、旧部署和升级缓存"));
+    freeSpace->setAutoDefault(false);
+    connect(freeSpace, &QPushButton::clicked, this, [this] {
+        FreeSpaceDialog *planner = openFreeSpacePlanner(this);
+        connect(planner, &FreeSpaceDialog::spaceFreed, this, [this] {
+            if (m_window)
+                m_window->refreshStoragePages();
+            else
+                refresh();
+        });
+    });
     if (auto *headerRow = qobject_cast<QHBoxLayout *>(header->layout())) {
+        headerRow->addWidget(freeSpace, 0, Qt::AlignVCenter);
         headerRow->addWidget(m_alertHistoryBtn, 0, Qt::AlignVCenter);
         headerRow->addWidget(m_exportButton, 0, Qt::AlignVCenter);
         headerRow->addWidget(m_settingsButton, 0, Qt::AlignVCenter);

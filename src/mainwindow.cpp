@@ -349,6 +349,14 @@ void MainWindow::refreshTavrinPages()
     }
 }
 
+void MainWindow::refreshStoragePages()
+{
+    for (PageId id : {Overview, DiskUsage, VersionManagement, Update}) {
+        if (BasePage *built = builtPage(id))
+            built->refresh();
+    }
+}
+
 void MainWindow::setupLanguageMenu()
 {
     ZTitlebar *bar = titlebar();

@@ -44,6 +44,8 @@ public:
     void gotoSetting(PageId id, const QString &key);
     void showDiskDate(const QDate &date);
     void refreshTavrinPages();
+    // After space was freed: every built page that shows snapshots, deployments or disk figures.
+    void refreshStoragePages();
     void switchLanguage(const QString &lang);
 
     TavrinUi::TavrinSidebar *navigation() const { return sidebar; }

@@ -1,4 +1,5 @@
 #include "overviewpage.h"
+#include "diskpage/freespacedialog.h"
 
 #include "mainwindow.h"
 #include "masterswitch.h"
@@ -194,6 +195,22 @@ void OverviewPage::buildContent()
     for (int i = 0; i < 4; ++i)
         legend->addWidget(makeLegendRow(legendTitles.at(i), BarRole(i), &legendValues[i]), i / 2, i % 2);
     storage->contentLayout()->addLayout(legend);
+    auto *freeRow = new QHBoxLayout;
+    freeRow->addStretch(1);
+    QPushButton *freeSpace = makeShortcut(tr("释放空间"), QStringLiteral("edit-clear"));
+    freeSpace->setObjectName(QStringLiteral("tavrinOverviewFreeSpace"));
+    freeSpace->setAccessibleName(tr("释放空间：选择要删除的快照、旧部署和升级缓存"));
+    freeRow->addWidget(freeSpace);
+    storage->contentLayout()->addLayout(freeRow);
+    connect(freeSpace, &QPushButton::clicked, this, [this] {
+        FreeSpaceDialog *planner = openFreeSpacePlanner(this);
+        connect(planner, &FreeSpaceDialog::spaceFreed, this, [this] {
+            if (window)
+                window->refreshStoragePages();
+            else
+                refresh();
+        });
+    });
     contentLayout->addWidget(storage);
 
     auto *info = new TavrinUi::TavrinSection(tr("系统信息"), tr("当前运行的系统与内核"), content);

@@ -17,7 +17,15 @@ bool isFreeWord(const QJsonValue &v)
 
 bool ctlArgsAllowed(const QJsonArray &a)
 {
-    if (a.size() < 3 || a.at(0).toString() != QLatin1String("snapshot"))
+    if (a.size() < 3)
+        return false;
+    // What the free-space planner removes: one deployment, the whole upgrade cache.
+    if (a.at(0).toString() == QLatin1String("admin"))
+        return a.size() == 3 && a.at(1).toString() == QLatin1String("undeploy") && isFreeWord(a.at(2)) &&
+               !a.at(2).toString().isEmpty();
+    if (a.at(0).toString() == QLatin1String("upgrade"))
+        return a.size() == 3 && a.at(1).toString() == QLatin1String("clean") && a.at(2).toString() == QLatin1String("-a");
+    if (a.at(0).toString() != QLatin1String("snapshot"))
         return false;
     const QString verb = a.at(1).toString();
     if (verb == QLatin1String("create"))
@@ -161,7 +169,8 @@ bool isCommitPoint(const QJsonObject &step)
         step.value(QLatin1String("tool")).toString() != QLatin1String("ctl"))
         return false;
     const QString verb = step.value(QLatin1String("args")).toArray().at(1).toString();
-    return verb == QLatin1String("rollback") || verb == QLatin1String("delete");
+    return verb == QLatin1String("rollback") || verb == QLatin1String("delete") ||
+           verb == QLatin1String("undeploy") || verb == QLatin1String("clean");
 }
 
 QJsonObject writeStep(const QString &target, const QString &content)

@@ -46,7 +46,8 @@ inline constexpr qsizetype kMaxSteps = 32;
 /// Whether every step of `plan` is allowed; on refusal `error` says why.
 bool validate(const QJsonObject &plan, QString *error);
 
-/// A run step that cannot be undone (the rollback itself, a deletion): once it
+/// A run step that cannot be undone (the rollback itself, a deletion, an
+/// undeploy, a cache clean): once it
 /// has succeeded, the helper no longer undoes the steps before it.
 bool isCommitPoint(const QJsonObject &step);
 

@@ -47,7 +47,18 @@ private slots:
         QTest::newRow("rollback with backup")
             << QJsonArray{ctl({"snapshot", "create", "回滚前备份-1", "d"}), ctl({"snapshot", "rollback", "id1"})}
             << true;
+        QTest::newRow("freeing space")
+            << QJsonArray{ctl({"snapshot", "delete", "id2"}), ctl({"admin", "undeploy", "0123abcd"}),
+                          ctl({"upgrade", "clean", "-a"})}
+            << true;
         QTest::newRow("no steps") << QJsonArray{} << false;
+        QTest::newRow("undeploy by an option") << QJsonArray{ctl({"admin", "undeploy", "--all"})} << false;
+        QTest::newRow("undeploy of nothing") << QJsonArray{ctl({"admin", "undeploy", ""})} << false;
+        QTest::newRow("undeploy of two") << QJsonArray{ctl({"admin", "undeploy", "a", "b"})} << false;
+        QTest::newRow("another admin command") << QJsonArray{ctl({"admin", "status", "-j"})} << false;
+        QTest::newRow("a partial cache clean") << QJsonArray{ctl({"upgrade", "clean", "-x"})} << false;
+        QTest::newRow("a cache clean with more") << QJsonArray{ctl({"upgrade", "clean", "-a", "x"})} << false;
+        QTest::newRow("an upgrade run") << QJsonArray{ctl({"upgrade", "check", "-j"})} << false;
         QTest::newRow("any other file") << QJsonArray{Plan::writeStep("/etc/shadow", "x")} << false;
         QTest::newRow("a path that only leads there")
             << QJsonArray{Plan::writeStep("/etc/zarnex-immutable-ctl/../shadow", "x")} << false;
