@@ -46,6 +46,8 @@ void FreeSpaceModel::reload()
         if (request != generation)
             return;
         loading = false;
+        // The rows say their sizes are coming from the first time they are shown.
+        measuring = true;
         setInventory(read);
         emit busyChanged();
         emit loaded();
