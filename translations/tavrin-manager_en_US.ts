@@ -1532,6 +1532,268 @@
         <comment>a setting turned off</comment>
         <translation>Off</translation>
     </message>
+    <message>
+        <source>释放空间</source>
+        <translation>Free Up Space</translation>
+    </message>
+    <message>
+        <source>释放空间：选择要删除的快照、旧部署和升级缓存</source>
+        <translation>Free up space: choose snapshots, old deployments and the upgrade cache to remove</translation>
+    </message>
+</context>
+<context>
+    <name>FreeSpace</name>
+    <message>
+        <source>未知版本</source>
+        <translation>Unknown version</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>升级下载缓存</source>
+        <translation>Upgrade download cache</translation>
+    </message>
+    <message>
+        <source>没有选择要释放的项目</source>
+        <translation>No item was chosen to remove</translation>
+    </message>
+    <message>
+        <source>一次最多释放 %1 项，请减少选择</source>
+        <translation>At most %1 items can be removed at once; choose fewer</translation>
+    </message>
+    <message>
+        <source>无效的标识: %1</source>
+        <translation>Invalid ID: %1</translation>
+    </message>
+    <message>
+        <source>没有获得管理员授权</source>
+        <translation>Administrator authorization was not given</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>至少 %1</source>
+        <translation>at least %1</translation>
+    </message>
+    <message>
+        <source>当前可用空间：未知</source>
+        <translation>Free space now: unknown</translation>
+    </message>
+    <message>
+        <source>当前可用空间：%1</source>
+        <translation>Free space now: %1</translation>
+    </message>
+    <message>
+        <source>未选择任何项目</source>
+        <translation>No item chosen</translation>
+    </message>
+    <message>
+        <source>%1（正在计算…）</source>
+        <translation>%1 (measuring…)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1（%n 项大小未知）</source>
+        <translation>
+            <numerusform>%1 (%n item of unknown size)</numerusform>
+            <numerusform>%1 (%n items of unknown size)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>已选 %n 项，可释放 %1，释放后可用 %2</source>
+        <translation>
+            <numerusform>%n item chosen, frees %1, free space afterwards %2</numerusform>
+            <numerusform>%n items chosen, frees %1, free space afterwards %2</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>快照（从旧到新）</source>
+        <translation>Snapshots (oldest first)</translation>
+    </message>
+    <message>
+        <source>未启动、未暂存的部署</source>
+        <translation>Deployments neither booted nor staged</translation>
+    </message>
+    <message>
+        <source>升级缓存</source>
+        <translation>Upgrade cache</translation>
+    </message>
+    <message>
+        <source>%1：正在读取…</source>
+        <translation>%1: reading…</translation>
+    </message>
+    <message>
+        <source>%1：读取失败：%2</source>
+        <translation>%1: could not be read: %2</translation>
+    </message>
+    <message>
+        <source>%1：没有可释放的项目</source>
+        <translation>%1: nothing to remove</translation>
+    </message>
+    <message>
+        <source>计算中…</source>
+        <translation>Measuring…</translation>
+    </message>
+    <message>
+        <source>%1，%2，可释放 %3，%4（空格键切换）</source>
+        <translation>%1, %2, frees %3, %4 (Space toggles)</translation>
+    </message>
+    <message>
+        <source>已选中</source>
+        <translation>checked</translation>
+    </message>
+    <message>
+        <source>未选中</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>项目</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>可释放</source>
+        <translation>Frees</translation>
+    </message>
+</context>
+<context>
+    <name>FreeSpaceDialog</name>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>释放空间</source>
+        <translation>Free Up Space</translation>
+    </message>
+    <message>
+        <source>勾选要删除的项目（空格键切换）。每项显示单独删除它可释放的空间；初始快照、当前及待生效的部署、未完成回滚的备份不会列出。</source>
+        <translation>Check the items to remove (Space toggles). Each shows the space its removal alone frees; the initial snapshot, the current and the staged deployment and the backup of an unfinished rollback are not listed.</translation>
+    </message>
+    <message>
+        <source>系统盘可用空间</source>
+        <translation>Free space of the system disk</translation>
+    </message>
+    <message>
+        <source>可释放空间的项目</source>
+        <translation>Items that can be removed to free space</translation>
+    </message>
+    <message>
+        <source>方向键选择，空格键勾选或取消</source>
+        <translation>Arrow keys choose a row, Space checks or unchecks it</translation>
+    </message>
+    <message>
+        <source>已选项目合计</source>
+        <translation>Total of the checked items</translation>
+    </message>
+    <message>
+        <source>释放空间状态</source>
+        <translation>Free-up status</translation>
+    </message>
+    <message>
+        <source>释放结果</source>
+        <translation>Result of the removal</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>重新读取可释放的项目</source>
+        <translation>Read the removable items again</translation>
+    </message>
+    <message>
+        <source>释放</source>
+        <translation>Free Up</translation>
+    </message>
+    <message>
+        <source>删除所选项目以释放空间</source>
+        <translation>Remove the checked items to free space</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>关闭释放空间</source>
+        <translation>Close Free Up Space</translation>
+    </message>
+    <message>
+        <source>当前可用空间：读取中…</source>
+        <translation>Free space now: reading…</translation>
+    </message>
+    <message>
+        <source>正在释放所选项目…</source>
+        <translation>Removing the checked items…</translation>
+    </message>
+    <message>
+        <source>正在读取可释放的项目…</source>
+        <translation>Reading the removable items…</translation>
+    </message>
+    <message>
+        <source>正在计算各项可释放的空间…</source>
+        <translation>Measuring what each item frees…</translation>
+    </message>
+    <message>
+        <source>%1 — 可释放 %2</source>
+        <translation>%1 — frees %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>将删除以下 %n 项，合计可释放 %1。删除后无法恢复。</source>
+        <translation>
+            <numerusform>The following %n item will be removed, freeing %1 in total. This cannot be undone.</numerusform>
+            <numerusform>The following %n items will be removed, freeing %1 in total. This cannot be undone.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>只需授权一次；某项失败时，其后的项目保持原样。</source>
+        <translation>One authorization for all; if an item fails, the items after it are left as they are.</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>未获得管理员授权，没有删除任何项目：%1</source>
+        <translation>Administrator authorization was not given; nothing was removed: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>已释放 %n 项：</source>
+        <translation>
+            <numerusform>%n item removed:</numerusform>
+            <numerusform>%n items removed:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>删除“%1”失败：%2。其后的项目未改动。</source>
+        <translation>Removing “%1” failed: %2. The items after it were left as they are.</translation>
+    </message>
+    <message>
+        <source>释放失败：%1</source>
+        <translation>Freeing space failed: %1</translation>
+    </message>
+    <message>
+        <source>已删除：%1</source>
+        <translation>Removed: %1</translation>
+    </message>
+    <message>
+        <source>失败：%1</source>
+        <translation>Failed: %1</translation>
+    </message>
+    <message>
+        <source>未执行：%1</source>
+        <translation>Not done: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -1756,6 +2018,14 @@
         <location filename="../src/overviewpage.cpp" line="369"/>
         <source>正在统计存储空间…</source>
         <translation>Measuring storage…</translation>
+    </message>
+    <message>
+        <source>释放空间</source>
+        <translation>Free Up Space</translation>
+    </message>
+    <message>
+        <source>释放空间：选择要删除的快照、旧部署和升级缓存</source>
+        <translation>Free up space: choose snapshots, old deployments and the upgrade cache to remove</translation>
     </message>
 </context>
 <context>

@@ -172,9 +172,9 @@ QString FreeSpaceModel::totalsText() const
     else
         freed = sizeText({t.bytes, t.atLeast});
     if (measuring && t.unknown > 0)
-        freed += Texts::tr("（正在计算…）");
+        freed = Texts::tr("%1（正在计算…）").arg(freed);
     else if (t.unknown > 0)
-        freed += Texts::tr("（%n 项大小未知）", nullptr, t.unknown);
+        freed = Texts::tr("%1（%n 项大小未知）", nullptr, t.unknown).arg(freed);
     const qint64 after = freeAfter();
     QString afterText;
     if (after < 0)
