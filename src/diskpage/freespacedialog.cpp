@@ -113,8 +113,9 @@ FreeSpaceDialog::FreeSpaceDialog(QWidget *parent) : QDialog(parent)
     connect(m_view, &QTreeView::activated, this, [this](const QModelIndex &index) {
         const QModelIndex first = index.siblingAtColumn(FreeSpaceModel::NameColumn);
         if (first.flags() & Qt::ItemIsUserCheckable)
-            m_model->setData(first, first.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
-                             Qt::CheckStateRole);
+            m_model->setData(
+                first, first.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+                Qt::CheckStateRole);
     });
     connect(m_model, &FreeSpaceModel::modelReset, m_view, &QTreeView::expandAll);
     connect(m_model, &FreeSpaceModel::loaded, this, [this] {
@@ -218,7 +219,8 @@ void FreeSpaceDialog::onReleased(const QList<Candidate> &items, const Outcome &o
 void FreeSpaceDialog::keyPressEvent(QKeyEvent *event)
 {
     // Enter on a row toggles it (activated); it must not close the window.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !qobject_cast<QPushButton *>(focusWidget()))
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !qobject_cast<QPushButton *>(focusWidget()))
         return;
     QDialog::keyPressEvent(event);
 }

@@ -32,7 +32,8 @@ protected:
 
 private:
     void askRelease();
-    void onReleased(const QList<Tavrin::FreeSpace::Candidate> &items, const Tavrin::FreeSpace::Outcome &outcome);
+    void onReleased(const QList<Tavrin::FreeSpace::Candidate> &items,
+                    const Tavrin::FreeSpace::Outcome &outcome);
     void updateState();
 
     FreeSpaceModel *m_model = nullptr;

@@ -52,7 +52,8 @@ QList<Candidate> snapshotCandidates(const QList<SnapshotInfo> &snapshots, const 
         c.time = s.time;
         out.append(c);
     }
-    std::stable_sort(out.begin(), out.end(), [](const Candidate &a, const Candidate &b) { return a.time < b.time; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.time < b.time; });
     return out;
 }
 
@@ -193,16 +194,17 @@ QJsonArray removalSteps(const QList<Candidate> &items)
     for (const Candidate &c : items) {
         switch (c.kind) {
         case Kind::Snapshot:
-            steps.append(Plan::runStep(QStringLiteral("ctl"), {QStringLiteral("snapshot"), QStringLiteral("delete"), c.id},
+            steps.append(Plan::runStep(QStringLiteral("ctl"),
+                                       {QStringLiteral("snapshot"), QStringLiteral("delete"), c.id},
                                        kDeleteTimeoutMs));
             break;
         case Kind::Deployment:
             steps.append(Plan::runStep(QStringLiteral("ctl"), undeployArgs(c.id), kUndeployTimeoutMs));
             break;
         case Kind::UpgradeCache:
-            steps.append(Plan::runStep(QStringLiteral("ctl"),
-                                       {QStringLiteral("upgrade"), QStringLiteral("clean"), QStringLiteral("-a")},
-                                       kCleanTimeoutMs));
+            steps.append(Plan::runStep(
+                QStringLiteral("ctl"),
+                {QStringLiteral("upgrade"), QStringLiteral("clean"), QStringLiteral("-a")}, kCleanTimeoutMs));
             break;
         }
     }

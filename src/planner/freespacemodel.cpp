@@ -42,17 +42,19 @@ void FreeSpaceModel::reload()
     const quint64 request = ++generation;
     loading = true;
     emit busyChanged();
-    runOnTaskPool<Inventory>(this, [] { return readInventory(); }, [this, request](const Inventory &read) {
-        if (request != generation)
-            return;
-        loading = false;
-        // The rows say their sizes are coming from the first time they are shown.
-        measuring = true;
-        setInventory(read);
-        emit busyChanged();
-        emit loaded();
-        measure();
-    });
+    runOnTaskPool<Inventory>(
+        this, [] { return readInventory(); },
+        [this, request](const Inventory &read) {
+            if (request != generation)
+                return;
+            loading = false;
+            // The rows say their sizes are coming from the first time they are shown.
+            measuring = true;
+            setInventory(read);
+            emit busyChanged();
+            emit loaded();
+            measure();
+        });
 }
 
 void FreeSpaceModel::measure()
@@ -61,15 +63,16 @@ void FreeSpaceModel::measure()
     measuring = true;
     emit busyChanged();
     const Inventory snapshot = inv;
-    runOnTaskPool<QHash<QString, Size>>(this, [snapshot] { return Tavrin::FreeSpace::measure(snapshot); },
-                                        [this, request](const QHash<QString, Size> &measured) {
-                                            if (request != generation)
-                                                return;
-                                            measuring = false;
-                                            setSizes(measured);
-                                            emit busyChanged();
-                                            emit sizesArrived();
-                                        });
+    runOnTaskPool<QHash<QString, Size>>(
+        this, [snapshot] { return Tavrin::FreeSpace::measure(snapshot); },
+        [this, request](const QHash<QString, Size> &measured) {
+            if (request != generation)
+                return;
+            measuring = false;
+            setSizes(measured);
+            emit busyChanged();
+            emit sizesArrived();
+        });
 }
 
 bool FreeSpaceModel::release()
@@ -79,13 +82,15 @@ bool FreeSpaceModel::release()
         return false;
     releasing = true;
     emit busyChanged();
-    runOnTaskPool<Outcome>(this, [items] { return remove(items); }, [this, items](const Outcome &outcome) {
-        releasing = false;
-        emit busyChanged();
-        emit released(items, outcome);
-        // Whatever happened, the list shows what the system holds now.
-        reload();
-    });
+    runOnTaskPool<Outcome>(
+        this, [items] { return remove(items); },
+        [this, items](const Outcome &outcome) {
+            releasing = false;
+            emit busyChanged();
+            emit released(items, outcome);
+            // Whatever happened, the list shows what the system holds now.
+            reload();
+        });
     return true;
 }
 
@@ -290,8 +295,8 @@ QVariant FreeSpaceModel::data(const QModelIndex &index, int role) const
     const bool on = checked.contains(key);
     const auto size = sizes.constFind(key);
     const QString sizeLabel = size != sizes.constEnd() ? sizeText(*size)
-                              : measuring          ? Texts::tr("计算中…")
-                                                   : Texts::tr("未知");
+                              : measuring              ? Texts::tr("计算中…")
+                                                       : Texts::tr("未知");
     const QString timeLabel = c->time > 0 ? Tavrin::formatTime(c->time) : QStringLiteral("-");
     switch (role) {
     case KeyRole:

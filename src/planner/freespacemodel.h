@@ -71,7 +71,8 @@ signals:
     void sizesArrived();
     void totalsChanged();
     void busyChanged();
-    void released(const QList<Tavrin::FreeSpace::Candidate> &items, const Tavrin::FreeSpace::Outcome &outcome);
+    void released(const QList<Tavrin::FreeSpace::Candidate> &items,
+                  const Tavrin::FreeSpace::Outcome &outcome);
 
 private:
     const Tavrin::FreeSpace::Candidate *itemAt(const QModelIndex &index) const;

@@ -38,9 +38,9 @@ private:
     qint64 ownFilesSize(const QString &commit, const QString &tag) const
     {
         const QByteArray out = sim->run(
-            QStringLiteral("ostree"), {QStringLiteral("--repo=") + sim->path(QStringLiteral("/ostree/repo")),
-                                       QStringLiteral("ls"), QStringLiteral("-R"), commit,
-                                       QStringLiteral("/var/lib/zarnex-state/") + tag});
+            QStringLiteral("ostree"),
+            {QStringLiteral("--repo=") + sim->path(QStringLiteral("/ostree/repo")), QStringLiteral("ls"),
+             QStringLiteral("-R"), commit, QStringLiteral("/var/lib/zarnex-state/") + tag});
         qint64 sum = 0;
         for (const QByteArray &line : out.split('\n')) {
             const QList<QByteArray> f = line.simplified().split(' ');
@@ -52,7 +52,8 @@ private:
 
     QString refCommit(const QString &ref) const
     {
-        return QString::fromLatin1(readFile(sim->path(QStringLiteral("/ostree/repo/refs/heads/") + ref))).trimmed();
+        return QString::fromLatin1(readFile(sim->path(QStringLiteral("/ostree/repo/refs/heads/") + ref)))
+            .trimmed();
     }
 
     static QByteArray readFile(const QString &path)
@@ -88,7 +89,8 @@ private:
             for (int r = 0; r < m->rowCount(group); ++r) {
                 const QModelIndex name = m->index(r, 0, group);
                 out.insert(name.data(FreeSpaceModel::KeyRole).toString(),
-                           {m->index(r, FreeSpaceModel::SizeColumn, group).data().toString(), name.data().toString()});
+                           {m->index(r, FreeSpaceModel::SizeColumn, group).data().toString(),
+                            name.data().toString()});
             }
         }
         return out;
@@ -98,14 +100,11 @@ private:
     {
         dialog = openFreeSpacePlanner(nullptr);
         PageTest::answeredDialogs().insert(dialog);
-        return QTest::qWaitFor([&] { return !dialog->model()->isLoading() && !dialog->model()->isMeasuring(); },
-                               120000);
+        return QTest::qWaitFor(
+            [&] { return !dialog->model()->isLoading() && !dialog->model()->isMeasuring(); }, 120000);
     }
 
-    QString snapshotKey() const
-    {
-        return QStringLiteral("snapshot:") + Tavrin::getSnapshots().at(1).id;
-    }
+    QString snapshotKey() const { return QStringLiteral("snapshot:") + Tavrin::getSnapshots().at(1).id; }
     QString backupDeployKey() const
     {
         for (const Tavrin::DeployInfo &d : Tavrin::getDeploys()) {
@@ -122,7 +121,8 @@ private slots:
         // Two snapshots: the second is made from the oldest deployment, so the
         // rollback backup's own files are held by nothing else.
         sim = std::make_unique<PageTest::SimRoot>(QStringList{QStringLiteral("--files"), QStringLiteral("40"),
-                                                              QStringLiteral("--snapshots"), QStringLiteral("2")});
+                                                              QStringLiteral("--snapshots"),
+                                                              QStringLiteral("2")});
         QVERIFY2(sim->isReady(), "could not build the simulated system root");
     }
 
@@ -159,7 +159,8 @@ private slots:
                                    .split('\t')
                                    .first()
                                    .toLongLong();
-        const qint64 snapOwn = ownFilesSize(refCommit(QStringLiteral("snapshot/") + snap.id), snap.id.left(8));
+        const qint64 snapOwn =
+            ownFilesSize(refCommit(QStringLiteral("snapshot/") + snap.id), snap.id.left(8));
         QString backupCommit;
         QString history;
         for (const Tavrin::DeployInfo &d : Tavrin::getDeploys()) {
@@ -178,11 +179,14 @@ private slots:
                              QStringLiteral("deployment:") + history, QStringLiteral("snapshot:") + snap.id};
         expected.sort();
         QCOMPARE(shown.keys(), expected);
-        QCOMPARE(shown.value(QStringLiteral("snapshot:") + snap.id).at(0), Tavrin::formatSize(snapOwn + snapDir));
-        QCOMPARE(shown.value(QStringLiteral("deployment:") + backupCommit).at(0), Tavrin::formatSize(backupOwn));
+        QCOMPARE(shown.value(QStringLiteral("snapshot:") + snap.id).at(0),
+                 Tavrin::formatSize(snapOwn + snapDir));
+        QCOMPARE(shown.value(QStringLiteral("deployment:") + backupCommit).at(0),
+                 Tavrin::formatSize(backupOwn));
         // Its files are kept by the newer deployments and the snapshot.
         QCOMPARE(shown.value(QStringLiteral("deployment:") + history).at(0), Tavrin::formatSize(0));
-        QCOMPARE(shown.value(QStringLiteral("cache:")).at(0), Tavrin::formatSize(kCacheBytes + kUpgradeDelta));
+        QCOMPARE(shown.value(QStringLiteral("cache:")).at(0),
+                 Tavrin::formatSize(kCacheBytes + kUpgradeDelta));
 
         // The running total and the free space after.
         FreeSpaceModel *model = dialog->model();
@@ -199,7 +203,8 @@ private slots:
 
         // The backup of a pending rollback is not offered; settled, it is again.
         for (const char *status : {"pending", "done"}) {
-            const QJsonObject state{{"backup_snapshot_id", snap.id}, {"status", status}, {"strategy", "reboot3"}};
+            const QJsonObject state{
+                {"backup_snapshot_id", snap.id}, {"status", status}, {"strategy", "reboot3"}};
             QFile file(sim->path(QStringLiteral("/var/lib/tavrin-manager/rollback-state.json")));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(QJsonDocument(state).toJson());
@@ -222,11 +227,11 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("all done") << QByteArray() << QByteArray() << QList<int>{1, 1, 1}
                                   << QStringLiteral("已释放 3 项");
-        QTest::newRow("undeploy fails part-way")
-            << QByteArray("SIM_CTL_FAIL") << QByteArray("admin undeploy") << QList<int>{1, -1, 0}
-            << QStringLiteral("失败：%1");
-        QTest::newRow("prompt dismissed") << QByteArray("SIM_DISMISS_PROMPT") << QByteArray("next")
-                                          << QList<int>{0, 0, 0} << QStringLiteral("未获得管理员授权，没有删除任何项目");
+        QTest::newRow("undeploy fails part-way") << QByteArray("SIM_CTL_FAIL") << QByteArray("admin undeploy")
+                                                 << QList<int>{1, -1, 0} << QStringLiteral("失败：%1");
+        QTest::newRow("prompt dismissed")
+            << QByteArray("SIM_DISMISS_PROMPT") << QByteArray("next") << QList<int>{0, 0, 0}
+            << QStringLiteral("未获得管理员授权，没有删除任何项目");
     }
     void releasesUnderOneAuthorization()
     {
@@ -265,11 +270,12 @@ private slots:
         if (!knob.isEmpty())
             qunsetenv(knob.constData());
 
-        QVERIFY(QTest::qWaitFor([&] { return !dialog->model()->isLoading() && !dialog->model()->isMeasuring(); },
-                                120000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !dialog->model()->isLoading() && !dialog->model()->isMeasuring(); }, 120000));
         const QMap<QString, QStringList> after = rows();
         const QString report = dialog->reportText();
-        QVERIFY2(report.contains(says.contains(QLatin1String("%1")) ? says.arg(QString()) : says), qPrintable(report));
+        QVERIFY2(report.contains(says.contains(QLatin1String("%1")) ? says.arg(QString()) : says),
+                 qPrintable(report));
         for (int i = 0; i < 3; ++i) {
             const bool gone = done.at(i) == 1;
             QVERIFY2(after.contains(keys.at(i)) != gone, qPrintable(keys.at(i)));
@@ -278,11 +284,12 @@ private slots:
             const QString line = done.at(i) == 1    ? QStringLiteral("已删除：")
                                  : done.at(i) == -1 ? QStringLiteral("失败：")
                                                     : QStringLiteral("未执行：");
-            QVERIFY2(report.contains(line + QStringLiteral("%1").arg(FreeSpaceModel::groupTitle(
-                                                                   i == 0   ? Kind::Snapshot
-                                                                   : i == 1 ? Kind::Deployment
-                                                                            : Kind::UpgradeCache)) +
-                                     QStringLiteral("：") + titles.at(i)),
+            QVERIFY2(report.contains(
+                         line +
+                         QStringLiteral("%1").arg(FreeSpaceModel::groupTitle(i == 0   ? Kind::Snapshot
+                                                                             : i == 1 ? Kind::Deployment
+                                                                                      : Kind::UpgradeCache)) +
+                         QStringLiteral("：") + titles.at(i)),
                      qPrintable(report));
         }
         QCOMPARE(cacheFiles() == 0, done.at(2) == 1);
@@ -290,7 +297,8 @@ private slots:
         // Items left in place stay checked for another try.
         for (int i = 0; i < 3; ++i) {
             if (done.at(i) != 1)
-                QCOMPARE(dialog->model()->indexOfKey(keys.at(i)).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+                QCOMPARE(dialog->model()->indexOfKey(keys.at(i)).data(Qt::CheckStateRole).toInt(),
+                         int(Qt::Checked));
         }
     }
 
