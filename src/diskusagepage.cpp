@@ -253,8 +253,7 @@ void DiskUsagePage::buildUi()
             exportCsv(path);
     });
     layout->addWidget(m_rangeBar);
-    auto *freeSpace = new QPushButton(tr("释放空间"), content);
-    freeSpace->setObjectName(QStringLiteral("tavrinDiskFreeSpace"));
+    QPushButton *freeSpace = DiskPage::namedButton(QStringLiteral("tavrinDiskFreeSpace"), tr("释放空间"));
     freeSpace->setIcon(themedIcon(QStringLiteral("edit-clear"), QStyle::SP_TrashIcon));
     freeSpace->setAccessibleName(tr("释放空间：选择要删除的快照、旧部署和升级缓存"));
     freeSpace->setAutoDefault(false);

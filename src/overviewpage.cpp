@@ -195,13 +195,11 @@ void OverviewPage::buildContent()
     for (int i = 0; i < 4; ++i)
         legend->addWidget(makeLegendRow(legendTitles.at(i), BarRole(i), &legendValues[i]), i / 2, i % 2);
     storage->contentLayout()->addLayout(legend);
-    auto *freeRow = new QHBoxLayout;
-    freeRow->addStretch(1);
+    // In the header: the overview has no height to spare at the smallest window size.
     QPushButton *freeSpace = makeShortcut(tr("释放空间"), QStringLiteral("edit-clear"));
     freeSpace->setObjectName(QStringLiteral("tavrinOverviewFreeSpace"));
     freeSpace->setAccessibleName(tr("释放空间：选择要删除的快照、旧部署和升级缓存"));
-    freeRow->addWidget(freeSpace);
-    storage->contentLayout()->addLayout(freeRow);
+    storage->addHeaderWidget(freeSpace);
     connect(freeSpace, &QPushButton::clicked, this, [this] {
         FreeSpaceDialog *planner = openFreeSpacePlanner(this);
         connect(planner, &FreeSpaceDialog::spaceFreed, this, [this] {

@@ -3,6 +3,7 @@
 #include "planner/freespacemodel.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
+#include "ui/pageblocks.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -89,12 +90,12 @@ FreeSpaceDialog::FreeSpaceDialog(QWidget *parent) : QDialog(parent)
     layout->addWidget(m_report);
 
     auto *buttons = new QHBoxLayout;
-    m_refresh = new QPushButton(tr("刷新"), this);
+    m_refresh = Ui::button(tr("刷新"));
     m_refresh->setAccessibleName(tr("重新读取可释放的项目"));
-    m_release = new QPushButton(tr("释放"), this);
+    m_release = Ui::button(tr("释放"), false, true);
     m_release->setObjectName(QStringLiteral("tavrinFreeSpaceRelease"));
     m_release->setAccessibleName(tr("删除所选项目以释放空间"));
-    m_close = new QPushButton(tr("关闭"), this);
+    m_close = Ui::button(tr("关闭"));
     m_close->setAccessibleName(tr("关闭释放空间"));
     // Enter on a row toggles it; it never reaches a button that deletes.
     for (QPushButton *b : {m_refresh, m_release, m_close}) {
