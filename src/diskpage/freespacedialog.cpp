@@ -120,8 +120,17 @@ FreeSpaceDialog::FreeSpaceDialog(QWidget *parent) : QDialog(parent)
     });
     connect(m_model, &FreeSpaceModel::modelReset, m_view, &QTreeView::expandAll);
     connect(m_model, &FreeSpaceModel::loaded, this, [this] {
-        if (!m_view->currentIndex().isValid())
-            m_view->setCurrentIndex(m_model->index(0, 0));
+        if (m_view->currentIndex().isValid())
+            return;
+        // The first row that can be checked, so Space acts at once.
+        for (int g = 0; g < m_model->rowCount(); ++g) {
+            const QModelIndex group = m_model->index(g, 0);
+            if (m_model->rowCount(group) > 0) {
+                m_view->setCurrentIndex(m_model->index(0, 0, group));
+                return;
+            }
+        }
+        m_view->setCurrentIndex(m_model->index(0, 0));
     });
     connect(m_model, &FreeSpaceModel::totalsChanged, this, &FreeSpaceDialog::updateState);
     connect(m_model, &FreeSpaceModel::busyChanged, this, &FreeSpaceDialog::updateState);
