@@ -1,5 +1,7 @@
 #include "backend/pools.h"
 
+#include <QCoreApplication>
+
 namespace Tavrin {
 
 namespace {
@@ -13,6 +15,22 @@ struct Pool : QThreadPool
         setObjectName(QLatin1String(name));
         setExpiryTimeout(-1);
         setMaxThreadCount(threads);
+        drainBeforeExit();
+    }
+
+    // The pools are statics: left to the exit handlers, a task still running would meet
+    // function statics it uses (compiled patterns, caches) already destroyed. So the tasks end
+    // while the application is taken down, tasks first as they wait on listings.
+    static void drainBeforeExit()
+    {
+        static const bool registered = [] {
+            qAddPostRoutine([] {
+                taskPool().waitForDone();
+                listingPool().waitForDone();
+            });
+            return true;
+        }();
+        Q_UNUSED(registered);
     }
 };
 
