@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -162,7 +163,7 @@ QString pruneSummary(const Tavrin::PruningCreateOutcome &outcome, const QString 
             names << QStringLiteral("“%1”").arg(shortName(s.name));
     }
     return QCoreApplication::translate("SnapshotsPage", "备份“%1”创建成功，但以下超限备份未能删除：%2")
-        .arg(shortName(name), names.join(QCoreApplication::translate("SnapshotsPage", "、")));
+        .arg(shortName(name), QLocale().createSeparatedList(names));
 }
 
 } // namespace SnapshotDialogs

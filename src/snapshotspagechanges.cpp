@@ -48,7 +48,7 @@ void SnapshotsPage::updateLimitCard(int count)
     QString note = retention.autoPrune ? tr("创建备份时自动删除超出上限的最旧普通备份。")
                                        : tr("超限自动清理已关闭，超出上限的备份不会被删除。");
     if (over)
-        note = tr("当前 %1 个，超出上限 %2 个。").arg(count).arg(count - retention.limit) + note;
+        note = tr("当前 %1 个，超出上限 %2 个。%3").arg(count).arg(count - retention.limit).arg(note);
     limitCard->setValue(tr("%1 个").arg(retention.limit), over ? TavrinUi::Warning : TavrinUi::Normal,
                         TavrinUi::Hero);
     limitCard->setStatus(retention.autoPrune ? tr("自动清理") : tr("不自动清理"),

@@ -2912,10 +2912,6 @@ Turn off the writable layer and restore read-only protection first.</translation
         <translation>Backup “%1” created, but these backups over the limit could not be deleted: %2</translation>
     </message>
     <message>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
         <source>创建备份时自动删除超出上限的最旧普通备份。</source>
         <translation>Creating a backup deletes the oldest ordinary backups over the limit.</translation>
     </message>
@@ -2924,8 +2920,8 @@ Turn off the writable layer and restore read-only protection first.</translation
         <translation>Automatic clean-up is off: backups over the limit are not deleted.</translation>
     </message>
     <message>
-        <source>当前 %1 个，超出上限 %2 个。</source>
-        <translation>%1 now, %2 over the limit. </translation>
+        <source>当前 %1 个，超出上限 %2 个。%3</source>
+        <translation>%1 now, %2 over the limit. %3</translation>
     </message>
     <message>
         <source>自动清理</source>

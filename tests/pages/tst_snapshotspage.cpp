@@ -1052,7 +1052,7 @@ private slots:
             menu->close();
         });
         QTest::keyClick(table(), Qt::Key_Return);
-        QCOMPARE(disabled, QStringList({QStringLiteral("删除此备份…")}));
+        QCOMPARE(disabled, QStringList({QStringLiteral("编辑名称与描述…"), QStringLiteral("删除此备份…")}));
     }
 
     // The name, its badge and the row's buttons are drawn by the table: they
