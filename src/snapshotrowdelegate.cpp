@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kButtonSpacing = 6;
 constexpr int kBadgeSpacing = 8;
+// The buttons from left to right.
+constexpr SnapshotRowDelegate::Action kDrawn[] = {SnapshotRowDelegate::Restore, SnapshotRowDelegate::Edit,
+                                                  SnapshotRowDelegate::Delete};
 
 // Quiet until pointed at or pressed: a column of red buttons would make
 // deleting look like the page's main business.
@@ -74,6 +77,9 @@ SnapshotRowDelegate::SnapshotRowDelegate(QTableWidget *table, int nameColumn, in
                        QStringLiteral("tavrinRestoreButton"));
     restoreTemplate->setToolTip(
         QCoreApplication::translate("SnapshotsPage", "将系统还原到此备份的状态（重启后生效）"));
+    editTemplate =
+        hiddenTemplate(new ZPushButton(QCoreApplication::translate("SnapshotsPage", "编辑"), table),
+                       QStringLiteral("tavrinEditButton"));
     deleteTemplate =
         hiddenTemplate(new RowDeleteButton(QCoreApplication::translate("SnapshotsPage", "删除"), table),
                        QStringLiteral("tavrinDeleteButton"));
@@ -167,13 +173,21 @@ void SnapshotRowDelegate::paintName(QPainter *painter, const QStyleOptionViewIte
 QRect SnapshotRowDelegate::buttonRect(const QRect &cell, Action action) const
 {
     const QRect area = cell.adjusted(4, 2, -4, -2);
-    const QSize restore = restoreTemplate->sizeHint();
-    const QSize remove = deleteTemplate->sizeHint();
     const int height = qMin(area.height(), buttonHeight());
     const int top = area.top() + (area.height() - height) / 2;
-    if (action == Restore)
-        return QRect(area.left(), top, restore.width(), height);
-    return QRect(area.left() + restore.width() + kButtonSpacing, top, remove.width(), height);
+    int left = area.left();
+    for (Action drawn : kDrawn) {
+        const int width = templateFor(drawn)->sizeHint().width();
+        if (drawn == action)
+            return QRect(left, top, width, height);
+        left += width + kButtonSpacing;
+    }
+    return QRect();
+}
+
+ZPushButton *SnapshotRowDelegate::templateFor(Action action) const
+{
+    return action == Restore ? restoreTemplate : action == Edit ? editTemplate : deleteTemplate;
 }
 
 void SnapshotRowDelegate::paintActions(QPainter *painter, const QStyleOptionViewItem &option,
@@ -181,8 +195,8 @@ void SnapshotRowDelegate::paintActions(QPainter *painter, const QStyleOptionView
 {
     drawBackground(painter, option, index);
     const int row = index.row();
-    for (Action action : {Restore, Delete}) {
-        ZPushButton *button = action == Restore ? restoreTemplate : deleteTemplate;
+    for (Action action : kDrawn) {
+        ZPushButton *button = templateFor(action);
         const bool enabled = actionEnabled(row, action);
         const bool hovered = enabled && hoverRow == row && hoverAction == action;
         if (button->isEnabled() != enabled)
@@ -191,10 +205,10 @@ void SnapshotRowDelegate::paintActions(QPainter *painter, const QStyleOptionView
         button->setDown(hovered && pressedRow == row && pressedAction == action);
         renderAt(button, painter, buttonRect(option.rect, action));
     }
-    restoreTemplate->setAttribute(Qt::WA_UnderMouse, false);
-    deleteTemplate->setAttribute(Qt::WA_UnderMouse, false);
-    restoreTemplate->setDown(false);
-    deleteTemplate->setDown(false);
+    for (Action action : kDrawn) {
+        templateFor(action)->setAttribute(Qt::WA_UnderMouse, false);
+        templateFor(action)->setDown(false);
+    }
 }
 
 bool SnapshotRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
@@ -204,7 +218,7 @@ bool SnapshotRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
         QString tip;
         QRect area;
         if (index.column() == actionColumn) {
-            for (Action action : {Restore, Delete}) {
+            for (Action action : kDrawn) {
                 const QRect rect = buttonRect(option.rect, action);
                 if (rect.contains(event->pos())) {
                     tip = actionToolTip(index.row(), action);
@@ -242,7 +256,7 @@ SnapshotRowDelegate::Action SnapshotRowDelegate::actionAt(const QPoint &pos, int
     if (!index.isValid() || index.column() != actionColumn)
         return NoAction;
     const QRect cell = table->visualRect(index);
-    for (Action action : {Restore, Delete}) {
+    for (Action action : kDrawn) {
         if (buttonRect(cell, action).contains(pos))
             return action;
     }
@@ -253,6 +267,7 @@ bool SnapshotRowDelegate::actionEnabled(int row, Action action) const
 {
     if (action == Restore)
         return true;
+    // The initial snapshot is the system's: neither renamed nor deleted.
     const QTableWidgetItem *name = table->item(row, nameColumn);
     return name && !name->data(InitialRole).toBool();
 }
@@ -261,6 +276,10 @@ QString SnapshotRowDelegate::actionToolTip(int row, Action action) const
 {
     if (action == Restore)
         return restoreTemplate->toolTip();
+    if (action == Edit)
+        return actionEnabled(row, Edit)
+                   ? QCoreApplication::translate("SnapshotsPage", "修改此备份的名称与描述")
+                   : QCoreApplication::translate("SnapshotsPage", "系统初始备份受保护, 不可修改");
     return actionEnabled(row, Delete)
                ? QCoreApplication::translate("SnapshotsPage", "删除此备份")
                : QCoreApplication::translate("SnapshotsPage", "系统初始备份受保护, 不可删除");
@@ -268,12 +287,18 @@ QString SnapshotRowDelegate::actionToolTip(int row, Action action) const
 
 int SnapshotRowDelegate::actionsWidth() const
 {
-    return 4 + restoreTemplate->sizeHint().width() + kButtonSpacing + deleteTemplate->sizeHint().width() + 4;
+    int width = 4 + 4 - kButtonSpacing;
+    for (Action action : kDrawn)
+        width += templateFor(action)->sizeHint().width() + kButtonSpacing;
+    return width;
 }
 
 int SnapshotRowDelegate::buttonHeight() const
 {
-    return qMax(restoreTemplate->sizeHint().height(), deleteTemplate->sizeHint().height());
+    int height = 0;
+    for (Action action : kDrawn)
+        height = qMax(height, templateFor(action)->sizeHint().height());
+    return height;
 }
 
 void SnapshotRowDelegate::updateRow(int row) const

@@ -11,7 +11,7 @@ class TavrinBadge;
 }
 
 // Paints the snapshot table's name cells (bold name, badges) and action cells
-// (restore and delete buttons) without a widget per cell: rows appear in one
+// (restore, edit and delete buttons) without a widget per cell: rows appear in one
 // fill and one paint. The buttons are drawn from hidden template widgets, so
 // they look and follow the theme exactly like the toolkit's buttons.
 class SnapshotRowDelegate : public QStyledItemDelegate
@@ -19,7 +19,7 @@ class SnapshotRowDelegate : public QStyledItemDelegate
     Q_OBJECT
 
 public:
-    enum Action { NoAction = -1, Restore = 0, Delete = 1 };
+    enum Action { NoAction = -1, Restore = 0, Delete = 1, Edit = 2 };
     // Item roles the page fills in; the snapshot id sits in Qt::UserRole of the name cell.
     enum Role { InitialRole = Qt::UserRole + 1, BackupRole };
 
@@ -36,7 +36,7 @@ public:
     Action actionAt(const QPoint &pos, int *row) const;
     bool actionEnabled(int row, Action action) const;
     QString actionToolTip(int row, Action action) const;
-    // What the action column needs: both buttons and their margins.
+    // What the action column needs: the buttons and their margins.
     int actionsWidth() const;
     int buttonHeight() const;
 
@@ -52,12 +52,14 @@ private:
     void paintName(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void paintActions(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     void updateRow(int row) const;
+    ZPushButton *templateFor(Action action) const;
     void moveMark(int &markRow, Action &markAction, int row, Action action);
 
     QTableWidget *table;
     int nameColumn;
     int actionColumn;
     ZPushButton *restoreTemplate = nullptr;
+    ZPushButton *editTemplate = nullptr;
     ZPushButton *deleteTemplate = nullptr;
     TavrinUi::TavrinBadge *initialBadge = nullptr;
     TavrinUi::TavrinBadge *backupBadge = nullptr;

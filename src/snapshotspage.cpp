@@ -2,6 +2,7 @@
 
 #include "backend/pools.h"
 #include "mainwindow.h"
+#include "snapshotdialogs.h"
 #include "snapshotrowdelegate.h"
 #include "ui/appearance.h"
 #include "ui/components.h"
@@ -15,7 +16,6 @@
 #include <QHeaderView>
 #include <QJsonObject>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -23,13 +23,11 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "zdialog.h"
 #include "zlabel.h"
 
 namespace {
@@ -262,6 +260,9 @@ QVariant SnapshotsPage::loadPayload()
     payload.insert(QStringLiteral("error"), listed.error);
     payload.insert(QStringLiteral("snaps"), QVariant::fromValue(listed.snapshots));
     payload.insert(QStringLiteral("state"), QVariant::fromValue(Tavrin::getRollbackState()));
+    const Tavrin::RetentionPrefs prefs = Tavrin::readRetentionPrefs();
+    payload.insert(QStringLiteral("limit"), prefs.limit);
+    payload.insert(QStringLiteral("autoPrune"), prefs.autoPrune);
     return payload;
 }
 
@@ -272,6 +273,10 @@ void SnapshotsPage::onLoaded(quint64 request, const QVariant &payload)
         return;
     listShown = request;
     const QVariantMap map = payload.toMap();
+    if (map.contains(QStringLiteral("limit"))) {
+        retention.limit = map.value(QStringLiteral("limit")).toInt();
+        retention.autoPrune = map.value(QStringLiteral("autoPrune")).toBool();
+    }
     if (!map.value(QStringLiteral("ok"), true).toBool()) {
         showLoadFailure(map.value(QStringLiteral("error")).toString());
         return;
@@ -373,6 +378,7 @@ void SnapshotsPage::onSizesComputed(quint64 request, const QVariant &payload)
 void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state)
 {
     snapshots = list;
+    safetyBackupId = state.valid ? state.backupSnapshotId : QString();
     sizes.clear();
     sizesFailed = false;
     sizesAwaited = !list.isEmpty();
@@ -390,23 +396,25 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin
         fillRow(row, snap, isBackup);
     }
     TavrinUi::finalizeTableAccessible(table);
-    // The name and the actions are drawn by the delegate; the cells say what
-    // they hold and how to reach the actions.
-    for (int row = 0; row < list.size(); ++row) {
-        const Tavrin::SnapshotInfo &snap = list.at(row);
-        const QString name = oneLine(snap.name);
-        const QString described = snap.desc.isEmpty() ? name : tr("%1，%2").arg(name, oneLine(snap.desc));
-        const QString actions =
-            snap.isInitial ? tr("还原（Enter 或菜单键）") : tr("还原、删除（Enter 或菜单键）");
-        table->item(row, 0)->setData(
-            Qt::AccessibleTextRole,
-            QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(0)->text(), described));
-        table->item(row, kActionColumn)
-            ->setData(
-                Qt::AccessibleTextRole,
-                QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(kActionColumn)->text(), actions));
-    }
+    for (int row = 0; row < list.size(); ++row)
+        describeRow(row, list.at(row));
     table->setUpdatesEnabled(true);
+}
+
+// The name and the actions are drawn by the delegate; the cells say what they
+// hold and how to reach the actions.
+void SnapshotsPage::describeRow(int row, const Tavrin::SnapshotInfo &snap)
+{
+    const QString name = oneLine(snap.name);
+    const QString described = snap.desc.isEmpty() ? name : tr("%1，%2").arg(name, oneLine(snap.desc));
+    const QString actions =
+        snap.isInitial ? tr("还原（Enter 或菜单键）") : tr("还原、编辑、删除（Enter 或菜单键）");
+    table->item(row, 0)->setData(
+        Qt::AccessibleTextRole,
+        QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(0)->text(), described));
+    table->item(row, kActionColumn)
+        ->setData(Qt::AccessibleTextRole,
+                  QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(kActionColumn)->text(), actions));
 }
 
 // The system always holds its initial snapshot: an unreadable list is a
@@ -417,6 +425,7 @@ void SnapshotsPage::showLoadFailure(const QString &error)
     sizes.clear();
     sizesAwaited = false;
     countCard->setValue(tr("未知"), TavrinUi::Muted, TavrinUi::Hero);
+    updateLimitCard(-1);
     loadError->setDetails(tr("完整输出"), failureDetails(error));
     showListState(ListState::Failed);
 }
@@ -518,7 +527,7 @@ void SnapshotsPage::scheduleSizeRetry(bool sizesMissing)
 
 void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &state)
 {
-    limitCard->setValue(tr("不限制"), TavrinUi::Normal, TavrinUi::Hero);
+    updateLimitCard(count);
     countCard->setValue(tr("%1 个").arg(count), TavrinUi::Normal, TavrinUi::Hero);
     if (!state.valid) {
         backupCard->setToolTip(QString());
@@ -656,6 +665,10 @@ bool SnapshotsPage::eventFilter(QObject *watched, QEvent *event)
             if (table->currentRow() >= 0)
                 onDelete(rowId(table->currentRow()));
             return true;
+        case Qt::Key_F2:
+            if (table->currentRow() >= 0)
+                onEdit(rowId(table->currentRow()));
+            return true;
         default:
             break;
         }
@@ -714,6 +727,8 @@ bool SnapshotsPage::handleRowButtonMouse(QEvent *event)
     if (action == pressedAction && rowId(row) == id) {
         if (action == SnapshotRowDelegate::Restore)
             onRollback(id);
+        else if (action == SnapshotRowDelegate::Edit)
+            onEdit(id);
         else
             onDelete(id);
     }
@@ -738,6 +753,9 @@ void SnapshotsPage::showRowMenu(int row, QPoint globalPos)
     menu.setAccessibleName(tr("备份操作：%1").arg(oneLine(snap->name)));
     QAction *restore = menu.addAction(tr("还原到此备份…"));
     restore->setEnabled(!operationRunning);
+    QAction *edit = menu.addAction(tr("编辑名称与描述…"));
+    edit->setShortcut(Qt::Key_F2);
+    edit->setEnabled(!snap->isInitial && !operationRunning);
     QAction *remove = menu.addAction(tr("删除此备份…"));
     remove->setShortcut(QKeySequence::Delete);
     remove->setEnabled(!snap->isInitial && !operationRunning);
@@ -751,6 +769,8 @@ void SnapshotsPage::showRowMenu(int row, QPoint globalPos)
         return;
     if (chosen == restore)
         onRollback(id);
+    else if (chosen == edit)
+        onEdit(id);
     else if (chosen == remove)
         onDelete(id);
 }
@@ -799,106 +819,6 @@ void SnapshotsPage::showSuccess(const QString &text)
 void SnapshotsPage::showFailure(const QString &text, const QString &raw)
 {
     showFeedbackWithDetails(TavrinUi::Danger, text, tr("完整输出"), failureDetails(raw), false);
-}
-
-void SnapshotsPage::onCreate()
-{
-    if (operationRunning) {
-        banner->setSemantic(TavrinUi::Warning);
-        banner->setClosable(true);
-        banner->setDetails(QString(), QString());
-        banner->setText(tr("上一项操作尚未完成，请稍候再试。"));
-        return;
-    }
-
-    ZDialog dialog(this);
-    TavrinUi::disableDialogTransparency(&dialog);
-    TavrinUi::makeDialogNonBlockingWindowModal(&dialog);
-    dialog.setObjectName(QStringLiteral("tavrinCreateSnapshotDialog"));
-    dialog.setTitle(tr("创建备份"));
-    dialog.setFixedWidth(480);
-    auto *form = new QWidget(&dialog);
-    auto *formLayout = new QVBoxLayout(form);
-    formLayout->setContentsMargins(20, 12, 20, 12);
-    formLayout->setSpacing(12);
-    ZLabel *nameLabel = TavrinUi::makeLabel(tr("备份名称"), TavrinUi::Body, TavrinUi::Normal);
-    nameLabel->setObjectName(QStringLiteral("tavrinRowLabel"));
-    formLayout->addWidget(nameLabel);
-    auto *nameEdit = new QLineEdit(form);
-    nameEdit->setObjectName(QStringLiteral("tavrinSnapshotName"));
-    nameEdit->setPlaceholderText(tr("例如: 更新前备份"));
-    nameEdit->setText(tr("手动备份-") +
-                      QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm")));
-    nameLabel->setBuddy(nameEdit);
-    nameEdit->setAccessibleName(nameLabel->text());
-    formLayout->addWidget(nameEdit);
-    ZLabel *descLabel = TavrinUi::makeLabel(tr("描述(可选)"), TavrinUi::Body, TavrinUi::Normal);
-    formLayout->addWidget(descLabel);
-    auto *descEdit = new QTextEdit(form);
-    descLabel->setBuddy(descEdit);
-    descEdit->setAccessibleName(descLabel->text());
-    // A description has no use for tab characters; Tab moves on to the buttons.
-    descEdit->setTabChangesFocus(true);
-    descEdit->setObjectName(QStringLiteral("tavrinSnapshotDesc"));
-    descEdit->setAcceptRichText(false);
-    descEdit->setFixedHeight(76);
-    descEdit->setPlaceholderText(tr("记录该备份的用途..."));
-    formLayout->addWidget(descEdit);
-    dialog.addContent(form);
-    dialog.addButton(tr("取消"), false, ZDialog::ButtonNormal);
-    dialog.addButton(tr("创建"), true, ZDialog::ButtonRecommend);
-    nameEdit->setFocus();
-    nameEdit->selectAll();
-
-    QPointer<SnapshotsPage> self(this);
-    const int clicked = dialog.exec();
-    if (!self || clicked != 1)
-        return;
-
-    const QString name = nameEdit->text().trimmed();
-    const QString desc = descEdit->toPlainText().trimmed();
-    if (name.isEmpty()) {
-        banner->setSemantic(TavrinUi::Danger);
-        banner->setClosable(true);
-        banner->setDetails(QString(), QString());
-        banner->setText(tr("备份名称不能为空，请填写后重试。"));
-        return;
-    }
-    const QString problem = Tavrin::snapshotTextProblem(name, desc);
-    if (!problem.isEmpty()) {
-        banner->setSemantic(TavrinUi::Danger);
-        banner->setClosable(true);
-        banner->setDetails(QString(), QString());
-        banner->setText(problem);
-        return;
-    }
-
-    startOperation(tr("正在创建备份, 请稍候..."));
-    runAsync(
-        [name, desc] {
-            const Tavrin::CommandResult r = Tavrin::createSnapshot(name, desc);
-            QVariantMap result;
-            result.insert(QStringLiteral("ok"), r.ok);
-            result.insert(QStringLiteral("msg"), r.ok ? name : r.error);
-            result.insert(QStringLiteral("child"), r.runningChild);
-            return QVariant(result);
-        },
-        [this](const QVariant &value) {
-            const QVariantMap result = value.toMap();
-            if (holdWhileChildRuns(result, [this] {
-                    finishOperation();
-                    refresh();
-                }))
-                return;
-            finishOperation();
-            if (result.value(QStringLiteral("ok")).toBool())
-                showSuccess(
-                    tr("备份“%1”创建成功。").arg(shortText(result.value(QStringLiteral("msg")).toString())));
-            else
-                showFailure(tr("创建失败，请查看详情了解具体原因。"),
-                            result.value(QStringLiteral("msg")).toString());
-            refresh();
-        });
 }
 
 void SnapshotsPage::onDelete(const QString &id)
@@ -961,14 +881,23 @@ void SnapshotsPage::onRollback(const QString &id)
     const Tavrin::SnapshotInfo snap = *findSnapshot(id);
     // The status tool may take its whole time-out: never on the GUI thread.
     startOperation(tr("正在检查可写层状态..."));
-    runAsync([] { return QVariant::fromValue(Tavrin::getWritableStatus()); },
-             [this, snap](const QVariant &value) {
-                 finishOperation();
-                 confirmRollback(snap, value.value<Tavrin::WritableStatus>());
-             });
+    runAsync(
+        [] {
+            QVariantMap checked;
+            checked.insert(QStringLiteral("writable"), QVariant::fromValue(Tavrin::getWritableStatus()));
+            checked.insert(QStringLiteral("cleanup"), Tavrin::readRetentionPrefs().rollbackClean);
+            return QVariant(checked);
+        },
+        [this, snap](const QVariant &value) {
+            finishOperation();
+            const QVariantMap checked = value.toMap();
+            confirmRollback(snap, checked.value(QStringLiteral("writable")).value<Tavrin::WritableStatus>(),
+                            checked.value(QStringLiteral("cleanup")).toString());
+        });
 }
 
-void SnapshotsPage::confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable)
+void SnapshotsPage::confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable,
+                                    const QString &cleanup)
 {
     QPointer<SnapshotsPage> self(this);
     // Unknown is not "off": the tool would refuse, or worse, act on a layer nobody looked at.
@@ -1006,7 +935,8 @@ void SnapshotsPage::confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavr
                         tr("还原期间请勿断电，系统会在失败时自动回退")};
     req.options = {tr("自动创建回滚前备份，保留待手动删除（推荐）"),
                    tr("自动创建，且系统重启 3 次正常后自动删除"), tr("不创建回滚前备份（不推荐）")};
-    req.defaultOption = 0;
+    // The clean-up the preferences ask for comes first.
+    req.defaultOption = cleanup == QLatin1String("reboot3") ? 1 : 0;
     req.selectedOption = &option;
     req.confirmText = tr("开始还原");
     req.cancelText = tr("取消");

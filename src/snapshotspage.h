@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/backend.h"
+#include "backend/retention.h"
 #include "basepage.h"
 
 #include <QFuture>
@@ -68,14 +69,22 @@ private:
     void fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup);
     void setCell(int row, int column, const QString &text, Qt::Alignment align, const QString &tip);
     void updatePolicyCards(int count, const Tavrin::RollbackState &state);
+    // `count` -1: the list could not be read.
+    void updateLimitCard(int count);
+    void describeRow(int row, const Tavrin::SnapshotInfo &snap);
     void applyColumnWidths();
     const Tavrin::SnapshotInfo *findSnapshot(const QString &id) const;
     void onDelete(const QString &id);
+    void onEdit(const QString &id);
+    void editSnapshot(const Tavrin::SnapshotInfo &current);
+    void showEdited(const Tavrin::SnapshotInfo &edited);
+    void runCreate(const QString &name, const QString &desc, const QList<Tavrin::SnapshotInfo> &removing);
     QString rowId(int row) const;
     bool handleRowButtonMouse(QEvent *event);
     void showRowMenu(int row, QPoint globalPos);
     void onRollback(const QString &id);
-    void confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable);
+    void confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable,
+                         const QString &cleanup);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void startOperation(const QString &loadingText);
@@ -102,6 +111,10 @@ private:
     TavrinUi::TavrinEmptyState *emptyState = nullptr;
     TavrinUi::TavrinInlineBanner *loadError = nullptr;
     QList<Tavrin::SnapshotInfo> snapshots;
+    // The preferences read with the list, and the rollback's safety backup,
+    // which no clean-up removes.
+    Tavrin::RetentionPrefs retention;
+    QString safetyBackupId;
     SizeMap sizes;
     bool operationRunning = false;
     bool columnsApplied = false;

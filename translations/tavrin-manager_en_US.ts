@@ -163,6 +163,18 @@
         <source>无法识别可写层状态: %1</source>
         <translation>Unrecognised writable-layer status: %1</translation>
     </message>
+    <message>
+        <source>备份名称不能为空。</source>
+        <translation>The backup name must not be empty.</translation>
+    </message>
+    <message>
+        <source>一次最多清理 %1 个备份。</source>
+        <translation>At most %1 backups can be removed at once.</translation>
+    </message>
+    <message>
+        <source>%1 个超限备份未能删除。</source>
+        <translation>%1 backups over the limit could not be deleted.</translation>
+    </message>
 </context>
 <context>
     <name>DeploysPage</name>
@@ -2834,6 +2846,118 @@ Turn off the writable layer and restore read-only protection first.</translation
     <message>
         <source>无法读取可写层状态，未执行还原。</source>
         <translation>Could not read the writable layer's state; nothing was restored.</translation>
+    </message>
+    <message>
+        <source>还原、编辑、删除（Enter 或菜单键）</source>
+        <translation>Restore, edit, delete (Enter or the menu key)</translation>
+    </message>
+    <message>
+        <source>编辑名称与描述…</source>
+        <translation>Edit name and description…</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>修改此备份的名称与描述</source>
+        <translation>Change the name and description of this backup</translation>
+    </message>
+    <message>
+        <source>系统初始备份受保护, 不可修改</source>
+        <translation>The initial system backup is protected and cannot be changed</translation>
+    </message>
+    <message>
+        <source>编辑备份</source>
+        <translation>Edit backup</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>名称含“First”或描述含“System initialization”的备份会被视为系统初始备份，请换一个写法。</source>
+        <translation>A backup whose name contains “First” or whose description contains “System initialization” is taken for the initial system backup; please word it differently.</translation>
+    </message>
+    <message>
+        <source>备份列表未能读取，本次创建不会自动清理超限备份。</source>
+        <translation>The backup list could not be read: this creation removes no backups over the limit.</translation>
+    </message>
+    <message>
+        <source>创建后将超出备份数量上限（%1 个），以下最旧的普通备份将被删除：</source>
+        <translation>After the creation the backup limit (%1) is exceeded; these oldest ordinary backups will be deleted:</translation>
+    </message>
+    <message>
+        <source>• %1（%2）</source>
+        <translation>• %1 (%2)</translation>
+    </message>
+    <message>
+        <source>系统初始备份与回滚前安全备份不会被删除，创建后仍有 %1 个超出上限。</source>
+        <translation>The initial system backup and the pre-rollback safety backup are never deleted: %1 will still be over the limit afterwards.</translation>
+    </message>
+    <message>
+        <source>创建未执行，未删除任何备份，系统未做任何更改。</source>
+        <translation>Nothing was created and no backup was deleted; the system was not changed.</translation>
+    </message>
+    <message>
+        <source>创建失败，未删除任何备份，请查看详情了解具体原因。</source>
+        <translation>Creation failed and no backup was deleted; see the details for the reason.</translation>
+    </message>
+    <message>
+        <source>备份“%1”创建成功，已清理 %2 个超限备份。</source>
+        <translation>Backup “%1” created; %2 backups over the limit were removed.</translation>
+    </message>
+    <message>
+        <source>备份“%1”创建成功，但以下超限备份未能删除：%2</source>
+        <translation>Backup “%1” created, but these backups over the limit could not be deleted: %2</translation>
+    </message>
+    <message>
+        <source>创建备份时自动删除超出上限的最旧普通备份。</source>
+        <translation>Creating a backup deletes the oldest ordinary backups over the limit.</translation>
+    </message>
+    <message>
+        <source>超限自动清理已关闭，超出上限的备份不会被删除。</source>
+        <translation>Automatic clean-up is off: backups over the limit are not deleted.</translation>
+    </message>
+    <message>
+        <source>当前 %1 个，超出上限 %2 个。%3</source>
+        <translation>%1 now, %2 over the limit. %3</translation>
+    </message>
+    <message>
+        <source>自动清理</source>
+        <translation>Auto clean-up</translation>
+    </message>
+    <message>
+        <source>不自动清理</source>
+        <translation>No auto clean-up</translation>
+    </message>
+    <message>
+        <source>正在创建备份并清理超限备份, 请稍候...</source>
+        <translation>Creating the backup and removing backups over the limit, please wait...</translation>
+    </message>
+    <message>
+        <source>正在读取备份信息...</source>
+        <translation>Reading the backup...</translation>
+    </message>
+    <message>
+        <source>无法读取该备份的当前名称与描述，未做任何修改。</source>
+        <translation>The current name and description of this backup could not be read; nothing was changed.</translation>
+    </message>
+    <message>
+        <source>snapshot show %1 未返回该备份</source>
+        <translation>snapshot show %1 did not return this backup</translation>
+    </message>
+    <message>
+        <source>正在保存备份信息...</source>
+        <translation>Saving the backup...</translation>
+    </message>
+    <message>
+        <source>修改失败，请查看详情了解具体原因。</source>
+        <translation>The change failed; see the details for the reason.</translation>
+    </message>
+    <message>
+        <source>备份“%1”已更新。</source>
+        <translation>Backup “%1” updated.</translation>
     </message>
 </context>
 <context>

@@ -160,6 +160,9 @@ SnapshotInfo getSnapshotDetail(const QString &id);
 /// Why a snapshot name or description cannot be passed to the control tool (a
 /// leading "-" would read as an option), or "" when both are fine.
 QString snapshotTextProblem(const QString &name, const QString &desc);
+/// Whether a snapshot with this name and description counts as the system's
+/// initial snapshot (name contains "First" or the description "System initialization").
+bool snapshotLooksInitial(const QString &name, const QString &desc);
 /// Creates a snapshot (elevated). An empty `name` is left out; `desc` is always
 /// passed. Refused without running anything when snapshotTextProblem() objects.
 CommandResult createSnapshot(const QString &name, const QString &desc);

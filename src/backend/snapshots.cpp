@@ -173,8 +173,7 @@ QList<SnapshotInfo> parseSnapshotList(const QString &json)
         if (!value.isObject())
             continue;
         SnapshotInfo info = snapshotFromJson(value.toObject());
-        info.isInitial = info.name.contains(QLatin1String("First")) ||
-                         info.desc.contains(QLatin1String("System initialization"));
+        info.isInitial = snapshotLooksInitial(info.name, info.desc);
         list.append(info);
     }
     std::stable_sort(list.begin(), list.end(),
@@ -222,6 +221,11 @@ SnapshotInfo getSnapshotDetail(const QString &id)
     if (!r.ok)
         return {};
     return snapshotFromJson(parseJson(r.output).value(QLatin1String("data")).toObject());
+}
+
+bool snapshotLooksInitial(const QString &name, const QString &desc)
+{
+    return name.contains(QLatin1String("First")) || desc.contains(QLatin1String("System initialization"));
 }
 
 QString snapshotTextProblem(const QString &name, const QString &desc)

@@ -979,7 +979,8 @@ private slots:
         const Tavrin::SnapshotInfo target = Tavrin::getSnapshots().at(last);
         QVERIFY2(asked.contains(target.name.left(20)), qPrintable(asked));
         if (!choice.isEmpty()) {
-            QCOMPARE(entries, QStringList({QStringLiteral("还原到此备份…"), QStringLiteral("删除此备份…")}));
+            QCOMPARE(entries, QStringList({QStringLiteral("还原到此备份…"), QStringLiteral("编辑名称与描述…"),
+                                           QStringLiteral("删除此备份…")}));
             QVERIFY(disabled.isEmpty());
         }
         QCOMPARE(callCount(QStringLiteral("snapshot delete")), 0);
@@ -1051,7 +1052,7 @@ private slots:
             menu->close();
         });
         QTest::keyClick(table(), Qt::Key_Return);
-        QCOMPARE(disabled, QStringList({QStringLiteral("删除此备份…")}));
+        QCOMPARE(disabled, QStringList({QStringLiteral("编辑名称与描述…"), QStringLiteral("删除此备份…")}));
     }
 
     // The name, its badge and the row's buttons are drawn by the table: they
