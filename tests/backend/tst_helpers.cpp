@@ -164,40 +164,6 @@ private slots:
         setRunObserverForTesting({});
     }
 
-    // The pages read the mode with its outcome: a tool that fails or answers
-    // without the line is a failure with its text, never "protected".
-    void immutableModeRead_data()
-    {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("err");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<bool>("immutable");
-        QTest::addColumn<QString>("says");
-        QTest::newRow("on") << QByteArray("Immutable mode: true\n") << 0 << QByteArray() << true << true << "";
-        QTest::newRow("off") << QByteArray("Immutable mode: False\n") << 0 << QByteArray() << true << false << "";
-        QTest::newRow("tool fails") << QByteArray("Immutable mode: true\n") << 1 << QByteArray("ctl: broken bus")
-                                    << false << false << "ctl: broken bus";
-        QTest::newRow("no such line") << QByteArray("Writable: off\n") << 0 << QByteArray() << false << false
-                                      << "Writable: off";
-    }
-    void immutableModeRead()
-    {
-        QFETCH(QByteArray, answer);
-        QFETCH(int, exitCode);
-        QFETCH(QByteArray, err);
-        QFETCH(bool, ok);
-        QFETCH(bool, immutable);
-        QFETCH(QString, says);
-        SimRoot sim;
-        sim.respond(kCtl, QStringLiteral("-s"), answer, exitCode, err);
-        const ImmutableRead read = readImmutableMode();
-        QCOMPARE(read.ok, ok);
-        QCOMPARE(read.immutable, immutable);
-        QCOMPARE(read.error.isEmpty(), ok);
-        QVERIFY2(read.error.contains(says), qPrintable(read.error));
-    }
-
     void kernel() { QCOMPARE(getKernel(), QSysInfo::kernelVersion()); }
 
     void recordsTravelInVariants()

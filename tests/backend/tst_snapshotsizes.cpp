@@ -206,43 +206,6 @@ private slots:
         QCOMPARE(parseDuOutput(output), bytes);
     }
 
-    // A sum is exact only when every part is; nothing known of either part is
-    // unknown, never "at least 0".
-    void measuredSums_data()
-    {
-        QTest::addColumn<MeasuredSize>("a");
-        QTest::addColumn<MeasuredSize>("b");
-        QTest::addColumn<MeasuredSize>("sum");
-        QTest::addColumn<QString>("shown");
-        const MeasuredSize denied = MeasuredSize::atLeast(300, "du: denied");
-        const MeasuredSize unlisted = MeasuredSize::unknown("ostree: failed");
-        QTest::newRow("both exact") << MeasuredSize::exact(1024) << MeasuredSize::exact(1024)
-                                    << MeasuredSize::exact(2048) << "2.00 KB";
-        QTest::newRow("one partial") << MeasuredSize::exact(724) << denied
-                                     << MeasuredSize::atLeast(1024, "du: denied") << "至少 1.00 KB";
-        QTest::newRow("one unknown") << MeasuredSize::exact(2048) << unlisted
-                                     << MeasuredSize::atLeast(2048, "ostree: failed") << "至少 2.00 KB";
-        QTest::newRow("unknown and nothing") << MeasuredSize::exact(0) << unlisted << unlisted << "未知";
-        QTest::newRow("both short") << denied << unlisted
-                                    << MeasuredSize::atLeast(300, "du: denied\nostree: failed") << "至少 300 B";
-        QTest::newRow("a bound of 0") << MeasuredSize::atLeast(0, "du: denied") << MeasuredSize::exact(0)
-                                      << MeasuredSize::unknown("du: denied") << "未知";
-        QTest::newRow("saturates") << MeasuredSize::exact(std::numeric_limits<qint64>::max())
-                                   << MeasuredSize::exact(5)
-                                   << MeasuredSize::exact(std::numeric_limits<qint64>::max())
-                                   << formatSize(std::numeric_limits<qint64>::max());
-    }
-    void measuredSums()
-    {
-        QFETCH(MeasuredSize, a);
-        QFETCH(MeasuredSize, b);
-        QFETCH(MeasuredSize, sum);
-        QFETCH(QString, shown);
-        QCOMPARE(a.plus(b), sum);
-        QCOMPARE(b.plus(a).state, sum.state);
-        QCOMPARE(formatMeasuredSize(a.plus(b)), shown);
-    }
-
     // What du says decides how much of a directory is known: a directory it
     // could not read in full is a bound (or unknown) with du's and sudo's words.
     void directoryMeasureStates_data()
@@ -292,28 +255,6 @@ private slots:
         QFile::remove(tool);
         QVERIFY(QFile::link(SimRoot::fakesDir() + QStringLiteral("/du"), tool));
         QCOMPARE(measureDir(sim->path("/persistent/ostree/snapshot/gone")), MeasuredSize::exact(0));
-    }
-
-    // The snapshot sizes carry those states: the table never shows a
-    // directory du could not read, or a tree that could not be listed, as exact.
-    void snapshotSizesSayWhatIsUnknown()
-    {
-        buildSystem();
-        const QList<SnapshotInfo> list = getSnapshots();
-        qputenv("FAKE_OSTREE_FAIL", "simulated failure");
-        const SnapshotSizes unlisted = measureSnapshotSizes(list);
-        qunsetenv("FAKE_OSTREE_FAIL");
-        QCOMPARE(unlisted.size(), 5);
-        for (const SnapshotSize &size : unlisted) {
-            QVERIFY(size.extra.complete());
-            QCOMPARE(size.unique.state, MeasuredSize::Unknown);
-            QVERIFY2(size.unique.error.contains(QStringLiteral("无法读取系统树")), qPrintable(size.unique.error));
-            QCOMPARE(size.total(), MeasuredSize::atLeast(size.extra.bytes, size.unique.error));
-        }
-        const SnapshotSizes measured = measureSnapshotSizes(list);
-        QCOMPARE(measured.value("s1").unique, MeasuredSize::exact(400));
-        QVERIFY(measured.value("s1").total().complete());
-        QCOMPARE(measured.value("s5").unique, MeasuredSize::exact(0));
     }
 
     void cacheFileOfAnotherCommitIsReplaced()

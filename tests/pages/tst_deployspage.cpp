@@ -272,13 +272,15 @@ private slots:
     // The dialog shows the figure of its own deployment: another one's
     // arriving leaves its line alone, its own replaces "计算中…", and a
     // changed deployment list sends it back to "计算中…" until it is computed
-    // again for the list as it is now.
+    // again. Asked for again, a figure is computed anew only when the refs changed.
     void deleteDialogShowsItsOwnFigure()
     {
         struct Gate
         {
             QMutex mutex;
             QHash<QString, qint64> bytes{{QStringLiteral("own"), 3 * 1024}, {QStringLiteral("other"), 7 * 1024}};
+            QString refs = QStringLiteral("refs-1");
+            int computed = 0;
             QSemaphore own;
         };
         auto gate = std::make_shared<Gate>();
@@ -287,14 +289,26 @@ private slots:
                 if (commit == QLatin1String("own"))
                     gate->own.acquire();
                 QMutexLocker lock(&gate->mutex);
-                return Tavrin::FreedFigure{Tavrin::MeasuredSize::exact(gate->bytes.value(commit)), QString()};
+                gate->computed += commit == QLatin1String("own") ? 1 : 0;
+                return Tavrin::FreedFigure{Tavrin::MeasuredSize::exact(gate->bytes.value(commit)), gate->refs};
             },
-            [] { return QString(); });
+            [gate] {
+                QMutexLocker lock(&gate->mutex);
+                return gate->refs;
+            });
         const auto unblock = qScopeGuard([gate] { gate->own.release(10); });
+        auto setOwn = [gate](qint64 bytes, const QString &refs) {
+            QMutexLocker lock(&gate->mutex);
+            gate->bytes.insert(QStringLiteral("own"), bytes);
+            gate->refs = refs;
+        };
         Tavrin::DeployInfo d;
         d.version = QStringLiteral("25.1.1");
         d.commit = QStringLiteral("own");
-        const QString pending = QStringLiteral("可释放空间: 计算中…");
+        auto waitFor = [](QDialog *dialog, const QString &size) {
+            return QTest::qWaitFor(
+                [&] { return PageTest::dialogText(dialog).contains(QStringLiteral("可释放空间: ") + size); }, 30000);
+        };
         QStringList seen;
         PageTest::onNextDialog([&](QDialog *dialog) {
             seen << PageTest::dialogText(dialog);
@@ -302,26 +316,36 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(figures.figure(QStringLiteral("other")).has_value(), 30000);
             seen << PageTest::dialogText(dialog);
             gate->own.release();
-            QTRY_VERIFY_WITH_TIMEOUT(PageTest::dialogText(dialog).contains(QStringLiteral("可释放空间: 3.00 KB")),
-                                     30000);
-            {
-                QMutexLocker lock(&gate->mutex);
-                gate->bytes.insert(QStringLiteral("own"), 5 * 1024);
-            }
+            QVERIFY(waitFor(dialog, QStringLiteral("3.00 KB")));
+            setOwn(5 * 1024, QStringLiteral("refs-1"));
             figures.setDeployments({QStringLiteral("own")});
             seen << PageTest::dialogText(dialog);
             gate->own.release();
-            QTRY_VERIFY_WITH_TIMEOUT(PageTest::dialogText(dialog).contains(QStringLiteral("可释放空间: 5.00 KB")),
-                                     30000);
+            QVERIFY(waitFor(dialog, QStringLiteral("5.00 KB")));
             PageTest::findButton(dialog, QStringLiteral("取消"))->click();
         });
         QVERIFY(!confirmDeployDelete(page.get(), d, &figures));
-        QCOMPARE(PageTest::dropPendingAnswers(), 0);
         QCOMPARE(seen.size(), 3);
         for (const QString &text : seen) {
-            QVERIFY2(text.contains(pending), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("可释放空间: 计算中…")), qPrintable(text));
             QVERIFY2(!text.contains(QStringLiteral("7.00 KB")), qPrintable(text));
         }
+        QCOMPARE(gate->computed, 2);
+
+        // Opened again: the same refs serve the known figure, other refs compute it anew.
+        for (const QString &refs : {QStringLiteral("refs-1"), QStringLiteral("refs-2")}) {
+            setOwn(9 * 1024, refs);
+            gate->own.release();
+            const QString expected =
+                refs == QLatin1String("refs-1") ? QStringLiteral("5.00 KB") : QStringLiteral("9.00 KB");
+            PageTest::onNextDialog([&](QDialog *dialog) {
+                QVERIFY(waitFor(dialog, expected));
+                PageTest::findButton(dialog, QStringLiteral("取消"))->click();
+            });
+            QVERIFY(!confirmDeployDelete(page.get(), d, &figures));
+        }
+        QCOMPARE(gate->computed, 3);
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
     }
 
     // Qt's painting hands image conversions to the global thread pool and

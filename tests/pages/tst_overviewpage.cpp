@@ -231,30 +231,6 @@ private slots:
         QVERIFY(!banner->isVisible());
     }
 
-    // Snapshot data only root may read, with a sudo that wants a password: the
-    // legend says how much is known, never an exact figure.
-    void unreadableSnapshotDataIsABound()
-    {
-        qputenv("SIM_SUDO", "password");
-        const auto unset = qScopeGuard([] { qputenv("SIM_SUDO", "grant"); });
-        OverviewPage page(nullptr);
-        page.resize(1000, 800);
-        page.show();
-        page.refresh();
-        QVERIFY(QTest::qWaitFor([&page] { return !page.isBusy(); }, 120000));
-        const Tavrin::RepoSizes sizes = Tavrin::getRepoSizes();
-        QCOMPARE(sizes.snapshotDir.state, Tavrin::MeasuredSize::Partial);
-        QLabel *legend = nullptr;
-        for (QLabel *l : page.findChildren<QLabel *>())
-            if (l->accessibleName() == QStringLiteral("快照数据"))
-                legend = l;
-        QVERIFY(legend);
-        QCOMPARE(legend->text(), QStringLiteral("至少 ") + Tavrin::formatSize(sizes.snapshotDir.bytes));
-        QVERIFY2(legend->toolTip().contains(QStringLiteral("a password is required")), qPrintable(legend->toolTip()));
-        // The repositories du could read stay exact.
-        QCOMPARE(valueOf(&page, QStringLiteral("系统仓库 /ostree")), Tavrin::formatSize(sizes.systemRepo.bytes));
-    }
-
     // Each shortcut lands on its page and acts there once that page is idle.
     void shortcutsActOnArrival()
     {
