@@ -1,18 +1,16 @@
 #include "deployspage.h"
 
+#include "backend/freedspacecache.h"
 #include "backend/reclaim.h"
+#include "deploydeletedialog.h"
 #include "mainwindow.h"
 #include "scrollpage.h"
 #include "ui/components.h"
-#include "ui/confirmdialog.h"
 #include "ui/pageblocks.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -67,34 +65,13 @@ QTableWidgetItem *centredItem(const QString &text, const QString &tip)
     return item;
 }
 
-QString freedText(qint64 bytes)
-{
-    if (bytes < 0)
-        return DeploysPage::tr("无法计算");
-    return Tavrin::formatSize(bytes);
-}
-
-// Replaces a line of an open dialog once the figure it waits for is known.
-void replaceDialogLine(const QString &from, const QString &to)
-{
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows) {
-        if (!qobject_cast<QDialog *>(w) || !w->isVisible())
-            continue;
-        const auto labels = w->findChildren<QLabel *>();
-        for (QLabel *label : labels) {
-            if (label->text() == from)
-                label->setText(to);
-        }
-    }
-}
-
 } // namespace
 
 DeploysPage::DeploysPage(MainWindow *window, QWidget *parent)
     : BasePage(parent ? parent : window), window(window)
 {
     useLoadingMask = false;
+    freedFigures = new Tavrin::FreedSpaceCache(this);
 
     const ScrollPage frame = buildScrollPage(this, 12);
     auto *scroll = frame.scroll;
@@ -221,6 +198,11 @@ void DeploysPage::onLoaded(const QVariant &payload)
         banner->setVisible(false);
 
     deploys = map.value(QStringLiteral("list")).value<QList<Tavrin::DeployInfo>>();
+    QStringList commits;
+    for (const Tavrin::DeployInfo &d : std::as_const(deploys))
+        commits.append(d.commit);
+    // Another list: every "frees" figure may have changed.
+    freedFigures->setDeployments(commits);
     table->setRowCount(0);
     int booted = 0;
     int deletable = 0;
@@ -371,31 +353,9 @@ void DeploysPage::onUndeploy(const QString &commit)
         return;
     // Copied: a reload may replace the list while the dialog is open.
     const Tavrin::DeployInfo d = *found;
-    const QString name = d.version.isEmpty() ? d.commit.left(12) : d.version;
 
-    const QString freedPrefix = tr("可释放空间: %1");
-    const QString pendingLine = freedPrefix.arg(tr("计算中…"));
-    const auto known = freedBytes.constFind(commit);
-    if (known == freedBytes.constEnd()) {
-        runAsyncQuiet([commit] { return QVariant(Tavrin::deployFreedBytes(commit)); },
-                      [this, commit, pendingLine, freedPrefix](const QVariant &value) {
-                          const qint64 bytes = value.toLongLong();
-                          freedBytes.insert(commit, bytes);
-                          replaceDialogLine(pendingLine, freedPrefix.arg(freedText(bytes)));
-                      });
-    }
-
-    TavrinUi::ConfirmRequest req;
-    req.title = tr("删除部署");
-    req.message = tr("删除后该版本的系统将无法再启动，占用空间会被释放。此操作不可撤销。");
-    req.facts = {tr("系统版本: %1").arg(name), tr("部署时间: %1").arg(Tavrin::formatTime(d.time)),
-                 tr("提交ID: %1").arg(d.commit.left(12) + QStringLiteral("...")),
-                 known == freedBytes.constEnd() ? pendingLine : freedPrefix.arg(freedText(*known))};
-    req.confirmText = tr("删除");
-    req.cancelText = tr("取消");
-    req.tone = 2;
     QPointer<DeploysPage> self(this);
-    if (!TavrinUi::askConfirm(this, req) || !self || operationRunning)
+    if (!confirmDeployDelete(this, d, freedFigures) || !self || operationRunning)
         return;
 
     operationRunning = true;
@@ -415,13 +375,13 @@ void DeploysPage::onUndeploy(const QString &commit)
             if (holdWhileChildRuns(result, [this] {
                     loading->stop();
                     operationRunning = false;
-                    freedBytes.clear();
+                    freedFigures->invalidate();
                     refresh();
                 }))
                 return;
             loading->stop();
             operationRunning = false;
-            freedBytes.clear();
+            freedFigures->invalidate();
             if (result.value(QStringLiteral("ok")).toBool()) {
                 banner->setDetails(QString(), QString());
                 banner->setSemantic(TavrinUi::Success);

@@ -7,6 +7,9 @@
 #include <QList>
 
 class MainWindow;
+namespace Tavrin {
+class FreedSpaceCache;
+}
 class QTableWidget;
 
 namespace TavrinUi {
@@ -57,8 +60,8 @@ private:
     TavrinUi::TavrinEmptyState *emptyState = nullptr;
     TavrinUi::TavrinEmptyState *failState = nullptr;
     QList<Tavrin::DeployInfo> deploys;
-    // What removing a deployment frees, by commit, once computed (-1: unknown).
-    QHash<QString, qint64> freedBytes;
+    // What removing a deployment frees, by commit, for its delete dialog.
+    Tavrin::FreedSpaceCache *freedFigures = nullptr;
     bool operationRunning = false;
     bool columnsApplied = false;
 };

@@ -119,7 +119,7 @@ QString securityIconName()
 Presentation presentationFor(const Tavrin::WritableStatus &status)
 {
     Presentation p;
-    if (status.conf.isEmpty()) {
+    if (!status.known()) {
         p.text = SwitchText::tr("未知状态 · 无法读取Tavrin配置");
         p.semantic = TavrinUi::Muted;
         return p;

@@ -35,6 +35,21 @@ void settleLayouts()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
+// A part that could not be read says so, with the tool's text at hand.
+void markUnreadable(TavrinUi::TavrinStateCard *card, const QString &error)
+{
+    card->setValue(CardText::tr("未知"), TavrinUi::Muted);
+    card->setStatus(CardText::tr("读取失败"), TavrinUi::Danger);
+    card->setToolTip(error);
+    card->setAccessibleDescription(error);
+}
+
+void markRead(TavrinUi::TavrinStateCard *card)
+{
+    card->setToolTip(QString());
+    card->setAccessibleDescription(QString());
+}
+
 } // namespace
 
 QColor barColor(BarRole role)
@@ -310,12 +325,17 @@ void OverviewPage::refresh()
     runAsync(
         [] {
             QVariantMap payload;
-            payload.insert(QStringLiteral("immutable"), Tavrin::isImmutable());
+            payload.insert(QStringLiteral("immutable"), QVariant::fromValue(Tavrin::readImmutableMode()));
             payload.insert(QStringLiteral("os"), Tavrin::getOsVersion());
             payload.insert(QStringLiteral("deploy"), Tavrin::getDeployVersion());
             payload.insert(QStringLiteral("kernel"), Tavrin::getKernel());
             payload.insert(QStringLiteral("writable"), QVariant::fromValue(Tavrin::getWritableStatus()));
-            payload.insert(QStringLiteral("snaps"), QVariant::fromValue(Tavrin::getSnapshots()));
+            const Tavrin::SnapshotListResult listed = Tavrin::readSnapshots();
+            payload.insert(QStringLiteral("snaps"), QVariant::fromValue(listed.snapshots));
+            payload.insert(QStringLiteral("snapsError"),
+                           listed.ok               ? QString()
+                           : listed.error.isEmpty() ? Tavrin::friendlyExecError(QString())
+                                                    : listed.error);
             return QVariant(payload);
         },
         [this](const QVariant &payload) {
@@ -329,6 +349,7 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
     using namespace TavrinUi;
     const QVariantMap map = payload.toMap();
     snapshots = map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>();
+    snapshotsError = map.value(QStringLiteral("snapsError")).toString();
     if (firstLoad) {
         firstLoad = false;
         buildContent();
@@ -344,28 +365,33 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
         for (TavrinStateCard *card : {protectCard, writableCard, snapshotCard, diskCard})
             card->statusBadge()->adjustSize();
     });
-    if (map.value(QStringLiteral("immutable")).toBool()) {
+    const auto immutable = map.value(QStringLiteral("immutable")).value<Tavrin::ImmutableRead>();
+    protectionError = immutable.ok ? QString() : immutable.error;
+    if (!immutable.ok) {
+        markUnreadable(protectCard, immutable.error);
+    } else if (immutable.immutable) {
+        markRead(protectCard);
         protectCard->setValue(CardText::tr("已开启"), Success);
         protectCard->setStatus(CardText::tr("核心目录只读"), Muted);
     } else {
+        markRead(protectCard);
         protectCard->setValue(CardText::tr("已关闭"), Danger);
         protectCard->setStatus(CardText::tr("核心目录可写"), Danger);
     }
+    writableError = writable.known() ? QString() : writable.error;
     if (!writable.known()) {
-        writableCard->setValue(CardText::tr("未知"), Muted);
-        writableCard->setStatus(CardText::tr("读取失败"), Danger);
-        writableCard->setToolTip(writable.error);
+        markUnreadable(writableCard, writable.error);
     } else if (writable.enabled) {
-        writableCard->setToolTip(QString());
+        markRead(writableCard);
         writableCard->setValue(CardText::tr("已解锁"), Warning);
         writableCard->setStatus(CardText::tr("开发调试模式"), Warning);
     } else {
-        writableCard->setToolTip(QString());
+        markRead(writableCard);
         writableCard->setValue(CardText::tr("已锁定"), Success);
         writableCard->setStatus(CardText::tr("未启用"), Muted);
     }
-    snapshotCard->setValue(tr("%1 个").arg(snapshots.size()), Normal);
-    snapshotCard->setStatus(QString(), Muted);
+    showSnapshotCount();
+    showReadFailures();
     diskCard->setValue(tr("统计中…"), Muted);
     diskCard->setStatus(QString(), Muted);
     for (ZLabel *value : legendValues)
@@ -399,12 +425,56 @@ void OverviewPage::onLoadedFast(const QVariant &payload)
 void OverviewPage::onLoadedSizes(const QVariant &payload)
 {
     const auto sizes = payload.value<Tavrin::RepoSizes>();
-    snapshotCard->setValue(tr("%1 个").arg(snapshots.size()), TavrinUi::Normal);
-    diskCard->setValue(Tavrin::formatSize(sizes.rootAvailable), TavrinUi::Normal);
-    const qint64 values[4] = {sizes.systemRepo, sizes.persistentRepo, sizes.snapshotDir, sizes.rootAvailable};
-    for (int i = 0; i < 4; ++i)
-        legendValues[i]->setText(Tavrin::formatSize(values[i]));
-    storageBar->setValues({sizes.systemRepo, sizes.persistentRepo, sizes.snapshotDir},
-                          sizes.systemRepo + sizes.persistentRepo + sizes.snapshotDir + sizes.rootAvailable);
+    showSnapshotCount();
+    const Tavrin::MeasuredSize values[4] = {sizes.systemRepo, sizes.persistentRepo, sizes.snapshotDir,
+                                           sizes.rootAvailable};
+    diskCard->setValue(Tavrin::formatMeasuredSize(sizes.rootAvailable),
+                       sizes.rootAvailable.complete() ? TavrinUi::Normal : TavrinUi::Muted);
+    diskCard->setToolTip(sizes.rootAvailable.error);
+    for (int i = 0; i < 4; ++i) {
+        // A figure du could not take in full is a bound or unknown, never a fact.
+        legendValues[i]->setText(Tavrin::formatMeasuredSize(values[i]));
+        legendValues[i]->setToolTip(values[i].error);
+        legendValues[i]->setAccessibleDescription(values[i].error);
+    }
+    // The bar shows what was measured; what is not known takes no room.
+    storageBar->setValues({sizes.systemRepo.bytes, sizes.persistentRepo.bytes, sizes.snapshotDir.bytes},
+                          sizes.systemRepo.bytes + sizes.persistentRepo.bytes + sizes.snapshotDir.bytes +
+                              sizes.rootAvailable.bytes);
     settleLayouts();
+}
+
+// The system always holds its initial snapshot: a list that cannot be read is
+// a failure, never "0".
+void OverviewPage::showSnapshotCount()
+{
+    if (!snapshotsError.isEmpty()) {
+        markUnreadable(snapshotCard, snapshotsError);
+        return;
+    }
+    markRead(snapshotCard);
+    snapshotCard->setValue(tr("%1 个").arg(snapshots.size()), TavrinUi::Normal);
+    snapshotCard->setStatus(QString(), TavrinUi::Muted);
+}
+
+// The tool's own words for what could not be read, in the banner's details.
+void OverviewPage::showReadFailures()
+{
+    QStringList lines;
+    const std::pair<QString, QString> parts[] = {{tr("Tavrin保护"), protectionError},
+                                                 {tr("系统可写层"), writableError},
+                                                 {tr("系统快照"), snapshotsError}};
+    for (const auto &part : parts) {
+        if (!part.second.isEmpty())
+            lines << part.first + QLatin1String(": ") + part.second;
+    }
+    if (lines.isEmpty()) {
+        if (readFailureShown)
+            banner->setVisible(false);
+        readFailureShown = false;
+        return;
+    }
+    showFeedbackWithDetails(TavrinUi::Danger, tr("部分系统状态无法读取。"), tr("完整输出"),
+                            lines.join(QLatin1Char('\n')), false);
+    readFailureShown = true;
 }

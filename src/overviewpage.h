@@ -70,6 +70,8 @@ private:
     QWidget *makeInfoRow(const QString &title, ZLabel **valueOut);
     QWidget *makeLegendRow(const QString &title, BarRole role, ZLabel **valueOut);
     QPushButton *makeShortcut(const QString &text, const QString &icon);
+    void showSnapshotCount();
+    void showReadFailures();
 
     MainWindow *window = nullptr;
     TavrinSwitch::TavrinSwitchRow *switchRow = nullptr;
@@ -83,6 +85,11 @@ private:
     TavrinUi::TavrinStateCard *diskCard = nullptr;
     QWidget *content = nullptr;
     QList<Tavrin::SnapshotInfo> snapshots;
+    // Why the list or the protection state could not be read ("" when read).
+    QString snapshotsError;
+    QString protectionError;
+    QString writableError;
+    bool readFailureShown = false;
     StorageBar *storageBar = nullptr;
     ZLabel *legendValues[4] = {};
     ZLabel *systemName = nullptr;

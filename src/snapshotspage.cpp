@@ -2,6 +2,7 @@
 
 #include "backend/pools.h"
 #include "mainwindow.h"
+#include "snapshotdeletedialog.h"
 #include "snapshotdialogs.h"
 #include "snapshotrowdelegate.h"
 #include "ui/appearance.h"
@@ -327,20 +328,7 @@ void SnapshotsPage::startSizes()
         onSizesComputed(request, result);
     });
     watcher->setFuture(QtConcurrent::run(&Tavrin::taskPool(), [list] {
-        bool complete = false;
-        const Tavrin::SnapshotSizeMap sizeMap = Tavrin::computeSnapshotSizes(list, &complete);
-        QVariantMap sizes;
-        for (auto it = sizeMap.cbegin(); it != sizeMap.cend(); ++it) {
-            QVariantMap entry;
-            entry.insert(QStringLiteral("extra"), it.value().first);
-            entry.insert(QStringLiteral("unique"), it.value().second);
-            entry.insert(QStringLiteral("total"), it.value().first + it.value().second);
-            sizes.insert(it.key(), entry);
-        }
-        QVariantMap payload;
-        payload.insert(QStringLiteral("complete"), complete);
-        payload.insert(QStringLiteral("sizes"), sizes);
-        return QVariant(payload);
+        return QVariant::fromValue(Tavrin::measureSnapshotSizes(list));
     }));
 }
 
@@ -353,26 +341,15 @@ void SnapshotsPage::onSizesComputed(quint64 request, const QVariant &payload)
         return;
     }
     sizesAwaited = false;
-    const QVariantMap map = payload.toMap();
-    sizesFailed = !map.value(QStringLiteral("complete")).toBool();
-    sizes.clear();
-    // Figures from a computation that could not list every tree are wrong in
-    // both directions: none is shown.
-    if (!sizesFailed) {
-        const QVariantMap rawSizes = map.value(QStringLiteral("sizes")).toMap();
-        for (auto it = rawSizes.cbegin(); it != rawSizes.cend(); ++it) {
-            const QVariantMap entry = it.value().toMap();
-            sizes.insert(it.key(), {entry.value(QStringLiteral("extra")).toLongLong(),
-                                    entry.value(QStringLiteral("unique")).toLongLong()});
-        }
-    }
+    sizes = payload.value<Tavrin::SnapshotSizes>();
     bool sizesMissing = false;
     for (int row = 0; row < table->rowCount(); ++row) {
         setSizeCell(row);
         const auto size = sizes.constFind(rowId(row));
-        sizesMissing = sizesMissing || size == sizes.constEnd() || size->first + size->second <= 0;
+        sizesMissing = sizesMissing || size == sizes.constEnd() || !size->total().complete();
     }
     scheduleSizeRetry(sizesMissing);
+    emit sizesChanged();
 }
 
 void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin::RollbackState &state)
@@ -380,7 +357,6 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin
     snapshots = list;
     safetyBackupId = state.valid ? state.backupSnapshotId : QString();
     sizes.clear();
-    sizesFailed = false;
     sizesAwaited = !list.isEmpty();
     updatePolicyCards(list.size(), state);
     showListState(list.isEmpty() ? ListState::Empty : ListState::Rows);
@@ -399,6 +375,7 @@ void SnapshotsPage::render(const QList<Tavrin::SnapshotInfo> &list, const Tavrin
     for (int row = 0; row < list.size(); ++row)
         describeRow(row, list.at(row));
     table->setUpdatesEnabled(true);
+    emit sizesChanged();
 }
 
 // The name and the actions are drawn by the delegate; the cells say what they
@@ -428,6 +405,7 @@ void SnapshotsPage::showLoadFailure(const QString &error)
     updateLimitCard(-1);
     loadError->setDetails(tr("完整输出"), failureDetails(error));
     showListState(ListState::Failed);
+    emit sizesChanged();
 }
 
 void SnapshotsPage::showListState(ListState state)
@@ -480,21 +458,32 @@ void SnapshotsPage::setSizeCell(int row)
     QString text;
     QString tip;
     const auto size = sizes.constFind(rowId(row));
-    if (size != sizes.constEnd() && size->first + size->second > 0) {
-        text = Tavrin::formatSize(size->first + size->second);
+    if (size != sizes.constEnd()) {
+        const Tavrin::MeasuredSize total = size->total();
+        text = Tavrin::formatMeasuredSize(total);
         tip = tr("增量数据: %1\n独占对象: %2")
-                  .arg(Tavrin::formatSize(size->first), Tavrin::formatSize(size->second));
+                  .arg(Tavrin::formatMeasuredSize(size->extra), Tavrin::formatMeasuredSize(size->unique));
+        // Never a guess shown as the size: what could not be measured, and why.
+        if (!total.complete())
+            tip += QLatin1Char('\n') + tr("无法完整测量，稍后将自动重试：") + QLatin1Char('\n') + total.error;
     } else if (sizesAwaited) {
         text = tr("计算中...");
         tip = tr("正在计算占用空间");
     } else {
-        text = QStringLiteral("—");
-        tip = sizesFailed ? tr("无法计算占用空间：部分系统树无法读取。稍后将自动重试。")
-                          : tr("无法测量此备份的占用空间。稍后将自动重试。");
+        text = Tavrin::formatMeasuredSize(Tavrin::MeasuredSize());
+        tip = tr("无法测量此备份的占用空间。稍后将自动重试。");
     }
     setCell(row, 3, text, Qt::AlignHCenter, tip);
     table->item(row, 3)->setData(Qt::AccessibleTextRole,
                                  QStringLiteral("%1: %2").arg(table->horizontalHeaderItem(3)->text(), text));
+}
+
+QString SnapshotsPage::freedText(const QString &id) const
+{
+    const auto size = sizes.constFind(id);
+    if (size != sizes.constEnd())
+        return Tavrin::formatMeasuredSize(size->total());
+    return sizesAwaited ? tr("计算中…") : Tavrin::formatMeasuredSize(Tavrin::MeasuredSize());
 }
 
 void SnapshotsPage::setSizeRetryDelay(int ms)
@@ -580,8 +569,9 @@ void SnapshotsPage::applyColumnWidths()
         widest({tr("系统初始备份"), tr("回滚前备份"), tr("普通备份")}),
         // Digits share one width in the fonts the desktop uses: any time is as wide as this one.
         widest({Tavrin::formatTime(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)).toSecsSinceEpoch())}),
-        widest({tr("计算中..."), QStringLiteral("—"),
-                Tavrin::formatSize(qint64(1023) * 1024 * 1024 * 1024 + 1023 * 1024 * 1024)}),
+        widest({tr("计算中..."), Tavrin::formatMeasuredSize(Tavrin::MeasuredSize()),
+                Tavrin::formatMeasuredSize(Tavrin::MeasuredSize::atLeast(
+                    qint64(1023) * 1024 * 1024 * 1024 + 1023 * 1024 * 1024, QString()))}),
         12 * hexWidth + fm.horizontalAdvance(QStringLiteral("...")),
     };
     QHeaderView *header = table->horizontalHeader();
@@ -827,23 +817,8 @@ void SnapshotsPage::onDelete(const QString &id)
     if (!snap || snap->isInitial)
         return;
 
-    TavrinUi::ConfirmRequest req;
-    req.title = tr("删除备份");
-    req.message = tr("删除后该备份的增量数据将被释放，且无法恢复。");
-    // What the deletion frees: the snapshot's own data and the objects no other tree holds.
-    const auto size = sizes.constFind(id);
-    const bool sizeKnown = size != sizes.constEnd() && size->first + size->second > 0;
-    req.facts = {tr("目标备份: %1").arg(shortText(snap->name)),
-                 tr("创建时间: %1").arg(Tavrin::formatTime(snap->time)),
-                 tr("可释放空间: %1")
-                     .arg(sizeKnown      ? Tavrin::formatSize(size->first + size->second)
-                          : sizesAwaited ? tr("计算中…")
-                                         : tr("未知"))};
-    req.confirmText = tr("删除");
-    req.cancelText = tr("取消");
-    req.tone = 2;
     QPointer<SnapshotsPage> self(this);
-    if (!TavrinUi::askConfirm(this, req) || !self || operationRunning)
+    if (!confirmSnapshotDelete(this, *snap, shortText(snap->name)) || !self || operationRunning)
         return;
 
     startOperation(tr("正在删除备份..."));

@@ -28,8 +28,6 @@ class SnapshotsPage : public BasePage
     Q_OBJECT
 
 public:
-    using SizeMap = QMap<QString, std::pair<qint64, qint64>>;
-
     // `parent`: where the page lives when that is not the window itself.
     explicit SnapshotsPage(MainWindow *window, QWidget *parent = nullptr);
 
@@ -54,6 +52,14 @@ public:
 
     // Id of the snapshot on the selected row; "" when none is selected.
     QString selectedSnapshotId() const;
+
+    // What deleting snapshot `id` frees as far as it is known now: "计算中…"
+    // while the sizes of the list shown are computed.
+    QString freedText(const QString &id) const;
+
+signals:
+    // The sizes of the rows changed: computed, or dropped for a new list.
+    void sizesChanged();
 
 private:
     static QVariant loadPayload();
@@ -115,7 +121,7 @@ private:
     // which no clean-up removes.
     Tavrin::RetentionPrefs retention;
     QString safetyBackupId;
-    SizeMap sizes;
+    Tavrin::SnapshotSizes sizes;
     bool operationRunning = false;
     bool columnsApplied = false;
     int actionWidth = 0;
@@ -128,7 +134,6 @@ private:
     bool sizesAfterPaint = false;
     QTimer *sizesPaintWait = nullptr;
     bool sizesRunning = false;
-    bool sizesFailed = false;
     // The row button under a press that has not been released yet.
     QString pressedId;
     int pressedAction = -1;

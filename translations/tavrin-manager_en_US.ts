@@ -37,6 +37,34 @@
 <context>
     <name>Backend</name>
     <message>
+        <source>du 的输出无法识别: %1</source>
+        <translation>du output not recognised: %1</translation>
+    </message>
+    <message>
+        <source>无法识别保护状态: %1</source>
+        <translation>Protection state not recognised: %1</translation>
+    </message>
+    <message>
+        <source>部署缺少提交ID</source>
+        <translation>The deployment has no commit ID</translation>
+    </message>
+    <message>
+        <source>系统仓库中没有此部署: %1</source>
+        <translation>The system repository holds no such deployment: %1</translation>
+    </message>
+    <message>
+        <source>无法读取系统树: %1</source>
+        <translation>System trees could not be read: %1</translation>
+    </message>
+    <message>
+        <source>至少 %1</source>
+        <translation>at least %1</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
         <source>安装 systemd 服务失败: %1</source>
         <translation>Failed to install the systemd service: %1</translation>
     </message>
@@ -1884,6 +1912,14 @@
 <context>
     <name>OverviewPage</name>
     <message>
+        <source>部分系统状态无法读取。</source>
+        <translation>Part of the system state could not be read.</translation>
+    </message>
+    <message>
+        <source>完整输出</source>
+        <translation>Full output</translation>
+    </message>
+    <message>
         <location filename="../src/overviewpage.cpp" line="119"/>
         <source>总览</source>
         <translation>Dashboard</translation>
@@ -2296,6 +2332,10 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
 </context>
 <context>
     <name>SnapshotsPage</name>
+    <message>
+        <source>无法完整测量，稍后将自动重试：</source>
+        <translation>Not fully measured; retried later:</translation>
+    </message>
     <message>
         <source>还原未执行，系统未做任何更改。</source>
         <translation>The restore was not carried out; nothing on the system was changed.</translation>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 #include <QMap>
 #include <QMetaType>
@@ -52,6 +53,52 @@ struct SnapshotInfo
 /// reference tree contains).
 using SnapshotSizeMap = QMap<QString, QPair<qint64, qint64>>;
 
+/// A size with how much of it could be measured: a directory only root may
+/// read, or a tree that cannot be listed, leaves it partial or unknown, and
+/// such a figure is never to be shown as exact.
+struct MeasuredSize
+{
+    enum State { Complete, Partial, Unknown };
+    /// Exact when Complete; what could be measured (a lower bound) when
+    /// Partial; 0 when Unknown.
+    qint64 bytes = 0;
+    State state = Unknown;
+    /// Why it is not complete, with the tool's own text; "" when complete.
+    QString error;
+
+    static MeasuredSize exact(qint64 bytes);
+    /// Partial; a lower bound of 0 says nothing, so that is Unknown.
+    static MeasuredSize atLeast(qint64 bytes, const QString &error);
+    static MeasuredSize unknown(const QString &error);
+
+    bool complete() const { return state == Complete; }
+    bool known() const { return state != Unknown; }
+    /// The sum of two parts: complete only when both are, unknown when
+    /// neither tells anything; the errors of both are kept.
+    MeasuredSize plus(const MeasuredSize &other) const;
+    bool operator==(const MeasuredSize &other) const
+    {
+        return bytes == other.bytes && state == other.state && error == other.error;
+    }
+};
+
+/// "12.00 KB", "至少 12.00 KB" or "未知".
+QString formatMeasuredSize(const MeasuredSize &size);
+
+/// The disk use of one snapshot: its directory's own data and the objects of
+/// its tree no other deployment or snapshot keeps.
+struct SnapshotSize
+{
+    MeasuredSize extra;
+    MeasuredSize unique;
+    MeasuredSize total() const { return extra.plus(unique); }
+    bool operator==(const SnapshotSize &other) const
+    {
+        return extra == other.extra && unique == other.unique;
+    }
+};
+using SnapshotSizes = QMap<QString, SnapshotSize>;
+
 /// One deployment of the "admin status" answer.
 struct DeployInfo
 {
@@ -65,14 +112,14 @@ struct DeployInfo
     bool hidden = false;
 };
 
-/// Sizes of the repositories in bytes (0 when unknown).
+/// Sizes of the repositories, each with what could be measured of it.
 struct RepoSizes
 {
-    qint64 systemRepo = 0;
-    qint64 persistentRepo = 0;
-    qint64 snapshotDir = 0;
+    MeasuredSize systemRepo;
+    MeasuredSize persistentRepo;
+    MeasuredSize snapshotDir;
     /// Space available to unprivileged users on the file system of "/".
-    qint64 rootAvailable = 0;
+    MeasuredSize rootAvailable;
 };
 
 /// The parsed rollback state file.
@@ -106,7 +153,9 @@ struct WritableStatus
     /// Why the state is unknown (the tool's own text), "" when it was read.
     QString error;
 
-    bool known() const { return !conf.isEmpty(); }
+    /// The tool said whether the layer is on; a "conf" without a boolean
+    /// "enable" tells nothing.
+    bool known() const { return conf.value(QLatin1String("enable")).isBool(); }
 };
 
 // ---------------------------------------------------------------- helpers
@@ -131,6 +180,18 @@ QString getKernel();
 /// Whether the system runs in immutable mode; true unless the control tool
 /// clearly says "Immutable mode: false".
 bool isImmutable();
+
+/// The control tool's "Immutable mode:" answer, or why it could not be read.
+struct ImmutableRead
+{
+    bool ok = false;
+    bool immutable = false;
+    /// Message for the user with the tool's own text; empty when `ok` is true.
+    QString error;
+};
+/// The immutable mode as "-s" reports it; a failed run or an answer without
+/// the line is a failure, never "protected".
+ImmutableRead readImmutableMode();
 
 /// Starts "systemctl reboot" (by absolute path) without waiting for it; false
 /// when it could not be started.
@@ -186,6 +247,11 @@ SnapshotSizeMap computeSnapshotSizes();
 /// not asked twice. `complete`, when given, is set to false when a tree could
 /// not be listed: such sizes are not cached and are not to be trusted.
 SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool *complete = nullptr);
+/// The same sizes with what could be measured of each part: a snapshot
+/// directory du cannot read (root only, no password-free sudo) is partial or
+/// unknown with du's text; when a tree cannot be listed every "unique" part is
+/// unknown, since objects would look unshared. Shares the caches above.
+SnapshotSizes measureSnapshotSizes(const QList<SnapshotInfo> &snapshots);
 
 // ------------------------------------------------- deployments and upgrades
 
@@ -219,7 +285,8 @@ CommandResult cleanUpgradeCache(bool all);
 /// {"system", "version", "edition"} from the version files; "system" defaults to "Zarnex".
 QJsonObject getOsVersion();
 
-/// Sizes of the repositories (du, cached 30 s) and the free space of "/".
+/// Sizes of the repositories (du, cached 30 s) and the free space of "/";
+/// what du could not read is partial or unknown with its text.
 RepoSizes getRepoSizes();
 
 // ------------------------------------------------ rollback state and cleanup
@@ -357,5 +424,8 @@ Q_DECLARE_METATYPE(Tavrin::CommandResult)
 Q_DECLARE_METATYPE(Tavrin::SnapshotInfo)
 Q_DECLARE_METATYPE(Tavrin::DeployInfo)
 Q_DECLARE_METATYPE(Tavrin::RepoSizes)
+Q_DECLARE_METATYPE(Tavrin::MeasuredSize)
+Q_DECLARE_METATYPE(Tavrin::SnapshotSizes)
+Q_DECLARE_METATYPE(Tavrin::ImmutableRead)
 Q_DECLARE_METATYPE(Tavrin::RollbackState)
 Q_DECLARE_METATYPE(Tavrin::WritableStatus)

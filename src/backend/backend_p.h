@@ -113,7 +113,9 @@ bool isImmutableAnswer(const QString &output);
 
 // Directory size through "du -sb", cached for 30 seconds per path. A directory
 // only root may read is measured through "sudo -n" when that needs no password;
-// otherwise, as on any failure, the size is 0.
+// otherwise what du could read is a lower bound, with du's text.
+MeasuredSize measureDir(const QString &path);
+// Its bytes alone (what could be measured; 0 when nothing could).
 qint64 duPath(const QString &path);
 
 // Content checksum -> size of every regular file of `commit`, from the cache

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QJsonArray>
 
+#include <cerrno>
+#include <cstring>
 #include <iterator>
 
 #include <sys/statvfs.h>
@@ -197,15 +199,18 @@ QJsonObject getOsVersion()
 RepoSizes getRepoSizes()
 {
     RepoSizes sizes;
-    sizes.systemRepo = duPath(sysRepoPath());
-    sizes.persistentRepo = duPath(persistRepoPath());
-    sizes.snapshotDir = duPath(snapshotDirPath());
+    sizes.systemRepo = measureDir(sysRepoPath());
+    sizes.persistentRepo = measureDir(persistRepoPath());
+    sizes.snapshotDir = measureDir(snapshotDirPath());
     struct statvfs fs
     {
     };
     const QByteArray root = systemPath(QStringLiteral("/")).toLocal8Bit();
     if (::statvfs(root.constData(), &fs) == 0)
-        sizes.rootAvailable = static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize);
+        sizes.rootAvailable =
+            MeasuredSize::exact(static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize));
+    else
+        sizes.rootAvailable = MeasuredSize::unknown(QString::fromLocal8Bit(std::strerror(errno)));
     return sizes;
 }
 

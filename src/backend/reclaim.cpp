@@ -60,15 +60,38 @@ DeployListRead readDeployList()
     return read;
 }
 
-qint64 deployFreedBytes(const QString &commit)
+QString repoRefsSignature()
 {
-    if (commit.isEmpty())
-        return -1;
+    const QString heads = sysRepoPath() + QStringLiteral("/refs/heads/");
+    QStringList parts;
+    for (const char *dir : {"deployment", "snapshot"}) {
+        const QDir refs(heads + QLatin1String(dir));
+        const QStringList names = refs.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString &name : names) {
+            QFile file(refs.filePath(name));
+            const QString commit =
+                file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.read(4096)).trimmed() : QString();
+            parts.append(QLatin1String(dir) + QLatin1Char('/') + name + QLatin1Char('=') + commit);
+        }
+    }
+    return parts.join(QLatin1Char('\n'));
+}
+
+FreedFigure measureDeployFreed(const QString &commit)
+{
+    FreedFigure figure;
+    figure.refs = repoRefsSignature();
+    if (commit.isEmpty()) {
+        figure.size = MeasuredSize::unknown(Backend::tr("部署缺少提交ID"));
+        return figure;
+    }
     const QString heads = sysRepoPath() + QStringLiteral("/refs/heads/");
     const QStringList refs =
         refCommits(heads + QStringLiteral("deployment")) + refCommits(heads + QStringLiteral("snapshot"));
-    if (!refs.contains(commit))
-        return -1;
+    if (!refs.contains(commit)) {
+        figure.size = MeasuredSize::unknown(Backend::tr("系统仓库中没有此部署: %1").arg(commit.left(12)));
+        return figure;
+    }
 
     QHash<QString, int> refsPerCommit;
     for (const QString &c : refs)
@@ -82,19 +105,22 @@ qint64 deployFreedBytes(const QString &commit)
     }
     QHash<QString, int> holders;
     QHash<QString, qint64> own;
-    bool complete = true;
+    QStringList unlisted;
     for (qsizetype i = 0; i < tasks.size(); ++i) {
         const QHash<QString, qint64> listing = tasks[i].result();
         // A tree that could not be listed would make objects look unshared.
-        complete = complete && !listing.isEmpty();
+        if (listing.isEmpty())
+            unlisted.append(commits.at(i).left(8));
         const int count = refsPerCommit.value(commits.at(i));
         for (auto it = listing.constBegin(); it != listing.constEnd(); ++it)
             holders[it.key()] += count;
         if (commits.at(i) == commit)
             own = listing;
     }
-    if (!complete)
-        return -1;
+    if (!unlisted.isEmpty()) {
+        figure.size = MeasuredSize::unknown(Backend::tr("无法读取系统树: %1").arg(unlisted.join(QLatin1String(", "))));
+        return figure;
+    }
 
     // Removing the deployment drops one ref to its commit.
     qint64 freed = 0;
@@ -102,7 +128,14 @@ qint64 deployFreedBytes(const QString &commit)
         if (holders.value(it.key()) <= 1)
             freed += it.value();
     }
-    return freed;
+    figure.size = MeasuredSize::exact(freed);
+    return figure;
+}
+
+qint64 deployFreedBytes(const QString &commit)
+{
+    const MeasuredSize size = measureDeployFreed(commit).size;
+    return size.complete() ? size.bytes : -1;
 }
 
 qint64 systemDiskFreeBytes()

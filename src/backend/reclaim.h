@@ -28,6 +28,21 @@ DeployListRead readDeployList();
 /// be known (no such deployment ref, a tree that cannot be listed).
 qint64 deployFreedBytes(const QString &commit);
 
+/// The deployment and snapshot refs of the system repository as one text:
+/// what a deployment's removal frees depends on all of them, so a figure
+/// computed under other refs is stale.
+QString repoRefsSignature();
+
+/// What removing a deployment frees, with the refs it was computed under.
+struct FreedFigure
+{
+    MeasuredSize size;
+    QString refs;
+};
+
+/// The same as deployFreedBytes with the reason when it is unknown.
+FreedFigure measureDeployFreed(const QString &commit);
+
 /// Space available to unprivileged users on the file system of "/"; -1 on failure.
 qint64 systemDiskFreeBytes();
 

@@ -477,6 +477,23 @@ bool isImmutable()
     return isImmutableAnswer(r.output);
 }
 
+ImmutableRead readImmutableMode()
+{
+    const CommandResult r = runProcess(ctlPath(), {QStringLiteral("-s")}, 30000, false);
+    ImmutableRead read;
+    if (!r.ok) {
+        read.error = r.error;
+        return read;
+    }
+    if (!r.output.contains(QLatin1String("Immutable mode:"), Qt::CaseInsensitive)) {
+        read.error = Backend::tr("无法识别保护状态: %1").arg(r.output.left(400));
+        return read;
+    }
+    read.ok = true;
+    read.immutable = isImmutableAnswer(r.output);
+    return read;
+}
+
 bool startReboot()
 {
     return QProcess::startDetached(systemctlToolPath(), {QStringLiteral("reboot")});
@@ -496,6 +513,9 @@ void registerBackendMetaTypes()
     qRegisterMetaType<SnapshotInfo>();
     qRegisterMetaType<DeployInfo>();
     qRegisterMetaType<RepoSizes>();
+    qRegisterMetaType<MeasuredSize>();
+    qRegisterMetaType<SnapshotSizes>();
+    qRegisterMetaType<ImmutableRead>();
     qRegisterMetaType<RollbackState>();
     qRegisterMetaType<WritableStatus>();
     qRegisterMetaType<QList<SnapshotInfo>>();

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFuture>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,7 +51,7 @@ Clock &clock()
 struct DirSizeEntry
 {
     qint64 at = 0;
-    qint64 bytes = 0;
+    MeasuredSize size;
 };
 
 struct SizeCaches
@@ -60,7 +61,7 @@ struct SizeCaches
 
     QMutex mapMutex;
     qint64 mapAt = 0;
-    SnapshotSizeMap map;
+    SnapshotSizes map;
     QStringList mapIds;
 
     // Serialises whole computations: a second caller waits and takes the
@@ -306,26 +307,65 @@ qint64 parseDuOutput(const QString &output)
     return ok && bytes > 0 ? bytes : 0;
 }
 
-qint64 duPath(const QString &path)
+namespace {
+
+// du's own words, for the user: the first lines of its standard error.
+QString duText(const CommandResult &r)
+{
+    const QString text = r.errorOutput.isEmpty() ? r.error : r.errorOutput;
+    return text.section(QLatin1Char('\n'), 0, 3).trimmed();
+}
+
+MeasuredSize runDu(const QString &path)
+{
+    const CommandResult r = runProcess(duToolPath(), {QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
+    if (r.ok) {
+        bool parsed = false;
+        const qint64 bytes = r.output.section(QLatin1Char('\t'), 0, 0).trimmed().toLongLong(&parsed);
+        if (parsed && bytes >= 0)
+            return MeasuredSize::exact(bytes);
+        return MeasuredSize::unknown(Backend::tr("du 的输出无法识别: %1").arg(r.output.left(200)));
+    }
+    // Nothing there is nothing to measure, when the parent says so.
+    const QFileInfo parent(QFileInfo(path).absolutePath());
+    if (r.errorOutput.contains(QLatin1String("No such file or directory")) && parent.isDir() &&
+        parent.isExecutable() && !QFileInfo::exists(path))
+        return MeasuredSize::exact(0);
+    // du still counts what it could read: a lower bound.
+    const QString text = duText(r);
+    if (!r.errorOutput.contains(QLatin1String("Permission denied")) || effectiveUserId() == 0)
+        return MeasuredSize::atLeast(parseDuOutput(r.output), text);
+    // Snapshot data is readable by root only. Measuring is worth no password
+    // prompt on every refresh: only a sudo that needs none is asked.
+    const CommandResult elevated = runProcess(
+        sudoToolPath(), {QStringLiteral("-n"), duToolPath(), QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
+    if (elevated.ok && parseDuOutput(elevated.output) > 0)
+        return MeasuredSize::exact(parseDuOutput(elevated.output));
+    const QString sudoText = duText(elevated);
+    return MeasuredSize::atLeast(parseDuOutput(r.output),
+                                 sudoText.isEmpty() ? text : text + QLatin1Char('\n') + sudoText);
+}
+
+} // namespace
+
+MeasuredSize measureDir(const QString &path)
 {
     SizeCaches &c = caches();
     {
         QMutexLocker lock(&c.dirMutex);
         const auto it = c.dirSizes.constFind(path);
         if (it != c.dirSizes.constEnd() && backendNow() - it->at < kDirSizeValidSecs)
-            return it->bytes;
+            return it->size;
     }
-    CommandResult r = runProcess(duToolPath(), {QStringLiteral("-sb"), path}, kDuTimeoutMs, false);
-    // Snapshot data is readable by root only. Measuring is worth no password
-    // prompt on every refresh: only a sudo that needs none is asked.
-    if (!r.ok && r.errorOutput.contains(QLatin1String("Permission denied")) && effectiveUserId() != 0)
-        r = runProcess(sudoToolPath(),
-                       {QStringLiteral("-n"), duToolPath(), QStringLiteral("-sb"), path}, kDuTimeoutMs,
-                       false);
-    const qint64 bytes = r.ok ? parseDuOutput(r.output) : 0;
+    const MeasuredSize size = runDu(path);
     QMutexLocker lock(&c.dirMutex);
-    c.dirSizes.insert(path, DirSizeEntry{backendNow(), bytes});
-    return bytes;
+    c.dirSizes.insert(path, DirSizeEntry{backendNow(), size});
+    return size;
+}
+
+qint64 duPath(const QString &path)
+{
+    return measureDir(path).bytes;
 }
 
 QHash<QString, qint64> parseOstreeListing(const QByteArray &output)
@@ -464,8 +504,20 @@ SnapshotSizeMap computeSnapshotSizes()
 
 SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool *completeOut)
 {
+    const SnapshotSizes measured = measureSnapshotSizes(snapshots);
+    SnapshotSizeMap result;
+    bool complete = true;
+    for (auto it = measured.cbegin(); it != measured.cend(); ++it) {
+        result.insert(it.key(), qMakePair(it->extra.bytes, it->unique.bytes));
+        complete = complete && it->unique.complete();
+    }
     if (completeOut)
-        *completeOut = true;
+        *completeOut = complete;
+    return result;
+}
+
+SnapshotSizes measureSnapshotSizes(const QList<SnapshotInfo> &snapshots)
+{
     if (snapshots.isEmpty())
         return {};
     SizeCaches &c = caches();
@@ -500,13 +552,14 @@ SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool 
             return listed ? std::optional<QHash<QString, qint64>>(std::move(files)) : std::nullopt;
         }));
     }
-    bool complete = true;
+    QStringList unlisted;
     // How many refs keep each object alive; a snapshot's own ref is one of them.
     QHash<QString, QHash<QString, qint64>> listings;
     QHash<QString, int> holders;
     for (qsizetype i = 0; i < tasks.size(); ++i) {
         const std::optional<QHash<QString, qint64>> listed = tasks[i].result();
-        complete = complete && listed.has_value();
+        if (!listed)
+            unlisted.append(prefix8(referenceCommits.at(i)));
         const QHash<QString, qint64> listing = listed.value_or(QHash<QString, qint64>());
         const int refs = refsPerCommit.value(referenceCommits.at(i));
         for (auto it = listing.constBegin(); it != listing.constEnd(); ++it)
@@ -518,23 +571,27 @@ SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool 
     for (const auto &ref : snapshotRefs)
         snapshotCommits.insert(ref.first.section(QLatin1Char('.'), 0, 0), ref.second);
 
-    SnapshotSizeMap result;
+    SnapshotSizes result;
+    bool complete = unlisted.isEmpty();
     for (const SnapshotInfo &snapshot : snapshots) {
-        qint64 extra = 0;
+        SnapshotSize size;
         // An id is one path component below the snapshot directory, never a way out of it.
         if (!snapshot.id.isEmpty() && !snapshot.id.contains(QLatin1Char('/')) &&
             snapshot.id != QLatin1String(".") && snapshot.id != QLatin1String(".."))
-            extra = duPath(snapshotDirPath() + QLatin1Char('/') + snapshot.id);
+            size.extra = measureDir(snapshotDirPath() + QLatin1Char('/') + snapshot.id);
+        else
+            size.extra = MeasuredSize::unknown(Backend::tr("无效的备份标识: %1").arg(snapshot.id));
         qint64 unique = 0;
+        bool listed = true;
         const QString commit = snapshotCommits.value(snapshot.id);
         if (!commit.isEmpty()) {
             const bool ownRefCounted = listings.contains(commit);
-            bool listed = true;
             const QHash<QString, qint64> listing =
                 ownRefCounted
                     ? listings.value(commit)
                     : ostreeLsTreeCached(QStringLiteral("snap_") + prefix8(snapshot.id), commit, &listed);
-            complete = complete && listed;
+            if (!listed)
+                unlisted.append(prefix8(commit));
             const int own = ownRefCounted ? 1 : 0;
             for (auto it = listing.constBegin(); it != listing.constEnd(); ++it) {
                 // Saturates: a garbage listing must not wrap the total round to a negative size.
@@ -542,11 +599,18 @@ SnapshotSizeMap computeSnapshotSizes(const QList<SnapshotInfo> &snapshots, bool 
                     unique = std::numeric_limits<qint64>::max();
             }
         }
-        result.insert(snapshot.id, qMakePair(extra, unique));
+        complete = complete && listed;
+        size.unique = MeasuredSize::exact(unique);
+        result.insert(snapshot.id, size);
+    }
+    // A tree that could not be listed makes the objects it holds look unshared
+    // (or missing): no "unique" figure is to be trusted then, not even as a bound.
+    if (!complete) {
+        const QString why = Backend::tr("无法读取系统树: %1").arg(unlisted.join(QLatin1String(", ")));
+        for (SnapshotSize &size : result)
+            size.unique = MeasuredSize::unknown(why);
     }
 
-    if (completeOut)
-        *completeOut = complete;
     // Sizes from a failed listing are kept for nobody: the next call lists again.
     if (complete) {
         QMutexLocker lock(&c.mapMutex);

@@ -155,6 +155,20 @@ QString keyOf(const Candidate &c)
     return QStringLiteral("cache:");
 }
 
+namespace {
+
+Size sizeOf(const MeasuredSize &measured)
+{
+    Size s;
+    if (measured.known()) {
+        s.bytes = measured.bytes;
+        s.atLeast = !measured.complete();
+    }
+    return s;
+}
+
+} // namespace
+
 QHash<QString, Size> measure(const Inventory &inventory)
 {
     QHash<QString, Size> sizes;
@@ -162,24 +176,14 @@ QHash<QString, Size> measure(const Inventory &inventory)
         if (g.items.isEmpty())
             continue;
         if (g.kind == Kind::Snapshot) {
-            bool complete = false;
-            const SnapshotSizeMap map = computeSnapshotSizes(inventory.snapshots, &complete);
+            const SnapshotSizes map = measureSnapshotSizes(inventory.snapshots);
             for (const Candidate &c : g.items) {
-                Size s;
                 const auto it = map.constFind(c.id);
-                if (complete && it != map.constEnd() && it->second >= 0) {
-                    s.bytes = it->second + qMax<qint64>(0, it->first);
-                    // The snapshot's own data could not be measured (root only).
-                    s.atLeast = it->first <= 0;
-                }
-                sizes.insert(keyOf(c), s);
+                sizes.insert(keyOf(c), it == map.constEnd() ? Size() : sizeOf(it->total()));
             }
         } else if (g.kind == Kind::Deployment) {
-            for (const Candidate &c : g.items) {
-                Size s;
-                s.bytes = deployFreedBytes(c.id);
-                sizes.insert(keyOf(c), s);
-            }
+            for (const Candidate &c : g.items)
+                sizes.insert(keyOf(c), sizeOf(measureDeployFreed(c.id).size));
         } else {
             for (const Candidate &c : g.items)
                 sizes.insert(keyOf(c), upgradeCacheSize());

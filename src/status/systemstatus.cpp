@@ -118,11 +118,11 @@ void readWritable(WritableLayerStatus *out)
         out->error = failureText(r);
         return;
     }
-    if (!dataMember(r.output, "conf").isObject()) {
+    const WritableStatus w = parseWritableStatus(r.output);
+    if (!w.known()) {
         out->error = unparsable(StatusText::tr("可写层状态"), r.output);
         return;
     }
-    const WritableStatus w = parseWritableStatus(r.output);
     out->ok = true;
     out->enabled = w.enabled;
     out->clearAfterReboot = w.clearAfterReboot;

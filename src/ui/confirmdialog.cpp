@@ -63,13 +63,16 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
+    QList<QLabel *> factLabels;
     if (!request.facts.isEmpty()) {
         auto *facts = new TavrinPanel(content, TavrinPanel::Subtle);
         facts->setObjectName(QStringLiteral("tavrinFacts"));
         facts->contentLayout()->setContentsMargins(12, 8, 12, 8);
         facts->contentLayout()->setSpacing(4);
-        for (const QString &line : request.facts)
-            facts->contentLayout()->addWidget(plainLabel(line, Body, Normal));
+        for (const QString &line : request.facts) {
+            factLabels.append(plainLabel(line, Body, Normal));
+            facts->contentLayout()->addWidget(factLabels.last());
+        }
         layout->addWidget(facts);
     }
     // The bullet stands apart so a wrapped line continues under the text, not under the bullet.
@@ -111,6 +114,8 @@ bool askConfirm(QWidget *parent, const ConfirmRequest &request)
     dialog.addButton(request.confirmText.isEmpty() ? ConfirmText::tr("确定") : request.confirmText, false,
                      request.tone != 0 ? ZDialog::ButtonWarning : ZDialog::ButtonRecommend);
     dialog.getButton(0)->setFocus();
+    if (request.prepare)
+        request.prepare(&dialog, factLabels);
 
     if (dialog.exec() != 1)
         return false;

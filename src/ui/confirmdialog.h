@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QLabel;
 class QWidget;
 
 namespace TavrinUi {
@@ -20,6 +24,9 @@ struct ConfirmRequest
     QStringList options;
     int defaultOption = 0;
     int *selectedOption = nullptr;
+    // Called with the dialog and its fact lines, in order, before it is shown:
+    // a line can then follow a figure that arrives while the dialog is open.
+    std::function<void(QWidget *dialog, const QList<QLabel *> &facts)> prepare;
 };
 
 bool askConfirm(QWidget *parent, const ConfirmRequest &request);

@@ -270,10 +270,11 @@ private slots:
         SimRoot::writeFile(sim->path("/ostree/repo/objects"), QByteArray(5000, 'o'));
         SimRoot::writeFile(sim->path("/persistent/ostree/snapshot/s"), QByteArray(7000, 's'));
         const RepoSizes sizes = getRepoSizes();
-        QVERIFY(sizes.systemRepo >= 5000);
-        QVERIFY(sizes.snapshotDir >= 7000);
-        QVERIFY(sizes.persistentRepo < sizes.systemRepo);
-        QVERIFY(sizes.rootAvailable > 0);
+        QVERIFY(sizes.systemRepo.complete() && sizes.snapshotDir.complete() && sizes.rootAvailable.complete());
+        QVERIFY(sizes.systemRepo.bytes >= 5000);
+        QVERIFY(sizes.snapshotDir.bytes >= 7000);
+        QVERIFY(sizes.persistentRepo.bytes < sizes.systemRepo.bytes);
+        QVERIFY(sizes.rootAvailable.bytes > 0);
         QCOMPARE(sim->calls("du").size(), 3);
         QCOMPARE(sim->calls("du").value(0).args, QStringList({"-sb", sim->path("/ostree/repo")}));
         QCOMPARE(runs.value(0).timeout, 60000);

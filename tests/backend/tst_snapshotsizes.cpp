@@ -206,6 +206,57 @@ private slots:
         QCOMPARE(parseDuOutput(output), bytes);
     }
 
+    // What du says decides how much of a directory is known: a directory it
+    // could not read in full is a bound (or unknown) with du's and sudo's words.
+    void directoryMeasureStates_data()
+    {
+        QTest::addColumn<QByteArray>("du");
+        QTest::addColumn<QByteArray>("sudo");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QStringList>("says");
+        const QByteArray denied = "echo \"4096\t$2\"; echo \"du: cannot read directory '$2/x': Permission denied\" >&2; exit 1";
+        QTest::newRow("read in full") << QByteArray("echo \"13805\t$2\"") << QByteArray("grant")
+                                      << int(MeasuredSize::Complete) << qint64(13805) << QStringList();
+        QTest::newRow("root only, sudo wants a password")
+            << denied << QByteArray("password") << int(MeasuredSize::Partial) << qint64(4096)
+            << QStringList{"Permission denied", "a password is required"};
+        QTest::newRow("root only, nothing read")
+            << QByteArray("echo \"du: cannot read directory '$2': Permission denied\" >&2; exit 1")
+            << QByteArray("deny") << int(MeasuredSize::Unknown) << qint64(0)
+            << QStringList{"Permission denied", "not allowed"};
+        QTest::newRow("another failure") << QByteArray("echo 'du: fts_read failed: Input/output error' >&2; exit 1")
+                                         << QByteArray("grant") << int(MeasuredSize::Unknown) << qint64(0)
+                                         << QStringList{"Input/output error"};
+        QTest::newRow("garbage") << QByteArray("echo 'twelve'") << QByteArray("grant")
+                                 << int(MeasuredSize::Unknown) << qint64(0) << QStringList{"twelve"};
+    }
+    void directoryMeasureStates()
+    {
+        QFETCH(QByteArray, du);
+        QFETCH(QByteArray, sudo);
+        QFETCH(int, state);
+        QFETCH(qint64, bytes);
+        QFETCH(QStringList, says);
+        const QString tool = sim->path("/usr/bin/du");
+        QFile::remove(tool);
+        SimRoot::writeFile(tool, "#!/bin/sh\n" + du + "\n");
+        QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("FAKE_SUDO", sudo);
+        const MeasuredSize size = measureDir(sim->path("/persistent/ostree/snapshot"));
+        qunsetenv("FAKE_SUDO");
+        QCOMPARE(int(size.state), state);
+        QCOMPARE(size.bytes, bytes);
+        for (const QString &text : says)
+            QVERIFY2(size.error.contains(text), qPrintable(size.error));
+        QCOMPARE(size.error.isEmpty(), says.isEmpty());
+
+        // A directory that is not there holds nothing: that is measured, not unknown.
+        QFile::remove(tool);
+        QVERIFY(QFile::link(SimRoot::fakesDir() + QStringLiteral("/du"), tool));
+        QCOMPARE(measureDir(sim->path("/persistent/ostree/snapshot/gone")), MeasuredSize::exact(0));
+    }
+
     void cacheFileOfAnotherCommitIsReplaced()
     {
         buildSystem();

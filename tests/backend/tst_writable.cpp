@@ -73,19 +73,23 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<bool>("clear");
         QTest::addColumn<int>("confKeys");
+        QTest::addColumn<bool>("known");
         QTest::newRow("on, cleared after reboot")
             << QByteArray(R"({"data":{"conf":{"enable":true,"clearAfterReboot":true,"mode":"all"}}})") << 0
-            << true << true << 3;
+            << true << true << 3 << true;
         QTest::newRow("off") << QByteArray(R"({"data":{"conf":{"enable":false}}})") << 0 << false << false
-                             << 1;
+                             << 1 << true;
         QTest::newRow("wrong types") << QByteArray(
                                             R"({"data":{"conf":{"enable":"true","clearAfterReboot":1}}})")
-                                     << 0 << false << false << 2;
+                                     << 0 << false << false << 2 << false;
         QTest::newRow("conf not an object")
-            << QByteArray(R"({"data":{"conf":[true]}})") << 0 << false << false << 0;
+            << QByteArray(R"({"data":{"conf":[true]}})") << 0 << false << false << 0 << false;
         QTest::newRow("tool fails") << QByteArray(R"({"data":{"conf":{"enable":true}}})") << 1 << false
-                                    << false << 0;
-        QTest::newRow("not JSON") << QByteArray("writable: command not found") << 0 << false << false << 0;
+                                    << false << 0 << false;
+        QTest::newRow("not JSON") << QByteArray("writable: command not found") << 0 << false << false << 0 << false;
+        // Without a boolean "enable" the answer does not say whether the layer is on.
+        QTest::newRow("no enable") << QByteArray(R"({"data":{"conf":{"clearAfterReboot":false,"all":true}}})")
+                                   << 0 << false << false << 2 << false;
     }
     void status()
     {
@@ -94,11 +98,14 @@ private slots:
         QFETCH(bool, enabled);
         QFETCH(bool, clear);
         QFETCH(int, confKeys);
+        QFETCH(bool, known);
         sim->respond(kWritable, "status--j", answer, exitCode);
         const WritableStatus s = getWritableStatus();
         QCOMPARE(s.enabled, enabled);
         QCOMPARE(s.clearAfterReboot, clear);
         QCOMPARE(s.conf.size(), confKeys);
+        QCOMPARE(s.known(), known);
+        QCOMPARE(s.error.isEmpty(), known);
     }
 
     void missingTool()

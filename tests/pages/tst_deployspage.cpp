@@ -1,5 +1,7 @@
 #include "backend/backend_p.h"
+#include "backend/freedspacecache.h"
 #include "backend/reclaim.h"
+#include "deploydeletedialog.h"
 #include "deployspage.h"
 #include "pagetest.h"
 #include "snapshotrowdelegate.h"
@@ -10,7 +12,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
+#include <QMutex>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QPushButton>
@@ -265,6 +269,85 @@ private slots:
         QCOMPARE(Tavrin::deployFreedBytes(commit), expected);
         QCOMPARE(Tavrin::deployFreedBytes(QStringLiteral("0123")), qint64(-1));
     }
+    // The dialog shows the figure of its own deployment: another one's
+    // arriving leaves its line alone, its own replaces "计算中…", and a
+    // changed deployment list sends it back to "计算中…" until it is computed
+    // again. Asked for again, a figure is computed anew only when the refs changed.
+    void deleteDialogShowsItsOwnFigure()
+    {
+        struct Gate
+        {
+            QMutex mutex;
+            QHash<QString, qint64> bytes{{QStringLiteral("own"), 3 * 1024}, {QStringLiteral("other"), 7 * 1024}};
+            QString refs = QStringLiteral("refs-1");
+            int computed = 0;
+            QSemaphore own;
+        };
+        auto gate = std::make_shared<Gate>();
+        Tavrin::FreedSpaceCache figures(
+            [gate](const QString &commit) {
+                if (commit == QLatin1String("own"))
+                    gate->own.acquire();
+                QMutexLocker lock(&gate->mutex);
+                gate->computed += commit == QLatin1String("own") ? 1 : 0;
+                return Tavrin::FreedFigure{Tavrin::MeasuredSize::exact(gate->bytes.value(commit)), gate->refs};
+            },
+            [gate] {
+                QMutexLocker lock(&gate->mutex);
+                return gate->refs;
+            });
+        const auto unblock = qScopeGuard([gate] { gate->own.release(10); });
+        auto setOwn = [gate](qint64 bytes, const QString &refs) {
+            QMutexLocker lock(&gate->mutex);
+            gate->bytes.insert(QStringLiteral("own"), bytes);
+            gate->refs = refs;
+        };
+        Tavrin::DeployInfo d;
+        d.version = QStringLiteral("25.1.1");
+        d.commit = QStringLiteral("own");
+        auto waitFor = [](QDialog *dialog, const QString &size) {
+            return QTest::qWaitFor(
+                [&] { return PageTest::dialogText(dialog).contains(QStringLiteral("可释放空间: ") + size); }, 30000);
+        };
+        QStringList seen;
+        PageTest::onNextDialog([&](QDialog *dialog) {
+            seen << PageTest::dialogText(dialog);
+            figures.request(QStringLiteral("other"));
+            QTRY_VERIFY_WITH_TIMEOUT(figures.figure(QStringLiteral("other")).has_value(), 30000);
+            seen << PageTest::dialogText(dialog);
+            gate->own.release();
+            QVERIFY(waitFor(dialog, QStringLiteral("3.00 KB")));
+            setOwn(5 * 1024, QStringLiteral("refs-1"));
+            figures.setDeployments({QStringLiteral("own")});
+            seen << PageTest::dialogText(dialog);
+            gate->own.release();
+            QVERIFY(waitFor(dialog, QStringLiteral("5.00 KB")));
+            PageTest::findButton(dialog, QStringLiteral("取消"))->click();
+        });
+        QVERIFY(!confirmDeployDelete(page.get(), d, &figures));
+        QCOMPARE(seen.size(), 3);
+        for (const QString &text : seen) {
+            QVERIFY2(text.contains(QStringLiteral("可释放空间: 计算中…")), qPrintable(text));
+            QVERIFY2(!text.contains(QStringLiteral("7.00 KB")), qPrintable(text));
+        }
+        QCOMPARE(gate->computed, 2);
+
+        // Opened again: the same refs serve the known figure, other refs compute it anew.
+        for (const QString &refs : {QStringLiteral("refs-1"), QStringLiteral("refs-2")}) {
+            setOwn(9 * 1024, refs);
+            gate->own.release();
+            const QString expected =
+                refs == QLatin1String("refs-1") ? QStringLiteral("5.00 KB") : QStringLiteral("9.00 KB");
+            PageTest::onNextDialog([&](QDialog *dialog) {
+                QVERIFY(waitFor(dialog, expected));
+                PageTest::findButton(dialog, QStringLiteral("取消"))->click();
+            });
+            QVERIFY(!confirmDeployDelete(page.get(), d, &figures));
+        }
+        QCOMPARE(gate->computed, 3);
+        QCOMPARE(PageTest::dropPendingAnswers(), 0);
+    }
+
     // Qt's painting hands image conversions to the global thread pool and
     // waits for them on the GUI thread. With every "ostree ls" slowed by
     // seconds, the pool must still take work at once while the dialog waits

@@ -8,6 +8,7 @@
 #include "versionpage.h"
 
 #include <QImage>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QStackedWidget>
 
@@ -31,6 +32,24 @@ private:
                     return card->valueLabel()->text();
         }
         return QString();
+    }
+
+    static TavrinUi::TavrinStateCard *card(QWidget *page, const QString &title)
+    {
+        for (auto *c : PageTest::childrenOfType<TavrinUi::TavrinStateCard>(page)) {
+            for (QLabel *l : c->findChildren<QLabel *>())
+                if (l->text() == title)
+                    return c;
+        }
+        return nullptr;
+    }
+
+    static QString bannerDetails(TavrinUi::TavrinInlineBanner *banner)
+    {
+        if (!banner->details() || !banner->details()->content())
+            return QString();
+        auto *label = qobject_cast<QLabel *>(banner->details()->content());
+        return label ? label->text() : QString();
     }
 
     static QString valueOf(QWidget *page, const QString &accessible)
@@ -79,9 +98,10 @@ private slots:
         QCOMPARE(cardValue(&page, QStringLiteral("系统快照")),
                  QStringLiteral("%1 个").arg(Tavrin::getSnapshots().size()));
         const Tavrin::RepoSizes sizes = Tavrin::getRepoSizes();
-        QVERIFY(sizes.systemRepo > 0);
-        QCOMPARE(valueOf(&page, QStringLiteral("系统仓库 /ostree")), Tavrin::formatSize(sizes.systemRepo));
-        QCOMPARE(valueOf(&page, QStringLiteral("快照数据")), Tavrin::formatSize(sizes.snapshotDir));
+        QVERIFY(sizes.systemRepo.complete() && sizes.systemRepo.bytes > 0);
+        QVERIFY(sizes.snapshotDir.complete());
+        QCOMPARE(valueOf(&page, QStringLiteral("系统仓库 /ostree")), Tavrin::formatSize(sizes.systemRepo.bytes));
+        QCOMPARE(valueOf(&page, QStringLiteral("快照数据")), Tavrin::formatSize(sizes.snapshotDir.bytes));
         QVERIFY(cardValue(&page, QStringLiteral("系统盘剩余")).endsWith(QStringLiteral("B")));
         QCOMPARE(valueOf(&page, QStringLiteral("Tavrin部署")), QStringLiteral("25.1.2"));
         const QJsonObject os = Tavrin::getOsVersion();
@@ -91,8 +111,9 @@ private slots:
                      os.value(QStringLiteral("version")).toString());
         QCOMPARE(valueOf(&page, QStringLiteral("系统名称")), os.value(QStringLiteral("system")).toString());
         auto *bar = PageTest::childrenOfType<StorageBar>(&page).value(0);
-        QVERIFY(bar->total() > sizes.systemRepo + sizes.persistentRepo + sizes.snapshotDir);
-        QCOMPARE(bar->segments(), (QList<qint64>{sizes.systemRepo, sizes.persistentRepo, sizes.snapshotDir}));
+        QVERIFY(bar->total() > sizes.systemRepo.bytes + sizes.persistentRepo.bytes + sizes.snapshotDir.bytes);
+        QCOMPARE(bar->segments(),
+                 (QList<qint64>{sizes.systemRepo.bytes, sizes.persistentRepo.bytes, sizes.snapshotDir.bytes}));
 
         // A later refresh keeps the values instead of the skeleton.
         page.refresh();
@@ -129,6 +150,85 @@ private slots:
         QVERIFY(details && details->isEnabled());
         details->click();
         QCOMPARE(window.pageStack()->currentIndex(), window.toIndex(Protection));
+    }
+
+    // A part that cannot be read is shown as a failure with the tool's words,
+    // on the overview and on the protection page alike: never a count of 0,
+    // never a green "protected".
+    void failedReadsShowFailure_data()
+    {
+        QTest::addColumn<QByteArray>("knob");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QStringList>("unknownCards");
+        QTest::addColumn<bool>("protectionUnknown");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("snapshot list fails")
+            << QByteArray("SIM_CTL_FAIL") << QByteArray("snapshot list") << QStringList{"系统快照"} << false
+            << "snapshot list failed: simulated failure";
+        QTest::newRow("snapshot list unreadable") << QByteArray("SIM_CTL_GARBAGE") << QByteArray("snapshot list")
+                                                  << QStringList{"系统快照"} << false << "无法解析快照列表";
+        QTest::newRow("mode fails") << QByteArray("SIM_CTL_FAIL") << QByteArray("-s") << QStringList{"Tavrin保护"}
+                                    << false << "-s failed: simulated failure";
+        QTest::newRow("mode unreadable") << QByteArray("SIM_CTL_GARBAGE") << QByteArray("-s")
+                                         << QStringList{"Tavrin保护"} << false << "无法识别保护状态";
+        QTest::newRow("writable layer fails")
+            << QByteArray("SIM_WRITABLE_FAIL") << QByteArray("status") << QStringList{"系统可写层"} << true
+            << "status failed: simulated failure";
+        QTest::newRow("writable layer unreadable") << QByteArray("SIM_WRITABLE_GARBAGE") << QByteArray("status")
+                                                   << QStringList{"系统可写层"} << true << "无法识别可写层状态";
+    }
+    void failedReadsShowFailure()
+    {
+        QFETCH(QByteArray, knob);
+        QFETCH(QByteArray, value);
+        QFETCH(QStringList, unknownCards);
+        QFETCH(bool, protectionUnknown);
+        QFETCH(QString, says);
+        qputenv(knob.constData(), value);
+        const auto unset = qScopeGuard([&knob] { qunsetenv(knob.constData()); });
+        OverviewPage overview(nullptr);
+        overview.resize(1000, 800);
+        overview.show();
+        overview.refresh();
+        ProtectionPage protection(nullptr);
+        protection.resize(1000, 800);
+        protection.show();
+        protection.refresh();
+        QVERIFY(QTest::qWaitFor([&] { return !overview.isBusy() && !protection.isBusy(); }, 120000));
+
+        for (const QString &title : {QStringLiteral("Tavrin保护"), QStringLiteral("系统可写层"),
+                                     QStringLiteral("系统快照")}) {
+            TavrinUi::TavrinStateCard *c = card(&overview, title);
+            QVERIFY2(c, qPrintable(title));
+            if (!unknownCards.contains(title)) {
+                QVERIFY2(c->valueLabel()->text() != QStringLiteral("未知"), qPrintable(title));
+                continue;
+            }
+            QCOMPARE(c->valueLabel()->text(), QStringLiteral("未知"));
+            QCOMPARE(c->statusBadge()->text(), QStringLiteral("读取失败"));
+            QVERIFY2(c->toolTip().contains(says), qPrintable(c->toolTip()));
+            QCOMPARE(c->accessibleDescription(), c->toolTip());
+        }
+        TavrinUi::TavrinInlineBanner *banner = static_cast<BasePage &>(overview).banner();
+        QVERIFY(banner->isVisible());
+        QCOMPARE(banner->semantic(), TavrinUi::Danger);
+        QVERIFY2(bannerDetails(banner).contains(says), qPrintable(bannerDetails(banner)));
+
+        // The protection page reads the writable layer only.
+        for (const QString &title : {QStringLiteral("只读保护"), QStringLiteral("可写层"), QStringLiteral("重启后状态")}) {
+            const QString shown = card(&protection, title)->valueLabel()->text();
+            QVERIFY2((shown == QStringLiteral("未知")) == protectionUnknown, qPrintable(title + shown));
+        }
+
+        // Read again once the tool answers: the failure goes.
+        qunsetenv(knob.constData());
+        overview.refresh();
+        QVERIFY(QTest::qWaitFor([&] { return !overview.isBusy(); }, 120000));
+        for (const QString &title : unknownCards)
+            QVERIFY(card(&overview, title)->valueLabel()->text() != QStringLiteral("未知"));
+        QCOMPARE(cardValue(&overview, QStringLiteral("系统快照")),
+                 QStringLiteral("%1 个").arg(Tavrin::getSnapshots().size()));
+        QVERIFY(!banner->isVisible());
     }
 
     // Each shortcut lands on its page and acts there once that page is idle.
