@@ -11,6 +11,7 @@
 
 class MainWindow;
 class SnapshotRowDelegate;
+class SupersededNotice;
 class QTableWidget;
 class QTimer;
 
@@ -78,6 +79,7 @@ private:
     void confirmRollback(const Tavrin::SnapshotInfo &snap, const Tavrin::WritableStatus &writable);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    void onRemoveSupersededBackup();
     void startOperation(const QString &loadingText);
     void finishOperation();
     void showSuccess(const QString &text);
@@ -98,6 +100,9 @@ private:
     TavrinUi::TavrinStateCard *limitCard = nullptr;
     TavrinUi::TavrinStateCard *countCard = nullptr;
     TavrinUi::TavrinStateCard *backupCard = nullptr;
+    // A staged rollback an upgrade replaced, with the removal of its backup.
+    SupersededNotice *supersededNotice = nullptr;
+    bool stateSuperseded = false;
     TavrinUi::TavrinLocalLoading *loading = nullptr;
     TavrinUi::TavrinEmptyState *emptyState = nullptr;
     TavrinUi::TavrinInlineBanner *loadError = nullptr;
