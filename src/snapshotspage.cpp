@@ -533,6 +533,7 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
 {
     limitCard->setValue(tr("不限制"), TavrinUi::Normal, TavrinUi::Hero);
     countCard->setValue(tr("%1 个").arg(count), TavrinUi::Normal, TavrinUi::Hero);
+    supersededNotice->showState(state, state.valid && stateSuperseded);
     if (!state.valid) {
         backupCard->setToolTip(QString());
         backupCard->setAccessibleDescription(QString());
@@ -557,7 +558,6 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
     if (!note.isEmpty())
         text = state.rollbackCommit.isEmpty() ? tr("需手动清理") : tr("等待还原生效");
     // Replaced by an upgrade: nothing will ever boot it, nothing will delete the backup.
-    supersededNotice->showState(state, stateSuperseded);
     if (stateSuperseded) {
         text = tr("已被升级取代");
         note = tr("还原未生效，安全备份需手动删除");

@@ -405,7 +405,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
         QCOMPARE(left, leavesAfterSave ? 1 : 0);
         QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), shown);
-        QCOMPARE(dirtyBadge()->isVisible(), answer == QLatin1String("取消"));
+        QCOMPARE(dirtyBadge()->isVisible(), answer == QStringLiteral("取消"));
         QVERIFY2(confText().contains(stored), confText().constData());
     }
 
