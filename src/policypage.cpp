@@ -136,9 +136,8 @@ PolicyPage::PolicyPage(MainWindow *window) : BasePage(window), window(window)
     sys->addHeaderWidget(save);
     autoRollbackSwitch = makeSwitch(tr("升级失败自动回滚"));
     autoRollbackSwitch->setChecked(true);
-    addSysRow(kAutoRollback,
-              addRow(sys, sysGroup, tr("升级失败自动回滚"), tr("失败时回滚到升级前状态，避免系统无法启动"),
-                     autoRollbackSwitch, -1));
+    addSysRow(kAutoRollback, addRow(sys, sysGroup, tr("升级失败自动回滚"),
+                                    tr("失败时回滚到升级前状态，避免系统无法启动"), autoRollbackSwitch, -1));
     maxDeploysSpin = makeSpin(0, 9, QLatin1Char(' ') + tr("个"), tr("保留旧部署数"));
     maxDeploysSpin->setValue(1);
     addSysRow(kMaxDeploys, addRow(sys, sysGroup, tr("保留旧部署数"),
@@ -146,9 +145,9 @@ PolicyPage::PolicyPage(MainWindow *window) : BasePage(window), window(window)
                                   maxDeploysSpin, 100));
     thresholdSpin = makeSpin(50, 2000, QStringLiteral(" MiB"), tr("自动刷新阈值"));
     thresholdSpin->setValue(200);
-    addSysRow(kThreshold, addRow(sys, sysGroup, tr("自动刷新阈值"),
-                                 tr("修改层超过该阈值时自动刷新合并到系统层；建议 200–1000 MiB"),
-                                 thresholdSpin, 110));
+    addSysRow(kThreshold,
+              addRow(sys, sysGroup, tr("自动刷新阈值"),
+                     tr("修改层超过该阈值时自动刷新合并到系统层；建议 200–1000 MiB"), thresholdSpin, 110));
     auto *path = new Ui::ElidedLabel(kConfFile);
     TavrinUi::bindTextLevel(path, TavrinUi::Caption);
     TavrinUi::applySemantic(path, TavrinUi::Muted);
@@ -327,7 +326,8 @@ void PolicyPage::onLoaded(const QVariant &payload)
 
     // Defaults shown for a file that could not be read are no values at all:
     // nothing can be edited or saved until it reads again.
-    for (QWidget *control : std::initializer_list<QWidget *>{autoRollbackSwitch, maxDeploysSpin, thresholdSpin})
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{autoRollbackSwitch, maxDeploysSpin, thresholdSpin})
         control->setEnabled(readable);
     saveButton->setEnabled(readable);
     sysReadable = readable;
@@ -335,8 +335,8 @@ void PolicyPage::onLoaded(const QVariant &payload)
         banner->setDetails(QString(), QString());
         banner->setSemantic(TavrinUi::Danger);
         banner->setClosable(true);
-        banner->setText(tr("无法读取系统参数，未显示任何值: %1")
-                            .arg(map.value(QStringLiteral("error")).toString()));
+        banner->setText(
+            tr("无法读取系统参数，未显示任何值: %1").arg(map.value(QStringLiteral("error")).toString()));
     }
 }
 

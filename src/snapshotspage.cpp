@@ -1,10 +1,10 @@
 #include "snapshotspage.h"
 
 #include "backend/pools.h"
+#include "backend/reclaim.h"
 #include "mainwindow.h"
 #include "snapshotrowdelegate.h"
 #include "supersedednotice.h"
-#include "backend/reclaim.h"
 #include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
@@ -157,7 +157,8 @@ SnapshotsPage::SnapshotsPage(MainWindow *window, QWidget *parent)
     cardRow->addCard(backupCard);
     layout->addWidget(cardRow);
     supersededNotice = new SupersededNotice(content);
-    connect(supersededNotice, &SupersededNotice::removeRequested, this, &SnapshotsPage::onRemoveSupersededBackup);
+    connect(supersededNotice, &SupersededNotice::removeRequested, this,
+            &SnapshotsPage::onRemoveSupersededBackup);
     layout->addWidget(supersededNotice);
 
     loading = new TavrinUi::TavrinLocalLoading(tr("正在读取快照列表..."), content);
@@ -1148,9 +1149,10 @@ void SnapshotsPage::onRemoveSupersededBackup()
             if (result.value(QStringLiteral("ok")).toBool())
                 showSuccess(tr("安全备份已删除"));
             else
-                showFailure(tr("删除安全备份失败: %1")
-                                .arg(Tavrin::friendlyExecError(result.value(QStringLiteral("msg")).toString())),
-                            result.value(QStringLiteral("msg")).toString());
+                showFailure(
+                    tr("删除安全备份失败: %1")
+                        .arg(Tavrin::friendlyExecError(result.value(QStringLiteral("msg")).toString())),
+                    result.value(QStringLiteral("msg")).toString());
             refresh();
         });
 }

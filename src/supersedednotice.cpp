@@ -21,7 +21,8 @@ void SupersededNotice::showState(const Tavrin::RollbackState &state, bool supers
         setVisible(false);
         return;
     }
-    const QString target = state.rollbackTargetName.isEmpty() ? state.rollbackTarget : state.rollbackTargetName;
+    const QString target =
+        state.rollbackTargetName.isEmpty() ? state.rollbackTarget : state.rollbackTargetName;
     const QString backup =
         state.backupSnapshotName.isEmpty() ? state.backupSnapshotId : state.backupSnapshotName;
     QString text = tr("回滚到「%1」的还原已被随后的升级取代，不会生效。").arg(target);

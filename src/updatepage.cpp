@@ -384,13 +384,14 @@ void UpdatePage::addSpaceWarnings(TavrinUi::ConfirmRequest &req, const QVariantL
         const qint64 need = space.value(QStringLiteral("need")).toLongLong();
         if (freeBytes < 0) {
             shortOrUnknown = true;
-            req.facts.append(tr("%1: 剩余空间未知（%2），升级需要 %3")
-                                 .arg(where, space.value(QStringLiteral("error")).toString(),
-                                      Tavrin::formatSize(need)));
+            req.facts.append(
+                tr("%1: 剩余空间未知（%2），升级需要 %3")
+                    .arg(where, space.value(QStringLiteral("error")).toString(), Tavrin::formatSize(need)));
         } else if (freeBytes < need) {
             shortOrUnknown = true;
-            req.facts.append(tr("%1: 剩余 %2，升级需要 %3（%4）")
-                                 .arg(where, Tavrin::formatSize(freeBytes), Tavrin::formatSize(need), needSource));
+            req.facts.append(
+                tr("%1: 剩余 %2，升级需要 %3（%4）")
+                    .arg(where, Tavrin::formatSize(freeBytes), Tavrin::formatSize(need), needSource));
         }
     }
     if (shortOrUnknown)

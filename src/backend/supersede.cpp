@@ -59,9 +59,9 @@ CommandResult removeSupersededBackup(const RollbackState &state)
         for (const SnapshotInfo &s : getSnapshots())
             exists = exists || s.id == state.backupSnapshotId;
         if (exists)
-            steps.append(Plan::runStep(QStringLiteral("ctl"),
-                                       {QStringLiteral("snapshot"), QStringLiteral("delete"), state.backupSnapshotId},
-                                       600000));
+            steps.append(Plan::runStep(
+                QStringLiteral("ctl"),
+                {QStringLiteral("snapshot"), QStringLiteral("delete"), state.backupSnapshotId}, 600000));
     }
     steps.append(Plan::removeStep(kStateFile));
     return planResult(runPlan(steps, 0));

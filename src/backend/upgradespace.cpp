@@ -3,13 +3,13 @@
 #include "backend/backend_p.h"
 #include "backend/syspaths.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -92,10 +92,11 @@ QList<UpgradeSpace> planUpgradeSpace(const QList<SpaceProbe> &probes, qint64 upg
 {
     const qint64 upgrade = upgradeBytes >= 0 ? upgradeBytes : kUpgradeFallbackBytes;
     QList<UpgradeSpace> spaces;
-    QList<quint64> devices;
+    // The device of each entry of `spaces`; none for one whose probe failed,
+    // which shares nothing.
+    QList<std::optional<quint64>> devices;
     for (const SpaceProbe &probe : probes) {
         const qint64 need = probe.isBoot ? kBootMinimumBytes : upgrade;
-        // A probe that failed has no device to share.
         const qsizetype at = probe.freeBytes >= 0 ? devices.indexOf(probe.device) : -1;
         if (at >= 0) {
             UpgradeSpace &space = spaces[at];
@@ -109,7 +110,7 @@ QList<UpgradeSpace> planUpgradeSpace(const QList<SpaceProbe> &probes, qint64 upg
         space.error = probe.error;
         space.requiredBytes = need;
         spaces.append(space);
-        devices.append(probe.freeBytes >= 0 ? probe.device : ~quint64(0) - quint64(devices.size()));
+        devices.append(probe.freeBytes >= 0 ? std::optional<quint64>(probe.device) : std::nullopt);
     }
     return spaces;
 }

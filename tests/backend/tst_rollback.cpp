@@ -70,17 +70,25 @@ private slots:
         QTest::addColumn<QString>("rollbackCommit");
         QTest::addColumn<QStringList>("deploys"); // commit + flags: b booted, h hidden
         QTest::addColumn<bool>("superseded");
-        QTest::newRow("still staged") << "pending" << "A" << QStringList{"A h", "O b"} << false;
-        QTest::newRow("booted, the counter not run yet") << "pending" << "A" << QStringList{"A b", "O"} << false;
-        QTest::newRow("upgrade staged instead") << "pending" << "A" << QStringList{"U h", "O b"} << true;
-        QTest::newRow("booted into the upgrade") << "pending" << "A" << QStringList{"U b", "O"} << true;
+        QTest::newRow("still staged") << "pending"
+                                      << "A" << QStringList{"A h", "O b"} << false;
+        QTest::newRow("booted, the counter not run yet") << "pending"
+                                                         << "A" << QStringList{"A b", "O"} << false;
+        QTest::newRow("upgrade staged instead") << "pending"
+                                                << "A" << QStringList{"U h", "O b"} << true;
+        QTest::newRow("booted into the upgrade") << "pending"
+                                                 << "A" << QStringList{"U b", "O"} << true;
         QTest::newRow("upgrade staged after the rollback booted")
-            << "pending" << "A" << QStringList{"U h", "A b", "O"} << false;
-        QTest::newRow("the rollback took effect earlier")
-            << "pending" << "A" << QStringList{"U b", "A", "O"} << false;
-        QTest::newRow("counting already") << "active" << "A" << QStringList{"U b", "O"} << false;
-        QTest::newRow("no commit recorded") << "pending" << "" << QStringList{"U b", "O"} << false;
-        QTest::newRow("list failed to read") << "pending" << "A" << QStringList{} << false;
+            << "pending"
+            << "A" << QStringList{"U h", "A b", "O"} << false;
+        QTest::newRow("the rollback took effect earlier") << "pending"
+                                                          << "A" << QStringList{"U b", "A", "O"} << false;
+        QTest::newRow("counting already") << "active"
+                                          << "A" << QStringList{"U b", "O"} << false;
+        QTest::newRow("no commit recorded") << "pending"
+                                            << "" << QStringList{"U b", "O"} << false;
+        QTest::newRow("list failed to read") << "pending"
+                                             << "A" << QStringList{} << false;
     }
     void supersededRollback()
     {

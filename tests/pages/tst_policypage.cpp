@@ -311,7 +311,8 @@ private slots:
         QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 2);
         QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), 300);
         const QString note = rowOf(QStringLiteral("保留旧部署数"))->description();
-        QVERIFY2(note.contains(QStringLiteral("[upgrade]")) && note.contains(QStringLiteral("max-backup-deploys=7")) &&
+        QVERIFY2(note.contains(QStringLiteral("[upgrade]")) &&
+                     note.contains(QStringLiteral("max-backup-deploys=7")) &&
                      note.contains(QStringLiteral("系统实际使用 7")),
                  qPrintable(note));
         QVERIFY(!rowOf(QStringLiteral("自动刷新阈值"))->description().contains(QStringLiteral("覆盖")));
@@ -323,7 +324,8 @@ private slots:
         QCOMPARE(confText(), QByteArray("[global]\nmax-backup-deploys=3\nauto-refresh-size-threshold=300\n"
                                         "[upgrade]\nmax-backup-deploys=7\n"));
         QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 3);
-        QVERIFY(rowOf(QStringLiteral("保留旧部署数"))->description().contains(QStringLiteral("系统实际使用 7")));
+        QVERIFY(
+            rowOf(QStringLiteral("保留旧部署数"))->description().contains(QStringLiteral("系统实际使用 7")));
 
         // The override gone, so is the note.
         writeConf("[global]\nmax-backup-deploys=3\n");
@@ -384,7 +386,8 @@ private slots:
         QTest::addColumn<QByteArray>("stored");
         QTest::newRow("cancel stays") << "取消" << false << false << 5 << QByteArray("max-backup-deploys=2");
         QTest::newRow("discard") << "放弃修改" << true << false << 2 << QByteArray("max-backup-deploys=2");
-        QTest::newRow("save, then leave") << "保存" << false << true << 5 << QByteArray("max-backup-deploys=5");
+        QTest::newRow("save, then leave")
+            << "保存" << false << true << 5 << QByteArray("max-backup-deploys=5");
     }
     void leavingWithUnsavedParameters()
     {

@@ -649,7 +649,8 @@ private slots:
         rowButton(1, QStringLiteral("还原"))->click();
         QVERIFY(waitIdle());
         QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("等待还原生效"));
-        auto *notice = page->findChild<TavrinUi::TavrinInlineBanner *>(QStringLiteral("tavrinSupersededNotice"));
+        auto *notice =
+            page->findChild<TavrinUi::TavrinInlineBanner *>(QStringLiteral("tavrinSupersededNotice"));
         QVERIFY(notice && !notice->isVisible());
         const QJsonObject state = sim->readJson(kStateFile);
         const QString backupId = state.value(QStringLiteral("backup_snapshot_id")).toString();

@@ -57,8 +57,8 @@ private slots:
     void cleanup()
     {
         page.reset();
-        for (const char *v :
-             {"SIM_UPGRADE_SIZE", "SIM_CTL_FAIL", "SIM_CTL_FAIL_MESSAGE", "SIM_CTL_GARBAGE", "SIM_SUDO", "SIM_PKEXEC"})
+        for (const char *v : {"SIM_UPGRADE_SIZE", "SIM_CTL_FAIL", "SIM_CTL_FAIL_MESSAGE", "SIM_CTL_GARBAGE",
+                              "SIM_SUDO", "SIM_PKEXEC"})
             qunsetenv(v);
         sim.reset();
         QCOMPARE(PageTest::dropPendingAnswers(), 0);
@@ -199,7 +199,8 @@ private slots:
         QVERIFY(press(QStringLiteral("下载并升级")));
         // No check named a size: the safe minimum, said to be one, beside the free space.
         QVERIFY2(seen.contains(QStringLiteral("/ostree/repo")) && seen.contains(QStringLiteral("剩余 ")) &&
-                     seen.contains(QStringLiteral("升级需要 ")) && seen.contains(QStringLiteral("按安全下限")),
+                     seen.contains(QStringLiteral("升级需要 ")) &&
+                     seen.contains(QStringLiteral("按安全下限")),
                  qPrintable(seen));
         for (const Tavrin::DeployInfo &d : Tavrin::getDeploys())
             QVERIFY(!d.hidden);
@@ -214,10 +215,10 @@ private slots:
     {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<qint64>("bytes");
-        QTest::newRow("json bytes") << R"({"code":0,"data":{"total":3,"need_download":2,"download_size":5000}})"
-                                    << qint64(5000);
-        QTest::newRow("json text with unit") << R"({"data":{"total":1,"need_download":1,"size":"1.5 GiB"}})"
-                                             << qint64(1610612736);
+        QTest::newRow("json bytes")
+            << R"({"code":0,"data":{"total":3,"need_download":2,"download_size":5000}})" << qint64(5000);
+        QTest::newRow("json text with unit")
+            << R"({"data":{"total":1,"need_download":1,"size":"1.5 GiB"}})" << qint64(1610612736);
         QTest::newRow("plain line") << "Total count: 3, Need download count: 2\nDownload size: 300 MB"
                                     << qint64(300) * 1024 * 1024;
         QTest::newRow("plain, no unit, no space") << "need download size:4096" << qint64(4096);
@@ -254,12 +255,14 @@ private slots:
         const QString fallback = QString::number(Tavrin::kUpgradeFallbackBytes);
         QTest::newRow("one file system") << QList<SpaceProbe>{repo, cache, boot} << qint64(5000)
                                          << QStringList{"/ostree/repo,/var/cache/c,/boot|9000|" + min};
-        QTest::newRow("separate /boot") << QList<SpaceProbe>{repo, cache, ownBoot} << qint64(5000)
-                                        << QStringList{"/ostree/repo,/var/cache/c|9000|5000", "/boot|100|" + min};
+        QTest::newRow("separate /boot")
+            << QList<SpaceProbe>{repo, cache, ownBoot} << qint64(5000)
+            << QStringList{"/ostree/repo,/var/cache/c|9000|5000", "/boot|100|" + min};
         QTest::newRow("no size reported") << QList<SpaceProbe>{repo, ownBoot} << qint64(-1)
                                           << QStringList{"/ostree/repo|9000|" + fallback, "/boot|100|" + min};
-        QTest::newRow("unreadable stays apart") << QList<SpaceProbe>{repo, failed} << qint64(5000)
-                                                << QStringList{"/ostree/repo|9000|5000", "/var/cache/c|-1|5000"};
+        QTest::newRow("unreadable stays apart")
+            << QList<SpaceProbe>{repo, failed} << qint64(5000)
+            << QStringList{"/ostree/repo|9000|5000", "/var/cache/c|-1|5000"};
     }
     void spacePlan()
     {
@@ -282,7 +285,8 @@ private slots:
         QString seen;
         PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
         QVERIFY(press(QStringLiteral("下载并升级")));
-        QVERIFY2(seen.contains(QStringLiteral("升级需要 %1（更新检查报告）").arg(Tavrin::formatSize(qint64(1) << 55))),
+        QVERIFY2(seen.contains(
+                     QStringLiteral("升级需要 %1（更新检查报告）").arg(Tavrin::formatSize(qint64(1) << 55))),
                  qPrintable(seen));
         QVERIFY(seen.contains(QStringLiteral("剩余 ")));
 

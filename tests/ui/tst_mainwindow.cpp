@@ -1,21 +1,21 @@
 #include <QAbstractAnimation>
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QSettings>
-#include <QAbstractButton>
-#include <QDialog>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QtTest>
 
 #include "basepage.h"
-#include "policypage.h"
 #include "diskusagepage.h"
 #include "mainwindow.h"
+#include "policypage.h"
 #include "testsupport.h"
 #include "ui/appearance.h"
 #include "ui/sidebar.h"
