@@ -200,3 +200,8 @@ bool BasePage::holdWhileChildRuns(const QVariantMap &result, std::function<void(
     poll->start();
     return true;
 }
+
+bool BasePage::confirmLeave(const std::function<void()> &)
+{
+    return true;
+}

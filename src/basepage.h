@@ -37,6 +37,9 @@ public:
     virtual void shutdown();
     virtual bool isBusy() const;
     virtual QList<TavrinUi::SettingEntry> searchableSettings() const;
+    // Asked before the window shows another page or closes: false keeps the
+    // page. A page may instead finish first (a save) and then call `leave`.
+    virtual bool confirmLeave(const std::function<void()> &leave);
 
     template <typename Work> void runAsync(Work work, std::function<void(const QVariant &)> onDone)
     {

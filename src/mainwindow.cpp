@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QStackedWidget>
@@ -235,8 +236,26 @@ void MainWindow::switchTo(PageId id)
     const int index = toIndex(id);
     if (index < 0)
         return;
-    flushArrivalAction(false);
     BasePage *target = page(id);
+    auto *current = qobject_cast<BasePage *>(stack->currentWidget());
+    if (current && current != target) {
+        QPointer<MainWindow> self(this);
+        const bool leave = current->confirmLeave([self, id] {
+            if (self)
+                self->switchTo(id);
+        });
+        if (!self)
+            return;
+        if (!leave) {
+            // The sidebar already moved on; it follows the page that stays.
+            for (const auto &[pageId, built] : pages) {
+                if (built == current)
+                    sidebar->setCurrentData(pageId);
+            }
+            return;
+        }
+    }
+    flushArrivalAction(false);
     stack->setCurrentWidget(target);
     sidebar->setCurrentData(id);
     target->refresh();
@@ -417,6 +436,16 @@ void MainWindow::switchLanguage(const QString &lang)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (auto *current = qobject_cast<BasePage *>(stack->currentWidget())) {
+        QPointer<MainWindow> self(this);
+        if (!current->confirmLeave([self] {
+                if (self)
+                    self->close();
+            })) {
+            event->ignore();
+            return;
+        }
+    }
     flushArrivalAction(false);
     for (const auto &[id, page] : pages) {
         if (page)

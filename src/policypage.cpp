@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "scrollpage.h"
 #include "ui/components.h"
+#include "ui/leavedialog.h"
 #include "ui/pageblocks.h"
 
 #include <QComboBox>
@@ -19,6 +20,8 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "zcombobox.h"
 #include "zlabel.h"
@@ -110,21 +113,15 @@ PolicyPage::PolicyPage(MainWindow *window) : BasePage(window), window(window)
     auto *update =
         new TavrinUi::TavrinSection(updateGroup, tr("以下策略控制系统升级失败时的回滚与清理流程。"), content);
     update->addHeaderWidget(new TavrinUi::TavrinBadge(tr("即时生效"), TavrinUi::Muted, update));
-    autoRollbackSwitch = makeSwitch(tr("升级失败自动回滚"));
-    autoRollbackSwitch->setChecked(true);
-    addRow(update, updateGroup, tr("升级失败自动回滚"), tr("失败时回滚到升级前状态，避免系统无法启动"),
-           autoRollbackSwitch, -1);
     rbCleanCombo = new ZComboBox;
     rbCleanCombo->addItems({tr("手动清理（默认）"), tr("重启 3 次正常后自动清理")});
     rbCleanCombo->setAccessibleName(tr("回滚前备份清理"));
     addRow(update, updateGroup, tr("回滚前备份清理"),
            tr("还原前自动创建回滚前备份；回滚成功后按所选方式清理"), rbCleanCombo, 180);
-    maxDeploysSpin = makeSpin(0, 9, QLatin1Char(' ') + tr("个"), tr("保留旧部署数"));
-    maxDeploysSpin->setValue(1);
-    addRow(update, updateGroup, tr("保留旧部署数"),
-           tr("升级/回滚时保留的旧系统部署数量（默认 1，新备份自动覆盖旧备份）"), maxDeploysSpin, 100);
     layout->addWidget(update);
 
+    // Everything the control tool reads sits under the save button: only the
+    // local preferences above take effect at once.
     const QString sysGroup = tr("Tavrin系统参数");
     auto *sys = new TavrinUi::TavrinSection(
         sysGroup, tr("以下参数写入系统配置文件，需管理员权限；修改后点击「保存系统参数」生效。"), content);
@@ -137,10 +134,20 @@ PolicyPage::PolicyPage(MainWindow *window) : BasePage(window), window(window)
     save->setFocusPolicy(Qt::StrongFocus);
     save->setAccessibleName(tr("保存系统参数"));
     sys->addHeaderWidget(save);
+    autoRollbackSwitch = makeSwitch(tr("升级失败自动回滚"));
+    autoRollbackSwitch->setChecked(true);
+    addSysRow(kAutoRollback, addRow(sys, sysGroup, tr("升级失败自动回滚"),
+                                    tr("失败时回滚到升级前状态，避免系统无法启动"), autoRollbackSwitch, -1));
+    maxDeploysSpin = makeSpin(0, 9, QLatin1Char(' ') + tr("个"), tr("保留旧部署数"));
+    maxDeploysSpin->setValue(1);
+    addSysRow(kMaxDeploys, addRow(sys, sysGroup, tr("保留旧部署数"),
+                                  tr("升级/回滚时保留的旧系统部署数量（默认 1，新备份自动覆盖旧备份）"),
+                                  maxDeploysSpin, 100));
     thresholdSpin = makeSpin(50, 2000, QStringLiteral(" MiB"), tr("自动刷新阈值"));
     thresholdSpin->setValue(200);
-    addRow(sys, sysGroup, tr("自动刷新阈值"), tr("修改层超过该阈值时自动刷新合并到系统层；建议 200–1000 MiB"),
-           thresholdSpin, 110);
+    addSysRow(kThreshold,
+              addRow(sys, sysGroup, tr("自动刷新阈值"),
+                     tr("修改层超过该阈值时自动刷新合并到系统层；建议 200–1000 MiB"), thresholdSpin, 110));
     auto *path = new Ui::ElidedLabel(kConfFile);
     TavrinUi::bindTextLevel(path, TavrinUi::Caption);
     TavrinUi::applySemantic(path, TavrinUi::Muted);
@@ -261,18 +268,35 @@ void PolicyPage::updatePruneRow()
                                      : tr("上限为不限时无需自动清理"));
 }
 
+void PolicyPage::addSysRow(const QString &key, TavrinUi::TavrinRow *row)
+{
+    sysRows.append({key, row, row->description()});
+}
+
 void PolicyPage::refresh()
 {
+    // Edits not saved yet stay on screen; leaving the page asks about them.
+    if (sysDirty || saving)
+        return;
     loading->setText(tr("正在读取配置..."));
     loading->start();
     runAsync(
         [] {
-            QVariantMap cfg;
-            const QMap<QString, QString> values = Tavrin::getCtlConfig();
-            for (auto it = values.cbegin(); it != values.cend(); ++it)
-                cfg.insert(it.key(), it.value());
+            const Tavrin::CtlConfigRead read = Tavrin::readCtlConfig();
+            QVariantMap global;
+            for (auto it = read.global.cbegin(); it != read.global.cend(); ++it)
+                global.insert(it.key(), it.value());
+            // Key -> {section, value} of a later section that wins over "[global]".
+            QVariantMap overrides;
+            for (const QString &key : {kAutoRollback, kMaxDeploys, kThreshold}) {
+                if (const Tavrin::CtlConfigEntry *entry = read.overrideOf(key))
+                    overrides.insert(key, QStringList{entry->section, entry->value});
+            }
             QVariantMap payload;
-            payload.insert(QStringLiteral("cfg"), cfg);
+            payload.insert(QStringLiteral("ok"), read.ok);
+            payload.insert(QStringLiteral("error"), read.error);
+            payload.insert(QStringLiteral("cfg"), global);
+            payload.insert(QStringLiteral("overrides"), overrides);
             payload.insert(QStringLiteral("state"), QVariant::fromValue(Tavrin::getRollbackState()));
             return QVariant(payload);
         },
@@ -286,6 +310,7 @@ void PolicyPage::onLoaded(const QVariant &payload)
 {
     const QVariantMap map = payload.toMap();
     const QVariantMap cfg = map.value(QStringLiteral("cfg")).toMap();
+    const bool readable = map.value(QStringLiteral("ok")).toBool();
     loadingValues = true;
     autoRollbackSwitch->setChecked(cfg.value(kAutoRollback).toString().trimmed().toLower() !=
                                    QLatin1String("false"));
@@ -297,6 +322,39 @@ void PolicyPage::onLoaded(const QVariant &payload)
     loadedSys = shownSysValues();
     loadingValues = false;
     clearSysDirty();
+    showOverrides(map.value(QStringLiteral("overrides")).toMap());
+
+    // Defaults shown for a file that could not be read are no values at all:
+    // nothing can be edited or saved until it reads again.
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{autoRollbackSwitch, maxDeploysSpin, thresholdSpin})
+        control->setEnabled(readable);
+    saveButton->setEnabled(readable);
+    sysReadable = readable;
+    if (!readable) {
+        banner->setDetails(QString(), QString());
+        banner->setSemantic(TavrinUi::Danger);
+        banner->setClosable(true);
+        banner->setText(
+            tr("无法读取系统参数，未显示任何值: %1").arg(map.value(QStringLiteral("error")).toString()));
+    }
+}
+
+void PolicyPage::showOverrides(const QVariantMap &overrides)
+{
+    for (const SysRow &r : std::as_const(sysRows)) {
+        const QStringList entry = overrides.value(r.key).toStringList();
+        if (entry.size() != 2) {
+            r.row->setDescription(r.description);
+            r.row->setToolTip(QString());
+            continue;
+        }
+        const QString section = entry.at(0).isEmpty() ? tr("（首个段之前）") : entry.at(0);
+        const QString note = tr("配置文件的 %1 中另有 %2=%3，它覆盖此处 [global] 的值：系统实际使用 %3。")
+                                 .arg(section, r.key, entry.at(1));
+        r.row->setDescription(r.description + QLatin1Char('\n') + note);
+        r.row->setToolTip(note);
+    }
 }
 
 QMap<QString, QString> PolicyPage::shownSysValues() const
@@ -323,7 +381,8 @@ void PolicyPage::clearSysDirty()
 
 void PolicyPage::saveSysConfig()
 {
-    if (saving)
+    // Values the file could not give are not the user's to write back.
+    if (saving || !sysReadable)
         return;
     // Only what the user changed: a value the file holds in a form the page
     // cannot show (out of range, not a number) is left as it is.
@@ -336,6 +395,8 @@ void PolicyPage::saveSysConfig()
     if (changed.isEmpty()) {
         clearSysDirty();
         showFeedback(TavrinUi::Success, tr("系统参数没有修改，无需保存"), true);
+        if (const std::function<void()> leave = std::exchange(afterSave, nullptr))
+            leave();
         return;
     }
 
@@ -355,6 +416,7 @@ void PolicyPage::saveSysConfig()
         [this, changed](const QVariant &value) {
             const QVariantMap result = value.toMap();
             if (holdWhileChildRuns(result, [this] {
+                    afterSave = nullptr;
                     saving = false;
                     saveButton->setEnabled(true);
                     loading->stop();
@@ -373,7 +435,13 @@ void PolicyPage::saveSysConfig()
                 banner->setClosable(true);
                 banner->setText(tr("系统参数已保存"));
                 banner->autoDismiss(3000);
+                // Read back: a section that overrides a saved value is still named.
+                refresh();
+                if (const std::function<void()> leave = std::exchange(afterSave, nullptr))
+                    leave();
             } else {
+                // A failed save keeps the page and its edits in view.
+                afterSave = nullptr;
                 banner->setSemantic(TavrinUi::Danger);
                 banner->setClosable(true);
                 banner->setText(
@@ -381,6 +449,37 @@ void PolicyPage::saveSysConfig()
                         .arg(Tavrin::friendlyExecError(result.value(QStringLiteral("msg")).toString())));
             }
         });
+}
+
+bool PolicyPage::confirmLeave(const std::function<void()> &leave)
+{
+    if (!sysDirty)
+        return true;
+    const TavrinUi::LeaveChoice choice = TavrinUi::askSaveBeforeLeaving(
+        this, tr("系统参数未保存"), tr("Tavrin系统参数有未保存的修改，离开前是否保存？"));
+    switch (choice) {
+    case TavrinUi::LeaveChoice::Save:
+        // The page is left once the save has succeeded.
+        afterSave = leave;
+        saveSysConfig();
+        return false;
+    case TavrinUi::LeaveChoice::Discard:
+        discardSysChanges();
+        return true;
+    case TavrinUi::LeaveChoice::Stay:
+        break;
+    }
+    return false;
+}
+
+void PolicyPage::discardSysChanges()
+{
+    loadingValues = true;
+    autoRollbackSwitch->setChecked(loadedSys.value(kAutoRollback) != QLatin1String("false"));
+    maxDeploysSpin->setValue(intOr(loadedSys.value(kMaxDeploys), 1));
+    thresholdSpin->setValue(intOr(loadedSys.value(kThreshold), 200));
+    loadingValues = false;
+    clearSysDirty();
 }
 
 QList<TavrinUi::SettingEntry> PolicyPage::searchableSettings() const

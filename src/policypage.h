@@ -6,6 +6,8 @@
 #include <QList>
 #include <QMap>
 
+#include <functional>
+
 class MainWindow;
 class QComboBox;
 class QScrollArea;
@@ -29,6 +31,8 @@ public:
 
     void refresh() override;
     QList<TavrinUi::SettingEntry> searchableSettings() const override;
+    // Unsaved system parameters: save, discard or stay.
+    bool confirmLeave(const std::function<void()> &leave) override;
 
     // The local preferences file.
     static QString configPath();
@@ -47,12 +51,15 @@ private:
     void saveSysConfig();
     void setSysDirty();
     void clearSysDirty();
+    void discardSysChanges();
     QJsonObject loadAppConfig();
     bool saveAppConfig(const QJsonObject &config);
     void storePreference(const QString &key, const QJsonValue &value);
     void showPreferences();
     void updatePruneRow();
     QMap<QString, QString> shownSysValues() const;
+    void addSysRow(const QString &key, TavrinUi::TavrinRow *row);
+    void showOverrides(const QVariantMap &overrides);
     TavrinUi::TavrinRow *addRow(QWidget *section, const QString &group, const QString &title,
                                 const QString &description, QWidget *control, int minWidth);
 
@@ -73,8 +80,20 @@ private:
     // The system values as last read, to send only what the user changed.
     QMap<QString, QString> loadedSys;
     QList<SearchRow> rows;
+    // The rows of the control tool's keys, with their own descriptions, so a
+    // note about a section that overrides the value can be added and removed.
+    struct SysRow
+    {
+        QString key;
+        TavrinUi::TavrinRow *row = nullptr;
+        QString description;
+    };
+    QList<SysRow> sysRows;
+    bool sysReadable = true;
     bool loadingValues = false;
     bool sysDirty = false;
     // One save at a time: a second click while the first runs does nothing.
     bool saving = false;
+    // Runs once the save the user chose on leaving has succeeded.
+    std::function<void()> afterSave;
 };

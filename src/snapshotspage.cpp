@@ -1,10 +1,12 @@
 #include "snapshotspage.h"
 
 #include "backend/pools.h"
+#include "backend/reclaim.h"
 #include "mainwindow.h"
 #include "snapshotdeletedialog.h"
 #include "snapshotdialogs.h"
 #include "snapshotrowdelegate.h"
+#include "supersedednotice.h"
 #include "ui/appearance.h"
 #include "ui/components.h"
 #include "ui/confirmdialog.h"
@@ -153,6 +155,10 @@ SnapshotsPage::SnapshotsPage(MainWindow *window, QWidget *parent)
     cardRow->addCard(countCard);
     cardRow->addCard(backupCard);
     layout->addWidget(cardRow);
+    supersededNotice = new SupersededNotice(content);
+    connect(supersededNotice, &SupersededNotice::removeRequested, this,
+            &SnapshotsPage::onRemoveSupersededBackup);
+    layout->addWidget(supersededNotice);
 
     loading = new TavrinUi::TavrinLocalLoading(tr("正在读取快照列表..."), content);
     // Its line is kept while it is hidden: the table never jumps when a
@@ -260,7 +266,14 @@ QVariant SnapshotsPage::loadPayload()
     payload.insert(QStringLiteral("ok"), listed.ok);
     payload.insert(QStringLiteral("error"), listed.error);
     payload.insert(QStringLiteral("snaps"), QVariant::fromValue(listed.snapshots));
-    payload.insert(QStringLiteral("state"), QVariant::fromValue(Tavrin::getRollbackState()));
+    const Tavrin::RollbackState state = Tavrin::getRollbackState();
+    payload.insert(QStringLiteral("state"), QVariant::fromValue(state));
+    // Only a pending rollback can have been replaced; the deployments tell.
+    if (state.valid && state.status == QLatin1String("pending") && !state.rollbackCommit.isEmpty()) {
+        const Tavrin::DeployListRead deploys = Tavrin::readDeployList();
+        payload.insert(QStringLiteral("superseded"),
+                       deploys.ok && Tavrin::rollbackSuperseded(state, deploys.deploys));
+    }
     const Tavrin::RetentionPrefs prefs = Tavrin::readRetentionPrefs();
     payload.insert(QStringLiteral("limit"), prefs.limit);
     payload.insert(QStringLiteral("autoPrune"), prefs.autoPrune);
@@ -282,6 +295,7 @@ void SnapshotsPage::onLoaded(quint64 request, const QVariant &payload)
         showLoadFailure(map.value(QStringLiteral("error")).toString());
         return;
     }
+    stateSuperseded = map.value(QStringLiteral("superseded")).toBool();
     render(map.value(QStringLiteral("snaps")).value<QList<Tavrin::SnapshotInfo>>(),
            map.value(QStringLiteral("state")).value<Tavrin::RollbackState>());
     startSizesAfterPaint();
@@ -518,6 +532,7 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
 {
     updateLimitCard(count);
     countCard->setValue(tr("%1 个").arg(count), TavrinUi::Normal, TavrinUi::Hero);
+    supersededNotice->showState(state, state.valid && stateSuperseded);
     if (!state.valid) {
         backupCard->setToolTip(QString());
         backupCard->setAccessibleDescription(QString());
@@ -538,9 +553,14 @@ void SnapshotsPage::updatePolicyCards(int count, const Tavrin::RollbackState &st
     else
         text = tr("进行中");
     // A pending "reboot3" waits for the rolled-back system, or cannot tell it and never deletes.
-    const QString note = Tavrin::rollbackStateNote(state);
+    QString note = Tavrin::rollbackStateNote(state);
     if (!note.isEmpty())
         text = state.rollbackCommit.isEmpty() ? tr("需手动清理") : tr("等待还原生效");
+    // Replaced by an upgrade: nothing will ever boot it, nothing will delete the backup.
+    if (stateSuperseded) {
+        text = tr("已被升级取代");
+        note = tr("还原未生效，安全备份需手动删除");
+    }
     backupCard->setToolTip(note);
     backupCard->setAccessibleDescription(note);
     backupCard->setValue(text, TavrinUi::Warning, TavrinUi::Hero);
@@ -992,6 +1012,52 @@ void SnapshotsPage::doRollback(const QString &id, const QString &name, const QSt
                 showFailure(result.value(QStringLiteral("summary")).toString(),
                             result.value(QStringLiteral("msg")).toString());
             }
+            refresh();
+        });
+}
+
+void SnapshotsPage::onRemoveSupersededBackup()
+{
+    if (operationRunning)
+        return;
+    const Tavrin::RollbackState state = supersededNotice->state();
+    const QString backup =
+        state.backupSnapshotName.isEmpty() ? state.backupSnapshotId : state.backupSnapshotName;
+    TavrinUi::ConfirmRequest req;
+    req.title = tr("删除安全备份");
+    req.message = backup.isEmpty() ? tr("该还原已被升级取代，将清除它的还原记录。")
+                                   : tr("该还原已被升级取代，其回滚前安全备份将被删除，且无法恢复。");
+    if (!backup.isEmpty())
+        req.facts = {tr("安全备份: %1").arg(shortText(backup))};
+    req.confirmText = backup.isEmpty() ? tr("清除") : tr("删除");
+    req.cancelText = tr("取消");
+    req.tone = 2;
+    QPointer<SnapshotsPage> self(this);
+    if (!TavrinUi::askConfirm(this, req) || !self)
+        return;
+    startOperation(tr("正在删除安全备份..."));
+    runAsync(
+        [state] {
+            const Tavrin::CommandResult r = Tavrin::removeSupersededBackup(state);
+            return QVariant(QVariantMap{{QStringLiteral("ok"), r.ok},
+                                        {QStringLiteral("msg"), r.error},
+                                        {QStringLiteral("child"), r.runningChild}});
+        },
+        [this](const QVariant &value) {
+            const QVariantMap result = value.toMap();
+            if (holdWhileChildRuns(result, [this] {
+                    finishOperation();
+                    refresh();
+                }))
+                return;
+            finishOperation();
+            if (result.value(QStringLiteral("ok")).toBool())
+                showSuccess(tr("安全备份已删除"));
+            else
+                showFailure(
+                    tr("删除安全备份失败: %1")
+                        .arg(Tavrin::friendlyExecError(result.value(QStringLiteral("msg")).toString())),
+                    result.value(QStringLiteral("msg")).toString());
             refresh();
         });
 }

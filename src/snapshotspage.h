@@ -12,6 +12,7 @@
 
 class MainWindow;
 class SnapshotRowDelegate;
+class SupersededNotice;
 class QTableWidget;
 class QTimer;
 
@@ -93,6 +94,7 @@ private:
                          const QString &cleanup);
     void doRollback(const QString &id, const QString &name, const QString &strategy);
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    void onRemoveSupersededBackup();
     void startOperation(const QString &loadingText);
     void finishOperation();
     void showSuccess(const QString &text);
@@ -113,6 +115,9 @@ private:
     TavrinUi::TavrinStateCard *limitCard = nullptr;
     TavrinUi::TavrinStateCard *countCard = nullptr;
     TavrinUi::TavrinStateCard *backupCard = nullptr;
+    // A staged rollback an upgrade replaced, with the removal of its backup.
+    SupersededNotice *supersededNotice = nullptr;
+    bool stateSuperseded = false;
     TavrinUi::TavrinLocalLoading *loading = nullptr;
     TavrinUi::TavrinEmptyState *emptyState = nullptr;
     TavrinUi::TavrinInlineBanner *loadError = nullptr;

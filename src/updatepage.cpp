@@ -1,6 +1,7 @@
 #include "updatepage.h"
 
 #include "backend/reclaim.h"
+#include "backend/upgradespace.h"
 #include "compare/compareentry.h"
 #include "mainwindow.h"
 #include "scrollpage.h"
@@ -26,7 +27,7 @@
 
 namespace {
 
-qint64 g_requiredFreeBytes = qint64(2) * 1024 * 1024 * 1024;
+qint64 g_requiredFreeBytes = Tavrin::kUpgradeFallbackBytes;
 
 // A count that does not fit an int is unreadable, not zero.
 int countOf(const QString &digits)
@@ -123,8 +124,7 @@ UpdatePage::UpdatePage(MainWindow *window) : BasePage(window), window(window)
 
     rebootButton = actionButton(tr("立即重启"), true, tr("立即重启以进入新系统"));
     rebootButton->setVisible(false);
-    connect(rebootButton, &QPushButton::clicked, this,
-            [] { Tavrin::startReboot(); });
+    connect(rebootButton, &QPushButton::clicked, this, &UpdatePage::onReboot);
     stagedChanges = new StagedChangesButton(this);
     auto *afterUpgrade = new QHBoxLayout;
     afterUpgrade->addWidget(rebootButton);
@@ -279,6 +279,8 @@ void UpdatePage::onCheck()
     if (operationRunning)
         return;
     begin(tr("正在检查更新..."));
+    // A size from an earlier check may no longer hold.
+    reportedUpgradeBytes = -1;
     runAsync([] { return resultMap(Tavrin::checkUpgrade()); },
              [this](const QVariant &value) {
                  const QVariantMap r = value.toMap();
@@ -297,6 +299,7 @@ void UpdatePage::onCheck()
                      setOutput(out.isEmpty() ? msg : out);
                      return;
                  }
+                 reportedUpgradeBytes = Tavrin::parseUpgradeSize(out);
                  // An upgrade staged earlier can be looked at before the reboot.
                  stagedChanges->check();
                  const QPair<int, int> counts = parseCheckCounts(out.trimmed());
@@ -323,33 +326,77 @@ void UpdatePage::onUpgrade()
 {
     if (operationRunning)
         return;
-    // The free space is read off the GUI thread; the question follows it.
+    // Free space and what is staged are read off the GUI thread; the question follows.
     operationRunning = true;
     loading->setText(tr("正在检查磁盘空间..."));
     loading->start();
+    const qint64 reported = reportedUpgradeBytes;
+    const qint64 need = reported >= 0 ? reported : requiredFreeBytes();
     runAsyncQuiet(
-        [] { return QVariant(Tavrin::systemDiskFreeBytes()); },
-        [this](const QVariant &value) {
+        [need] {
+            QVariantList spaces;
+            for (const Tavrin::UpgradeSpace &space : Tavrin::upgradeSpace(need)) {
+                spaces.append(QVariantMap{{QStringLiteral("paths"), space.paths},
+                                          {QStringLiteral("free"), space.freeBytes},
+                                          {QStringLiteral("error"), space.error},
+                                          {QStringLiteral("need"), space.requiredBytes}});
+            }
+            QVariantMap result;
+            result.insert(QStringLiteral("spaces"), spaces);
+            result.insert(QStringLiteral("staged"), QVariant::fromValue(Tavrin::readStagedRollback()));
+            return QVariant(result);
+        },
+        [this, reported](const QVariant &value) {
             finish();
-            const qint64 freeBytes = value.toLongLong();
-            const qint64 required = requiredFreeBytes();
+            const QVariantMap result = value.toMap();
             TavrinUi::ConfirmRequest req;
             req.title = tr("系统升级");
             req.message = tr(
                 "将开始下载并升级系统。\n\n升级前系统会自动创建备份; 升级期间请勿关机或断电。\n确定继续吗？");
             req.confirmText = tr("开始升级");
             req.cancelText = tr("取消");
-            if (freeBytes >= 0 && freeBytes < required) {
-                req.facts = {tr("系统盘剩余: %1").arg(Tavrin::formatSize(freeBytes)),
-                             tr("升级建议至少: %1").arg(Tavrin::formatSize(required))};
-                req.consequences = {
-                    tr("系统盘空间可能不足，升级可能因此失败；建议先清理下载缓存或删除不再需要的部署。")};
+            addSpaceWarnings(req, result.value(QStringLiteral("spaces")).toList(), reported);
+            const auto staged = result.value(QStringLiteral("staged")).value<Tavrin::StagedRollback>();
+            if (staged.staged) {
+                req.tone = 2;
+                req.consequences.append(
+                    tr("已安排在下次启动时生效的还原（回滚到「%1」）将被此次升级取代，不会生效。")
+                        .arg(staged.targetName.isEmpty() ? staged.targetId : staged.targetName));
+                if (!staged.backupName.isEmpty())
+                    req.consequences.append(
+                        tr("回滚前安全备份「%1」不会自动删除，可在快照页手动删除。").arg(staged.backupName));
             }
             QPointer<UpdatePage> self(this);
             if (!TavrinUi::askConfirm(this, req) || !self)
                 return;
             startUpgrade();
         });
+}
+
+void UpdatePage::addSpaceWarnings(TavrinUi::ConfirmRequest &req, const QVariantList &spaces, qint64 reported)
+{
+    const QString needSource = reported >= 0 ? tr("更新检查报告") : tr("未获取到更新大小，按安全下限");
+    bool shortOrUnknown = false;
+    for (const QVariant &entry : spaces) {
+        const QVariantMap space = entry.toMap();
+        const QString where = space.value(QStringLiteral("paths")).toStringList().join(QStringLiteral("、"));
+        const qint64 freeBytes = space.value(QStringLiteral("free")).toLongLong();
+        const qint64 need = space.value(QStringLiteral("need")).toLongLong();
+        if (freeBytes < 0) {
+            shortOrUnknown = true;
+            req.facts.append(
+                tr("%1: 剩余空间未知（%2），升级需要 %3")
+                    .arg(where, space.value(QStringLiteral("error")).toString(), Tavrin::formatSize(need)));
+        } else if (freeBytes < need) {
+            shortOrUnknown = true;
+            req.facts.append(
+                tr("%1: 剩余 %2，升级需要 %3（%4）")
+                    .arg(where, Tavrin::formatSize(freeBytes), Tavrin::formatSize(need), needSource));
+        }
+    }
+    if (shortOrUnknown)
+        req.consequences.append(
+            tr("磁盘空间可能不足，升级可能因此失败；建议先清理下载缓存或删除不再需要的部署。"));
 }
 
 void UpdatePage::startUpgrade()
@@ -366,6 +413,7 @@ void UpdatePage::startUpgrade()
                  finish();
                  const QString out = r.value(QStringLiteral("out")).toString();
                  if (r.value(QStringLiteral("ok")).toBool()) {
+                     reportedUpgradeBytes = -1;
                      showResult(TavrinUi::Success, tr("系统升级完成，需重启后进入新系统。"), false);
                      rebootButton->setVisible(true);
                      stagedChanges->check();
@@ -404,4 +452,23 @@ void UpdatePage::onClean()
                              .arg(Tavrin::friendlyExecError(r.value(QStringLiteral("msg")).toString())),
                          false);
              });
+}
+
+void UpdatePage::onReboot()
+{
+    TavrinUi::ConfirmRequest req;
+    req.title = tr("立即重启");
+    req.message = tr("系统将立即重启并进入新系统。请先保存您的工作。");
+    req.confirmText = tr("立即重启");
+    req.cancelText = tr("稍后手动重启");
+    QPointer<UpdatePage> self(this);
+    const bool reboot = TavrinUi::askConfirm(this, req);
+    if (!self || !reboot)
+        return;
+    if (!Tavrin::startReboot()) {
+        banner->setDetails(QString(), QString());
+        banner->setSemantic(TavrinUi::Danger);
+        banner->setClosable(true);
+        banner->setText(tr("无法启动重启，请稍后手动重启系统。"));
+    }
 }

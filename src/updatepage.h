@@ -11,6 +11,7 @@ class QPushButton;
 class ZLabel;
 
 namespace TavrinUi {
+struct ConfirmRequest;
 class TavrinBadge;
 class TavrinCollapsible;
 class TavrinInlineBanner;
@@ -32,8 +33,7 @@ public:
     // the answer holds no readable summary.
     static QPair<int, int> parseCheckCounts(const QString &text);
 
-    // Free space below which the upgrade asks the user to think again; the
-    // check reports item counts only, so this is the safe minimum.
+    // What the upgrade is taken to need when the check named no size.
     static void setRequiredFreeBytes(qint64 bytes);
     static qint64 requiredFreeBytes();
 
@@ -41,9 +41,13 @@ public slots:
     void onCheck();
     void onUpgrade();
     void onClean();
+    // Asks first: a reboot ends the session.
+    void onReboot();
 
 private:
     void startUpgrade();
+    // Facts for each file system that cannot be shown to take the upgrade.
+    static void addSpaceWarnings(TavrinUi::ConfirmRequest &req, const QVariantList &spaces, qint64 reported);
     void showResult(TavrinUi::Semantic semantic, const QString &text, bool autoDismiss);
     void setOutput(const QString &output);
     void updateStatusCard(TavrinUi::Semantic semantic, const QString &text);
@@ -62,4 +66,6 @@ private:
     ZLabel *statusText = nullptr;
     TavrinUi::TavrinBadge *statusBadge = nullptr;
     bool operationRunning = false;
+    // What the last check said the upgrade needs; -1 when it named no size.
+    qint64 reportedUpgradeBytes = -1;
 };

@@ -65,6 +65,14 @@
         <translation>Unknown</translation>
     </message>
     <message>
+        <source>文件过大</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>无法读取系统配置文件: %1</source>
+        <translation>Cannot read the system configuration file: %1</translation>
+    </message>
+    <message>
         <source>安装 systemd 服务失败: %1</source>
         <translation>Failed to install the systemd service: %1</translation>
     </message>
@@ -2079,6 +2087,26 @@
 <context>
     <name>PolicyPage</name>
     <message>
+        <source>Tavrin系统参数有未保存的修改，离开前是否保存？</source>
+        <translation>The Tavrin system parameters have unsaved changes. Save them before leaving?</translation>
+    </message>
+    <message>
+        <source>无法读取系统参数，未显示任何值: %1</source>
+        <translation>The system parameters cannot be read; no values are shown: %1</translation>
+    </message>
+    <message>
+        <source>系统参数未保存</source>
+        <translation>System parameters not saved</translation>
+    </message>
+    <message>
+        <source>配置文件的 %1 中另有 %2=%3，它覆盖此处 [global] 的值：系统实际使用 %3。</source>
+        <translation>Section %1 of the configuration file also sets %2=%3, which overrides the [global] value here: the system uses %3.</translation>
+    </message>
+    <message>
+        <source>（首个段之前）</source>
+        <translation>(before the first section)</translation>
+    </message>
+    <message>
         <location filename="../src/policypage.cpp" line="84"/>
         <source>策略与设置</source>
         <translation>Policy &amp; Settings</translation>
@@ -2335,6 +2363,46 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
     <message>
         <source>无法完整测量，稍后将自动重试：</source>
         <translation>Not fully measured; retried later:</translation>
+    </message>
+    <message>
+        <source>删除安全备份</source>
+        <translation>Delete safety backup</translation>
+    </message>
+    <message>
+        <source>删除安全备份失败: %1</source>
+        <translation>Deleting the safety backup failed: %1</translation>
+    </message>
+    <message>
+        <source>安全备份: %1</source>
+        <translation>Safety backup: %1</translation>
+    </message>
+    <message>
+        <source>安全备份已删除</source>
+        <translation>Safety backup deleted</translation>
+    </message>
+    <message>
+        <source>已被升级取代</source>
+        <translation>Replaced by an upgrade</translation>
+    </message>
+    <message>
+        <source>正在删除安全备份...</source>
+        <translation>Deleting the safety backup...</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>该还原已被升级取代，其回滚前安全备份将被删除，且无法恢复。</source>
+        <translation>This rollback was replaced by an upgrade; its pre-rollback safety backup will be deleted and cannot be restored.</translation>
+    </message>
+    <message>
+        <source>该还原已被升级取代，将清除它的还原记录。</source>
+        <translation>This rollback was replaced by an upgrade; its record will be cleared.</translation>
+    </message>
+    <message>
+        <source>还原未生效，安全备份需手动删除</source>
+        <translation>The rollback did not take effect; delete the safety backup by hand</translation>
     </message>
     <message>
         <source>还原未执行，系统未做任何更改。</source>
@@ -3943,6 +4011,46 @@ Exit codes of --status: 0 all is well; 1 something to act on (an alert not yet s
 <context>
     <name>UpdatePage</name>
     <message>
+        <source>%1: 剩余 %2，升级需要 %3（%4）</source>
+        <translation>%1: %2 free, the upgrade needs %3 (%4)</translation>
+    </message>
+    <message>
+        <source>%1: 剩余空间未知（%2），升级需要 %3</source>
+        <translation>%1: free space unknown (%2), the upgrade needs %3</translation>
+    </message>
+    <message>
+        <source>回滚前安全备份「%1」不会自动删除，可在快照页手动删除。</source>
+        <translation>The pre-rollback safety backup “%1” will not be deleted automatically; you can delete it on the snapshots page.</translation>
+    </message>
+    <message>
+        <source>已安排在下次启动时生效的还原（回滚到「%1」）将被此次升级取代，不会生效。</source>
+        <translation>The rollback staged for the next boot (to “%1”) will be replaced by this upgrade and will not take effect.</translation>
+    </message>
+    <message>
+        <source>无法启动重启，请稍后手动重启系统。</source>
+        <translation>The restart could not be started; please restart the system by hand later.</translation>
+    </message>
+    <message>
+        <source>更新检查报告</source>
+        <translation>reported by the update check</translation>
+    </message>
+    <message>
+        <source>未获取到更新大小，按安全下限</source>
+        <translation>no size reported, safe minimum</translation>
+    </message>
+    <message>
+        <source>磁盘空间可能不足，升级可能因此失败；建议先清理下载缓存或删除不再需要的部署。</source>
+        <translation>Disk space may not suffice and the upgrade may fail; consider cleaning the download cache or deleting deployments you no longer need first.</translation>
+    </message>
+    <message>
+        <source>稍后手动重启</source>
+        <translation>Restart later</translation>
+    </message>
+    <message>
+        <source>系统将立即重启并进入新系统。请先保存您的工作。</source>
+        <translation>The system will restart now into the new system. Save your work first.</translation>
+    </message>
+    <message>
         <location filename="../src/updatepage.cpp" line="115"/>
         <source>系统更新</source>
         <translation>System Update</translation>
@@ -4175,19 +4283,16 @@ Continue?</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <location filename="../src/updatepage.cpp" line="327"/>
         <source>系统盘剩余: %1</source>
-        <translation>Free on the system disk: %1</translation>
+        <translation type="vanished">Free on the system disk: %1</translation>
     </message>
     <message>
-        <location filename="../src/updatepage.cpp" line="328"/>
         <source>升级建议至少: %1</source>
-        <translation>Recommended for the upgrade: at least %1</translation>
+        <translation type="vanished">Recommended for the upgrade: at least %1</translation>
     </message>
     <message>
-        <location filename="../src/updatepage.cpp" line="330"/>
         <source>系统盘空间可能不足，升级可能因此失败；建议先清理下载缓存或删除不再需要的部署。</source>
-        <translation>The system disk may be too full and the upgrade may fail; consider cleaning the download cache or deleting deployments you no longer need.</translation>
+        <translation type="vanished">The system disk may be too full and the upgrade may fail; consider cleaning the download cache or deleting deployments you no longer need.</translation>
     </message>
     <message>
         <location filename="../src/updatepage.cpp" line="343"/>
@@ -4861,6 +4966,44 @@ Used %2</translation>
     <message>
         <source>没有可比较的提交。</source>
         <translation>There is no commit to compare.</translation>
+    </message>
+</context>
+<context>
+    <name>SupersededNotice</name>
+    <message>
+        <source>删除安全备份</source>
+        <translation>Delete safety backup</translation>
+    </message>
+    <message>
+        <source>删除安全备份：%1</source>
+        <translation>Delete safety backup: %1</translation>
+    </message>
+    <message>
+        <source>回滚到「%1」的还原已被随后的升级取代，不会生效。</source>
+        <translation>The rollback to “%1” was replaced by a later upgrade and will not take effect.</translation>
+    </message>
+    <message>
+        <source>回滚前安全备份「%1」不会再自动删除，可在此手动删除。</source>
+        <translation>The pre-rollback safety backup “%1” will no longer be deleted automatically; you can delete it here.</translation>
+    </message>
+    <message>
+        <source>清除还原记录</source>
+        <translation>Clear rollback record</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinLeave</name>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>放弃修改</source>
+        <translation>Discard</translation>
     </message>
 </context>
 </TS>

@@ -209,11 +209,18 @@ def ctl_upgrade(root, call):
             usage_error(CTL_NAME, "unexpected argument: %s" % w[2])
         require_root(CTL_NAME)
         u = load_state(root)["upgrade"]
+        # SIM_UPGRADE_SIZE=bytes: the check also names the size of the upgrade.
+        size = os.environ.get("SIM_UPGRADE_SIZE", "").strip()
         if call.json:
-            emit_json({"total": u["total"], "need_download": u["need_download"]})
+            data = {"total": u["total"], "need_download": u["need_download"]}
+            if size.isdigit():
+                data["download_size"] = int(size)
+            emit_json(data)
         else:
             out("Checking for system updates ...")
             out("Total count: %d, Need download count: %d" % (u["total"], u["need_download"]))
+            if size.isdigit():
+                out("Download size: %s" % size)
         return
     if sub == "clean":
         if len(w) > 2 or call.json:

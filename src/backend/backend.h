@@ -331,6 +331,27 @@ QString rebootCounterScript(const QString &stateFile, const QString &ctlPath, co
 QString rollbackCleanupServiceUnit(const QString &stateFile);
 QString rollbackCleanupServiceUnit(const QString &stateFile, const QString &scriptPath);
 
+/// Whether the rollback the state file records can no longer take effect: it
+/// is still pending, and the deployment it staged is gone, or another one is
+/// staged while it is neither staged nor booted (an upgrade replaced it).
+/// `deploys` is a list the tool answered; an empty one tells nothing.
+bool rollbackSuperseded(const RollbackState &state, const QList<DeployInfo> &deploys);
+
+/// A rollback staged for the next boot, which an upgrade would replace.
+struct StagedRollback
+{
+    bool staged = false;
+    QString targetId;
+    QString targetName;
+    QString backupName;
+};
+/// Reads the state file and the deployments (unelevated).
+StagedRollback readStagedRollback();
+
+/// Deletes the safety backup of a superseded rollback (when it still exists)
+/// and the state file, under one authorization.
+CommandResult removeSupersededBackup(const RollbackState &state);
+
 /// A rollback as the user asked for it.
 struct RollbackRequest
 {
@@ -403,6 +424,25 @@ struct CtlConfigEntry
 /// each value came from, so a caller can tell a "[global]" value from one read
 /// elsewhere; empty when the file cannot be read.
 QMap<QString, CtlConfigEntry> getCtlConfigEntries();
+/// The configuration as the Policy page needs it: the "[global]" values it
+/// edits beside the value the tool really uses, which a later section may set.
+struct CtlConfigRead
+{
+    /// False when the file exists but cannot be read; `error` then says why.
+    bool ok = false;
+    QString error;
+    /// Values written in "[global]" (the last one when a key repeats).
+    QMap<QString, QString> global;
+    /// The value each key ends up with and the section it came from.
+    QMap<QString, CtlConfigEntry> effective;
+
+    /// The entry that overrides the "[global]" value (or the missing one) of
+    /// `key`; nullptr when the key's value comes from "[global]" or nowhere.
+    const CtlConfigEntry *overrideOf(const QString &key) const;
+};
+/// Reads the control tool's configuration file; a missing file reads as empty.
+CtlConfigRead readCtlConfig();
+
 /// Writes exactly the keys of `values` into the "[global]" section of the control
 /// tool's configuration file and installs it as root: pass only the keys the
 /// user changed, since a value read from another section would otherwise be
@@ -428,4 +468,5 @@ Q_DECLARE_METATYPE(Tavrin::MeasuredSize)
 Q_DECLARE_METATYPE(Tavrin::SnapshotSizes)
 Q_DECLARE_METATYPE(Tavrin::ImmutableRead)
 Q_DECLARE_METATYPE(Tavrin::RollbackState)
+Q_DECLARE_METATYPE(Tavrin::StagedRollback)
 Q_DECLARE_METATYPE(Tavrin::WritableStatus)

@@ -108,6 +108,7 @@ void applyOsVersionText(const QString &text, QJsonObject &into);
 RollbackState parseRollbackState(const QByteArray &data);
 QMap<QString, QString> parseCtlConfig(const QString &text);
 QMap<QString, CtlConfigEntry> parseCtlConfigEntries(const QString &text);
+CtlConfigRead parseCtlConfigRead(const QString &text);
 WritableStatus parseWritableStatus(const QString &json);
 bool isImmutableAnswer(const QString &output);
 

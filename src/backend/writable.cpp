@@ -132,6 +132,57 @@ QMap<QString, CtlConfigEntry> getCtlConfigEntries()
     return parseCtlConfigEntries(QString::fromUtf8(readAtMost(file, kMaxConfigBytes)));
 }
 
+CtlConfigRead parseCtlConfigRead(const QString &text)
+{
+    CtlConfigRead read;
+    read.ok = true;
+    read.effective = parseCtlConfigEntries(text);
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1Char('['))) {
+            section = trimmed;
+            continue;
+        }
+        const QString key = entryKey(trimmed);
+        if (!key.isEmpty() && section == kGlobal)
+            read.global.insert(key, entryValue(trimmed));
+    }
+    return read;
+}
+
+const CtlConfigEntry *CtlConfigRead::overrideOf(const QString &key) const
+{
+    const auto it = effective.constFind(key);
+    if (it == effective.constEnd() || it->section == kGlobal)
+        return nullptr;
+    return &*it;
+}
+
+CtlConfigRead readCtlConfig()
+{
+    QFile file(ctlConfPath());
+    if (!file.exists()) {
+        CtlConfigRead none;
+        none.ok = true;
+        return none;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        CtlConfigRead failed;
+        failed.error = Backend::tr("无法读取系统配置文件: %1").arg(file.errorString());
+        return failed;
+    }
+    const QByteArray data = readAtMost(file, kMaxConfigBytes + 1);
+    if (data.size() > kMaxConfigBytes || file.error() != QFileDevice::NoError) {
+        CtlConfigRead failed;
+        failed.error = Backend::tr("无法读取系统配置文件: %1")
+                           .arg(data.size() > kMaxConfigBytes ? Backend::tr("文件过大") : file.errorString());
+        return failed;
+    }
+    return parseCtlConfigRead(QString::fromUtf8(data));
+}
+
 QMap<QString, QString> getCtlConfig()
 {
     QFile file(ctlConfPath());

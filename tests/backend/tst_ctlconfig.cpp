@@ -125,6 +125,64 @@ private slots:
         QCOMPARE(v.value("max-backup-deploys"), QStringLiteral("9"));
     }
 
+    // What the policy page shows: the "[global]" value it edits, and the entry
+    // of another section that the tool reads instead.
+    void globalValuesAndOverrides_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Values>("global");
+        QTest::addColumn<Values>("overrides"); // key -> "section value"
+        QTest::newRow("shipped: a later section wins")
+            << QString::fromUtf8(kShipped)
+            << Values{{"auto-rollback-on-failure", "true"},
+                      {"max-backup-deploys", "2"},
+                      {"log-level", "info"}}
+            << Values{{"max-backup-deploys", "[upgrade] 9"},
+                      {"server", "[upgrade] https://mirror.example/zarnex"}};
+        QTest::newRow("an earlier section loses to [global]") << "[upgrade]\nk=7\n[global]\nk=2\n"
+                                                              << Values{{"k", "2"}} << Values{};
+        QTest::newRow("only in another section: no global value")
+            << "[global]\na=1\n[upgrade]\nk=7\n"
+            << Values{{"a", "1"}} << Values{{"k", "[upgrade] 7"}};
+        QTest::newRow("two [global] sections: the last value") << "[global]\nk=1\n[x]\n[global]\nk=3\n"
+                                                               << Values{{"k", "3"}} << Values{};
+        QTest::newRow("before any header") << "k=5\n[global]\na=1\n"
+                                           << Values{{"a", "1"}} << Values{{"k", " 5"}};
+        QTest::newRow("header with spaces is still [global]") << "  [global]  \nk = 4 \n"
+                                                              << Values{{"k", "4"}} << Values{};
+        QTest::newRow("[Global] is another section") << "[Global]\nk=4\n"
+                                                     << Values{} << Values{{"k", "[Global] 4"}};
+    }
+    void globalValuesAndOverrides()
+    {
+        QFETCH(QString, text);
+        QFETCH(Values, global);
+        QFETCH(Values, overrides);
+        const CtlConfigRead read = parseCtlConfigRead(text);
+        QVERIFY(read.ok);
+        QCOMPARE(read.global, global);
+        Values seen;
+        for (const QString &key : read.effective.keys()) {
+            if (const CtlConfigEntry *entry = read.overrideOf(key))
+                seen.insert(key, entry->section + QLatin1Char(' ') + entry->value);
+        }
+        QCOMPARE(seen, overrides);
+    }
+
+    void readReportsAFileItCannotRead()
+    {
+        const CtlConfigRead missing = readCtlConfig();
+        QVERIFY(missing.ok);
+        QVERIFY(missing.global.isEmpty());
+
+        QDir().mkpath(confPath());
+        const CtlConfigRead unreadable = readCtlConfig();
+        QVERIFY(!unreadable.ok);
+        QVERIFY2(unreadable.error.startsWith(QStringLiteral("无法读取系统配置文件: ")),
+                 qPrintable(unreadable.error));
+        QVERIFY(unreadable.global.isEmpty());
+    }
+
     void setInstallsTheRewrittenFile()
     {
         SimRoot::writeFile(confPath(), kShipped);

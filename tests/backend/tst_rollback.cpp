@@ -61,6 +61,60 @@ private slots:
 
     // ---------------------------------------------------------------- state file
 
+    // Whether an upgrade has replaced the rollback the state file waits for,
+    // from the state and the deployments the tool lists (A rolled back to, O the
+    // old booted one, U an upgrade).
+    void supersededRollback_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("rollbackCommit");
+        QTest::addColumn<QStringList>("deploys"); // commit + flags: b booted, h hidden
+        QTest::addColumn<bool>("superseded");
+        QTest::newRow("still staged") << "pending"
+                                      << "A" << QStringList{"A h", "O b"} << false;
+        QTest::newRow("booted, the counter not run yet") << "pending"
+                                                         << "A" << QStringList{"A b", "O"} << false;
+        QTest::newRow("upgrade staged instead") << "pending"
+                                                << "A" << QStringList{"U h", "O b"} << true;
+        QTest::newRow("booted into the upgrade") << "pending"
+                                                 << "A" << QStringList{"U b", "O"} << true;
+        QTest::newRow("upgrade staged after the rollback booted")
+            << "pending"
+            << "A" << QStringList{"U h", "A b", "O"} << false;
+        QTest::newRow("the rollback took effect earlier") << "pending"
+                                                          << "A" << QStringList{"U b", "A", "O"} << false;
+        QTest::newRow("counting already") << "active"
+                                          << "A" << QStringList{"U b", "O"} << false;
+        QTest::newRow("no commit recorded") << "pending"
+                                            << "" << QStringList{"U b", "O"} << false;
+        QTest::newRow("list failed to read") << "pending"
+                                             << "A" << QStringList{} << false;
+    }
+    void supersededRollback()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, rollbackCommit);
+        QFETCH(QStringList, deploys);
+        QFETCH(bool, superseded);
+        RollbackState state;
+        state.valid = true;
+        state.strategy = QStringLiteral("reboot3");
+        state.status = status;
+        state.rollbackCommit = rollbackCommit;
+        QList<DeployInfo> list;
+        for (const QString &d : deploys) {
+            DeployInfo info;
+            info.commit = d.section(QLatin1Char(' '), 0, 0);
+            const QString flags = d.section(QLatin1Char(' '), 1);
+            info.isBooted = flags.contains(QLatin1Char('b'));
+            info.hidden = flags.contains(QLatin1Char('h'));
+            list.append(info);
+        }
+        QCOMPARE(rollbackSuperseded(state, list), superseded);
+        state.valid = false;
+        QVERIFY(!rollbackSuperseded(state, list));
+    }
+
     void parseState_data()
     {
         QTest::addColumn<QByteArray>("data");

@@ -40,6 +40,13 @@ private:
                 return s;
         return nullptr;
     }
+    TavrinUi::TavrinRow *rowOf(const QString &title) const
+    {
+        for (auto *row : PageTest::childrenOfType<TavrinUi::TavrinRow>(page.get()))
+            if (row->title() == title)
+                return row;
+        return nullptr;
+    }
     QComboBox *combo() const { return page->findChild<QComboBox *>(); }
     QWidget *dirtyBadge() const { return page->findChild<QWidget *>(QStringLiteral("tavrinDirtyBadge")); }
     QJsonObject prefs() const
@@ -251,13 +258,13 @@ private slots:
         expected.replace("max-backup-deploys=2", "max-backup-deploys=3");
         QCOMPARE(confText().trimmed(), expected.trimmed());
 
-        // A refresh right after an edit shows the stored value again.
+        // A refresh right after an edit keeps the edit: only the user drops it.
         enter(spin(QStringLiteral("自动刷新阈值")), 800);
         QVERIFY(dirtyBadge()->isVisible());
         QVERIFY(reload());
-        QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), 200);
+        QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), 800);
         QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 3);
-        QVERIFY(!dirtyBadge()->isVisible());
+        QVERIFY(dirtyBadge()->isVisible());
     }
 
     // One save at a time: the button is disabled while it runs, and a second
@@ -294,6 +301,117 @@ private slots:
         QCOMPARE(confText(), before);
     }
 
+    // The page edits "[global]"; a later section that the tool reads instead is named
+    // on the row, before and after a save.
+    void globalValuesShownAndOverridesNamed()
+    {
+        writeConf("[global]\nmax-backup-deploys=2\nauto-refresh-size-threshold=300\n"
+                  "[upgrade]\nmax-backup-deploys=7\n");
+        QVERIFY(reload());
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 2);
+        QCOMPARE(spin(QStringLiteral("自动刷新阈值"))->value(), 300);
+        const QString note = rowOf(QStringLiteral("保留旧部署数"))->description();
+        QVERIFY2(note.contains(QStringLiteral("[upgrade]")) &&
+                     note.contains(QStringLiteral("max-backup-deploys=7")) &&
+                     note.contains(QStringLiteral("系统实际使用 7")),
+                 qPrintable(note));
+        QVERIFY(!rowOf(QStringLiteral("自动刷新阈值"))->description().contains(QStringLiteral("覆盖")));
+        QVERIFY(!rowOf(QStringLiteral("升级失败自动回滚"))->description().contains(QStringLiteral("覆盖")));
+
+        enter(spin(QStringLiteral("保留旧部署数")), 3);
+        PageTest::findButton(page.get(), QStringLiteral("保存系统参数"))->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QCOMPARE(confText(), QByteArray("[global]\nmax-backup-deploys=3\nauto-refresh-size-threshold=300\n"
+                                        "[upgrade]\nmax-backup-deploys=7\n"));
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 3);
+        QVERIFY(
+            rowOf(QStringLiteral("保留旧部署数"))->description().contains(QStringLiteral("系统实际使用 7")));
+
+        // The override gone, so is the note.
+        writeConf("[global]\nmax-backup-deploys=3\n");
+        QVERIFY(reload());
+        QVERIFY(!rowOf(QStringLiteral("保留旧部署数"))->description().contains(QStringLiteral("覆盖")));
+    }
+
+    // A file that cannot be read shows no values as if they were stored.
+    void unreadableConfigurationShowsNoValues()
+    {
+        QFile::remove(sim->path(conf));
+        QVERIFY(QDir().mkpath(sim->path(conf)));
+        QVERIFY(reload());
+        TavrinUi::TavrinInlineBanner *banner = page->BasePage::banner();
+        QVERIFY(banner->isVisible());
+        QCOMPARE(banner->semantic(), TavrinUi::Danger);
+        QVERIFY2(banner->text().startsWith(QStringLiteral("无法读取系统参数")), qPrintable(banner->text()));
+        for (const QString &name : {QStringLiteral("保留旧部署数"), QStringLiteral("自动刷新阈值")})
+            QVERIFY(!spin(name)->isEnabled());
+        QVERIFY(!toggle(QStringLiteral("升级失败自动回滚"))->isEnabled());
+        QVERIFY(!PageTest::findButton(page.get(), QStringLiteral("保存系统参数"))->isEnabled());
+
+        QVERIFY(QDir(sim->path(conf)).removeRecursively());
+        writeConf("[global]\nmax-backup-deploys=4\n");
+        QVERIFY(reload());
+        QVERIFY(spin(QStringLiteral("保留旧部署数"))->isEnabled());
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), 4);
+    }
+
+    // A row under "即时生效" takes effect at once; every control tool key sits
+    // with the save button that writes it.
+    void systemKeysSitWithTheSaveButton_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("auto rollback") << "升级失败自动回滚";
+        QTest::newRow("kept deployments") << "保留旧部署数";
+        QTest::newRow("refresh threshold") << "自动刷新阈值";
+    }
+    void systemKeysSitWithTheSaveButton()
+    {
+        QFETCH(QString, title);
+        QWidget *section = rowOf(title)->parentWidget();
+        while (section && !dynamic_cast<TavrinUi::TavrinSection *>(section))
+            section = section->parentWidget();
+        QVERIFY(section);
+        QVERIFY(PageTest::findButton(section, QStringLiteral("保存系统参数")));
+        for (auto *badge : PageTest::childrenOfType<TavrinUi::TavrinBadge>(section))
+            QVERIFY(badge->text() != QLatin1String("即时生效"));
+    }
+
+    // Leaving with unsaved system parameters: stay, drop them, or save first.
+    void leavingWithUnsavedParameters_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("leavesAtOnce");
+        QTest::addColumn<bool>("leavesAfterSave");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("cancel stays") << "取消" << false << false << 5 << QByteArray("max-backup-deploys=2");
+        QTest::newRow("discard") << "放弃修改" << true << false << 2 << QByteArray("max-backup-deploys=2");
+        QTest::newRow("save, then leave")
+            << "保存" << false << true << 5 << QByteArray("max-backup-deploys=5");
+    }
+    void leavingWithUnsavedParameters()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, leavesAtOnce);
+        QFETCH(bool, leavesAfterSave);
+        QFETCH(int, shown);
+        QFETCH(QByteArray, stored);
+        // Nothing to ask while nothing is changed.
+        int left = 0;
+        QVERIFY(page->confirmLeave([&left] { ++left; }));
+
+        enter(spin(QStringLiteral("保留旧部署数")), 5);
+        QString asked;
+        PageTest::answerNextDialog(answer, QString(), &asked);
+        QCOMPARE(page->confirmLeave([&left] { ++left; }), leavesAtOnce);
+        QVERIFY2(asked.contains(QStringLiteral("未保存")), qPrintable(asked));
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QCOMPARE(left, leavesAfterSave ? 1 : 0);
+        QCOMPARE(spin(QStringLiteral("保留旧部署数"))->value(), shown);
+        QCOMPARE(dirtyBadge()->isVisible(), answer == QStringLiteral("取消"));
+        QVERIFY2(confText().contains(stored), confText().constData());
+    }
+
     void rollbackInProgressSetsTheCleanup()
     {
         QVERIFY(Tavrin::saveRollbackState({{QStringLiteral("strategy"), QStringLiteral("reboot3")},
@@ -315,6 +433,8 @@ private slots:
         QCOMPARE(found.size(), 7);
         QVERIFY(found.contains(QStringLiteral("备份保留/超限自动清理")));
         QVERIFY(found.contains(QStringLiteral("Tavrin系统参数/自动刷新阈值")));
+        QVERIFY(found.contains(QStringLiteral("Tavrin系统参数/升级失败自动回滚")));
+        QVERIFY(found.contains(QStringLiteral("Tavrin系统参数/保留旧部署数")));
         QVERIFY(page->highlightSetting(QStringLiteral("保留旧部署数")));
     }
 };

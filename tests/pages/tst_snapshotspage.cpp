@@ -639,6 +639,77 @@ private slots:
         QCOMPARE(Tavrin::rollbackCleanupInstalled(), strategy == QLatin1String("reboot3"));
     }
 
+    // An upgrade after a staged rollback replaces it: the card says so at once,
+    // after the boot into the upgrade and after a new start, and offers the
+    // removal of the backup nothing deletes any more.
+    void upgradeSupersedesAStagedRollback()
+    {
+        PageTest::answerNextDialog(QStringLiteral("开始还原"),
+                                   QStringLiteral("自动创建，且系统重启 3 次正常后自动删除"));
+        PageTest::answerNextDialog(QStringLiteral("稍后手动重启"));
+        rowButton(1, QStringLiteral("还原"))->click();
+        QVERIFY(waitIdle());
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("等待还原生效"));
+        auto *notice =
+            page->findChild<TavrinUi::TavrinInlineBanner *>(QStringLiteral("tavrinSupersededNotice"));
+        QVERIFY(notice && !notice->isVisible());
+        const QJsonObject state = sim->readJson(kStateFile);
+        const QString backupId = state.value(QStringLiteral("backup_snapshot_id")).toString();
+        const QString backupName = state.value(QStringLiteral("backup_snapshot_name")).toString();
+        QVERIFY(!backupId.isEmpty());
+
+        QVERIFY(Tavrin::runUpgrade().ok);
+        QVERIFY(reload());
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("已被升级取代"));
+        QVERIFY(notice->isVisible());
+        QVERIFY2(notice->text().contains(backupName), qPrintable(notice->text()));
+
+        int code = -1;
+        sim->run(QStringLiteral("systemctl"), {QStringLiteral("reboot")}, &code);
+        QCOMPARE(code, 0);
+        page = std::make_unique<SnapshotsPage>(nullptr);
+        page->resize(1000, 760);
+        page->show();
+        QVERIFY(reload());
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("已被升级取代"));
+        notice = page->findChild<TavrinUi::TavrinInlineBanner *>(QStringLiteral("tavrinSupersededNotice"));
+        QVERIFY(notice->isVisible());
+        QAbstractButton *remove = PageTest::findButton(notice, QStringLiteral("删除安全备份"));
+        QVERIFY(remove);
+        QCOMPARE(remove->accessibleName(), QStringLiteral("删除安全备份：%1").arg(backupName));
+        auto backupExists = [&backupId] {
+            for (const Tavrin::SnapshotInfo &snap : Tavrin::getSnapshots()) {
+                if (snap.id == backupId)
+                    return true;
+            }
+            return false;
+        };
+
+        // A dismissed prompt changes nothing, and the page says so.
+        qputenv("SIM_SUDO", "password");
+        qputenv("SIM_PKEXEC", "dismiss");
+        PageTest::answerNextDialog(QStringLiteral("删除"));
+        remove->click();
+        QVERIFY(waitIdle());
+        qputenv("SIM_SUDO", "grant");
+        qputenv("SIM_PKEXEC", "grant");
+        QCOMPARE(banner()->semantic(), TavrinUi::Danger);
+        QVERIFY(backupExists());
+        QVERIFY(QFileInfo::exists(sim->path(kStateFile)));
+
+        // One authorization removes the backup and the record.
+        const int prompts = callCount(QStringLiteral("tavrin-manager-helper"));
+        PageTest::answerNextDialog(QStringLiteral("删除"));
+        remove->click();
+        QVERIFY(waitIdle());
+        QCOMPARE(callCount(QStringLiteral("tavrin-manager-helper")) - prompts, 1);
+        QCOMPARE(banner()->semantic(), TavrinUi::Success);
+        QVERIFY(!backupExists());
+        QVERIFY(!QFileInfo::exists(sim->path(kStateFile)));
+        QCOMPARE(cardValue(QStringLiteral("回滚前安全备份")), QStringLiteral("未启用"));
+        QVERIFY(!notice->isVisible());
+    }
+
     void rebootNowAndCleanupAfterThreeBoots()
     {
         const Tavrin::SnapshotInfo target = Tavrin::getSnapshots().at(1);

@@ -1,4 +1,5 @@
 #include "backend/backend_p.h"
+#include "backend/upgradespace.h"
 #include "pagetest.h"
 #include "ui/components.h"
 #include "updatepage.h"
@@ -7,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+
+Q_DECLARE_METATYPE(Tavrin::SpaceProbe)
 
 // Check, upgrade and clean against the simulated system, and the forms of the
 // check's answer.
@@ -54,8 +57,8 @@ private slots:
     void cleanup()
     {
         page.reset();
-        for (const char *v :
-             {"SIM_CTL_FAIL", "SIM_CTL_FAIL_MESSAGE", "SIM_CTL_GARBAGE", "SIM_SUDO", "SIM_PKEXEC"})
+        for (const char *v : {"SIM_UPGRADE_SIZE", "SIM_CTL_FAIL", "SIM_CTL_FAIL_MESSAGE", "SIM_CTL_GARBAGE",
+                              "SIM_SUDO", "SIM_PKEXEC"})
             qunsetenv(v);
         sim.reset();
         QCOMPARE(PageTest::dropPendingAnswers(), 0);
@@ -132,7 +135,7 @@ private slots:
         QString seen;
         PageTest::answerNextDialog(QStringLiteral("开始升级"), QString(), &seen);
         QVERIFY(press(QStringLiteral("下载并升级")));
-        QVERIFY(!seen.contains(QStringLiteral("系统盘剩余")));
+        QVERIFY2(!seen.contains(QStringLiteral("升级需要")), qPrintable(seen));
         QCOMPARE(banner()->text(), QStringLiteral("系统升级完成，需重启后进入新系统。"));
         QVERIFY(PageTest::findButton(page.get(), QStringLiteral("立即重启")));
         // The status card keeps the last check's answer.
@@ -194,8 +197,10 @@ private slots:
         QString seen;
         PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
         QVERIFY(press(QStringLiteral("下载并升级")));
-        QVERIFY2(seen.contains(QStringLiteral("系统盘剩余: ")) &&
-                     seen.contains(QStringLiteral("升级建议至少: ")),
+        // No check named a size: the safe minimum, said to be one, beside the free space.
+        QVERIFY2(seen.contains(QStringLiteral("/ostree/repo")) && seen.contains(QStringLiteral("剩余 ")) &&
+                     seen.contains(QStringLiteral("升级需要 ")) &&
+                     seen.contains(QStringLiteral("按安全下限")),
                  qPrintable(seen));
         for (const Tavrin::DeployInfo &d : Tavrin::getDeploys())
             QVERIFY(!d.hidden);
@@ -204,6 +209,138 @@ private slots:
         PageTest::answerNextDialog(QStringLiteral("开始升级"));
         QVERIFY(press(QStringLiteral("下载并升级")));
         QCOMPARE(banner()->text(), QStringLiteral("系统升级完成，需重启后进入新系统。"));
+    }
+
+    void upgradeSizes_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<qint64>("bytes");
+        QTest::newRow("json bytes")
+            << R"({"code":0,"data":{"total":3,"need_download":2,"download_size":5000}})" << qint64(5000);
+        QTest::newRow("json text with unit")
+            << R"({"data":{"total":1,"need_download":1,"size":"1.5 GiB"}})" << qint64(1610612736);
+        QTest::newRow("plain line") << "Total count: 3, Need download count: 2\nDownload size: 300 MB"
+                                    << qint64(300) * 1024 * 1024;
+        QTest::newRow("plain, no unit, no space") << "need download size:4096" << qint64(4096);
+        QTest::newRow("counts only") << R"({"data":{"total":3,"need_download":2}})" << qint64(-1);
+        QTest::newRow("negative") << R"({"data":{"download_size":-5}})" << qint64(-1);
+        QTest::newRow("unknown unit") << R"({"data":{"size":"12 parsecs"}})" << qint64(-1);
+        QTest::newRow("absurd") << "Download size: 99999999999 TB" << qint64(-1);
+        QTest::newRow("garbage") << "\x01 not json" << qint64(-1);
+    }
+    void upgradeSizes()
+    {
+        QFETCH(QString, answer);
+        QFETCH(qint64, bytes);
+        QCOMPARE(Tavrin::parseUpgradeSize(answer), bytes);
+    }
+
+    // Each file system once, with what the upgrade needs there.
+    void spacePlan_data()
+    {
+        using Tavrin::SpaceProbe;
+        QTest::addColumn<QList<SpaceProbe>>("probes");
+        QTest::addColumn<qint64>("upgrade");
+        QTest::addColumn<QStringList>("expected"); // "paths|free|need" per file system
+        const SpaceProbe repo{QStringLiteral("/ostree/repo"), false, 1, 9000, QString()};
+        const SpaceProbe cache{QStringLiteral("/var/cache/c"), false, 1, 9000, QString()};
+        const SpaceProbe boot{QStringLiteral("/boot"), true, 1, 9000, QString()};
+        SpaceProbe ownBoot = boot;
+        ownBoot.device = 2;
+        ownBoot.freeBytes = 100;
+        SpaceProbe failed = cache;
+        failed.freeBytes = -1;
+        failed.error = QStringLiteral("Permission denied");
+        const QString min = QString::number(Tavrin::kBootMinimumBytes);
+        const QString fallback = QString::number(Tavrin::kUpgradeFallbackBytes);
+        QTest::newRow("one file system") << QList<SpaceProbe>{repo, cache, boot} << qint64(5000)
+                                         << QStringList{"/ostree/repo,/var/cache/c,/boot|9000|" + min};
+        QTest::newRow("separate /boot")
+            << QList<SpaceProbe>{repo, cache, ownBoot} << qint64(5000)
+            << QStringList{"/ostree/repo,/var/cache/c|9000|5000", "/boot|100|" + min};
+        QTest::newRow("no size reported") << QList<SpaceProbe>{repo, ownBoot} << qint64(-1)
+                                          << QStringList{"/ostree/repo|9000|" + fallback, "/boot|100|" + min};
+        QTest::newRow("unreadable stays apart")
+            << QList<SpaceProbe>{repo, failed} << qint64(5000)
+            << QStringList{"/ostree/repo|9000|5000", "/var/cache/c|-1|5000"};
+    }
+    void spacePlan()
+    {
+        QFETCH(QList<Tavrin::SpaceProbe>, probes);
+        QFETCH(qint64, upgrade);
+        QFETCH(QStringList, expected);
+        QStringList seen;
+        for (const Tavrin::UpgradeSpace &space : Tavrin::planUpgradeSpace(probes, upgrade))
+            seen << space.paths.join(QLatin1Char(',')) + QLatin1Char('|') + QString::number(space.freeBytes) +
+                        QLatin1Char('|') + QString::number(space.requiredBytes);
+        QCOMPARE(seen, expected);
+    }
+
+    // The size the check named is what the free space is held against.
+    void upgradeWarnsWithTheCheckedSize()
+    {
+        qputenv("SIM_UPGRADE_SIZE", QByteArray::number(qint64(1) << 55));
+        const auto restore = qScopeGuard([] { qunsetenv("SIM_UPGRADE_SIZE"); });
+        QVERIFY(press(QStringLiteral("检查更新")));
+        QString seen;
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
+        QVERIFY(press(QStringLiteral("下载并升级")));
+        QVERIFY2(seen.contains(
+                     QStringLiteral("升级需要 %1（更新检查报告）").arg(Tavrin::formatSize(qint64(1) << 55))),
+                 qPrintable(seen));
+        QVERIFY(seen.contains(QStringLiteral("剩余 ")));
+
+        // A later check without a size forgets it.
+        qunsetenv("SIM_UPGRADE_SIZE");
+        QVERIFY(press(QStringLiteral("检查更新")));
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
+        QVERIFY(press(QStringLiteral("下载并升级")));
+        QVERIFY2(!seen.contains(QStringLiteral("更新检查报告")), qPrintable(seen));
+    }
+
+    // The reboot after an upgrade is asked for, as every system change is.
+    void rebootIsConfirmed()
+    {
+        PageTest::answerNextDialog(QStringLiteral("开始升级"));
+        QVERIFY(press(QStringLiteral("下载并升级")));
+        QAbstractButton *reboot = PageTest::findButton(page.get(), QStringLiteral("立即重启"));
+        QVERIFY(reboot);
+        QString seen;
+        PageTest::answerNextDialog(QStringLiteral("稍后手动重启"), QString(), &seen);
+        reboot->click();
+        QVERIFY(seen.contains(QStringLiteral("请先保存您的工作")));
+        QCOMPARE(sim->callCount(QStringLiteral("systemctl reboot")), 0);
+
+        PageTest::answerNextDialog(QStringLiteral("立即重启"));
+        reboot->click();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->callCount(QStringLiteral("systemctl reboot")), 1, 60000);
+    }
+
+    // An upgrade replaces a rollback staged for the next boot: the question says so.
+    void upgradeSaysItReplacesAStagedRollback()
+    {
+        const Tavrin::SnapshotInfo target = Tavrin::getSnapshots().at(1);
+        Tavrin::RollbackRequest request;
+        request.targetId = target.id;
+        request.targetName = target.name;
+        request.strategy = QStringLiteral("manual");
+        request.bootedId = Tavrin::getBootedDeployId();
+        request.backupName = QStringLiteral("回滚前备份-test");
+        request.backupDesc = QStringLiteral("before");
+        QVERIFY(Tavrin::rollBackToSnapshot(request).ok);
+
+        QString seen;
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
+        QVERIFY(press(QStringLiteral("下载并升级")));
+        QVERIFY2(seen.contains(QStringLiteral("回滚到「%1」）将被此次升级取代").arg(target.name)) &&
+                     seen.contains(QStringLiteral("回滚前备份-test")),
+                 qPrintable(seen));
+
+        // Nothing staged: nothing to say.
+        QFile::remove(sim->path(QStringLiteral("/var/lib/tavrin-manager/rollback-state.json")));
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &seen);
+        QVERIFY(press(QStringLiteral("下载并升级")));
+        QVERIFY(!seen.contains(QStringLiteral("取代")));
     }
 
     void upgradeAndCleanFailures()

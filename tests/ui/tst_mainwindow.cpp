@@ -1,10 +1,13 @@
 #include <QAbstractAnimation>
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QtTest>
@@ -12,6 +15,7 @@
 #include "basepage.h"
 #include "diskusagepage.h"
 #include "mainwindow.h"
+#include "policypage.h"
 #include "testsupport.h"
 #include "ui/appearance.h"
 #include "ui/sidebar.h"
@@ -37,6 +41,7 @@ private slots:
     void idleWindowRunsNoTimers();
     void unknownPageDoesNothing();
     void sidebarFollowsSwitches();
+    void unsavedParametersHoldThePage();
     void sidebarIconsAreOneSet();
     void arrivalRunsAtOnceWhenIdle();
     void arrivalWaitsForTheLoad();
@@ -318,6 +323,70 @@ void TestMainWindow::sidebarFollowsSwitches()
     m_window->navigation()->onNavigate(About);
     QCOMPARE(m_window->pageStack()->currentIndex(), int(About));
     QCOMPARE(currentId(), int(About));
+}
+
+namespace {
+// Clicks the button with `text` in the next dialog that opens; counts the dialogs seen.
+void answerNextDialog(const QString &text, int *seen)
+{
+    auto *poll = new QTimer(qApp);
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, text, seen] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QDialog *>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>()) {
+                if (b->text() == text) {
+                    ++*seen;
+                    // Deleted only once the test's nested loops end: stop it now.
+                    poll->stop();
+                    poll->deleteLater();
+                    b->click();
+                    return;
+                }
+            }
+        }
+    });
+    poll->start();
+}
+} // namespace
+
+// A page with unsaved system parameters is left only when the user says so.
+void TestMainWindow::unsavedParametersHoldThePage()
+{
+    QListView *list = m_window->navigation()->listView();
+    m_window->gotoPage(Policy);
+    auto *policy = qobject_cast<PolicyPage *>(m_window->builtPage(Policy));
+    QVERIFY(policy);
+    QTRY_VERIFY_WITH_TIMEOUT(!policy->isBusy(), 60000);
+    QSpinBox *deploys = nullptr;
+    for (QSpinBox *spin : policy->findChildren<QSpinBox *>())
+        if (spin->accessibleName() == QStringLiteral("保留旧部署数"))
+            deploys = spin;
+    QVERIFY(deploys);
+    deploys->setValue(deploys->value() == 5 ? 6 : 5);
+
+    int seen = 0;
+    answerNextDialog(QStringLiteral("取消"), &seen);
+    m_window->navigation()->onNavigate(Update);
+    QCOMPARE(seen, 1);
+    QCOMPARE(m_window->pageStack()->currentWidget(), policy);
+    QCOMPARE(list->currentIndex().data(TavrinUi::TavrinSidebar::PageIdRole).toInt(), int(Policy));
+
+    answerNextDialog(QStringLiteral("取消"), &seen);
+    QVERIFY(!m_window->close());
+    QCOMPARE(seen, 2);
+
+    answerNextDialog(QStringLiteral("放弃修改"), &seen);
+    m_window->gotoPage(Update);
+    QCOMPARE(seen, 3);
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(Update));
+    // Nothing unsaved any more: no question.
+    m_window->gotoPage(Policy);
+    m_window->gotoPage(About);
+    QCOMPARE(seen, 3);
+    QCOMPARE(m_window->pageStack()->currentIndex(), int(About));
 }
 
 void TestMainWindow::arrivalRunsAtOnceWhenIdle()
