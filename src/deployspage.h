@@ -6,8 +6,8 @@
 #include <QHash>
 #include <QList>
 
+class DeployTable;
 class MainWindow;
-class QTableWidget;
 
 namespace TavrinUi {
 class TavrinEmptyState;
@@ -36,18 +36,14 @@ private:
     void onLoaded(const QVariant &payload);
     void showReadFailure(const QString &error, const QString &raw);
     void onUndeploy(const QString &commit);
+    void onDiscard(const QString &commit);
+    void onDiscarded(const QVariantMap &result);
     const Tavrin::DeployInfo *findDeploy(const QString &commit) const;
-    void applyColumnWidths();
-    void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void setCards(const QString &total, const QString &booted, const QString &deletable);
-    void fitVersionColumn();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     MainWindow *window = nullptr;
-    QTableWidget *table = nullptr;
+    DeployTable *table = nullptr;
     TavrinUi::TavrinInlineBanner *banner = nullptr;
     TavrinUi::TavrinResponsiveCardRow *cardRow = nullptr;
     TavrinUi::TavrinStateCard *totalCard = nullptr;
@@ -59,6 +55,7 @@ private:
     QList<Tavrin::DeployInfo> deploys;
     // What removing a deployment frees, by commit, once computed (-1: unknown).
     QHash<QString, qint64> freedBytes;
+    // What the staged deployment brings (a DeployRowDelegate::Staged value).
+    int staged = 0;
     bool operationRunning = false;
-    bool columnsApplied = false;
 };
