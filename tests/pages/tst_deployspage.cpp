@@ -488,10 +488,15 @@ private slots:
             // Names of the drawn cells, as a reader reads them.
             QVERIFY(cells->cellAt(0, 5)->text(QAccessible::Name).startsWith(QStringLiteral("操作: ")));
             if (round % 2 == 0) {
-                QVERIFY(Tavrin::runUpgrade().ok);
+                Tavrin::RollbackRequest request;
+                request.targetId = Tavrin::getSnapshots().at(1).id;
+                request.strategy = QStringLiteral("none");
+                QVERIFY(Tavrin::rollBackToSnapshot(request).ok);
             } else {
                 const QList<Tavrin::DeployInfo> list = Tavrin::getDeploys();
-                QVERIFY(Tavrin::discardStaged(*Tavrin::stagedDeploy(list)).ok);
+                const Tavrin::DeployInfo *staged = Tavrin::stagedDeploy(list);
+                QVERIFY(staged);
+                QVERIFY(Tavrin::discardStaged(*staged).ok);
             }
             QVERIFY(reload());
             for (QAccessible::Id id : std::as_const(held)) {
