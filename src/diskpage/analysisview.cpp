@@ -267,6 +267,10 @@ bool AnalysisView::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Menu && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            showRowMenu(m_table->currentRow(), QPoint());
+            return true;
+        }
         if (key->key() == Qt::Key_O && key->modifiers() == Qt::ControlModifier) {
             if (!pathAt(m_table->currentRow()).isEmpty())
                 openLocation(pathAt(m_table->currentRow()));

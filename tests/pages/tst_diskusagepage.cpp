@@ -1082,7 +1082,6 @@ private slots:
         QTest::keyClick(table, Qt::Key_Menu);
         QCOMPARE(entries, QStringList{QStringLiteral("打开位置")});
         QTRY_COMPARE_WITH_TIMEOUT(gioCalls(), (QStringList{"open " + path, "open " + path}), 10000);
-        delete poll;
         // A message row has nothing to open: no menu, no call.
         view->setRows({DiskPage::AnalysisRow{QString(), QStringLiteral("暂无数据"), QString(), 0, false, false, true}});
         table->setCurrentCell(0, 0);
