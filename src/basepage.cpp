@@ -161,6 +161,12 @@ void BasePage::resizeEvent(QResizeEvent *event)
 void BasePage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // A page's scroll areas are frames, not controls: Tab goes to what they
+    // hold, which they scroll into view when it takes the focus.
+    for (QScrollArea *area : findChildren<QScrollArea *>()) {
+        if (area->focusPolicy() != Qt::NoFocus)
+            area->setFocusPolicy(Qt::NoFocus);
+    }
     feedResponsiveCardRow();
 }
 

@@ -2,7 +2,10 @@
 
 #include "backend/freedspacecache.h"
 #include "backend/reclaim.h"
+#include "backend/staged.h"
 #include "deploydeletedialog.h"
+#include "deployrowdelegate.h"
+#include "deploytable.h"
 #include "mainwindow.h"
 #include "scrollpage.h"
 #include "ui/components.h"
@@ -18,51 +21,22 @@
 #include <QVBoxLayout>
 
 #include "zlabel.h"
-#include "zwarningbutton.h"
 
 namespace {
 
-constexpr int kColumnCount = 6;
-constexpr int kActionColumn = 5;
-constexpr int kActionMinWidth = 120;
-constexpr int kVersionMinWidth = 140;
-
-struct Status
+int stagedValue(Tavrin::StagedKind kind)
 {
-    QString text;
-    TavrinUi::Semantic semantic;
-    QString tip;
-    QString deleteTip;
-};
-
-Status statusOf(const Tavrin::DeployInfo &d)
-{
-    const QString deletableTip =
-        d.commit.isEmpty() ? DeploysPage::tr("该部署缺少标识信息，无法删除，请刷新列表后重试。")
-                           : DeploysPage::tr("删除该部署实例以释放磁盘空间，删除后该系统将无法再启动。");
-    if (d.isBooted)
-        return {DeploysPage::tr("当前启动"), TavrinUi::Accent,
-                DeploysPage::tr("此刻正在运行的系统，受系统保护，不能删除。"),
-                DeploysPage::tr("这是当前正在运行的系统，不能删除。")};
-    if (d.hidden)
-        return {
-            DeploysPage::tr("待生效"), TavrinUi::Warning,
-            DeploysPage::tr("系统更新后待生效的新系统，重启电脑后才会启用，届时它会变成「当前启动」。"
-                            "受系统保护，不能删除。"),
-            DeploysPage::tr("这是系统更新后待生效的新系统，重启电脑后才会启用，目前受系统保护，不能删除。")};
-    if (d.isRollbackBackup)
-        return {DeploysPage::tr("回滚备份"), TavrinUi::Warning,
-                DeploysPage::tr("还原系统时自动创建的安全部署，确认系统正常后可以删除。"), deletableTip};
-    return {DeploysPage::tr("历史"), TavrinUi::Muted,
-            DeploysPage::tr("已不再使用的旧系统，可删除以释放磁盘空间。"), deletableTip};
-}
-
-QTableWidgetItem *centredItem(const QString &text, const QString &tip)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setTextAlignment(Qt::AlignCenter);
-    item->setToolTip(tip);
-    return item;
+    switch (kind) {
+    case Tavrin::StagedKind::Rollback:
+        return DeployRowDelegate::StagedRollback;
+    case Tavrin::StagedKind::Upgrade:
+        return DeployRowDelegate::StagedUpgrade;
+    case Tavrin::StagedKind::Unknown:
+        return DeployRowDelegate::StagedOther;
+    case Tavrin::StagedKind::None:
+        break;
+    }
+    return DeployRowDelegate::NotStaged;
 }
 
 } // namespace
@@ -97,16 +71,12 @@ DeploysPage::DeploysPage(MainWindow *window, QWidget *parent)
     loading->stop();
     layout->addWidget(loading);
 
-    table = TavrinUi::makeRecordTable(
-        {tr("索引"), tr("版本号"), tr("状态"), tr("部署时间"), tr("提交ID"), tr("操作")}, tr("系统部署列表"),
-        content);
-    Q_ASSERT(table->columnCount() == kColumnCount);
-    table->setObjectName(QStringLiteral("tavrinDeployTable"));
-    table->setMinimumSize(320, 260);
-    connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, &DeploysPage::onSectionResized);
-    table->viewport()->installEventFilter(this);
-    table->setVisible(false);
-    layout->addWidget(table, 1);
+    table = new DeployTable(content);
+    table->setBusyCheck([this] { return operationRunning; });
+    connect(table, &DeployTable::deleteRequested, this, &DeploysPage::onUndeploy);
+    connect(table, &DeployTable::discardRequested, this, &DeploysPage::onDiscard);
+    table->widget()->setVisible(false);
+    layout->addWidget(table->widget(), 1);
 
     emptyState = new TavrinUi::TavrinEmptyState(content);
     emptyState->setIcon(QStringLiteral("system-upgrade"));
@@ -156,7 +126,11 @@ void DeploysPage::refresh()
     runAsyncQuiet(
         [] {
             const Tavrin::DeployListRead read = Tavrin::readDeployList();
+            // The rollback state tells a staged rollback from an upgrade.
+            const Tavrin::StagedKind kind =
+                read.ok ? Tavrin::stagedKind(read.deploys, Tavrin::getRollbackState()) : Tavrin::StagedKind::None;
             QVariantMap payload;
+            payload.insert(QStringLiteral("staged"), stagedValue(kind));
             payload.insert(QStringLiteral("ok"), read.ok);
             payload.insert(QStringLiteral("list"), QVariant::fromValue(read.deploys));
             payload.insert(QStringLiteral("msg"), read.error);
@@ -172,8 +146,8 @@ void DeploysPage::refresh()
 void DeploysPage::showReadFailure(const QString &error, const QString &raw)
 {
     deploys.clear();
-    table->setRowCount(0);
-    table->setVisible(false);
+    table->clear();
+    table->widget()->setVisible(false);
     emptyState->setVisible(false);
     setCards(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("-"));
     const QString text = Tavrin::friendlyExecError(error);
@@ -203,7 +177,7 @@ void DeploysPage::onLoaded(const QVariant &payload)
         commits.append(d.commit);
     // Another list: every "frees" figure may have changed.
     freedFigures->setDeployments(commits);
-    table->setRowCount(0);
+    staged = map.value(QStringLiteral("staged")).toInt();
     int booted = 0;
     int deletable = 0;
     for (const Tavrin::DeployInfo &d : std::as_const(deploys)) {
@@ -211,106 +185,9 @@ void DeploysPage::onLoaded(const QVariant &payload)
         deletable += Tavrin::isDeployDeletable(d) ? 1 : 0;
     }
     setCards(QString::number(deploys.size()), QString::number(booted), QString::number(deletable));
-    table->setVisible(!deploys.isEmpty());
+    table->widget()->setVisible(!deploys.isEmpty());
     emptyState->setVisible(deploys.isEmpty());
-
-    for (int i = 0; i < deploys.size(); ++i) {
-        const Tavrin::DeployInfo &d = deploys.at(i);
-        table->insertRow(i);
-        table->setItem(i, 0, centredItem(QString::number(i), QString()));
-
-        const QString version = d.version.isEmpty() ? QStringLiteral("-") : d.version;
-        auto *versionCell = new QWidget(table);
-        auto *versionLayout = new QHBoxLayout(versionCell);
-        versionLayout->setContentsMargins(6, 2, 6, 2);
-        versionLayout->setSpacing(8);
-        auto *versionLabel = new Ui::ElidedLabel(QString(), versionCell);
-        versionLabel->setTextFormat(Qt::PlainText);
-        versionLabel->setText(version);
-        if (d.isBooted) {
-            QFont bold = versionLabel->font();
-            bold.setWeight(QFont::Bold);
-            versionLabel->setFont(bold);
-        }
-        versionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        versionLabel->setToolTip(version);
-        versionLabel->setAccessibleName(version);
-        versionLayout->addWidget(versionLabel, 1);
-        auto *versionItem = new QTableWidgetItem(version);
-        versionItem->setForeground(Qt::transparent);
-        table->setItem(i, 1, versionItem);
-        table->setCellWidget(i, 1, versionCell);
-
-        const Status status = statusOf(d);
-        QTableWidgetItem *statusItem = centredItem(status.text, status.tip);
-        statusItem->setForeground(TavrinUi::semanticColor(status.semantic));
-        table->setItem(i, 2, statusItem);
-
-        const QString time = Tavrin::formatTime(d.time);
-        table->setItem(i, 3, centredItem(time, time));
-        table->setItem(i, 4, centredItem(d.commit.left(16) + QStringLiteral("..."), d.commit));
-
-        auto *actions = new QWidget(table);
-        auto *actionLayout = new QHBoxLayout(actions);
-        actionLayout->setContentsMargins(4, 2, 4, 2);
-        actionLayout->setSpacing(6);
-        auto *remove = new ZWarningButton(actions);
-        remove->setText(tr("删除部署"));
-        remove->setCursor(Qt::PointingHandCursor);
-        remove->setEnabled(Tavrin::isDeployDeletable(d));
-        remove->setToolTip(status.deleteTip);
-        remove->setAccessibleName(tr("删除部署：%1").arg(version));
-        const QString commit = d.commit;
-        connect(remove, &QPushButton::clicked, this, [this, commit] {
-            if (!commit.isEmpty())
-                onUndeploy(commit);
-        });
-        actionLayout->addWidget(remove);
-        actionLayout->addStretch(1);
-        table->setItem(i, kActionColumn, new QTableWidgetItem());
-        table->setCellWidget(i, kActionColumn, actions);
-    }
-
-    applyColumnWidths();
-    TavrinUi::finalizeTableAccessible(table);
-}
-
-void DeploysPage::applyColumnWidths()
-{
-    if (columnsApplied)
-        return;
-    columnsApplied = true;
-    const int widths[kColumnCount] = {50, 210, 90, 140, 100, 120};
-    for (int i = 0; i < kColumnCount; ++i)
-        table->setColumnWidth(i, widths[i]);
-    fitVersionColumn();
-}
-
-// The version column takes the width the fixed columns leave, so the table
-// has no empty strip at its right edge.
-void DeploysPage::fitVersionColumn()
-{
-    if (!columnsApplied)
-        return;
-    int others = 0;
-    for (int i = 0; i < kColumnCount; ++i)
-        others += i == 1 ? 0 : table->columnWidth(i);
-    table->setColumnWidth(1, qMax(210, table->viewport()->width() - others));
-}
-
-bool DeploysPage::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == table->viewport() && event->type() == QEvent::Resize)
-        fitVersionColumn();
-    return BasePage::eventFilter(watched, event);
-}
-
-void DeploysPage::onSectionResized(int logicalIndex, int, int newSize)
-{
-    if (logicalIndex == kActionColumn && newSize < kActionMinWidth)
-        table->setColumnWidth(kActionColumn, kActionMinWidth);
-    else if (logicalIndex == 1 && newSize <= kVersionMinWidth - 1)
-        table->setColumnWidth(1, kVersionMinWidth);
+    table->setRows(deploys, staged);
 }
 
 const Tavrin::DeployInfo *DeploysPage::findDeploy(const QString &commit) const
@@ -399,7 +276,5 @@ void DeploysPage::onUndeploy(const QString &commit)
 
 QString DeploysPage::selectedCommit() const
 {
-    const int row = table->currentRow();
-    return row >= 0 && row < deploys.size() && table->selectionModel()->isRowSelected(row) ? deploys.at(row).commit
-                                                                                          : QString();
+    return table->selectedCommit();
 }

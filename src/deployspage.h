@@ -6,11 +6,11 @@
 #include <QHash>
 #include <QList>
 
+class DeployTable;
 class MainWindow;
 namespace Tavrin {
 class FreedSpaceCache;
 }
-class QTableWidget;
 
 namespace TavrinUi {
 class TavrinEmptyState;
@@ -39,18 +39,14 @@ private:
     void onLoaded(const QVariant &payload);
     void showReadFailure(const QString &error, const QString &raw);
     void onUndeploy(const QString &commit);
+    void onDiscard(const QString &commit);
+    void onDiscarded(const QVariantMap &result);
     const Tavrin::DeployInfo *findDeploy(const QString &commit) const;
-    void applyColumnWidths();
-    void onSectionResized(int logicalIndex, int oldSize, int newSize);
     void setCards(const QString &total, const QString &booted, const QString &deletable);
-    void fitVersionColumn();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     MainWindow *window = nullptr;
-    QTableWidget *table = nullptr;
+    DeployTable *table = nullptr;
     TavrinUi::TavrinInlineBanner *banner = nullptr;
     TavrinUi::TavrinResponsiveCardRow *cardRow = nullptr;
     TavrinUi::TavrinStateCard *totalCard = nullptr;
@@ -62,6 +58,7 @@ private:
     QList<Tavrin::DeployInfo> deploys;
     // What removing a deployment frees, by commit, for its delete dialog.
     Tavrin::FreedSpaceCache *freedFigures = nullptr;
+    // What the staged deployment brings (a DeployRowDelegate::Staged value).
+    int staged = 0;
     bool operationRunning = false;
-    bool columnsApplied = false;
 };

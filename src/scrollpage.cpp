@@ -13,6 +13,8 @@ ScrollPage buildScrollPage(QWidget *page, int spacing)
     parts.scroll->setFrameShape(QFrame::NoFrame);
     parts.scroll->setWidgetResizable(true);
     parts.scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // No Tab stop of its own: the focus goes to the controls it holds.
+    parts.scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(parts.scroll);
     parts.content = new QWidget(parts.scroll);
     parts.layout = new QVBoxLayout(parts.content);

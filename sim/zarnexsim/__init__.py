@@ -16,6 +16,7 @@ from .coreutils import main_df, main_du, main_install, main_mv, main_rm
 from .ctl import main_ctl
 from .elevation import main_pkexec, main_sudo
 from .gio import main_gio
+from .ostreeadmin import main_ostree_admin
 from .rootbuilder import make_root
 from .state import CTL_NAME
 from .systemctl import main_systemctl
@@ -32,6 +33,7 @@ TOOLS = {
     "du": main_du,
     "df": main_df,
     "systemctl": main_systemctl,
+    "ostree-admin": main_ostree_admin,
     "make-root": make_root,
 }
 

@@ -1,6 +1,7 @@
 """Builds a populated simulated root (make-root.sh)."""
 
 import os
+import shlex
 import random
 import shutil
 import time
@@ -58,6 +59,10 @@ sys.exit(zarnexsim.run_rooted(%(tool)r, __file__, sys.argv))
 # The real ostree, slowed by SIM_OSTREE_DELAY seconds when set (a cold, big
 # tree); each start is logged, so a test knows a slow listing is under way.
 OSTREE_WRAPPER = """#!/bin/sh
+# "ostree admin" acts on the simulated deployments, not on a real sysroot.
+if [ "$1" = admin ]; then
+  exec /usr/bin/python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import zarnexsim; sys.exit(zarnexsim.run_rooted("ostree-admin", sys.argv[2], sys.argv[2:]))' %(simdir)s "$0" "$@"
+fi
 log="$(dirname "$(dirname "$(dirname "$(readlink -f "$0")")")")/var/log/zarnex-sim/calls.jsonl"
 printf '{"tool": "ostree", "argv": ["ostree", "%%s"]}\\n' "${1%%%%[\\"\\\\]*}" >>"$log" 2>/dev/null
 [ -n "$SIM_OSTREE_DELAY" ] && sleep "$SIM_OSTREE_DELAY"
@@ -177,7 +182,7 @@ def build_root(root, files, snapshot_count, rng):
         atomic_write(os.path.join(root, "usr/bin", tool), ROOTED_TEMPLATE % {"tool": tool, "simdir": SIM_DIR},
                      0o755)
     # Real tools the program (and the boot-counter script) call by absolute path.
-    atomic_write(os.path.join(root, "usr/bin/ostree"), OSTREE_WRAPPER % {"ostree": OSTREE}, 0o755)
+    atomic_write(os.path.join(root, "usr/bin/ostree"), OSTREE_WRAPPER % {"ostree": OSTREE, "simdir": shlex.quote(SIM_DIR)}, 0o755)
     os.symlink("/usr/bin/python3", os.path.join(root, "usr/bin/python3"))
     # The disk scanner's priority wrappers: the host's own, they only lower priorities.
     for tool in ("nice", "ionice"):

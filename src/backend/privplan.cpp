@@ -38,6 +38,25 @@ bool ctlArgsAllowed(const QJsonArray &a)
     return false;
 }
 
+// Only the discard of the deployment staged for the next boot, by its index,
+// and only with the commit the index must still hold.
+bool ostreeStepAllowed(const QJsonObject &step)
+{
+    const QJsonArray a = step.value(QLatin1String("args")).toArray();
+    if (a.size() != 3 || a.at(0).toString() != QLatin1String("admin") ||
+        a.at(1).toString() != QLatin1String("undeploy"))
+        return false;
+    const QString index = a.at(2).toString();
+    if (index.isEmpty() || index.size() > 6)
+        return false;
+    for (const QChar c : index) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    const QJsonValue staged = step.value(QLatin1String("staged"));
+    return isFreeWord(staged) && !staged.toString().isEmpty();
+}
+
 bool systemctlArgsAllowed(const QJsonArray &a)
 {
     if (a.size() == 1)
@@ -104,6 +123,8 @@ QString toolPath(const QString &tool)
         return QStringLiteral("/usr/sbin/zarnex-immutable-ctl");
     if (tool == QLatin1String("systemctl"))
         return QStringLiteral("/usr/bin/systemctl");
+    if (tool == QLatin1String("ostree"))
+        return QStringLiteral("/usr/bin/ostree");
     return QString();
 }
 
@@ -150,7 +171,8 @@ bool validate(const QJsonObject &plan, QString *error)
             if (!args.isArray())
                 return refuse(where + QStringLiteral("\"args\" is not a list"));
             const bool allowed = (tool == QLatin1String("ctl") && ctlArgsAllowed(args.toArray())) ||
-                                 (tool == QLatin1String("systemctl") && systemctlArgsAllowed(args.toArray()));
+                                 (tool == QLatin1String("systemctl") && systemctlArgsAllowed(args.toArray())) ||
+                                 (tool == QLatin1String("ostree") && ostreeStepAllowed(step));
             if (!allowed)
                 return refuse(where + QStringLiteral("not an allowed command"));
             const QJsonValue timeout = step.value(QLatin1String("timeout"));
@@ -165,8 +187,11 @@ bool validate(const QJsonObject &plan, QString *error)
 
 bool isCommitPoint(const QJsonObject &step)
 {
-    if (step.value(QLatin1String("op")).toString() != QLatin1String("run") ||
-        step.value(QLatin1String("tool")).toString() != QLatin1String("ctl"))
+    if (step.value(QLatin1String("op")).toString() != QLatin1String("run"))
+        return false;
+    if (step.value(QLatin1String("tool")).toString() == QLatin1String("ostree"))
+        return true;
+    if (step.value(QLatin1String("tool")).toString() != QLatin1String("ctl"))
         return false;
     const QString verb = step.value(QLatin1String("args")).toArray().at(1).toString();
     return verb == QLatin1String("rollback") || verb == QLatin1String("delete") ||

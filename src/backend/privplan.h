@@ -15,6 +15,8 @@
 ///   {"op": "write", "target": PATH, "json": OBJECT, "fill": {KEY: WHAT}}
 ///   {"op": "remove", "target": PATH}
 ///   {"op": "run", "tool": "ctl" | "systemctl", "args": [...], "timeout": MS}
+///   {"op": "run", "tool": "ostree", "args": ["admin", "undeploy", INDEX], "staged": COMMIT, "timeout": MS}
+///     (run only while the deployment staged for the next boot is COMMIT at INDEX)
 /// and any step may carry "tolerate": true (its failure does not stop the plan).
 /// "fill" sets keys of OBJECT when the step is reached: {"snapshot_named": NAME}
 /// is the id of the snapshot with that name, "staged_deployment" the commit of
@@ -47,7 +49,7 @@ inline constexpr qsizetype kMaxSteps = 32;
 bool validate(const QJsonObject &plan, QString *error);
 
 /// A run step that cannot be undone (the rollback itself, a deletion, an
-/// undeploy, a cache clean): once it
+/// undeploy, a cache clean, a discarded staged deployment): once it
 /// has succeeded, the helper no longer undoes the steps before it.
 bool isCommitPoint(const QJsonObject &step);
 

@@ -3,7 +3,10 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
@@ -16,6 +19,15 @@
 using namespace TavrinUi;
 
 namespace DiskPage {
+
+namespace {
+
+void openLocation(const QString &path)
+{
+    QProcess::startDetached(QStringLiteral("gio"), {QStringLiteral("open"), path});
+}
+
+} // namespace
 
 AnalysisView::AnalysisView(QWidget *parent) : TavrinSection(Text::tr("目录分析"), QString(), parent)
 {
@@ -84,6 +96,8 @@ AnalysisView::AnalysisView(QWidget *parent) : TavrinSection(Text::tr("目录分�
             [this](int row, int) { emit rowActivated(row); });
     connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { emit rowClicked(row); });
     m_table->installEventFilter(this);
+    m_table->viewport()->installEventFilter(this);
+    m_table->setContextMenuPolicy(Qt::DefaultContextMenu);
     l->addWidget(m_table);
 }
 
@@ -95,6 +109,9 @@ void AnalysisView::setViewMode(ViewMode mode)
 
 void AnalysisView::setRows(const QList<AnalysisRow> &rows)
 {
+    m_paths.clear();
+    for (const AnalysisRow &row : rows)
+        m_paths << (row.message ? QString() : row.path);
     m_table->clearContents();
     m_table->clearSpans();
     m_table->setRowCount(int(rows.size()));
@@ -133,22 +150,22 @@ void AnalysisView::setRows(const QList<AnalysisRow> &rows)
             open->setAccessibleName(Text::tr("打开位置：%1").arg(row.path));
             open->setFocusPolicy(Qt::NoFocus);
             const QString path = row.path;
-            connect(open, &QToolButton::clicked, this, [path] {
-                QProcess::startDetached(QStringLiteral("gio"), {QStringLiteral("open"), path});
-            });
+            connect(open, &QToolButton::clicked, this, [path] { openLocation(path); });
             m_table->setCellWidget(r, 3, open);
         }
         m_table->setItem(r, 3, new QTableWidgetItem);
     }
     finalizeTableAccessible(m_table);
-    // The last column holds only the open button: read its action, or that there is none.
+    // The last column holds only the open button, which a reader does not
+    // reach: the cell says what it opens and the keyboard's way to it.
     for (int r = 0; r < rows.size(); ++r) {
         if (rows.at(r).message)
             continue;
         const QString path = rows.at(r).path;
         if (QTableWidgetItem *cell = m_table->item(r, 3))
             cell->setData(Qt::AccessibleTextRole,
-                          path.isEmpty() ? Text::tr("无可打开的位置") : Text::tr("打开位置：%1").arg(path));
+                          path.isEmpty() ? Text::tr("无可打开的位置")
+                                         : Text::tr("打开位置：%1（菜单键或 Ctrl+O）").arg(path));
     }
 }
 
@@ -207,10 +224,58 @@ void AnalysisView::setContext(ViewMode mode, const QString &browsePath, const QS
     }
 }
 
+QString AnalysisView::pathAt(int row) const
+{
+    return row >= 0 && row < m_paths.size() ? m_paths.at(row) : QString();
+}
+
+// The keyboard's and the context menu's way to the row's open button.
+void AnalysisView::showRowMenu(int row, QPoint globalPos)
+{
+    const QString path = pathAt(row);
+    if (path.isEmpty())
+        return;
+    QMenu menu(m_table);
+    menu.setObjectName(QStringLiteral("tavrinDiskRowMenu"));
+    menu.setAccessibleName(Text::tr("目录操作：%1").arg(path));
+    QAction *open = menu.addAction(Text::tr("打开位置"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    if (globalPos.isNull()) {
+        const QRect cell = m_table->visualRect(m_table->model()->index(row, 3));
+        globalPos = m_table->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint());
+    }
+    QPointer<AnalysisView> self(this);
+    QAction *chosen = menu.exec(globalPos);
+    if (self && chosen == open && pathAt(row) == path)
+        openLocation(path);
+}
+
 bool AnalysisView::eventFilter(QObject *watched, QEvent *event)
 {
+    if ((watched == m_table || watched == m_table->viewport()) && event->type() == QEvent::ContextMenu) {
+        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+        int row = m_table->currentRow();
+        if (menuEvent->reason() == QContextMenuEvent::Mouse && watched == m_table->viewport()) {
+            row = m_table->rowAt(menuEvent->pos().y());
+            if (row >= 0)
+                m_table->selectRow(row);
+            showRowMenu(row, menuEvent->globalPos());
+        } else {
+            showRowMenu(row, QPoint());
+        }
+        return true;
+    }
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Menu && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            showRowMenu(m_table->currentRow(), QPoint());
+            return true;
+        }
+        if (key->key() == Qt::Key_O && key->modifiers() == Qt::ControlModifier) {
+            if (!pathAt(m_table->currentRow()).isEmpty())
+                openLocation(pathAt(m_table->currentRow()));
+            return true;
+        }
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_table->currentRow() >= 0) {
             emit rowActivated(m_table->currentRow());
             return true;

@@ -5,6 +5,7 @@
 // forwards what the user asks; the browse state itself is the page's.
 
 #include <QList>
+#include <QPoint>
 #include <QStringList>
 
 #include "ui/components.h"
@@ -31,6 +32,8 @@ public:
     void setContext(ViewMode mode, const QString &browsePath, const QString &followed,
                     const QStringList &stackPaths);
     QTableWidget *table() const { return m_table; }
+    // The location the row's open button opens; "" for none.
+    QString pathAt(int row) const;
 
 signals:
     void viewModeRequested(DiskPage::ViewMode mode);
@@ -46,6 +49,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showRowMenu(int row, QPoint globalPos);
+
     QButtonGroup *m_viewButtons = nullptr;
     ZLabel *m_viewHint = nullptr;
     QPushButton *m_backButton = nullptr;
@@ -53,6 +58,7 @@ private:
     QHBoxLayout *m_breadcrumbLayout = nullptr;
     ZLabel *m_pathLabel = nullptr;
     QTableWidget *m_table = nullptr;
+    QStringList m_paths;
 };
 
 } // namespace DiskPage

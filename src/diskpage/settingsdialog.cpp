@@ -246,6 +246,8 @@ SettingsDialog::SettingsDialog(Tavrin::MonitorConfig *config, HistoryModel *mode
 
     auto *scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    // A frame, not a Tab stop: the focus goes to the rows' controls.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setWidget(body);
     // Wide enough for the rows' controls where the screen allows; on a narrower screen (or with

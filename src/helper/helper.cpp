@@ -153,13 +153,17 @@ QStringList snapshotIdsNamed(const QString &name)
     return ids;
 }
 
-QString stagedDeployment()
+// The commit of the deployment staged for the next boot, with its index.
+QString stagedDeployment(int *index = nullptr)
 {
     const ToolRun status = runTool(QStringLiteral("ctl"), {"admin", "status", "-j"}, 60000);
     for (const QJsonValue &v : jsonList(status.output, "deploy_list")) {
         const QJsonObject d = v.toObject();
-        if (d.value(QLatin1String("Hidden")).toBool() && !d.value(QLatin1String("IsBooted")).toBool())
+        if (d.value(QLatin1String("Hidden")).toBool() && !d.value(QLatin1String("IsBooted")).toBool()) {
+            if (index)
+                *index = d.value(QLatin1String("Index")).toInt(-1);
             return d.value(QLatin1String("CommitIDIdx")).toString();
+        }
     }
     return QString();
 }
@@ -326,6 +330,19 @@ public:
         // A snapshot is named by its creator: the new one is the id that was not there.
         const QString name = args.size() == 4 ? args.at(2) : QString();
         const QStringList before = creates && !name.isEmpty() ? snapshotIdsNamed(name) : QStringList();
+        // An index names another deployment once the list has changed: the
+        // staged one must still be the commit the plan was made for.
+        if (step.contains(QLatin1String("staged"))) {
+            int index = -1;
+            const QString staged = stagedDeployment(&index);
+            if (staged != step.value(QLatin1String("staged")).toString() ||
+                QString::number(index) != args.value(2)) {
+                ToolRun refused;
+                refused.error = QStringLiteral("the deployment staged for the next boot is no longer %1")
+                                    .arg(step.value(QLatin1String("staged")).toString().left(12));
+                return refused;
+            }
+        }
         ToolRun r = runTool(tool, args, timeout);
         if (!r.ok)
             return r;

@@ -1,5 +1,9 @@
 #include "backend/backend_p.h"
+#include "backend/privplan.h"
+#include "backend/staged.h"
 #include "simroot.h"
+
+#include <QJsonDocument>
 
 using namespace Tavrin;
 using Tavrin::Test::kCtl;
@@ -198,6 +202,84 @@ private slots:
         QFETCH(DeployInfo, d);
         QFETCH(bool, deletable);
         QCOMPARE(isDeployDeletable(d), deletable);
+    }
+
+    // A staged rollback is known by the rollback state that waits for it; a
+    // newer version is an upgrade; anything else is not named.
+    void stagedKinds_data()
+    {
+        QTest::addColumn<QList<DeployInfo>>("deploys");
+        QTest::addColumn<QString>("stateCommit");
+        QTest::addColumn<QString>("stateStatus");
+        QTest::addColumn<int>("kind");
+        const DeployInfo booted = deploy("25.1.2", "boot", true);
+        const QList<DeployInfo> upgrade{deploy("25.1.10", "next", false, true), booted};
+        const QList<DeployInfo> older{deploy("25.1.1", "next", false, true), booted};
+        QTest::newRow("nothing staged") << QList<DeployInfo>{booted} << QString() << QString()
+                                        << int(StagedKind::None);
+        QTest::newRow("hidden but booted") << QList<DeployInfo>{deploy("25.1.3", "boot", true, true)} << "boot"
+                                           << "pending" << int(StagedKind::None);
+        QTest::newRow("rollback waiting for it") << older << "next" << "pending" << int(StagedKind::Rollback);
+        QTest::newRow("rollback even to a newer version") << upgrade << "next" << "pending"
+                                                          << int(StagedKind::Rollback);
+        QTest::newRow("newer version, numerically") << upgrade << QString() << QString() << int(StagedKind::Upgrade);
+        QTest::newRow("state of another deployment") << older << "other" << "pending" << int(StagedKind::Unknown);
+        QTest::newRow("cancelled rollback") << older << "next" << "cancelled" << int(StagedKind::Unknown);
+        QTest::newRow("no version") << QList<DeployInfo>{deploy("", "next", false, true), booted} << QString()
+                                    << QString() << int(StagedKind::Unknown);
+    }
+    void stagedKinds()
+    {
+        QFETCH(QList<DeployInfo>, deploys);
+        QFETCH(QString, stateCommit);
+        QFETCH(QString, stateStatus);
+        QFETCH(int, kind);
+        RollbackState state;
+        state.valid = !stateCommit.isEmpty();
+        state.rollbackCommit = stateCommit;
+        state.status = stateStatus;
+        state.strategy = QStringLiteral("reboot3");
+        QCOMPARE(int(stagedKind(deploys, state)), kind);
+    }
+
+    // The discard plan: the pending rollback it carries is cancelled first,
+    // with the rest of its state kept, then the index goes, bound to its commit.
+    void discardPlan_data()
+    {
+        QTest::addColumn<QJsonObject>("state");
+        QTest::addColumn<bool>("cancels");
+        const QJsonObject pending{{"rollback_commit", "next"}, {"status", "pending"},
+                                  {"backup_snapshot_id", "b1"}, {"strategy", "reboot3"}};
+        QJsonObject other = pending;
+        other.insert("rollback_commit", "else");
+        QJsonObject done = pending;
+        done.insert("status", "done");
+        QTest::newRow("pending rollback") << pending << true;
+        QTest::newRow("rollback of another deployment") << other << false;
+        QTest::newRow("finished rollback") << done << false;
+        QTest::newRow("no state") << QJsonObject() << false;
+    }
+    void discardPlan()
+    {
+        QFETCH(QJsonObject, state);
+        QFETCH(bool, cancels);
+        DeployInfo staged = deploy("25.1.3", "next", false, true);
+        staged.index = 3;
+        const QJsonArray steps = discardStagedSteps(staged, state);
+        QCOMPARE(steps.size(), cancels ? 2 : 1);
+        QString why;
+        QVERIFY2(Plan::validate(QJsonObject{{"steps", steps}}, &why), qPrintable(why));
+        const QJsonObject undeploy = steps.last().toObject();
+        QCOMPARE(undeploy.value("tool").toString(), QStringLiteral("ostree"));
+        QCOMPARE(undeploy.value("args").toArray(), (QJsonArray{"admin", "undeploy", "3"}));
+        QCOMPARE(undeploy.value("staged").toString(), QStringLiteral("next"));
+        if (!cancels)
+            return;
+        QJsonObject expected = state;
+        expected.insert("status", "cancelled");
+        const QJsonObject write = steps.first().toObject();
+        QCOMPARE(write.value("target").toString(), QStringLiteral("/var/lib/tavrin-manager/rollback-state.json"));
+        QCOMPARE(QJsonDocument::fromJson(write.value("content").toString().toUtf8()).object(), expected);
     }
 
     void osVersion_data()

@@ -22,6 +22,14 @@ QJsonObject ctl(const QStringList &args)
     return Plan::runStep(QStringLiteral("ctl"), args, 1000);
 }
 
+QJsonObject ostree(const QStringList &args, const QJsonValue &staged = QStringLiteral("0123abcd"))
+{
+    QJsonObject step = Plan::runStep(QStringLiteral("ostree"), args, 1000);
+    if (!staged.isUndefined())
+        step.insert(QStringLiteral("staged"), staged);
+    return step;
+}
+
 } // namespace
 
 class TestPrivPlan : public QObject
@@ -51,6 +59,16 @@ private slots:
             << QJsonArray{ctl({"snapshot", "delete", "id2"}), ctl({"admin", "undeploy", "0123abcd"}),
                           ctl({"upgrade", "clean", "-a"})}
             << true;
+        QTest::newRow("discarding the staged deployment")
+            << QJsonArray{ostree({"admin", "undeploy", "0"})} << true;
+        QTest::newRow("staged discard without its commit")
+            << QJsonArray{ostree({"admin", "undeploy", "0"}, QJsonValue::Undefined)} << false;
+        QTest::newRow("staged discard with an option as commit")
+            << QJsonArray{ostree({"admin", "undeploy", "0"}, QStringLiteral("--force"))} << false;
+        QTest::newRow("staged discard by commit") << QJsonArray{ostree({"admin", "undeploy", "0123abcd"})} << false;
+        QTest::newRow("staged discard of a negative index") << QJsonArray{ostree({"admin", "undeploy", "-1"})} << false;
+        QTest::newRow("another ostree command") << QJsonArray{ostree({"admin", "cleanup", "0"})} << false;
+        QTest::newRow("ostree on a repository") << QJsonArray{ostree({"--repo=/ostree/repo", "prune", "x"})} << false;
         QTest::newRow("no steps") << QJsonArray{} << false;
         QTest::newRow("undeploy by an option") << QJsonArray{ctl({"admin", "undeploy", "--all"})} << false;
         QTest::newRow("undeploy of nothing") << QJsonArray{ctl({"admin", "undeploy", ""})} << false;

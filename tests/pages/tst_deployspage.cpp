@@ -1,7 +1,9 @@
 #include "backend/backend_p.h"
 #include "backend/freedspacecache.h"
 #include "backend/reclaim.h"
+#include "backend/staged.h"
 #include "deploydeletedialog.h"
+#include "deployrowdelegate.h"
 #include "deployspage.h"
 #include "pagetest.h"
 #include "snapshotrowdelegate.h"
@@ -9,9 +11,13 @@
 #include "ui/components.h"
 #include "ui/pageblocks.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -19,6 +25,7 @@
 #include <QThreadPool>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 
 // The deployments list against the simulated system, driven through its
 // buttons and dialogs.
@@ -39,15 +46,48 @@ private:
         return QTest::qWaitFor([this] { return !page->isBusy(); }, 120000);
     }
 
-    QString version(int row) const
+    QString version(int row) const { return table()->item(row, 1)->text(); }
+
+    // The row's drawn button, used as the mouse uses it.
+    struct RowAction
     {
-        auto labels = PageTest::childrenOfType<Ui::ElidedLabel>(table()->cellWidget(row, 1));
-        return labels.isEmpty() ? QString() : labels.first()->text();
+        QTableWidget *table;
+        int row;
+        DeployRowDelegate *rows() const
+        {
+            return qobject_cast<DeployRowDelegate *>(table->itemDelegateForColumn(5));
+        }
+        void click() const
+        {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rows()->actionRect(row).center());
+        }
+        bool isEnabled() const { return rows()->actionEnabled(row); }
+        QString accessibleName() const { return table->item(row, 5)->data(Qt::AccessibleTextRole).toString(); }
+        const RowAction *operator->() const { return this; }
+    };
+    RowAction deleteButton(int row) const { return RowAction{table(), row}; }
+
+    int promptCount() const
+    {
+        QFile log(sim->path(QStringLiteral("/var/log/zarnex-sim/prompts.log")));
+        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count('\n')) : 0;
     }
 
-    QAbstractButton *deleteButton(int row) const
+    // Stages a rollback to the second snapshot, with its safety backup and
+    // the state that waits for it.
+    void stageRollback()
     {
-        return table()->cellWidget(row, 5)->findChild<QAbstractButton *>();
+        const QList<Tavrin::SnapshotInfo> snaps = Tavrin::getSnapshots();
+        Tavrin::RollbackRequest request;
+        request.targetId = snaps.at(1).id;
+        request.targetName = snaps.at(1).name;
+        request.strategy = QStringLiteral("reboot3");
+        request.backupName = QStringLiteral("回滚前备份-test");
+        request.backupDesc = QStringLiteral("before");
+        request.bootedId = Tavrin::getBootedDeployId();
+        QVERIFY(Tavrin::rollBackToSnapshot(request).ok);
+        QCOMPARE(Tavrin::getRollbackState().status, QStringLiteral("pending"));
+        QVERIFY(!Tavrin::getRollbackState().rollbackCommit.isEmpty());
     }
 
     int rowWithStatus(const QString &status) const
@@ -122,12 +162,22 @@ private slots:
         const int history = rowWithStatus(QStringLiteral("历史"));
         QVERIFY(booted >= 0 && pending >= 0 && backup >= 0 && history >= 0);
         QCOMPARE(version(pending), QStringLiteral("25.1.3"));
-        QVERIFY(
-            PageTest::childrenOfType<Ui::ElidedLabel>(table()->cellWidget(booted, 1)).first()->font().bold());
+        QVERIFY(table()->item(booted, 1)->data(DeployRowDelegate::BootedRole).toBool());
+        QVERIFY(!table()->item(history, 1)->data(DeployRowDelegate::BootedRole).toBool());
         QVERIFY(!deleteButton(booted)->isEnabled());
-        QVERIFY(!deleteButton(pending)->isEnabled());
+        // The staged upgrade is not deleted but discarded.
+        QCOMPARE(deleteButton(pending)->rows()->actionOf(pending), DeployRowDelegate::Discard);
+        QCOMPARE(table()->item(pending, 1)->data(DeployRowDelegate::StagedRole).toInt(),
+                 int(DeployRowDelegate::StagedUpgrade));
         QVERIFY(deleteButton(backup)->isEnabled());
-        QCOMPARE(deleteButton(history)->accessibleName(), QStringLiteral("删除部署：25.1.1"));
+        // What the drawn cells show reaches a screen reader.
+        QCOMPARE(deleteButton(history)->accessibleName(), QStringLiteral("操作: 删除部署（Enter 或菜单键）"));
+        QCOMPARE(deleteButton(pending)->accessibleName(), QStringLiteral("操作: 放弃部署（Enter 或菜单键）"));
+        QVERIFY(deleteButton(booted)->accessibleName().startsWith(QStringLiteral("操作: 不能删除：")));
+        QCOMPARE(table()->item(pending, 1)->data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("版本号: 25.1.3，待生效的升级"));
+        QCOMPARE(table()->item(booted, 1)->data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("版本号: 25.1.2，当前启动"));
         for (int r = 0; r < list.size(); ++r) {
             QCOMPARE(table()->item(r, 0)->text(), QString::number(r));
             QCOMPARE(table()->item(r, 4)->text(), list.at(r).commit.left(16) + QStringLiteral("..."));
@@ -138,6 +188,332 @@ private slots:
         for (auto *c : cards)
             values << c->valueLabel()->text();
         QCOMPARE(values, (QStringList{QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("2")}));
+    }
+
+    // A reload refills the rows it had: the cells an assistive tool holds
+    // stay alive, and no row carries a widget of its own.
+    void rowsAreUpdatedInPlace()
+    {
+        QCOMPARE(table()->rowCount(), 3);
+        QList<QTableWidgetItem *> before;
+        for (int c = 0; c < 6; ++c)
+            before << table()->item(2, c);
+        QVERIFY(Tavrin::runUpgrade().ok);
+        QVERIFY(reload());
+        QCOMPARE(table()->rowCount(), 4);
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(table()->item(2, c), before.at(c));
+        const QList<Tavrin::DeployInfo> list = Tavrin::getDeploys();
+        for (int r = 0; r < list.size(); ++r) {
+            QCOMPARE(version(r), list.at(r).version);
+            QCOMPARE(table()->item(r, 1)->data(Qt::UserRole).toString(), list.at(r).commit);
+            for (int c = 0; c < 6; ++c)
+                QVERIFY(!table()->cellWidget(r, c));
+        }
+    }
+
+    // Columns are as wide as what they hold in the font in use, and the
+    // table never runs past its view: the version gives way, then the commit.
+    void widthsFollowTheFont_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("commitShown");
+        QTest::newRow("small font, narrow") << 8 << 920 << true;
+        QTest::newRow("large font, narrow") << 16 << 920 << false;
+        QTest::newRow("large font, wide") << 16 << 1060 << true;
+        QTest::newRow("very large font, wide") << 22 << 1060 << false;
+    }
+    void widthsFollowTheFont()
+    {
+        QFETCH(int, points);
+        QFETCH(int, width);
+        QFETCH(bool, commitShown);
+        QFont font = table()->font();
+        font.setPointSize(points);
+        table()->setFont(font);
+        page->resize(width, 700);
+        QVERIFY(reload());
+        QTRY_VERIFY(table()->viewport()->width() > 0);
+        QCoreApplication::processEvents();
+        QTableWidget *t = table();
+        const QFontMetrics fm(t->font());
+        QCOMPARE(t->font().pointSize(), points);
+        int total = 0;
+        for (int c = 0; c < 6; ++c)
+            total += t->isColumnHidden(c) ? 0 : t->columnWidth(c);
+        QVERIFY2(total <= t->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(total).arg(t->viewport()->width())));
+        auto *rows = qobject_cast<DeployRowDelegate *>(t->itemDelegateForColumn(5));
+        QVERIFY(t->columnWidth(5) >= rows->actionsWidth());
+        for (int r = 0; r < t->rowCount(); ++r) {
+            for (int c : {0, 2, 3, 4}) {
+                if (t->isColumnHidden(c))
+                    continue;
+                const int need = fm.horizontalAdvance(t->item(r, c)->text());
+                QVERIFY2(need < t->columnWidth(c),
+                         qPrintable(QStringLiteral("row %1 column %2: %3 in %4")
+                                        .arg(r).arg(c).arg(need).arg(t->columnWidth(c))));
+            }
+            QVERIFY(rows->actionRect(r).right() <= t->visualRect(t->model()->index(r, 5)).right());
+        }
+        // Only a room too narrow for the font hides the commit (its tooltip keeps it).
+        QCOMPARE(!t->isColumnHidden(4), commitShown);
+    }
+
+    // The actions without the mouse: the table is one Tab stop, and Enter,
+    // Space or the menu key offer the row's action; Delete asks at once.
+    void keyboardReachesRowActions_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("entry"); // empty: no menu
+        QTest::addColumn<QString>("dialogTitle"); // empty: nothing asked
+        QTest::newRow("Return on history") << "历史" << int(Qt::Key_Return) << "删除部署…"
+                                          << "删除部署";
+        QTest::newRow("Space on the staged one") << "待生效" << int(Qt::Key_Space) << "放弃待生效部署…"
+                                                << "放弃待生效部署";
+        QTest::newRow("menu key on the backup") << "回滚备份" << int(Qt::Key_Menu) << "删除部署…"
+                                               << "删除部署";
+        QTest::newRow("Delete on history") << "历史" << int(Qt::Key_Delete) << QString() << "删除部署";
+        QTest::newRow("Delete on the booted one") << "当前启动" << int(Qt::Key_Delete) << QString() << QString();
+        QTest::newRow("menu on the booted one") << "当前启动" << int(Qt::Key_Menu) << "删除部署…" << QString();
+    }
+    void keyboardReachesRowActions()
+    {
+        QFETCH(QString, status);
+        QFETCH(int, key);
+        QFETCH(QString, entry);
+        QFETCH(QString, dialogTitle);
+        QVERIFY(Tavrin::runUpgrade().ok);
+        QVERIFY(reload());
+        const int row = rowWithStatus(status);
+        QVERIFY(row >= 0);
+        QVERIFY(!table()->tabKeyNavigation());
+        table()->setFocus();
+        QTRY_VERIFY(table()->hasFocus());
+        table()->setCurrentCell(0, 1);
+        for (int r = 0; r < row; ++r)
+            QTest::keyClick(table(), Qt::Key_Down);
+        QCOMPARE(table()->currentRow(), row);
+
+        QStringList entries;
+        bool entryEnabled = false;
+        if (!entry.isEmpty()) {
+            auto *poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [&entries, &entryEnabled, entry, poll] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                if (!menu)
+                    return;
+                poll->deleteLater();
+                for (QAction *a : menu->actions()) {
+                    entries << a->text();
+                    if (a->text() == entry && a->isEnabled()) {
+                        entryEnabled = true;
+                        menu->setActiveAction(a);
+                    }
+                }
+                if (entryEnabled)
+                    QTest::keyClick(menu, Qt::Key_Return);
+                else
+                    menu->close();
+            });
+            poll->start(10);
+        }
+        QString asked;
+        PageTest::answerNextDialog(QStringLiteral("取消"), QString(), &asked);
+        QTest::keyClick(table(), Qt::Key(key));
+        if (!entry.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(entries, QStringList{entry}, 10000);
+        if (dialogTitle.isEmpty()) {
+            QVERIFY(!entryEnabled);
+            QCOMPARE(PageTest::dropPendingAnswers(), 1);
+            QVERIFY(asked.isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty(), 10000);
+        QVERIFY2(asked.contains(dialogTitle), qPrintable(asked));
+        QVERIFY2(asked.contains(Tavrin::getDeploys().at(row).commit.left(12)), qPrintable(asked));
+        QCOMPARE(Tavrin::getDeploys().size(), 4);
+    }
+
+    // The staged deployment, rollback or upgrade, is discarded after a
+    // question and one authorization; a staged rollback's state is cancelled
+    // with it, so nothing waits for a boot that will not come. Declined,
+    // refused or failed, the system stays as it was.
+    void stagedDeploymentIsDiscarded_data()
+    {
+        QTest::addColumn<bool>("rollback");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QByteArrayList>("env");
+        QTest::addColumn<bool>("gone");
+        QTest::addColumn<int>("semantic");
+        QTest::addColumn<QString>("bannerStart");
+        const QByteArrayList password{"SIM_SUDO=password"};
+        QTest::newRow("upgrade") << false << "放弃部署" << password << true << int(TavrinUi::Success)
+                                 << "已放弃待生效的部署";
+        QTest::newRow("rollback") << true << "放弃部署" << password << true << int(TavrinUi::Success)
+                                  << "已放弃待生效的还原";
+        QTest::newRow("rollback, declined") << true << "取消" << password << false << -1 << QString();
+        QTest::newRow("rollback, authorization dismissed")
+            << true << "放弃部署" << QByteArrayList{"SIM_SUDO=password", "SIM_PKEXEC=dismiss"} << false
+            << int(TavrinUi::Warning) << "没有获得管理员授权";
+        QTest::newRow("rollback, undeploy fails")
+            << true << "放弃部署" << QByteArrayList{"SIM_OSTREE_FAIL=admin undeploy"} << false
+            << int(TavrinUi::Danger) << "放弃待生效部署失败";
+    }
+    void stagedDeploymentIsDiscarded()
+    {
+        QFETCH(bool, rollback);
+        QFETCH(QString, answer);
+        QFETCH(QByteArrayList, env);
+        QFETCH(bool, gone);
+        QFETCH(int, semantic);
+        QFETCH(QString, bannerStart);
+        if (rollback)
+            stageRollback();
+        else
+            QVERIFY(Tavrin::runUpgrade().ok);
+        QVERIFY(reload());
+        const int row = rowWithStatus(QStringLiteral("待生效"));
+        QVERIFY(row >= 0);
+        const QString staged = Tavrin::getStagedDeployId();
+        QCOMPARE(table()->item(row, 1)->data(Qt::UserRole).toString(), staged);
+        QCOMPARE(table()->item(row, 1)->data(DeployRowDelegate::StagedRole).toInt(),
+                 int(rollback ? DeployRowDelegate::StagedRollback : DeployRowDelegate::StagedUpgrade));
+        const int snapshots = Tavrin::getSnapshots().size();
+
+        for (const QByteArray &kv : env)
+            qputenv(kv.left(kv.indexOf('=')).constData(), kv.mid(kv.indexOf('=') + 1));
+        const auto unset = qScopeGuard([&env] {
+            for (const QByteArray &kv : env)
+                qunsetenv(kv.left(kv.indexOf('=')).constData());
+            qputenv("SIM_SUDO", "grant");
+            qputenv("SIM_PKEXEC", "grant");
+        });
+        const int prompts = promptCount();
+        QString asked;
+        PageTest::answerNextDialog(answer, QString(), &asked);
+        deleteButton(row)->click();
+        QVERIFY(QTest::qWaitFor([this] { return !page->isBusy(); }, 120000));
+        QVERIFY2(asked.contains(QStringLiteral("放弃待生效部署")) && asked.contains(staged.left(12)),
+                 qPrintable(asked));
+        QCOMPARE(asked.contains(QStringLiteral("回滚前安全备份会保留")), rollback);
+
+        QCOMPARE(Tavrin::getStagedDeployId().isEmpty(), gone);
+        QCOMPARE(table()->rowCount(), gone ? 3 : 4);
+        QCOMPARE(rowWithStatus(QStringLiteral("待生效")) < 0, gone);
+        QCOMPARE(sim->callCount(QStringLiteral("ostree admin undeploy")),
+                 answer == QStringLiteral("取消") || env.contains("SIM_PKEXEC=dismiss") ? 0 : 1);
+        if (gone && env.contains("SIM_SUDO=password"))
+            QCOMPARE(promptCount() - prompts, 1);
+        if (semantic < 0) {
+            QVERIFY(!banner()->isVisible());
+        } else {
+            QCOMPARE(int(banner()->semantic()), semantic);
+            QVERIFY2(banner()->text().startsWith(bannerStart), qPrintable(banner()->text()));
+        }
+        // The safety backup stays either way; only a discarded rollback stops waiting.
+        QCOMPARE(Tavrin::getSnapshots().size(), snapshots);
+        if (rollback) {
+            const Tavrin::RollbackState state = Tavrin::getRollbackState();
+            QCOMPARE(state.status, gone ? QStringLiteral("cancelled") : QStringLiteral("pending"));
+            QCOMPARE(Tavrin::rollbackStateNote(state).isEmpty(), gone);
+            QCOMPARE(state.rollbackCommit, staged);
+        }
+    }
+
+    // The discard names the staged deployment by its index: once the list has
+    // changed the helper refuses it, and nothing is removed.
+    void discardRefusedOnceTheListChanged_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("sameCommit");
+        QTest::newRow("index now of the booted one") << 1 << true;
+        QTest::newRow("another commit staged") << 0 << false;
+    }
+    void discardRefusedOnceTheListChanged()
+    {
+        QFETCH(int, index);
+        QFETCH(bool, sameCommit);
+        QVERIFY(Tavrin::runUpgrade().ok);
+        const QList<Tavrin::DeployInfo> list = Tavrin::getDeploys();
+        const Tavrin::DeployInfo *found = Tavrin::stagedDeploy(list);
+        QVERIFY(found);
+        Tavrin::DeployInfo staged = *found;
+        staged.index = index;
+        if (!sameCommit)
+            staged.commit = list.at(3).commit;
+        const Tavrin::DiscardOutcome outcome = Tavrin::discardStaged(staged);
+        QVERIFY(outcome.authorized);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.contains(QStringLiteral("no longer")), qPrintable(outcome.error));
+        QCOMPARE(Tavrin::getDeploys().size(), list.size());
+        QCOMPARE(sim->callCount(QStringLiteral("ostree admin undeploy")), 0);
+    }
+
+    // Under a screen reader the refills keep every cell a reader holds of the
+    // rows that stay, and the reader hears each refill.
+    void refillWhileAssistiveToolReads()
+    {
+        if (qEnvironmentVariableIsSet("TAVRIN_ACCESSIBILITY_REQUIRED"))
+            QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 30000);
+        if (!QAccessible::isActive())
+            QSKIP("accessibility is inactive here; tst_deployspage_accessible runs this with a bridge");
+        static int modelChanges = 0;
+        static QStringList invalid;
+        modelChanges = 0;
+        invalid.clear();
+        const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            if (event->type() == QAccessible::TableModelChanged)
+                ++modelChanges;
+            QAccessibleInterface *iface = event->accessibleInterface();
+            if (!iface)
+                return;
+            if (!iface->isValid()) {
+                invalid << QString::number(int(event->type()), 16);
+                return;
+            }
+            (void)iface->text(QAccessible::Name);
+            for (int i = 0; i < iface->childCount(); ++i) {
+                QAccessibleInterface *child = iface->child(i);
+                if (!child || !child->isValid())
+                    invalid << QStringLiteral("child %1").arg(i);
+                else
+                    (void)child->text(QAccessible::Name);
+            }
+        });
+        for (int round = 0; round < 4; ++round) {
+            QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(table())->tableInterface();
+            QVERIFY(cells);
+            QList<QAccessible::Id> held;
+            for (int column = 0; column < 6; ++column)
+                held << QAccessible::uniqueId(cells->cellAt(0, column));
+            // Names of the drawn cells, as a reader reads them.
+            QVERIFY(cells->cellAt(0, 5)->text(QAccessible::Name).startsWith(QStringLiteral("操作: ")));
+            if (round % 2 == 0) {
+                Tavrin::RollbackRequest request;
+                request.targetId = Tavrin::getSnapshots().at(1).id;
+                request.strategy = QStringLiteral("none");
+                QVERIFY(Tavrin::rollBackToSnapshot(request).ok);
+            } else {
+                const QList<Tavrin::DeployInfo> list = Tavrin::getDeploys();
+                const Tavrin::DeployInfo *staged = Tavrin::stagedDeploy(list);
+                QVERIFY(staged);
+                QVERIFY(Tavrin::discardStaged(*staged).ok);
+            }
+            QVERIFY(reload());
+            for (QAccessible::Id id : std::as_const(held)) {
+                QAccessibleInterface *iface = QAccessible::accessibleInterface(id);
+                QVERIFY2(iface && iface->isValid(), "an interface of a row that stays was dropped");
+                (void)iface->text(QAccessible::Name);
+            }
+            QCoreApplication::processEvents();
+        }
+        QAccessible::installUpdateHandler(previous);
+        QCOMPARE(table()->rowCount(), 3);
+        QVERIFY2(modelChanges >= 4, qPrintable(QString::number(modelChanges)));
+        QVERIFY2(invalid.isEmpty(), qPrintable(invalid.join(u',')));
     }
 
     void deleteRemovesFromSystem()

@@ -2,20 +2,24 @@
 // "systemctl --user": ranges, overview and health, alerts, clear history, settings, the monitor
 // service control, drilling and export.
 
+#include "diskpage/analysisview.h"
 #include "pagetest.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest/QtTest>
 
 #include <condition_variable>
@@ -1018,6 +1022,73 @@ private slots:
         const MonitorService::SystemctlResult f = MonitorService::runSystemctlUser({"enable", "x"}, 10000);
         QVERIFY(!f.ok);
         QCOMPARE(f.message, QStringLiteral("Failed to enable: simulated"));
+    }
+
+    // The open button of a row is reached without the mouse too: its cell
+    // tells a reader where it leads and how, Ctrl+O and the row menu open it,
+    // and a row without a location offers nothing.
+    void openLocationWithoutTheMouse()
+    {
+        const QString gioLog = sysroot.path() + "/gio.log";
+        QFile::remove(gioLog);
+        qputenv("FAKE_GIO_LOG", QFile::encodeName(gioLog));
+        const auto unset = qScopeGuard([] { qunsetenv("FAKE_GIO_LOG"); });
+        writeDays(3);
+        makePage();
+        page->refresh();
+        QVERIFY(waitLoaded());
+        button(page.get(), "tavrinDiskView2")->click();
+        auto *table = page->findChild<QTableWidget *>("tavrinDiskAnalysis");
+        auto *view = page->findChild<DiskPage::AnalysisView *>();
+        QVERIFY(view);
+        int withPath = -1;
+        for (int r = 0; r < table->rowCount() && withPath < 0; ++r) {
+            if (!view->pathAt(r).isEmpty())
+                withPath = r;
+        }
+        QVERIFY(withPath >= 0);
+        const QString path = view->pathAt(withPath);
+        QCOMPARE(table->item(withPath, 3)->data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("打开位置：%1（菜单键或 Ctrl+O）").arg(path));
+        const QString header =
+            table->model()->headerData(3, Qt::Horizontal, Qt::AccessibleTextRole).toString();
+        QCOMPARE(header, QStringLiteral("打开位置"));
+        auto gioCalls = [&gioLog] {
+            QFile f(gioLog);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)
+                                               : QStringList();
+        };
+
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+        table->setFocus();
+        table->setCurrentCell(withPath, 0);
+        QTest::keyClick(table, Qt::Key_O, Qt::ControlModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(gioCalls(), QStringList{"open " + path}, 10000);
+
+        QStringList entries;
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&entries, poll] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll->deleteLater();
+            for (QAction *a : menu->actions())
+                entries << a->text();
+            menu->setActiveAction(menu->actions().value(0));
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll->start(10);
+        QTest::keyClick(table, Qt::Key_Menu);
+        QCOMPARE(entries, QStringList{QStringLiteral("打开位置")});
+        QTRY_COMPARE_WITH_TIMEOUT(gioCalls(), (QStringList{"open " + path, "open " + path}), 10000);
+        // A message row has nothing to open: no menu, no call.
+        view->setRows({DiskPage::AnalysisRow{QString(), QStringLiteral("暂无数据"), QString(), 0, false, false, true}});
+        table->setCurrentCell(0, 0);
+        QTest::keyClick(table, Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(table, Qt::Key_Menu);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(gioCalls().size(), 2);
     }
 
     void analysisViewsAndDrill()

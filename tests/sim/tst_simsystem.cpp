@@ -164,6 +164,8 @@ private slots:
     void rollbackRefusedWhileWritable();
     void upgradeStagesDeploymentOnce();
     void failedRollbackKeepsStagedDeployment();
+    void ostreeAdminUndeploy_data();
+    void ostreeAdminUndeploy();
 
     void elevationModes_data();
     void elevationModes();
@@ -215,7 +217,7 @@ Run TestSimSystem::run(const QString &program, const QStringList &args, const QS
     for (const char *var :
          {"TAVRIN_SIM_EUID", "SIM_PRIVILEGED", "SIM_SUDO", "SIM_PKEXEC", "SIM_CTL_FAIL", "SIM_CTL_GARBAGE",
           "SIM_CTL_HANG", "SIM_CTL_DELAY", "SIM_WRITABLE_FAIL", "SIM_WRITABLE_GARBAGE", "SIM_WRITABLE_HANG",
-          "SIM_INSTALL_FAIL", "SIM_INSTALL_CUT", "SIM_SYSTEMCTL_FAIL"})
+          "SIM_INSTALL_FAIL", "SIM_INSTALL_CUT", "SIM_SYSTEMCTL_FAIL", "SIM_OSTREE_FAIL"})
         e.remove(QString::fromLatin1(var));
     e.insert(QStringLiteral("PATH"), simBin + QLatin1Char(':') + e.value(QStringLiteral("PATH")));
     e.insert(QStringLiteral("TAVRIN_SYSROOT"), root);
@@ -697,6 +699,59 @@ void TestSimSystem::upgradeStagesDeploymentOnce()
         hidden += d.toObject().value("Hidden").toBool() ? 1 : 0;
     QCOMPARE(hidden, 1);
     QCOMPARE(refs("deployment").size(), 4);
+}
+
+// "ostree admin undeploy INDEX" in a root acts on the simulated deployments:
+// it drops the staged one (the only deployment the control tool keeps), and
+// refuses the booted one, an index out of range and an unprivileged caller.
+void TestSimSystem::ostreeAdminUndeploy_data()
+{
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<QStringList>("env");
+    QTest::addColumn<QString>("refusal"); // empty: removed
+    QTest::newRow("staged") << "0" << QStringList{} << QString();
+    QTest::newRow("booted") << "1" << QStringList{} << "Cannot undeploy currently booted deployment";
+    QTest::newRow("out of range") << "9" << QStringList{} << "Out of range deployment index 9";
+    QTest::newRow("not a number") << "0x1" << QStringList{} << "usage: ostree admin undeploy INDEX";
+    QTest::newRow("unprivileged") << "0" << QStringList{"TAVRIN_SIM_EUID=1000"} << "Permission denied";
+    QTest::newRow("injected failure") << "0" << QStringList{"SIM_OSTREE_FAIL=admin undeploy"}
+                                      << "simulated failure";
+}
+
+void TestSimSystem::ostreeAdminUndeploy()
+{
+    QFETCH(QString, index);
+    QFETCH(QStringList, env);
+    QFETCH(QString, refusal);
+    QCOMPARE(ctl({"upgrade"}).exitCode, 0);
+    const QString staged = expand(QStringLiteral("%PENDING%"));
+    const QString booted = expand(QStringLiteral("%BOOTED%"));
+    QCOMPARE(deploys().at(0).toObject().value("CommitIDIdx").toString(), staged);
+    const QByteArray before = stateBytes();
+    const QStringList refsBefore = refs("deployment");
+
+    const Run r = run(root + QStringLiteral("/usr/bin/ostree"), {"admin", "undeploy", index}, env);
+    QVERIFY(r.finished);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(refusal) && !r.err.contains("Traceback"), qPrintable(r.err));
+        QCOMPARE(stateBytes(), before);
+        QCOMPARE(refs("deployment"), refsBefore);
+        return;
+    }
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(refs("deployment").size(), refsBefore.size() - 1);
+    for (const QJsonValue &d : deploys()) {
+        QVERIFY(d.toObject().value("CommitIDIdx").toString() != staged);
+        QVERIFY(!d.toObject().value("Hidden").toBool());
+    }
+    QCOMPARE(expand(QStringLiteral("%BOOTED%")), booted);
+    // Every other ostree command still reaches the real ostree.
+    const Run listed = run(root + QStringLiteral("/usr/bin/ostree"),
+                           {QStringLiteral("--repo=") + root + QStringLiteral("/ostree/repo"), "refs"});
+    QCOMPARE(listed.exitCode, 0);
+    QVERIFY2(listed.out.contains("base/25.1.0"), qPrintable(listed.out));
+    QCOMPARE(listed.out.count(QStringLiteral("deployment/")), refsBefore.size() - 1);
 }
 
 void TestSimSystem::failedRollbackKeepsStagedDeployment()

@@ -34,6 +34,7 @@ private slots:
 
 private:
     static QStringList unnamedControls(QWidget *root);
+    static QStringList unnamedTabStops(QWidget *root);
     static inline int s_audited = 0;
 };
 
@@ -112,6 +113,24 @@ QStringList TestAccessibility::unnamedControls(QWidget *root)
     return problems;
 }
 
+// Every stop of the Tab chain is a control a screen reader can name: a frame
+// such as a scroll area would be a silent stop.
+QStringList TestAccessibility::unnamedTabStops(QWidget *root)
+{
+    QStringList problems;
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *w : std::as_const(widgets)) {
+        if (!w->isVisibleTo(root->window()) || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) ||
+            w->focusProxy())
+            continue;
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        if (!iface || iface->text(QAccessible::Name).trimmed().isEmpty())
+            problems << QStringLiteral("unnamed Tab stop: ") + describe(w);
+    }
+    return problems;
+}
+
 void TestAccessibility::initTestCase()
 {
     const QString fakes = Tavrin::Test::sourcePath(QStringLiteral("tests/fakes/ui"));
@@ -137,7 +156,7 @@ void TestAccessibility::everyControlOnEveryPageHasAName()
             QVERIFY(QTest::qWaitFor([page] { return !page->isBusy(); }, 60000));
         }
         QCoreApplication::processEvents();
-        problems << unnamedControls(stack->widget(i));
+        problems << unnamedControls(stack->widget(i)) << unnamedTabStops(stack->widget(i));
     }
     // The frame around the pages: title bar, its menu and window buttons, the sidebar.
     for (QWidget *child : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
