@@ -38,6 +38,7 @@ namespace {
 constexpr int kColumnCount = 6;
 constexpr int kActionColumn = 5;
 constexpr int kIdColumn = 4;
+constexpr int kTypeColumn = 1;
 constexpr int kDialogNameLimit = 60;
 constexpr int kMaxSizeRetries = 3;
 constexpr int kSizesPaintWaitMs = 250;
@@ -446,14 +447,16 @@ void SnapshotsPage::setCell(int row, int column, const QString &text, Qt::Alignm
 void SnapshotsPage::fillRow(int row, const Tavrin::SnapshotInfo &snap, bool isBackup)
 {
     // The delegate draws the name bold with its badges, and the row's buttons.
-    const QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
+    const QString type = snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
+    // The type too: a narrow window hides its column.
+    QString tip = snap.desc.isEmpty() ? snap.name : tr("%1\n描述: %2").arg(snap.name, snap.desc);
+    tip += QLatin1Char('\n') + tr("类型: %1").arg(type);
     setCell(row, 0, oneLine(snap.name), Qt::AlignLeft, tip);
     QTableWidgetItem *name = table->item(row, 0);
     name->setData(Qt::UserRole, snap.id);
     name->setData(SnapshotRowDelegate::InitialRole, snap.isInitial);
     name->setData(SnapshotRowDelegate::BackupRole, isBackup);
 
-    const QString type = snap.isInitial ? tr("系统初始备份") : (isBackup ? tr("回滚前备份") : tr("普通备份"));
     setCell(row, 1, type, Qt::AlignHCenter, type);
 
     const QString time = Tavrin::formatTime(snap.time);
@@ -628,8 +631,13 @@ void SnapshotsPage::fitNameColumn()
         return others;
     };
     table->setColumnHidden(kIdColumn, false);
+    table->setColumnHidden(kTypeColumn, false);
     if (room - othersWidth() < nameMinWidth())
         table->setColumnHidden(kIdColumn, true);
+    // Then the type, which the name's tooltip also gives, before the actions
+    // would leave the view.
+    if (room - othersWidth() < nameMinWidth())
+        table->setColumnHidden(kTypeColumn, true);
     table->setColumnWidth(0, qMax(nameMinWidth(), room - othersWidth()));
 }
 

@@ -215,6 +215,46 @@
 <context>
     <name>DeploysPage</name>
     <message>
+        <source>放弃待生效部署失败，系统未做任何更改。</source>
+        <translation>Discarding the pending deployment failed; the system was not changed.</translation>
+    </message>
+    <message>
+        <source>放弃待生效部署</source>
+        <translation>Discard the pending deployment</translation>
+    </message>
+    <message>
+        <source>放弃后，重启电脑时仍启动当前系统，这次还原不会生效。回滚前安全备份会保留，可在「系统快照」页手动删除。此操作不可撤销。</source>
+        <translation>After discarding, the computer starts the current system again at the next boot and this rollback does not take effect. The safety backup made before the rollback is kept; you can delete it on the “System snapshots” page. This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>放弃后，重启电脑时仍启动当前系统，这次升级不会生效，需要时可以重新升级。此操作不可撤销。</source>
+        <translation>After discarding, the computer starts the current system again at the next boot and this upgrade does not take effect; you can upgrade again when you need to. This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>放弃后，重启电脑时仍启动当前系统，待生效的部署会被删除。此操作不可撤销。</source>
+        <translation>After discarding, the computer starts the current system again at the next boot and the pending deployment is deleted. This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>放弃部署</source>
+        <translation>Discard deployment</translation>
+    </message>
+    <message>
+        <source>正在放弃待生效部署...</source>
+        <translation>Discarding the pending deployment...</translation>
+    </message>
+    <message>
+        <source>已放弃待生效的还原，重启后仍启动当前系统。回滚前安全备份已保留，可在「系统快照」页手动删除。</source>
+        <translation>The pending rollback was discarded; the current system starts again after a reboot. The safety backup made before the rollback was kept; you can delete it on the “System snapshots” page.</translation>
+    </message>
+    <message>
+        <source>已放弃待生效的部署，重启后仍启动当前系统。</source>
+        <translation>The pending deployment was discarded; the current system starts again after a reboot.</translation>
+    </message>
+    <message>
+        <source>没有获得管理员授权，待生效的部署保持不变。</source>
+        <translation>Administrator authorization was not given; the pending deployment is unchanged.</translation>
+    </message>
+    <message>
         <location filename="../src/deployspage.cpp" line="43"/>
         <source>该部署缺少标识信息，无法删除，请刷新列表后重试。</source>
         <translation>This deployment has no identifier and cannot be deleted; refresh the list and try again.</translation>
@@ -490,6 +530,14 @@
 </context>
 <context>
     <name>DiskUsagePage</name>
+    <message>
+        <source>打开位置：%1（菜单键或 Ctrl+O）</source>
+        <translation>Open location: %1 (Menu key or Ctrl+O)</translation>
+    </message>
+    <message>
+        <source>目录操作：%1</source>
+        <translation>Folder actions: %1</translation>
+    </message>
     <message>
         <location filename="../src/diskusagepage.cpp" line="219"/>
         <source>磁盘空间</source>
@@ -2360,6 +2408,10 @@ Turning on the “writable layer” lifts the read-only protection (useful for d
 </context>
 <context>
     <name>SnapshotsPage</name>
+    <message>
+        <source>类型: %1</source>
+        <translation>Type: %1</translation>
+    </message>
     <message>
         <source>无法完整测量，稍后将自动重试：</source>
         <translation>Not fully measured; retried later:</translation>

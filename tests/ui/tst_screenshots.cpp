@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListView>
@@ -126,6 +127,8 @@ void TestScreenshots::renderEveryPage()
         QVERIFY2(shot.save(file), qPrintable(file));
 
         BasePage *page = window.page(PageId(id));
+        // Judge the settled layout: a read that just answered may have posted a relayout.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         const QStringList clipped = clippedLabels(page);
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(" | "))));
         const QStringList square = Tavrin::Test::defaultStyledButtons(&window);
