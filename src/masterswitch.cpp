@@ -274,6 +274,7 @@ void TavrinSwitchRow::applyStatus(const Presentation &p)
     known = p.known;
     statusLabel->setText(p.text);
     TavrinUi::applySemantic(statusLabel, p.known ? p.semantic : TavrinUi::Muted);
+    refreshIcon();
     updateBusy();
 }
 
@@ -376,7 +377,9 @@ void TavrinSwitchRow::changeEvent(QEvent *event)
 void TavrinSwitchRow::refreshIcon()
 {
     const QIcon icon = TavrinUi::themedIcon(securityIconName(), QStyle::SP_MessageBoxInformation);
-    iconLabel->setPixmap(icon.pixmap(32, 32));
+    // The shield is drawn in colour only while the state is known: a green
+    // shield beside "unknown" would read as protected.
+    iconLabel->setPixmap(icon.pixmap(QSize(32, 32), known ? QIcon::Normal : QIcon::Disabled));
     if (detailButton) {
         QPalette pal = detailButton->palette();
         pal.setColor(QPalette::ButtonText, TavrinUi::semanticColor(TavrinUi::Accent));

@@ -95,6 +95,17 @@ private slots:
         QVERIFY(label);
         QCOMPARE(label->property("tavrinSemantic").toInt(), p.known ? int(p.semantic) : int(TavrinUi::Muted));
         QCOMPARE(changed.count(), 0);
+        // The shield is in colour only while the state is known.
+        int coloured = 0;
+        for (QLabel *icon : row.findChildren<QLabel *>()) {
+            const QImage image = icon->pixmap().toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    coloured += c.alpha() > 128 && c.hsvSaturation() > 80 ? 1 : 0;
+                }
+        }
+        QCOMPARE(coloured > 0, p.known);
     }
 
     void newRowShowsUnknownState()
